@@ -1,0 +1,24 @@
+# libFuzzer tree (clang): one target per parser; ctest runs each for a short,
+# bounded time as a smoke test. Longer runs are made by hand.
+set(VANTREL_FUZZ_FLAGS -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer -g -O1)
+add_library(vantrel_core_fuzz STATIC ${VANTREL_CORE_SOURCES} ${VANTREL_DESIGN_SOURCES})
+target_include_directories(vantrel_core_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/host)
+target_compile_options(vantrel_core_fuzz PUBLIC -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -g -O1)
+
+file(GLOB VANTREL_FUZZ_TARGETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
+foreach(src ${VANTREL_FUZZ_TARGETS})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE vantrel_core_fuzz)
+  target_compile_options(${name} PRIVATE ${VANTREL_FUZZ_FLAGS})
+  target_link_options(${name} PRIVATE ${VANTREL_FUZZ_FLAGS})
+  set(corpus ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${name})
+  set(work ${CMAKE_BINARY_DIR}/corpus/${name})
+  set(seeds "")
+  if(EXISTS ${corpus})
+    set(seeds "'${corpus}'")
+  endif()
+  add_test(NAME fuzz.${name}
+    COMMAND sh -c "mkdir -p '${work}' && exec '$<TARGET_FILE:${name}>' -max_total_time=15 -timeout=5 -rss_limit_mb=1024 '${work}' ${seeds}")
+  set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz TIMEOUT 60)
+endforeach()

@@ -1,0 +1,228 @@
+// vantrel-host: a minimal stand-in for Quillmark. It loads Vantrel.dll, starts
+// GDI+ (the plug-in never does), asks the plug-in for its menu text, builds a
+// GraphicsPath in inches from a design file and runs the plug-in on it.
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "design_file.h"
+
+namespace {
+
+using GetInfoFn = void(WINAPI*)(wchar_t*, wchar_t*, HWND, std::uint32_t*, std::uint32_t, std::uint32_t);
+using CutPathFn = void(WINAPI*)(void*, std::uint32_t, float);
+
+// Sizes the plug-in's texts need with their terminating zero; the host passes no length.
+constexpr int MenuTextUnits = 24;
+constexpr int DescriptionUnits = 116;
+constexpr UINT_PTR CloseTimer = 1;
+
+struct Options {
+    std::wstring dll;
+    std::wstring design;
+    float mediaWidth = 12.0f;
+    int closeAfterMs = -1;
+};
+
+std::string utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+void say(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+// Escapes the line feed inside the description so each report stays one line.
+std::string oneLine(const std::wstring& text) {
+    std::string out;
+    for (char c : utf8(text)) {
+        if (c == '\n') out += "\\n";
+        else out += c;
+    }
+    return out;
+}
+
+std::wstring exeDirectory() {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, length);
+    return dir.substr(0, dir.find_last_of(L"\\/") + 1);
+}
+
+bool readFile(const std::wstring& name, std::string& content) {
+    FILE* file = _wfopen(name.c_str(), L"rb");
+    if (!file) return false;
+    char chunk[65536];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) content.append(chunk, got);
+    bool ok = !std::ferror(file);
+    std::fclose(file);
+    return ok;
+}
+
+int usage() {
+    say("usage: vantrel-host [--dll PATH] [--media-width INCHES] [--close-after MS] DESIGN");
+    say("  DESIGN: SVG path data in inches (M L H V C S Q Z), one path per file");
+    return 2;
+}
+
+HWND g_hostWindow = nullptr;
+HWND g_seenDialog = nullptr;
+
+// Finds the plug-in's dialog: a dialog window of this thread owned by the host window.
+BOOL CALLBACK findPluginDialog(HWND window, LPARAM found) {
+    wchar_t className[16];
+    GetClassNameW(window, className, 16);
+    if (std::wstring(className) == L"#32770" && GetWindow(window, GW_OWNER) == g_hostWindow &&
+        IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER && wParam == CloseTimer) {
+        // Runs inside the plug-in's modal loop, which dispatches this thread's timers.
+        HWND dialog = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), findPluginDialog, reinterpret_cast<LPARAM>(&dialog));
+        if (dialog) {
+            KillTimer(window, CloseTimer);
+            g_seenDialog = dialog;
+            wchar_t title[256] = {};
+            GetWindowTextW(dialog, title, 256);
+            say("plug-in dialog shown: \"" + utf8(title) + "\", owned by the host window; closing it");
+            PostMessageW(dialog, WM_CLOSE, 0, 0);
+        }
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+int run(const Options& options) {
+    std::string content;
+    if (!readFile(options.design, content)) {
+        say("vantrel-host: cannot read design file " + utf8(options.design));
+        return 2;
+    }
+    vantrel::DesignParseResult design = vantrel::parseDesign(content);
+    if (!design.ok) {
+        say("vantrel-host: " + utf8(options.design) + ": " + design.errorText());
+        return 2;
+    }
+
+    ULONG_PTR gdiplusToken = 0;
+    Gdiplus::GdiplusStartupInput startup;
+    if (Gdiplus::GdiplusStartup(&gdiplusToken, &startup, nullptr) != Gdiplus::Ok) {
+        say("vantrel-host: GDI+ did not start");
+        return 1;
+    }
+    int result = 0;
+    {
+        HMODULE plugin = LoadLibraryW(options.dll.c_str());
+        if (!plugin) {
+            say("vantrel-host: cannot load " + utf8(options.dll) + " (error " + std::to_string(GetLastError()) + ")");
+            Gdiplus::GdiplusShutdown(gdiplusToken);
+            return 1;
+        }
+        auto getInfo = reinterpret_cast<GetInfoFn>(reinterpret_cast<void*>(GetProcAddress(plugin, "OnPluginGetInfo")));
+        auto cutPath = reinterpret_cast<CutPathFn>(reinterpret_cast<void*>(GetProcAddress(plugin, "OnPluginCutPath")));
+        if (!getInfo || !cutPath) {
+            say("vantrel-host: the library does not export OnPluginGetInfo and OnPluginCutPath");
+            FreeLibrary(plugin);
+            Gdiplus::GdiplusShutdown(gdiplusToken);
+            return 1;
+        }
+        say("loaded " + utf8(options.dll) + (sizeof(void*) == 8 ? " (64-bit)" : " (32-bit)"));
+
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = hostWindowProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"VantrelHostWindow";
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        RegisterClassW(&windowClass);
+        g_hostWindow = CreateWindowExW(0, windowClass.lpszClassName, L"Quillmark (Vantrel stand-in host)",
+                                       WS_OVERLAPPEDWINDOW, 40, 40, 800, 600, nullptr, nullptr,
+                                       windowClass.hInstance, nullptr);
+        ShowWindow(g_hostWindow, SW_SHOWNORMAL);
+
+        wchar_t menuText[MenuTextUnits] = {};
+        wchar_t description[DescriptionUnits] = {};
+        std::uint32_t interfaceId = 0;
+        getInfo(menuText, description, g_hostWindow, &interfaceId, 0, 0);
+        say("menu text: " + utf8(menuText));
+        say("description: " + oneLine(description));
+        char idText[16];
+        std::snprintf(idText, sizeof idText, "0x%08X", static_cast<unsigned>(interfaceId));
+        say(std::string("interface id: ") + idText);
+
+        std::size_t figures = 0;
+        for (std::uint8_t type : design.path.types)
+            if ((type & vantrel::PathPointTypeMask) == vantrel::PathPointTypeStart) ++figures;
+        say("design: " + utf8(options.design) + ": " + std::to_string(figures) + " figures, " +
+            std::to_string(design.path.size()) + " points");
+
+        // The host's path, in inches, as Quillmark hands it over.
+        static_assert(sizeof(Gdiplus::PointF) == sizeof(vantrel::PointF));
+        Gdiplus::GraphicsPath path(reinterpret_cast<const Gdiplus::PointF*>(design.path.points.data()),
+                                   design.path.types.data(), static_cast<INT>(design.path.size()));
+        if (path.GetLastStatus() != Gdiplus::Ok) {
+            say("vantrel-host: GDI+ refused the design's path");
+            result = 1;
+        } else {
+            if (options.closeAfterMs >= 0)
+                SetTimer(g_hostWindow, CloseTimer, static_cast<UINT>(options.closeAfterMs), nullptr);
+            char width[32];
+            std::snprintf(width, sizeof width, "%.3f", options.mediaWidth);
+            say(std::string("calling OnPluginCutPath (media width ") + width + " in)");
+            cutPath(&path, 0, options.mediaWidth);
+            say("OnPluginCutPath returned; the plug-in's dialog has closed");
+            if (options.closeAfterMs >= 0 && !g_seenDialog) {
+                say("vantrel-host: the plug-in returned without showing its dialog");
+                result = 1;
+            }
+        }
+        DestroyWindow(g_hostWindow);
+        FreeLibrary(plugin);
+    }
+    Gdiplus::GdiplusShutdown(gdiplusToken);
+    return result;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    _setmode(_fileno(stdout), _O_BINARY);
+    try {
+        Options options;
+        options.dll = exeDirectory() + L"Vantrel.dll";
+        for (int i = 1; i < argc; ++i) {
+            std::wstring arg = argv[i];
+            if (arg == L"--dll" && i + 1 < argc) options.dll = argv[++i];
+            else if (arg == L"--media-width" && i + 1 < argc) options.mediaWidth = std::wcstof(argv[++i], nullptr);
+            else if (arg == L"--close-after" && i + 1 < argc) options.closeAfterMs = _wtoi(argv[++i]);
+            else if (!arg.empty() && arg[0] == L'-') return usage();
+            else if (options.design.empty()) options.design = arg;
+            else return usage();
+        }
+        if (options.design.empty()) return usage();
+        return run(options);
+    } catch (...) {
+        say("vantrel-host: unexpected failure");
+        return 1;
+    }
+}

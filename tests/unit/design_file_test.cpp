@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "design_file.h"
+
+namespace vantrel {
+namespace {
+
+std::vector<std::uint8_t> typesOf(const Path& p) { return p.types; }
+
+TEST(DesignFile, AbsoluteAndRelativeCommandsGiveTheSamePath) {
+    auto absolute = parseDesign("M 1 1 L 2 1 H 3 V 2 C 3 3 2 3 2 2 Z");
+    auto relative = parseDesign("m1,1 l1,0 h1 v1 c0,1 -1,1 -1,0 z");
+    ASSERT_TRUE(absolute.ok) << absolute.errorText();
+    ASSERT_TRUE(relative.ok) << relative.errorText();
+    EXPECT_EQ(absolute.path, relative.path);
+    const std::vector<PointF> points{{1, 1}, {2, 1}, {3, 1}, {3, 2}, {3, 3}, {2, 3}, {2, 2}};
+    EXPECT_EQ(absolute.path.points, points);
+    EXPECT_EQ(typesOf(absolute.path), (std::vector<std::uint8_t>{0, 1, 1, 1, 3, 3, 0x83}));
+}
+
+TEST(DesignFile, SmoothAndQuadraticCurvesBecomeExactCubics) {
+    // S mirrors the previous second control point; after a non-curve it uses the current point.
+    auto smooth = parseDesign("M0 0 C 0 1 1 1 1 0 S 2 -1 2 0 L 3 0 S 4 1 4 0");
+    ASSERT_TRUE(smooth.ok) << smooth.errorText();
+    const std::vector<PointF> points{{0, 0}, {0, 1}, {1, 1}, {1, 0}, {1, -1}, {2, -1}, {2, 0},
+                                     {3, 0}, {3, 0}, {4, 1}, {4, 0}};
+    EXPECT_EQ(smooth.path.points, points);
+
+    auto quad = parseDesign("M 0 0 Q 3 3 6 0");
+    ASSERT_TRUE(quad.ok);
+    const std::vector<PointF> cubic{{0, 0}, {2, 2}, {4, 2}, {6, 0}};
+    EXPECT_EQ(quad.path.points, cubic);
+}
+
+TEST(DesignFile, FiguresAndImplicitRepetition) {
+    // Extra pairs after M are line-tos; a drawing command after Z starts at the closed figure's start.
+    auto result = parseDesign("# comment line\nM 0 0 1 0 1 1 z l 0 2 M 5 5 L 6 6");
+    ASSERT_TRUE(result.ok) << result.errorText();
+    EXPECT_EQ(typesOf(result.path), (std::vector<std::uint8_t>{0, 1, 0x81, 0, 1, 0, 1}));
+    EXPECT_EQ(result.path.points[3], (PointF{0, 0}));
+    EXPECT_EQ(result.path.points[4], (PointF{0, 2}));
+    EXPECT_TRUE(parseDesign("").ok);
+    EXPECT_TRUE(parseDesign("M1e-1,-.5L.5.5").ok);  // ".5.5" is two numbers
+}
+
+TEST(DesignFile, BadInputNamesLineAndColumn) {
+    struct Case {
+        const char* text;
+        int line, column;
+        const char* message;
+    } cases[] = {
+        {"L 1 1", 1, 1, "first command must be M"},
+        {"M 1 1\nL 2 x", 2, 5, "number is expected"},
+        {"M 1 1\n  A 1 1 0 0 1 2 2", 2, 3, "unsupported command 'A'"},
+        {"M 1 1 L 2", 1, 10, "missing at the end"},
+        {"M 1 1 L 2 1e", 1, 11, "exponent"},
+        {"M 1e40 1", 1, 3, "out of range"},
+        {"M 9000 0 l 9000 0", 1, 18, "out of range"},
+        {"M 1 1 Z 3", 1, 9, "cannot follow Z"},
+        {"M 1 1 ; L", 1, 7, "unexpected character ';'"},
+        {"5 5", 1, 1, "must begin with a command"},
+    };
+    for (const auto& c : cases) {
+        auto result = parseDesign(c.text);
+        EXPECT_FALSE(result.ok) << c.text;
+        EXPECT_EQ(result.errorLine, c.line) << c.text;
+        EXPECT_EQ(result.errorColumn, c.column) << c.text;
+        EXPECT_NE(result.errorMessage.find(c.message), std::string::npos) << c.text << ": " << result.errorMessage;
+    }
+}
+
+TEST(DesignFile, ShippedSamplesParse) {
+    for (const char* name : {"heart", "star", "tag"}) {
+        std::ifstream file(std::string(VANTREL_SOURCE_DIR) + "/samples/" + name + ".path");
+        ASSERT_TRUE(file) << name;
+        std::stringstream text;
+        text << file.rdbuf();
+        auto result = parseDesign(text.str());
+        EXPECT_TRUE(result.ok) << name << ": " << result.errorText();
+        EXPECT_GT(result.path.size(), 4u) << name;
+    }
+}
+
+}  // namespace
+}  // namespace vantrel

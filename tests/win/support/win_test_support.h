@@ -1,0 +1,66 @@
+#pragma once
+// Helpers shared by the Wine test programs: GDI+ started as the host starts
+// it, finding and waiting for windows, and a driver thread that acts on a
+// dialog while the test's thread sits in its modal loop.
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace vantrel::test {
+
+// The host starts GDI+ before it calls the plug-in; tests do the same.
+class GdiplusSession {
+public:
+    GdiplusSession();
+    ~GdiplusSession();
+    GdiplusSession(const GdiplusSession&) = delete;
+    GdiplusSession& operator=(const GdiplusSession&) = delete;
+
+private:
+    ULONG_PTR token_ = 0;
+};
+
+// Polls until `condition` holds or `timeout` passes; returns the last result.
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+
+// A visible top-level dialog (class #32770) with this exact title, or null.
+HWND findDialog(const std::wstring& title);
+HWND waitForDialog(const std::wstring& title, std::chrono::milliseconds timeout);
+
+std::wstring windowText(HWND window);
+
+// Runs `work` on its own thread; joined by the destructor.
+class DriverThread {
+public:
+    explicit DriverThread(std::function<void()> work) : thread_(std::move(work)) {}
+    ~DriverThread() {
+        if (thread_.joinable()) thread_.join();
+    }
+    void join() { thread_.join(); }
+
+private:
+    std::thread thread_;
+};
+
+// A hidden top-level window to stand for the host's main window.
+class TestWindow {
+public:
+    TestWindow();
+    ~TestWindow();
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
+    HWND hwnd() const { return hwnd_; }
+
+private:
+    HWND hwnd_ = nullptr;
+};
+
+// Directory of the running test program (where the built DLL lies too).
+std::wstring programDirectory();
+
+}  // namespace vantrel::test
