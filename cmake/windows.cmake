@@ -23,8 +23,10 @@ target_link_libraries(vantrel_shell PUBLIC vantrel_core ${VANTREL_SYSTEM_LIBS})
 
 # Resource script compiled once per target that carries the plug-in's resources.
 set(VANTREL_RC ${CMAKE_SOURCE_DIR}/resources/vantrel.rc)
-set_source_files_properties(${VANTREL_RC} PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/resource.h")
+# The script pulls in fragments, ids, images and pages: any change rebuilds it.
+file(GLOB_RECURSE VANTREL_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
+list(REMOVE_ITEM VANTREL_RESOURCE_FILES ${VANTREL_RC})
+set_source_files_properties(${VANTREL_RC} PROPERTIES OBJECT_DEPENDS "${VANTREL_RESOURCE_FILES}")
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(VANTREL_DEF ${CMAKE_SOURCE_DIR}/resources/vantrel-x86.def)

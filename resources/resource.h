@@ -9,3 +9,7 @@
 
 // Dialog templates.
 #define IDD_CUT_DIALOG 9000
+
+#include "ids_ui.h"
+#include "ids_operations.h"
+#include "ids_tools.h"
