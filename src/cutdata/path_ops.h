@@ -37,10 +37,30 @@ void translatePath(Path& path, float dx, float dy);
 // 0.25 step of the curve (start and end points kept).
 void toMachineUnits(Path& path, float dpiX, float dpiY, bool keepCurves);
 
+// Every Bézier segment replaced by line points within `tolerance` of it (see
+// flatten.h); the segment's end point keeps its flags (a close flag stays on
+// the figure's last point). Points of an incomplete Bézier run are copied as
+// they are.
+Path flattenPath(const Path& path, double tolerance);
+
 // A copy in which every closed figure ends with an explicit segment back to its
 // start point (unless its last point is within 0.001 of the start in both axes);
 // open figures are unchanged. Run on a path already in steps.
 Path closeFigures(const Path& path);
+
+// What makes a path unfit to be cut. Every operation above stays safe on such
+// a path (no read outside it, no hang), but only a path without a fault gives a
+// meaningful result; the cut stream refuses the others.
+enum class PathFault {
+    None,
+    SizeMismatch,       // points and type bytes differ in number
+    NoStartPoint,       // the first point is not a start point
+    UnknownType,        // a segment type other than start, line or Bézier
+    IncompleteBezier,   // a Bézier run that is not made of whole groups of three
+    NonFinite,          // a NaN or infinite coordinate
+};
+PathFault findPathFault(const Path& path);
+const char* pathFaultText(PathFault fault);
 
 struct FigureView {
     std::span<const PointF> points;
@@ -48,10 +68,11 @@ struct FigureView {
     bool closed = false;
 };
 
-// Calls visit(const FigureView&) for each figure, in order.
+// Calls visit(const FigureView&) for each figure, in order. A path whose two
+// arrays differ in length is read only as far as both reach.
 template <typename Visit>
 void forEachFigure(const Path& path, Visit&& visit) {
-    const std::size_t n = path.points.size();
+    const std::size_t n = path.points.size() < path.types.size() ? path.points.size() : path.types.size();
     std::size_t begin = 0;
     while (begin < n) {
         std::size_t end = begin + 1;

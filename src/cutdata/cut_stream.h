@@ -1,0 +1,74 @@
+#pragma once
+// The cut stream: one job's whole command text from a CutJob. Pure: the caller
+// reads the resolution and the media width and hands the text to the queue.
+//
+// The text is: header, "M0,0", body, "|&1,1,1|TB50,0|FO0|H|". The design is
+// placed by cut type ("Print and Cut": the origin mark's top-left corner
+// becomes (0, 0); "Knife Point": the design's curve-aware top-left corner;
+// "WYSIWYG": the per-model offset of wysiwygOffset), scaled to steps, and every
+// closed figure is given its explicit closing segment. Coordinates are rounded
+// half away from zero and written (y, x).
+//
+// Body with keepCurves: "|" then, per figure and per pass, "M" (or "D" on a
+// later pass of a closed figure, where the blade stays down) for the start
+// point, "D" per line point and "BZ1,..." per curve, the last command's "|"
+// being the trailer's. Without keepCurves the design is flattened to 0.25 step
+// and each figure becomes "|M" y,x then one draw list "|D" y,x ",y,x"...; all
+// passes of a closed figure extend one draw list.
+//
+// Bad input never yields a job: the result then carries an error and no text.
+//  - resolution not a finite number above 0               -> InvalidResolution
+//  - media width not finite, or a carriage limit below 1 step or beyond
+//    32 bits (not checked for Print and Cut, which does not use it)
+//                                                          -> InvalidMediaWidth
+//  - force outside 1..33, speed outside 1..10, passes outside 1..10, or a
+//    Print and Cut job whose mark extents are not positive -> InvalidSetting
+//  - point and type arrays of different sizes, no start point first, a type
+//    other than start/line/Bézier, a Bézier run not in threes -> MalformedPath
+//  - a NaN or infinite coordinate (design or mark origin)  -> NonFiniteCoordinate
+//  - a coordinate whose steps do not fit a signed 32-bit integer
+//                                                          -> CoordinateOverflow
+// An empty path is not an error: it gives header, "M0,0" and trailer.
+#include <string>
+
+#include "cutdata/cut_job.h"
+#include "cutdata/path.h"
+
+namespace vantrel {
+
+enum class CutStreamError {
+    None,
+    InvalidResolution,
+    InvalidMediaWidth,
+    InvalidSetting,
+    MalformedPath,
+    NonFiniteCoordinate,
+    CoordinateOverflow,
+};
+
+// A fixed English sentence for each error, fit for a message box or a tool's output.
+const char* cutStreamErrorText(CutStreamError error);
+
+struct CutStreamResult {
+    CutStreamError error = CutStreamError::None;
+    std::string text;   // the job in the system's "|" form; empty on error
+    bool ok() const { return error == CutStreamError::None; }
+};
+
+CutStreamResult buildCutStream(const CutJob& job, double dpiX, double dpiY, float mediaWidth);
+
+// Half away from zero: 12.5 -> 13, -12.5 -> -13. For values within the range
+// of a 64-bit integer.
+long long roundHalfAwayFromZero(double value);
+
+// "WYSIWYG" placement in inches, along the feed (dx) and the carriage (dy).
+struct PlacementOffset {
+    float dx = 0;
+    float dy = 0;
+};
+PlacementOffset wysiwygOffset(int model, bool carrierMat);
+
+// Working length along the feed: 60000 steps for CAMEO and PORTRAIT, 20000 otherwise.
+int feedLimit(int model);
+
+}  // namespace vantrel
