@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Runs vantrel-cut as a user would: jobs known byte for byte, the samples, the
+# three ways in and out (file, standard input, -o), and bad input, which must
+# get one line on standard error, exit status 2 and no output.
+#   check_tool.sh SOURCE_DIR TOOL [RUNNER]   (RUNNER: e.g. cmake/wine-run)
+set -u
+src=$1; tool=$2; shift 2
+runner=("$@")
+data=$src/cli/testdata
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+cut() { "${runner[@]}" "$tool" "$@"; }
+
+# expect NAME EXPECTED-FILE ARGS...
+expect() {
+  local name=$1 expected=$2; shift 2
+  if ! cut "$@" >"$work/out" 2>"$work/err"; then fail "$name: exit status $? ($(head -1 "$work/err"))"; return; fi
+  cmp -s "$work/out" "$expected" || fail "$name: got $(head -c 400 "$work/out")"
+}
+
+# refuse NAME ARGS...: exit 2, one line "vantrel-cut: ...", nothing written.
+refuse() {
+  local name=$1; shift
+  rm -f "$work/refused"
+  cut "$@" -o "$work/refused" >"$work/out" 2>"$work/err"
+  local status=$?
+  [ $status -eq 2 ] || fail "$name: exit status $status, expected 2"
+  [ -s "$work/out" ] && fail "$name: wrote to standard output"
+  [ -e "$work/refused" ] && fail "$name: wrote the output file"
+  [ "$(wc -l <"$work/err")" -eq 1 ] && grep -q '^vantrel-cut: ' "$work/err" || fail "$name: error was: $(cat "$work/err")"
+}
+
+expect "wysiwyg job" "$data/triangle.wysiwyg.txt" "$data/triangle.path"
+expect "print-and-cut job" "$data/triangle.print-and-cut.txt" --cut-type print-and-cut "$data/triangle.path"
+expect "search command" "$data/triangle.search.txt" --cut-type print-and-cut --search-command "$data/triangle.path"
+expect "search command 1x1x4x3" "$data/rectangle.search.txt" --cut-type=print-and-cut --search-command "$data/rectangle.path"
+expect "search command without mat" "$data/rectangle.search-no-mat.txt" \
+  --cut-type print-and-cut --carrier-mat off --search-command "$data/rectangle.path"
+expect "fraction resolution" "$data/triangle.wysiwyg.txt" --dpi-x 1016/2 --dpi-y "507 1/1" "$data/triangle.path"
+
+tr '|' '\003' <"$data/triangle.wysiwyg.txt" >"$work/wire"
+expect "wire bytes" "$work/wire" --wire "$data/triangle.path"
+cut - <"$data/triangle.path" >"$work/stdin" 2>/dev/null || fail "standard input: exit status $?"
+cmp -s "$work/stdin" "$data/triangle.wysiwyg.txt" || fail "standard input: different job"
+cut -o "$work/job" "$data/triangle.path" >"$work/out" 2>&1 || fail "-o: exit status $?"
+cmp -s "$work/job" "$data/triangle.wysiwyg.txt" || fail "-o: different job"
+[ -s "$work/out" ] && fail "-o: also wrote to standard output"
+[ -e "$work/job.partial" ] && fail "-o: left its partial file"
+
+for sample in "$src"/samples/*.path; do
+  name=$(basename "$sample")
+  for form in "" --flatten; do
+    if ! cut $form "$sample" >"$work/out" 2>"$work/err"; then fail "$name $form: $(cat "$work/err")"; continue; fi
+    job=$(cat "$work/out")
+    [[ $job == FN0\|FN1\|FJ\|FC18\|TB99\|FM1\|TB50,1\|FO20000\|* ]] || fail "$name $form: header ${job:0:60}"
+    [[ $job == *\|M0,0\|M*\|\&1,1,1\|TB50,0\|FO0\|H\| ]] || fail "$name $form: no body or trailer"
+    if [ -n "$form" ]; then [[ $job != *BZ1* ]] || fail "$name: curves left in the flattened job"; fi
+  done
+done
+
+printf 'M 1 1 L 2 x\n' >"$work/malformed.path"
+printf 'M 1 1 L 1e30 1\n' >"$work/far.path"
+refuse "missing design file" "$work/none.path"
+refuse "malformed path data" "$work/malformed.path"
+refuse "coordinate out of range" "$work/far.path"
+refuse "unknown option" --fast "$data/triangle.path"
+refuse "force above 33" --force 34 "$data/triangle.path"
+refuse "speed 0" --speed 0 "$data/triangle.path"
+refuse "passes 11" --passes 11 "$data/triangle.path"
+refuse "model 4" --model 4 "$data/triangle.path"
+refuse "resolution 0" --dpi-x 0 "$data/triangle.path"
+refuse "resolution without number" --dpi-y abc "$data/triangle.path"
+refuse "negative resolution" --dpi-x -508 "$data/triangle.path"
+refuse "zero denominator" --dpi-x 508/0 "$data/triangle.path"
+refuse "media width 0" --media-width 0 "$data/triangle.path"
+refuse "media width text" --media-width wide "$data/triangle.path"
+refuse "search without print-and-cut" --search-command "$data/triangle.path"
+refuse "no design" --force 12
+refuse "two designs" "$data/triangle.path" "$data/rectangle.path"
+refuse "option without value" "$data/triangle.path" --force
+
+# A refused run leaves an existing output file as it was.
+printf 'keep' >"$work/kept"
+cut --force 99 -o "$work/kept" "$data/triangle.path" 2>/dev/null
+[ "$(cat "$work/kept")" = keep ] || fail "a refused run replaced the existing output file"
+
+if [ $failures -ne 0 ]; then echo "$failures check(s) failed"; exit 1; fi
+echo "all vantrel-cut checks passed"

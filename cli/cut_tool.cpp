@@ -1,0 +1,232 @@
+#include "cut_tool.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "cutdata/commands.h"
+#include "cutdata/cut_job.h"
+#include "cutdata/cut_stream.h"
+#include "cutdata/reg_marks.h"
+#include "design_file.h"
+#include "tools/measurement.h"
+
+namespace vantrel::cli {
+
+const char* const CutToolUsage =
+    "usage: vantrel-cut [options] DESIGN\n"
+    "  DESIGN is SVG path data in inches, or - for standard input.\n"
+    "  --cut-type wysiwyg|print-and-cut|knife-point   (wysiwyg)\n"
+    "  --model 0|1|2|3          cutter model: 0 none, 1 Silhouette, 2 CAMEO, 3 PORTRAIT (1)\n"
+    "  --force N                1 to 33 (10)\n"
+    "  --speed N                1 to 10 (10)\n"
+    "  --passes N               1 to 10 (1)\n"
+    "  --blade-offset on|off    (on)\n"
+    "  --carrier-mat on|off     (on)\n"
+    "  --track-enhancing on|off (off)\n"
+    "  --media-width INCHES     media width across the carriage (12)\n"
+    "  --dpi-x TEXT, --dpi-y TEXT  steps per inch, e.g. 508.0 or 1016/2 (508.0)\n"
+    "  --flatten                cut curves as straight segments within 0.25 step\n"
+    "  --wire                   write the bytes the machine gets (ETX terminators)\n"
+    "  --search-command         with print-and-cut: the registration-mark search instead of the job\n"
+    "  -o FILE                  write to FILE instead of standard output\n";
+
+namespace {
+
+std::optional<int> wholeNumber(std::string_view text) {
+    int value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+    return value;
+}
+
+std::optional<float> inches(std::string_view text) {
+    double value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty() || !std::isfinite(value) ||
+        value <= 0 || value > std::numeric_limits<float>::max())
+        return std::nullopt;
+    return static_cast<float>(value);
+}
+
+std::optional<bool> onOff(std::string_view text) {
+    if (text == "on") return true;
+    if (text == "off") return false;
+    return std::nullopt;
+}
+
+std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// A resolution for the tool: the same reading as the plug-in's, but a value the
+// machine cannot use is refused instead of cut.
+std::optional<float> resolution(const std::string& text) {
+    double value = ParseMeasurement(text);
+    if (!(value > 0) || value > std::numeric_limits<float>::max()) return std::nullopt;
+    const float steps = static_cast<float>(value);
+    if (!(steps > 0)) return std::nullopt;  // too small to survive as a float
+    return steps;
+}
+
+}  // namespace
+
+ParsedArguments parseCutToolArguments(const std::vector<std::string>& arguments) {
+    ParsedArguments parsed;
+    CutToolOptions& o = parsed.options;
+    auto fail = [&](std::string message) {
+        parsed.error = std::move(message);
+        return parsed;
+    };
+    bool optionsEnded = false;
+    bool haveDesign = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string argument = arguments[i];
+        if (optionsEnded || argument == "-" || argument.empty() || argument[0] != '-') {
+            if (haveDesign) return fail("more than one design given: " + quoted(o.design) + " and " + quoted(argument));
+            o.design = argument;
+            haveDesign = true;
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::optional<std::string> attached;
+        if (std::size_t equals = argument.find('='); argument.rfind("--", 0) == 0 && equals != std::string::npos) {
+            attached = argument.substr(equals + 1);
+            argument.resize(equals);
+        }
+        auto flag = [&](bool& field) -> bool {
+            if (attached) return false;
+            field = true;
+            return true;
+        };
+        if (argument == "--flatten" || argument == "--wire" || argument == "--search-command" ||
+            argument == "--help" || argument == "-h") {
+            bool& field = argument == "--flatten" ? o.flatten
+                          : argument == "--wire"  ? o.wire
+                          : argument == "--search-command" ? o.searchCommand
+                                                           : o.help;
+            if (!flag(field)) return fail("option " + argument + " takes no value");
+            continue;
+        }
+        std::string value;
+        if (attached) {
+            value = *attached;
+        } else if (i + 1 < arguments.size()) {
+            value = arguments[++i];
+        } else {
+            return fail("option " + argument + " needs a value");
+        }
+        auto badValue = [&](const char* expected) {
+            return fail("bad value " + quoted(value) + " for " + argument + ": expected " + expected);
+        };
+        if (argument == "--cut-type") {
+            if (value == "wysiwyg") o.cutType = 0;
+            else if (value == "print-and-cut") o.cutType = 1;
+            else if (value == "knife-point") o.cutType = 2;
+            else return badValue("wysiwyg, print-and-cut or knife-point");
+        } else if (argument == "--model") {
+            auto n = wholeNumber(value);
+            if (!n || *n < 0 || *n > 3) return badValue("0, 1, 2 or 3");
+            o.model = *n;
+        } else if (argument == "--force") {
+            auto n = wholeNumber(value);
+            if (!n || *n < 1 || *n > 33) return badValue("a whole number from 1 to 33");
+            o.force = *n;
+        } else if (argument == "--speed") {
+            auto n = wholeNumber(value);
+            if (!n || *n < 1 || *n > 10) return badValue("a whole number from 1 to 10");
+            o.speed = *n;
+        } else if (argument == "--passes") {
+            auto n = wholeNumber(value);
+            if (!n || *n < 1 || *n > 10) return badValue("a whole number from 1 to 10");
+            o.passes = *n;
+        } else if (argument == "--blade-offset" || argument == "--carrier-mat" || argument == "--track-enhancing") {
+            auto on = onOff(value);
+            if (!on) return badValue("on or off");
+            (argument == "--blade-offset" ? o.bladeOffset : argument == "--carrier-mat" ? o.carrierMat
+                                                                                         : o.trackEnhancing) = *on;
+        } else if (argument == "--media-width") {
+            auto width = inches(value);
+            if (!width) return badValue("a number of inches above 0");
+            o.mediaWidth = *width;
+        } else if (argument == "--dpi-x" || argument == "--dpi-y") {
+            if (!resolution(value)) return badValue("a resolution above 0, such as 508.0 or 1016/2");
+            (argument == "--dpi-x" ? o.dpiX : o.dpiY) = value;
+        } else if (argument == "-o" || argument == "--output") {
+            if (value.empty()) return badValue("a file name");
+            o.output = value;
+        } else {
+            return fail("unknown option " + argument);
+        }
+    }
+    if (o.help) {
+        parsed.ok = true;
+        return parsed;
+    }
+    if (!haveDesign) return fail("no design given (a file, or - for standard input)");
+    if (o.searchCommand && o.cutType != 1) return fail("--search-command needs --cut-type print-and-cut");
+    parsed.ok = true;
+    return parsed;
+}
+
+CutToolResult runCutTool(const CutToolOptions& options, std::string_view designText, std::string_view designName) {
+    CutToolResult result;
+    const auto dpiX = resolution(options.dpiX), dpiY = resolution(options.dpiY);
+    if (!dpiX || !dpiY) {
+        result.error = "bad resolution " + quoted(!dpiX ? options.dpiX : options.dpiY);
+        return result;
+    }
+    DesignParseResult design = parseDesign(designText);
+    if (!design.ok) {
+        result.error = std::string(designName) + ": " + design.errorText();
+        return result;
+    }
+
+    CutJob job;
+    job.trackEnhancing = options.trackEnhancing;
+    job.carrierMat = options.carrierMat;
+    job.speed = options.speed;
+    job.force = options.force;
+    job.bladeOffset = options.bladeOffset;
+    job.passCount = options.passes;
+    job.printAndCut = options.cutType == 1;
+    job.knifePoint = options.cutType == 2;
+    job.keepCurves = !options.flatten;
+    job.model = options.model;
+
+    if (job.printAndCut) {
+        // As the cut run does: marks around the design, then the search fixes the job's origin and extents.
+        const bool square = options.model == CutterModelCameo || options.model == CutterModelPortrait;
+        const RegMarkLayout layout = RegMarkLayout::around(design.path, square);
+        const auto search = computeRegMarkSearch(layout, options.model, options.carrierMat, *dpiX, *dpiY);
+        if (!search) {
+            result.error = "the registration marks of this design do not fit the machine's coordinates";
+            return result;
+        }
+        if (options.searchCommand) {
+            result.output = regMarkSearchCommand(*search, options.speed);
+            if (options.wire) toWireInPlace(result.output);
+            result.ok = true;
+            return result;
+        }
+        job.markOriginX = search->markOriginX;
+        job.markOriginY = search->markOriginY;
+        job.markExtentX = search->markExtentX;
+        job.markExtentY = search->markExtentY;
+    }
+    job.path = std::move(design.path);
+
+    CutStreamResult stream = buildCutStream(job, *dpiX, *dpiY, options.mediaWidth);
+    if (!stream.ok()) {
+        result.error = std::string(designName) + ": " + cutStreamErrorText(stream.error);
+        return result;
+    }
+    result.output = std::move(stream.text);
+    if (options.wire) toWireInPlace(result.output);
+    result.ok = true;
+    return result;
+}
+
+}  // namespace vantrel::cli

@@ -1,0 +1,53 @@
+#pragma once
+// vantrel-cut: the plug-in's job generator on the command line. Everything but
+// the file handling lives here, so the options and the driving are tested
+// without a process.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrel::cli {
+
+struct CutToolOptions {
+    int cutType = 0;              // CutType: 0 WYSIWYG, 1 Print and Cut, 2 Knife Point
+    int model = 1;                // CutterModel, 0 to 3
+    int force = 10;               // 1 to 33
+    int speed = 10;               // 1 to 10
+    int passes = 1;               // 1 to 10
+    bool bladeOffset = true;
+    bool carrierMat = true;
+    bool trackEnhancing = false;
+    float mediaWidth = 12.0f;     // inches across the carriage
+    std::string dpiX = "508.0";   // as the profile stores them: read with ParseMeasurement
+    std::string dpiY = "508.0";
+    bool flatten = false;         // the flattened body form instead of curves
+    bool wire = false;            // the machine's bytes: ETX in place of "|"
+    bool searchCommand = false;   // Print and Cut: the mark search instead of the job
+    std::string output;           // empty: standard output
+    std::string design;           // a file, or "-" for standard input
+    bool help = false;
+};
+
+struct ParsedArguments {
+    bool ok = false;
+    CutToolOptions options;
+    std::string error;            // one line, without the program name
+};
+
+// The arguments after the program name. Options take their value as the next
+// argument or after "=" ("--force 12", "--force=12"); "--" ends the options.
+ParsedArguments parseCutToolArguments(const std::vector<std::string>& arguments);
+
+struct CutToolResult {
+    bool ok = false;
+    std::string output;           // what goes to the file or standard output
+    std::string error;            // one line, without the program name
+};
+
+// The job (or the search command) for a design file's text. `designName` only
+// names the design in errors.
+CutToolResult runCutTool(const CutToolOptions& options, std::string_view designText, std::string_view designName);
+
+extern const char* const CutToolUsage;
+
+}  // namespace vantrel::cli

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cut_tool.h"
+
+namespace vantrel::cli {
+namespace {
+
+ParsedArguments parse(std::vector<std::string> arguments) { return parseCutToolArguments(arguments); }
+
+TEST(CutToolArguments, DefaultsAreThoseOfAFirstPluginRun) {
+    auto parsed = parse({"design.path"});
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    const CutToolOptions& o = parsed.options;
+    EXPECT_EQ(o.cutType, 0);
+    EXPECT_EQ(o.model, 1);
+    EXPECT_EQ(o.force, 10);
+    EXPECT_EQ(o.speed, 10);
+    EXPECT_EQ(o.passes, 1);
+    EXPECT_TRUE(o.bladeOffset);
+    EXPECT_TRUE(o.carrierMat);
+    EXPECT_FALSE(o.trackEnhancing);
+    EXPECT_EQ(o.mediaWidth, 12.0f);
+    EXPECT_EQ(o.dpiX, "508.0");
+    EXPECT_EQ(o.dpiY, "508.0");
+    EXPECT_FALSE(o.flatten || o.wire || o.searchCommand || o.help);
+    EXPECT_EQ(o.output, "");
+    EXPECT_EQ(o.design, "design.path");
+}
+
+TEST(CutToolArguments, EveryOptionInBothSpellings) {
+    for (bool attached : {false, true}) {
+        std::vector<std::string> arguments;
+        auto add = [&](const std::string& option, const std::string& value) {
+            if (attached) {
+                arguments.push_back(option + "=" + value);
+            } else {
+                arguments.push_back(option);
+                arguments.push_back(value);
+            }
+        };
+        add("--cut-type", "print-and-cut");
+        add("--model", "3");
+        add("--force", "33");
+        add("--speed", "1");
+        add("--passes", "10");
+        add("--blade-offset", "off");
+        add("--carrier-mat", "off");
+        add("--track-enhancing", "on");
+        add("--media-width", "8.5");
+        add("--dpi-x", "500 1/2");
+        add("--dpi-y", "1016/2");
+        arguments.insert(arguments.end(), {"--flatten", "--wire", "--search-command", "-o", "out.txt", "--", "-x.path"});
+        auto parsed = parseCutToolArguments(arguments);
+        ASSERT_TRUE(parsed.ok) << parsed.error;
+        const CutToolOptions& o = parsed.options;
+        EXPECT_EQ(o.cutType, 1);
+        EXPECT_EQ(o.model, 3);
+        EXPECT_EQ(o.force, 33);
+        EXPECT_EQ(o.speed, 1);
+        EXPECT_EQ(o.passes, 10);
+        EXPECT_FALSE(o.bladeOffset);
+        EXPECT_FALSE(o.carrierMat);
+        EXPECT_TRUE(o.trackEnhancing);
+        EXPECT_EQ(o.mediaWidth, 8.5f);
+        EXPECT_EQ(o.dpiX, "500 1/2");
+        EXPECT_EQ(o.dpiY, "1016/2");
+        EXPECT_TRUE(o.flatten && o.wire && o.searchCommand);
+        EXPECT_EQ(o.output, "out.txt");
+        EXPECT_EQ(o.design, "-x.path");
+    }
+    EXPECT_EQ(parse({"--cut-type", "knife-point", "-"}).options.cutType, 2);
+    EXPECT_EQ(parse({"-"}).options.design, "-");
+    EXPECT_TRUE(parse({"--help"}).options.help);
+}
+
+TEST(CutToolArguments, BadInputIsRefusedWithTheOptionNamed) {
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* mentions;
+    } cases[] = {
+        {{"--force", "0", "d"}, "--force"},        {{"--force", "34", "d"}, "--force"},
+        {{"--force", "12x", "d"}, "--force"},      {{"--force", "", "d"}, "--force"},
+        {{"--speed", "11", "d"}, "--speed"},       {{"--passes", "0", "d"}, "--passes"},
+        {{"--model", "-1", "d"}, "--model"},       {{"--model", "1.0", "d"}, "--model"},
+        {{"--cut-type", "WYSIWYG", "d"}, "--cut-type"},
+        {{"--carrier-mat", "yes", "d"}, "--carrier-mat"},
+        {{"--media-width", "-12", "d"}, "--media-width"},
+        {{"--media-width", "nan", "d"}, "--media-width"},
+        {{"--media-width", "1e999", "d"}, "--media-width"},
+        {{"--dpi-x", "0", "d"}, "--dpi-x"},        {{"--dpi-y", "-1 1/2", "d"}, "--dpi-y"},
+        {{"--dpi-x", "1/0", "d"}, "--dpi-x"},      {{"--dpi-x", "1e-50", "d"}, "--dpi-x"},
+        {{"--dpi-y", "1e300", "d"}, "--dpi-y"},    {{"--flatten=yes", "d"}, "--flatten"},
+        {{"--force"}, "--force"},                  {{"--loud", "d"}, "--loud"},
+        {{"a", "b"}, "more than one design"},      {{"--wire"}, "no design"},
+        {{"--search-command", "d"}, "print-and-cut"},
+    };
+    for (const auto& c : cases) {
+        auto parsed = parseCutToolArguments(c.arguments);
+        EXPECT_FALSE(parsed.ok) << c.arguments[0];
+        EXPECT_NE(parsed.error.find(c.mentions), std::string::npos) << parsed.error;
+        EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << parsed.error;
+    }
+}
+
+const char* const Rectangle = "M 1 1 H 5 V 4 H 1 Z";
+// A curved design: an arch whose top lies half an inch below its control points.
+const char* const Arch = "M 1 3 C 1 1 4 1 4 3 Z";
+
+CutToolResult run(std::vector<std::string> arguments, const char* design) {
+    arguments.push_back("-");
+    auto parsed = parseCutToolArguments(arguments);
+    EXPECT_TRUE(parsed.ok) << parsed.error;
+    return runCutTool(parsed.options, design, "<stdin>");
+}
+
+TEST(CutTool, PrintAndCutJobTakesItsOriginAndExtentsFromTheMarks) {
+    auto job = run({"--cut-type", "print-and-cut"}, Rectangle);
+    ASSERT_TRUE(job.ok) << job.error;
+    // No job prefix, margin 0,0, and the mark extents as the working area.
+    EXPECT_EQ(job.output.rfind("FC18|TB99|FM1|TB50,1|FO2540|&100,100,100|\\0,0|Z1556,2540|FX10,0|!10,0|L0|L0|M0,0|", 0),
+              0u)
+        << job.output;
+    // The design's corner sits half an inch right of and one line width below the origin mark's corner.
+    EXPECT_NE(job.output.find("|M16,254|"), std::string::npos) << job.output;
+
+    // The square origin mark of a CAMEO starts where the corner mark would: same job, other search.
+    auto cameo = run({"--cut-type", "print-and-cut", "--model", "2"}, Rectangle);
+    ASSERT_TRUE(cameo.ok);
+    EXPECT_EQ(cameo.output.substr(cameo.output.find("|M0,0|")), job.output.substr(job.output.find("|M0,0|")));
+    auto search = run({"--cut-type", "print-and-cut", "--model", "2", "--search-command"}, Rectangle);
+    EXPECT_NE(search.output.find("|TB51,116|"), std::string::npos) << search.output;
+    auto corner = run({"--cut-type", "print-and-cut", "--model", "1", "--search-command", "--speed", "3"}, Rectangle);
+    EXPECT_EQ(corner.output,
+              "!3,0|FJ|FN1|TB99|TB51,254|TB52,2|TB53,16|TB54,0,0|TB55,1|M540,381|TB23,1556,2540|");
+}
+
+TEST(CutTool, MarksAreLaidAroundTheCurvesThemselves) {
+    // The arch's curve-aware top is y 1.5: its mark sits there, not at the control points' 1.0.
+    auto search = run({"--cut-type", "print-and-cut", "--model", "0", "--search-command"}, Arch);
+    ASSERT_TRUE(search.ok) << search.error;
+    // Extent along the carriage: 1.5 inches of design plus two line widths, at 508 steps per inch.
+    EXPECT_NE(search.output.find("|TB23,794,2032|"), std::string::npos) << search.output;
+}
+
+TEST(CutTool, BodyFormResolutionAndWire) {
+    auto curves = run({}, Arch);
+    auto flat = run({"--flatten"}, Arch);
+    ASSERT_TRUE(curves.ok && flat.ok);
+    EXPECT_NE(curves.output.find("BZ1,"), std::string::npos);
+    EXPECT_EQ(flat.output.find("BZ1,"), std::string::npos);
+    EXPECT_GT(flat.output.size(), curves.output.size());
+
+    auto fraction = run({"--dpi-x", "1016/2", "--dpi-y", "507 1/1"}, Arch);
+    EXPECT_EQ(fraction.output, curves.output);
+    auto doubled = run({"--dpi-x", "1016", "--dpi-y", "1016"}, "M 1 1 L 2 2");
+    EXPECT_NE(doubled.output.find("|M857,1016|D1873,2032|"), std::string::npos) << doubled.output;
+
+    auto wire = run({"--wire"}, Arch);
+    std::string expected = curves.output;
+    for (char& c : expected)
+        if (c == '|') c = '\x03';
+    EXPECT_EQ(wire.output, expected);
+}
+
+TEST(CutTool, BadDesignsAreRefusedWithTheirPosition) {
+    auto parsed = parse({"--force", "12", "-"});
+    auto result = runCutTool(parsed.options, "M 1 1\nL 2 x", "bad.path");
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.output.empty());
+    EXPECT_EQ(result.error.rfind("bad.path: line 2, column ", 0), 0u) << result.error;
+
+    auto narrow = parse({"--media-width", "0.0001", "-"});
+    ASSERT_TRUE(narrow.ok);
+    auto tooNarrow = runCutTool(narrow.options, Rectangle, "d");
+    EXPECT_FALSE(tooNarrow.ok);
+    EXPECT_TRUE(tooNarrow.output.empty());
+    EXPECT_FALSE(tooNarrow.error.empty());
+}
+
+}  // namespace
+}  // namespace vantrel::cli

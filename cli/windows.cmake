@@ -1,0 +1,8 @@
+# vantrel-cut for Windows, checked under Wine with the same script as natively.
+add_executable(vantrel-cut ${CMAKE_SOURCE_DIR}/cli/vantrel_cut_main.cpp ${CMAKE_SOURCE_DIR}/cli/cut_tool.cpp)
+target_include_directories(vantrel-cut PRIVATE ${CMAKE_SOURCE_DIR}/cli)
+target_link_libraries(vantrel-cut PRIVATE vantrel_design)
+
+add_test(NAME win.vantrel-cut.${VANTREL_ARCH}
+  COMMAND ${CMAKE_SOURCE_DIR}/cli/check_tool.sh ${CMAKE_SOURCE_DIR} $<TARGET_FILE:vantrel-cut> ${CMAKE_SOURCE_DIR}/cmake/wine-run)
+set_tests_properties(win.vantrel-cut.${VANTREL_ARCH} PROPERTIES LABELS win TIMEOUT ${VANTREL_TEST_TIMEOUT})
