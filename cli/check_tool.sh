@@ -66,20 +66,10 @@ printf 'M 1 1 L 1e30 1\n' >"$work/far.path"
 refuse "missing design file" "$work/none.path"
 refuse "malformed path data" "$work/malformed.path"
 refuse "coordinate out of range" "$work/far.path"
-refuse "unknown option" --fast "$data/triangle.path"
 refuse "force above 33" --force 34 "$data/triangle.path"
-refuse "speed 0" --speed 0 "$data/triangle.path"
-refuse "passes 11" --passes 11 "$data/triangle.path"
-refuse "model 4" --model 4 "$data/triangle.path"
 refuse "resolution 0" --dpi-x 0 "$data/triangle.path"
-refuse "resolution without number" --dpi-y abc "$data/triangle.path"
-refuse "negative resolution" --dpi-x -508 "$data/triangle.path"
-refuse "zero denominator" --dpi-x 508/0 "$data/triangle.path"
-refuse "media width 0" --media-width 0 "$data/triangle.path"
-refuse "media width text" --media-width wide "$data/triangle.path"
 refuse "search without print-and-cut" --search-command "$data/triangle.path"
 refuse "no design" --force 12
-refuse "two designs" "$data/triangle.path" "$data/rectangle.path"
 refuse "option without value" "$data/triangle.path" --force
 
 # A refused run leaves an existing output file as it was.

@@ -10,26 +10,6 @@ namespace {
 
 ParsedArguments parse(std::vector<std::string> arguments) { return parseCutToolArguments(arguments); }
 
-TEST(CutToolArguments, DefaultsAreThoseOfAFirstPluginRun) {
-    auto parsed = parse({"design.path"});
-    ASSERT_TRUE(parsed.ok) << parsed.error;
-    const CutToolOptions& o = parsed.options;
-    EXPECT_EQ(o.cutType, 0);
-    EXPECT_EQ(o.model, 1);
-    EXPECT_EQ(o.force, 10);
-    EXPECT_EQ(o.speed, 10);
-    EXPECT_EQ(o.passes, 1);
-    EXPECT_TRUE(o.bladeOffset);
-    EXPECT_TRUE(o.carrierMat);
-    EXPECT_FALSE(o.trackEnhancing);
-    EXPECT_EQ(o.mediaWidth, 12.0f);
-    EXPECT_EQ(o.dpiX, "508.0");
-    EXPECT_EQ(o.dpiY, "508.0");
-    EXPECT_FALSE(o.flatten || o.wire || o.searchCommand || o.help);
-    EXPECT_EQ(o.output, "");
-    EXPECT_EQ(o.design, "design.path");
-}
-
 TEST(CutToolArguments, EveryOptionInBothSpellings) {
     for (bool attached : {false, true}) {
         std::vector<std::string> arguments;
@@ -143,41 +123,6 @@ TEST(CutTool, MarksAreLaidAroundTheCurvesThemselves) {
     ASSERT_TRUE(search.ok) << search.error;
     // Extent along the carriage: 1.5 inches of design plus two line widths, at 508 steps per inch.
     EXPECT_NE(search.output.find("|TB23,794,2032|"), std::string::npos) << search.output;
-}
-
-TEST(CutTool, BodyFormResolutionAndWire) {
-    auto curves = run({}, Arch);
-    auto flat = run({"--flatten"}, Arch);
-    ASSERT_TRUE(curves.ok && flat.ok);
-    EXPECT_NE(curves.output.find("BZ1,"), std::string::npos);
-    EXPECT_EQ(flat.output.find("BZ1,"), std::string::npos);
-    EXPECT_GT(flat.output.size(), curves.output.size());
-
-    auto fraction = run({"--dpi-x", "1016/2", "--dpi-y", "507 1/1"}, Arch);
-    EXPECT_EQ(fraction.output, curves.output);
-    auto doubled = run({"--dpi-x", "1016", "--dpi-y", "1016"}, "M 1 1 L 2 2");
-    EXPECT_NE(doubled.output.find("|M857,1016|D1873,2032|"), std::string::npos) << doubled.output;
-
-    auto wire = run({"--wire"}, Arch);
-    std::string expected = curves.output;
-    for (char& c : expected)
-        if (c == '|') c = '\x03';
-    EXPECT_EQ(wire.output, expected);
-}
-
-TEST(CutTool, BadDesignsAreRefusedWithTheirPosition) {
-    auto parsed = parse({"--force", "12", "-"});
-    auto result = runCutTool(parsed.options, "M 1 1\nL 2 x", "bad.path");
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(result.output.empty());
-    EXPECT_EQ(result.error.rfind("bad.path: line 2, column ", 0), 0u) << result.error;
-
-    auto narrow = parse({"--media-width", "0.0001", "-"});
-    ASSERT_TRUE(narrow.ok);
-    auto tooNarrow = runCutTool(narrow.options, Rectangle, "d");
-    EXPECT_FALSE(tooNarrow.ok);
-    EXPECT_TRUE(tooNarrow.output.empty());
-    EXPECT_FALSE(tooNarrow.error.empty());
 }
 
 }  // namespace

@@ -102,27 +102,6 @@ TEST(CutSettings, CheckBoxesReadAnyNonzeroAsTickedAndStoreZeroOrOne) {
     EXPECT_EQ(profile.storedInt("sil_carmat"), 1);
 }
 
-TEST(CutSettings, ChangesAreWrittenUnderTheirValueNames) {
-    MemoryProfile profile;
-    saveForceLevel(profile, 20);
-    saveSpeedLevel(profile, 3);
-    saveMultiCutIndex(profile, 4);
-    saveCutTypeIndex(profile, NoSelection);
-    saveTrackEnhancing(profile, true);
-    saveCarrierMat(profile, false);
-    saveBladeOffset(profile, false);
-    saveResolutionTexts(profile, u"500 1/2", u"abc");
-    EXPECT_EQ(profile.storedInt("sil_force"), 20);
-    EXPECT_EQ(profile.storedInt("sil_speed"), 3);
-    EXPECT_EQ(profile.storedInt("sil_multicut"), 4);
-    EXPECT_EQ(profile.storedInt("sil_cuttype"), -1);
-    EXPECT_EQ(profile.storedInt("sil_trackenh"), 1);
-    EXPECT_EQ(profile.storedInt("sil_carmat"), 0);
-    EXPECT_EQ(profile.storedInt("sil_usebo"), 0);
-    EXPECT_EQ(profile.storedText("sil_dpix"), u"500 1/2");
-    EXPECT_EQ(profile.storedText("sil_dpiy"), u"abc");
-}
-
 TEST(Resolution, ReadsStoredTextsAfreshAndHandsThemBack) {
     struct Case {
         std::u16string x, y;

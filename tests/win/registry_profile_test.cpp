@@ -154,20 +154,6 @@ TEST_F(ScratchKey, OversizeTextsAreRefusedBothWays) {
     EXPECT_EQ(profile.readText("sil_dpix", u""), u"508.0");  // the old value stays
 }
 
-TEST_F(ScratchKey, DialogStartOnACleanRegistryProfileStoresWhatItShows) {
-    RegistryProfile profile(base_);
-    profile.writeInt("sil_force", 40);
-    profile.writeText("sil_dpiy", u"1016/2");
-    CutSettings settings = loadCutSettings(profile, FixedHostMarkSettings());
-    EXPECT_EQ(settings.forceLevel, 33);
-    EXPECT_EQ(profile.readInt("sil_force", 0), 33);
-    EXPECT_EQ(profile.readInt("sil_usebo", 0), 1);
-    EXPECT_EQ(profile.readInt("sil_carmat", 0), 1);
-    EXPECT_EQ(profile.readInt("sil_speed", 0), 10);
-    EXPECT_EQ(profile.readInt("sil_cuttype", 9), 0);
-    EXPECT_EQ(readResolution(profile), (Resolution{508.0f, 508.0f}));
-}
-
 TEST_F(ScratchKey, HostValuesReadFourBytesOfAnyTypeAndZeroOtherwise) {
     const std::wstring host = base_ + L"\\Host\\Settings";
     RegistryHostMarkSettings missingKey(host);
