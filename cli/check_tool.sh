@@ -34,6 +34,7 @@ refuse() {
 }
 
 expect "wysiwyg job" "$data/triangle.wysiwyg.txt" "$data/triangle.path"
+expect "sample with curves" "$data/heart.wysiwyg.txt" "$src/samples/heart.path"
 expect "print-and-cut job" "$data/triangle.print-and-cut.txt" --cut-type print-and-cut "$data/triangle.path"
 expect "search command" "$data/triangle.search.txt" --cut-type print-and-cut --search-command "$data/triangle.path"
 expect "search command 1x1x4x3" "$data/rectangle.search.txt" --cut-type=print-and-cut --search-command "$data/rectangle.path"
