@@ -1,0 +1,59 @@
+#pragma once
+// The registration-mark search as a state machine: what the dialog sends and
+// when it ends, from the replies the machine gives. The dialog only carries
+// out the steps.
+#include <cstddef>
+#include <string_view>
+
+namespace vantrel {
+
+// The leading decimal integer of a machine reply: leading white space
+// skipped, an optional sign, then the digits up to the first other
+// character. No digits read as 0. Values beyond the range of long saturate,
+// so a long run of digits can never read as 0 ("found").
+long leadingDecimal(std::string_view reply);
+
+// Shorter replies are status characters, which the search ignores.
+inline constexpr std::size_t MarkSearchAnswerMinLength = 5;
+// Status requests keep the link busy until the first answer arrives.
+inline constexpr unsigned MarkSearchStatusPeriodMs = 255;
+// Answers meaning "not found" that end the search; the first one retries.
+inline constexpr int MarkSearchTries = 2;
+
+enum class MarkSearchEnd {
+    None,           // still searching
+    Found,          // cut
+    NotFound,       // two answers meaning not found
+    LinkLost,       // the incoming channel failed
+    UserCancelled,  // Escape or the close box
+};
+
+struct MarkSearchStep {
+    bool sendSearchCommand = false;
+    bool stopStatusPolling = false;
+    MarkSearchEnd end = MarkSearchEnd::None;
+};
+
+class MarkSearch {
+public:
+    // The first try: send the search and poll the status until an answer.
+    MarkSearchStep open();
+    // Whether a status-poll tick sends the status request.
+    bool pollsStatus() const { return polling_ && end_ == MarkSearchEnd::None; }
+    MarkSearchStep reply(std::string_view text);
+    MarkSearchStep linkLost();
+    MarkSearchStep cancel();
+
+    int failCount() const { return failCount_; }
+    bool userCancelled() const { return end_ == MarkSearchEnd::UserCancelled; }
+    MarkSearchEnd end() const { return end_; }
+
+private:
+    MarkSearchStep finish(MarkSearchStep step, MarkSearchEnd end);
+
+    bool polling_ = false;
+    int failCount_ = 0;
+    MarkSearchEnd end_ = MarkSearchEnd::None;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,85 @@
+#include "operations/test_cut.h"
+
+namespace vantrel {
+
+JogCode arrowDirection(ArrowKeys keys) {
+    if (keys.left) return JogCode::Left;
+    if (keys.right) return JogCode::Right;
+    if (keys.up) return JogCode::Up;
+    if (keys.down) return JogCode::Down;
+    return JogCode::Stop;
+}
+
+TestCutSession::TestCutSession(int force, int speed, bool knifePointMode, int silentTicksAllowed)
+    : force_(force), speed_(speed), knifePointMode_(knifePointMode), silentTicksAllowed_(silentTicksAllowed) {}
+
+TestCutStep TestCutSession::finish(TestCutStep step, TestCutEnd end) {
+    end_ = end;
+    step.end = end;
+    return step;
+}
+
+TestCutStep TestCutSession::jog(JogCode code) {
+    moved_ = true;
+    return {.send = jogSequence(code)};
+}
+
+TestCutStep TestCutSession::jogButton(JogCode direction, bool pressed) {
+    if (busy_ || end_ != TestCutEnd::None) return {};
+    return jog(pressed ? direction : JogCode::Stop);
+}
+
+TestCutStep TestCutSession::arrowKeys(ArrowKeys keys) {
+    if (busy_ || end_ != TestCutEnd::None) return {};
+    JogCode direction = arrowDirection(keys);
+    // Once per change: a key held down is sent once, its release once.
+    if (direction == keyDirection_) return {};
+    keyDirection_ = direction;
+    return jog(direction);
+}
+
+TestCutStep TestCutSession::testButton() {
+    if (end_ != TestCutEnd::None) return {};
+    // The carriage stays where it was jogged; the job starts from there.
+    if (knifePointMode_) return finish({}, TestCutEnd::Ok);
+    if (busy_) return {};
+    busy_ = true;
+    busyTicks_ = 0;
+    abandonable_ = false;
+    return {.send = testCutText(force_, speed_), .enterBusy = true};
+}
+
+TestCutStep TestCutSession::statusTick() {
+    if (!busy_ || end_ != TestCutEnd::None) return {};
+    if (++busyTicks_ >= silentTicksAllowed_) abandonable_ = true;
+    return {.send = std::string(StatusRequest)};
+}
+
+TestCutStep TestCutSession::reply(std::string_view text) {
+    if (!busy_ || end_ != TestCutEnd::None) return {};
+    if (text.size() != 1 || text[0] == '1') return {};
+    busy_ = false;
+    abandonable_ = false;
+    return {.leaveBusy = true};
+}
+
+TestCutStep TestCutSession::readerLost() {
+    if (end_ != TestCutEnd::None) return {};
+    return finish({}, TestCutEnd::Cancel);
+}
+
+TestCutStep TestCutSession::writerLost() {
+    if (busy_) abandonable_ = true;
+    return {};
+}
+
+TestCutStep TestCutSession::cancel() {
+    if (end_ != TestCutEnd::None) return {};
+    if (busy_ && !abandonable_) return {};
+    TestCutStep step;
+    // Home again, so the next job does not start where the user left the carriage.
+    if (moved_) step.send = "H|";
+    return finish(std::move(step), TestCutEnd::Cancel);
+}
+
+}  // namespace vantrel

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "operations/test_cut.h"
+
+namespace vantrel {
+namespace {
+
+const std::string Home = "H|";
+std::string jogBytes(int code) { return std::string{'\x1B', '\x00', static_cast<char>(code)}; }
+
+TEST(ArrowKeys, LeftOverRightOverUpOverDown) {
+    for (int mask = 0; mask < 16; ++mask) {
+        ArrowKeys keys{.left = (mask & 1) != 0, .right = (mask & 2) != 0, .up = (mask & 4) != 0, .down = (mask & 8) != 0};
+        int expected = keys.left ? 0x08 : keys.right ? 0x04 : keys.up ? 0x02 : keys.down ? 0x01 : 0x00;
+        EXPECT_EQ(static_cast<int>(arrowDirection(keys)), expected) << "mask " << mask;
+    }
+}
+
+// Everything queued over a sequence of key readings.
+std::vector<std::string> sentForKeys(const std::vector<ArrowKeys>& readings) {
+    TestCutSession s(10, 5, false);
+    std::vector<std::string> sent;
+    for (const auto& keys : readings) {
+        TestCutStep step = s.arrowKeys(keys);
+        if (!step.send.empty()) sent.push_back(step.send);
+    }
+    return sent;
+}
+
+TEST(ArrowKeys, EachChangeIsSentOnce) {
+    const ArrowKeys none{}, left{.left = true}, up{.up = true}, leftUp{.left = true, .up = true},
+        right{.right = true}, down{.down = true}, rightDown{.right = true, .down = true};
+    struct Case {
+        const char* name;
+        std::vector<ArrowKeys> readings;
+        std::vector<std::string> sent;
+    } cases[] = {
+        {"nothing held", {none, none, none}, {}},
+        {"held steadily", {up, up, up, up, none, none}, {jogBytes(2), jogBytes(0)}},
+        {"left and up together move left", {leftUp, leftUp, none}, {jogBytes(8), jogBytes(0)}},
+        {"letting go of left leaves up", {leftUp, up, none}, {jogBytes(8), jogBytes(2), jogBytes(0)}},
+        {"up then left joins in", {up, leftUp, leftUp, none}, {jogBytes(2), jogBytes(8), jogBytes(0)}},
+        {"right over down", {rightDown, down, none}, {jogBytes(4), jogBytes(1), jogBytes(0)}},
+        {"straight from one key to another", {right, left, none}, {jogBytes(4), jogBytes(8), jogBytes(0)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(sentForKeys(c.readings), c.sent);
+    }
+}
+
+TEST(JogButtons, OncePerPressOncePerReleaseAndNeverWhileTesting) {
+    TestCutSession s(12, 5, false);
+    EXPECT_FALSE(s.moved());
+    EXPECT_EQ(s.jogButton(JogCode::Up, true).send, jogBytes(2));
+    EXPECT_TRUE(s.moved());
+    EXPECT_EQ(s.jogButton(JogCode::Up, false).send, jogBytes(0));
+    EXPECT_EQ(s.jogButton(JogCode::Right, true).send, jogBytes(4));
+    EXPECT_EQ(s.jogButton(JogCode::Right, false).send, jogBytes(0));
+
+    s.testButton();
+    ASSERT_TRUE(s.busy());
+    EXPECT_TRUE(s.jogButton(JogCode::Left, true).send.empty());
+    EXPECT_TRUE(s.arrowKeys({.left = true}).send.empty());
+    EXPECT_EQ(s.keyDirection(), JogCode::Stop) << "keys are not read while testing";
+}
+
+TEST(TestCut, RunsTheMachinesPatternAndWaitsForIdle) {
+    TestCutSession s(12, 5, false);
+    TestCutStep start = s.testButton();
+    EXPECT_EQ(start.send, "FC0|FX12,0|!5,0|FH|");
+    EXPECT_TRUE(start.enterBusy);
+    EXPECT_TRUE(s.testButton().send.empty()) << "a second click while testing sends nothing";
+    EXPECT_EQ(s.statusTick().send, std::string("\x1B\x05", 2));
+    struct Reply {
+        std::string text;
+        bool stillBusy;
+    } replies[] = {{"1", true}, {"", true}, {"00", true}, {"0,0,0", true}, {"0", false}};
+    for (const auto& r : replies) {
+        TestCutStep step = s.reply(r.text);
+        EXPECT_EQ(s.busy(), r.stillBusy) << '"' << r.text << '"';
+        EXPECT_EQ(step.leaveBusy, !r.stillBusy) << '"' << r.text << '"';
+    }
+    EXPECT_TRUE(s.statusTick().send.empty()) << "no polling once idle";
+    EXPECT_FALSE(s.moved()) << "a test cut is not a jog";
+    EXPECT_TRUE(s.cancel().send.empty());
+    EXPECT_EQ(s.end(), TestCutEnd::Cancel);
+}
+
+TEST(TestCut, AnyOtherIdleCharacterEndsTheTest) {
+    for (std::string idle : {"0", "2", "9", " "}) {
+        TestCutSession s(1, 1, false);
+        s.testButton();
+        EXPECT_TRUE(s.reply(idle).leaveBusy) << '"' << idle << '"';
+    }
+}
+
+TEST(TestCut, CancelSendsHomeOnlyAfterAJog) {
+    struct Case {
+        const char* name;
+        bool jog;
+        bool keys;
+        std::string sent;
+    } cases[] = {{"no jog", false, false, ""}, {"button jog", true, false, Home}, {"key jog", false, true, Home}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestCutSession s(10, 10, false);
+        if (c.jog) {
+            s.jogButton(JogCode::Down, true);
+            s.jogButton(JogCode::Down, false);
+        }
+        if (c.keys) {
+            s.arrowKeys({.down = true});
+            s.arrowKeys({});
+        }
+        TestCutStep step = s.cancel();
+        EXPECT_EQ(step.send, c.sent);
+        EXPECT_EQ(step.end, TestCutEnd::Cancel);
+    }
+}
+
+TEST(TestCut, CannotBeClosedWhileTheMachineAnswers) {
+    TestCutSession s(10, 10, false, 5);
+    s.jogButton(JogCode::Left, true);
+    s.jogButton(JogCode::Left, false);
+    s.testButton();
+    for (int tick = 0; tick < 4; ++tick) {
+        s.statusTick();
+        s.reply("1");
+        EXPECT_EQ(s.cancel().end, TestCutEnd::None) << "tick " << tick;
+        EXPECT_FALSE(s.mayAbandonTest());
+    }
+}
+
+TEST(TestCut, ASilentMachineReleasesTheDialogAfterTheTimeOut) {
+    TestCutSession s(10, 10, false, 5);
+    s.jogButton(JogCode::Left, true);
+    s.jogButton(JogCode::Left, false);
+    s.testButton();
+    for (int tick = 0; tick < 4; ++tick) s.statusTick();
+    EXPECT_FALSE(s.mayAbandonTest());
+    EXPECT_EQ(s.cancel().end, TestCutEnd::None);
+    s.statusTick();
+    EXPECT_TRUE(s.mayAbandonTest());
+    TestCutStep step = s.cancel();
+    EXPECT_EQ(step.end, TestCutEnd::Cancel);
+    EXPECT_EQ(step.send, Home);
+}
+
+TEST(TestCut, ALateIdleReplyClosesTheWayOutAgain) {
+    TestCutSession s(10, 10, false, 2);
+    s.testButton();
+    s.statusTick();
+    s.statusTick();
+    ASSERT_TRUE(s.mayAbandonTest());
+    s.reply("0");
+    EXPECT_FALSE(s.busy());
+    s.testButton();
+    s.statusTick();
+    EXPECT_FALSE(s.mayAbandonTest()) << "a new test starts its own time-out";
+}
+
+TEST(TestCut, LostChannels) {
+    {
+        TestCutSession s(10, 10, false);
+        s.jogButton(JogCode::Up, true);
+        s.testButton();
+        TestCutStep step = s.readerLost();
+        EXPECT_EQ(step.end, TestCutEnd::Cancel) << "ends at once, also while testing";
+        EXPECT_TRUE(step.send.empty()) << "no way home over a lost link";
+    }
+    {
+        TestCutSession s(10, 10, false);
+        s.writerLost();
+        EXPECT_FALSE(s.mayAbandonTest()) << "nothing to abandon while idle";
+        s.testButton();
+        EXPECT_EQ(s.cancel().end, TestCutEnd::None);
+        s.writerLost();
+        EXPECT_TRUE(s.mayAbandonTest());
+        EXPECT_EQ(s.cancel().end, TestCutEnd::Cancel);
+    }
+}
+
+TEST(KnifePoint, ConfirmsAtOnceWithoutSendingAndKeepsTheCarriageThere) {
+    TestCutSession s(12, 5, true);
+    s.arrowKeys({.right = true});
+    s.arrowKeys({});
+    TestCutStep step = s.testButton();
+    EXPECT_EQ(step.end, TestCutEnd::Ok);
+    EXPECT_TRUE(step.send.empty());
+    EXPECT_FALSE(step.enterBusy);
+    EXPECT_TRUE(s.cancel().send.empty()) << "nothing after the end, no way home";
+    EXPECT_EQ(s.end(), TestCutEnd::Ok);
+}
+
+}  // namespace
+}  // namespace vantrel
