@@ -1,0 +1,92 @@
+#include "operations/win32/reg_mark_dialog.h"
+
+#include <commctrl.h>
+
+#include "cutdata/commands.h"
+#include "operations/operation_texts.h"
+#include "plugin/win32/plugin_app.h"
+#include "resource.h"
+
+namespace vantrel::win {
+
+RegMarkDialog::RegMarkDialog(MachinePort& port, std::string searchCommand)
+    : port_(port), searchCommand_(std::move(searchCommand)) {}
+
+INT_PTR RegMarkDialog::run(HINSTANCE module, HWND parent) {
+    INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&classes);
+    return runModal(module, IDD_REG_MARK, parent);
+}
+
+bool RegMarkDialog::onInit() {
+    port_.notifyTo(hwnd());
+    HWND bar = item(IDC_REG_MARK_PROGRESS);
+    // The bar shows activity, not a percentage: full, animated, with its caption.
+    SetWindowLongPtrW(bar, GWL_STYLE, GetWindowLongPtrW(bar, GWL_STYLE) | PBS_MARQUEE);
+    SendMessageW(bar, PBM_SETRANGE32, 0, 100);
+    SendMessageW(bar, PBM_SETPOS, 100, 0);
+    SetWindowTextW(bar, std::wstring(RegMarkSearchingCaption).c_str());
+    SendMessageW(bar, PBM_SETMARQUEE, TRUE, 20);
+    carryOut(search_.open());
+    SetTimer(hwnd(), TIMER_STATUS, MarkSearchStatusPeriodMs, nullptr);
+    return true;
+}
+
+void RegMarkDialog::carryOut(const MarkSearchStep& step) {
+    if (step.stopStatusPolling) KillTimer(hwnd(), TIMER_STATUS);
+    if (step.sendSearchCommand) port_.enqueue(searchCommand_);
+    switch (step.end) {
+        case MarkSearchEnd::None:
+            break;
+        case MarkSearchEnd::Found:
+            end(IDOK);
+            break;
+        default:
+            end(IDCANCEL);
+            break;
+    }
+}
+
+bool RegMarkDialog::onTimer(UINT_PTR id) {
+    if (id != TIMER_STATUS) return false;
+    // The machine's one-character answers to these are ignored.
+    if (search_.pollsStatus()) port_.enqueue(StatusRequest);
+    return true;
+}
+
+bool RegMarkDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&) {
+    if (message != WM_READER_EVENT) return false;
+    if (wParam == PORT_LOST) {
+        carryOut(search_.linkLost());
+        return true;
+    }
+    if (static_cast<INT_PTR>(wParam) < 0) return true;
+    auto text = adoptReplyText(lParam);
+    if (text) carryOut(search_.reply(std::string_view(text.get(), wParam)));
+    return true;
+}
+
+void RegMarkDialog::onCancel() { carryOut(search_.cancel()); }
+
+void RegMarkDialog::onDestroy() {
+    KillTimer(hwnd(), TIMER_STATUS);
+    searchCommand_.clear();
+    searchCommand_.shrink_to_fit();
+}
+
+bool runRegistrationMarkSearch(HINSTANCE module, HWND mainDialog, MachinePort& port, std::string searchCommand) {
+    RegMarkDialog dialog(port, std::move(searchCommand));
+    INT_PTR result = dialog.run(module, mainDialog);
+    port.notifyTo(mainDialog);
+    if (result == IDOK) return true;
+    // A dialog that could not even open has searched nothing: no cut, no question.
+    if (result != IDCANCEL) return false;
+    // The carriage goes home whatever happens next; a closed channel drops it.
+    port.enqueue("H|");
+    if (dialog.userCancelled()) return false;
+    int answer = MessageBoxW(mainDialog, std::wstring(RegMarkNotFoundQuestion).c_str(),
+                             PluginApp::instance().appName().c_str(), MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2);
+    return answer == IDYES;
+}
+
+}  // namespace vantrel::win

@@ -1,0 +1,173 @@
+#include "operations/win32/test_cut_dialog.h"
+
+#include <string>
+
+#include "operations/operation_texts.h"
+#include "operations/win32/jog_button_hold.h"
+#include "resource.h"
+
+namespace vantrel::win {
+
+namespace {
+
+struct JogButton {
+    int id;
+    JogCode code;
+};
+constexpr JogButton JogButtons[] = {
+    {IDC_JOG_UP, JogCode::Up},
+    {IDC_JOG_LEFT, JogCode::Left},
+    {IDC_JOG_DOWN, JogCode::Down},
+    {IDC_JOG_RIGHT, JogCode::Right},
+};
+
+// The one test-cut dialog of this thread whose arrow keys are being filtered.
+thread_local HWND filteredDialog = nullptr;
+
+}  // namespace
+
+TestCutDialog::TestCutDialog(MachinePort& port, int force, int speed, bool bladeOffset, bool knifePointMode,
+                             int silentTicksAllowed)
+    : port_(port), bladeOffset_(bladeOffset), session_(force, speed, knifePointMode, silentTicksAllowed) {}
+
+TestCutDialog::~TestCutDialog() {
+    if (keyFilter_) UnhookWindowsHookEx(keyFilter_);
+}
+
+INT_PTR TestCutDialog::run(HINSTANCE module, HWND parent) { return runModal(module, IDD_TEST_CUT, parent); }
+
+bool TestCutDialog::onInit() {
+    for (const auto& button : JogButtons) attachJogButtonHold(item(button.id));
+    if (session_.knifePointMode()) {
+        SetWindowTextW(item(IDC_TEST_CUT_BUTTON), std::wstring(KnifePointButtonCaption).c_str());
+        SetWindowTextW(hwnd(), std::wstring(KnifePointDialogTitle).c_str());
+        SetWindowTextW(item(IDC_TEST_CUT_INSTRUCTIONS), std::wstring(KnifePointInstructions).c_str());
+    }
+    port_.notifyTo(hwnd());
+    // Arrow keys would move the focus between the buttons; the timer reads them instead.
+    filteredDialog = hwnd();
+    keyFilter_ = SetWindowsHookExW(WH_MSGFILTER, &TestCutDialog::arrowKeyFilter, nullptr, GetCurrentThreadId());
+    SetTimer(hwnd(), TIMER_KEYS, ArrowKeyPeriodMs, nullptr);
+    return true;
+}
+
+LRESULT CALLBACK TestCutDialog::arrowKeyFilter(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == MSGF_DIALOGBOX && filteredDialog) {
+        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+        bool arrow = (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) && msg->wParam >= VK_LEFT &&
+                     msg->wParam <= VK_DOWN;
+        if (arrow && (msg->hwnd == filteredDialog || IsChild(filteredDialog, msg->hwnd))) return TRUE;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+ArrowKeys TestCutDialog::readArrowKeys() const {
+    // Keys held while another window is in front are not meant for the machine.
+    if (GetForegroundWindow() != hwnd()) return {};
+    auto down = [](int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; };
+    return {.left = down(VK_LEFT), .right = down(VK_RIGHT), .up = down(VK_UP), .down = down(VK_DOWN)};
+}
+
+void TestCutDialog::setChildrenEnabled(bool enabled) {
+    for (HWND child = GetWindow(hwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        EnableWindow(child, enabled ? TRUE : FALSE);
+}
+
+void TestCutDialog::carryOut(const TestCutStep& step) {
+    if (step.enterBusy) {
+        SetWindowTextW(item(IDC_TEST_CUT_BUTTON), std::wstring(TestingCaption).c_str());
+        setChildrenEnabled(false);
+        // With every control disabled the dialog itself takes the keys, so
+        // Escape still reaches it once a silent test may be abandoned.
+        SetFocus(hwnd());
+    }
+    if (!step.send.empty()) port_.enqueue(step.send);
+    if (step.enterBusy) SetTimer(hwnd(), TIMER_STATUS, TestStatusPeriodMs, nullptr);
+    if (step.leaveBusy) {
+        SetWindowTextW(item(IDC_TEST_CUT_BUTTON), std::wstring(TestButtonCaption).c_str());
+        KillTimer(hwnd(), TIMER_STATUS);
+        setChildrenEnabled(true);
+        SetFocus(item(IDC_TEST_CUT_BUTTON));
+    }
+    switch (step.end) {
+        case TestCutEnd::None:
+            break;
+        case TestCutEnd::Ok:
+            end(IDOK);
+            break;
+        case TestCutEnd::Cancel:
+            end(IDCANCEL);
+            break;
+    }
+}
+
+bool TestCutDialog::onCommand(int id, int notifyCode, HWND control) {
+    if (id == IDC_TEST_CUT_BUTTON) {
+        if (notifyCode == BN_CLICKED) carryOut(session_.testButton());
+        return true;
+    }
+    return Dialog::onCommand(id, notifyCode, control);
+}
+
+bool TestCutDialog::onTimer(UINT_PTR id) {
+    if (id == TIMER_KEYS) {
+        carryOut(session_.arrowKeys(readArrowKeys()));
+        return true;
+    }
+    if (id == TIMER_STATUS) {
+        carryOut(session_.statusTick());
+        return true;
+    }
+    return false;
+}
+
+bool TestCutDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&) {
+    switch (message) {
+        case WM_JOG_BUTTON:
+            for (const auto& button : JogButtons)
+                if (static_cast<int>(wParam) == button.id) carryOut(session_.jogButton(button.code, lParam != 0));
+            return true;
+        case WM_READER_EVENT:
+            if (wParam == PORT_LOST) {
+                carryOut(session_.readerLost());
+            } else if (static_cast<INT_PTR>(wParam) >= 0) {
+                auto text = adoptReplyText(lParam);
+                if (text) carryOut(session_.reply(std::string_view(text.get(), wParam)));
+            }
+            return true;
+        case WM_WRITER_EVENT:
+            if (wParam == PORT_LOST) carryOut(session_.writerLost());
+            return true;
+        default:
+            return false;
+    }
+}
+
+void TestCutDialog::onCancel() { carryOut(session_.cancel()); }
+
+void TestCutDialog::onDestroy() {
+    KillTimer(hwnd(), TIMER_KEYS);
+    KillTimer(hwnd(), TIMER_STATUS);
+    if (keyFilter_) {
+        UnhookWindowsHookEx(keyFilter_);
+        keyFilter_ = nullptr;
+    }
+    if (filteredDialog == hwnd()) filteredDialog = nullptr;
+}
+
+bool runKnifePointPositioning(HINSTANCE module, HWND mainDialog, MachinePort& port, int force, int speed,
+                              bool bladeOffset) {
+    TestCutDialog dialog(port, force, speed, bladeOffset, true);
+    INT_PTR result = dialog.run(module, mainDialog);
+    port.notifyTo(mainDialog);
+    // Only a confirmed spot starts the job; a dialog that failed to open confirmed nothing.
+    return result == IDOK;
+}
+
+void runTestCut(HINSTANCE module, HWND mainDialog, MachinePort& port, int force, int speed, bool bladeOffset) {
+    TestCutDialog dialog(port, force, speed, bladeOffset, false);
+    dialog.run(module, mainDialog);
+    port.notifyTo(mainDialog);
+}
+
+}  // namespace vantrel::win
