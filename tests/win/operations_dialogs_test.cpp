@@ -194,20 +194,9 @@ TEST_F(RegMarkSearch, NotFoundThenFoundRetriesOnceWithoutPolling) {
     EXPECT_EQ(port_.commands(), (std::vector<std::string>{Search, Search}));
 }
 
-TEST_F(RegMarkSearch, NotFoundTwiceEndsWithCancelForTheCallersQuestion) {
-    SearchRun result = run([&](HWND window) {
-        postReply(window, "1,0,0");
-        ASSERT_TRUE(waitFor([&] { return port_.count(Search) == 2; }, 3s));
-        postReply(window, "5,0,0");
-        waitFor([&] { return !IsWindow(window); }, 3s);
-    });
-    EXPECT_EQ(result.result, IDCANCEL);
-    EXPECT_FALSE(result.userCancelled);
-    EXPECT_EQ(result.failCount, 2);
-}
-
 TEST_F(RegMarkSearch, EscapeEndsItAsTheUsersChoiceButEnterDoesNot) {
     SearchRun result = run([&](HWND window) {
+        saveScreenshotIfAsked(window, L"reg_mark_dialog.png");
         pressKey(window, VK_RETURN);
         ASSERT_TRUE(stillOpenAfter(window, 300ms)) << "Enter must not read as marks found";
         pressKey(window, VK_ESCAPE);
@@ -237,7 +226,7 @@ protected:
         std::wstring questionTitle;
     };
     // `answer` is IDYES, IDNO, or 0 for "no question expected".
-    Outcome runStep(const std::vector<std::string>& replies, bool escape, int answer) {
+    Outcome runStep(RecordingPort& port, const std::vector<std::string>& replies, bool escape, int answer) {
         Outcome outcome;
         DriverThread driver([&] {
             HWND window = waitForDialog(std::wstring(RegMarkDialogTitle), 10s);
@@ -255,39 +244,40 @@ protected:
             outcome.questionTitle = windowText(box);
             PostMessageW(box, WM_COMMAND, answer ? answer : IDNO, 0);
         });
-        outcome.cut = win::runRegistrationMarkSearch(module_, mainWindow_.hwnd(), port_, Search);
+        outcome.cut = win::runRegistrationMarkSearch(module_, mainWindow_.hwnd(), port, Search);
         return outcome;
     }
     static std::wstring PluginAppTitle() { return win::PluginApp::instance().appName(); }
 };
 
-TEST_F(SearchStep, NotFoundTwiceAsksAndNoStops) {
-    Outcome outcome = runStep({"1,0,0", "1,0,0"}, false, IDNO);
-    EXPECT_FALSE(outcome.cut);
-    EXPECT_EQ(outcome.question, RegMarkNotFoundQuestion);
-    EXPECT_EQ(port_.commands(), (std::vector<std::string>{Search, Search, "H|"}));
-    EXPECT_EQ(port_.notifyWindow(), mainWindow_.hwnd());
-}
-
-TEST_F(SearchStep, NotFoundTwiceAndYesCuts) {
-    Outcome outcome = runStep({"1,0,0", "1,0,0"}, false, IDYES);
-    EXPECT_TRUE(outcome.cut);
-    EXPECT_EQ(port_.commands(), (std::vector<std::string>{Search, Search, "H|"}));
-}
-
-TEST_F(SearchStep, EscapeSendsHomeAndAsksNothing) {
-    Outcome outcome = runStep({}, true, 0);
-    EXPECT_FALSE(outcome.cut);
-    EXPECT_TRUE(outcome.question.empty()) << "no question after the user's own cancel";
-    EXPECT_EQ(port_.commands(), (std::vector<std::string>{Search, "H|"}));
-    EXPECT_EQ(port_.notifyWindow(), mainWindow_.hwnd());
-}
-
-TEST_F(SearchStep, FoundCutsWithoutSendingHome) {
-    Outcome outcome = runStep({"0,0,0"}, false, 0);
-    EXPECT_TRUE(outcome.cut);
-    EXPECT_TRUE(outcome.question.empty());
-    EXPECT_EQ(port_.commands(), std::vector<std::string>{Search});
+TEST_F(SearchStep, HomeAndTheQuestionFollowTheResult) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> replies;
+        bool escape;
+        int answer;  // 0: no question expected
+        bool cut;
+        std::vector<std::string> commands;
+    } cases[] = {
+        {"found", {"0,0,0"}, false, 0, true, {Search}},
+        {"not found twice, No", {"1,0,0", "1,0,0"}, false, IDNO, false, {Search, Search, "H|"}},
+        {"not found twice, Yes", {"1,0,0", "2,0,0"}, false, IDYES, true, {Search, Search, "H|"}},
+        {"escape", {}, true, 0, false, {Search, "H|"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingPort port;
+        Outcome outcome = runStep(port, c.replies, c.escape, c.answer);
+        EXPECT_EQ(outcome.cut, c.cut);
+        EXPECT_EQ(port.commands(), c.commands);
+        EXPECT_EQ(port.notifyWindow(), mainWindow_.hwnd()) << "notifications go back to the main dialog";
+        if (c.answer) {
+            EXPECT_EQ(outcome.question, RegMarkNotFoundQuestion);
+            EXPECT_EQ(outcome.questionTitle, PluginAppTitle());
+        } else {
+            EXPECT_TRUE(outcome.question.empty()) << "no question";
+        }
+    }
 }
 
 // ------------------------------------------------------------------- test cut
@@ -532,16 +522,6 @@ TEST_F(TestCut, KnifePointStepReportsTheChoiceAndReturnsTheNotifications) {
         EXPECT_EQ(cut, c.cut);
         EXPECT_EQ(port_.notifyWindow(), mainWindow_.hwnd());
     }
-}
-
-TEST_F(RegMarkSearch, Screenshot) {
-    SearchRun result = run([&](HWND window) {
-        std::this_thread::sleep_for(200ms);
-        saveScreenshotIfAsked(window, L"reg_mark_dialog.png");
-        pressKey(window, VK_ESCAPE);
-        waitFor([&] { return !IsWindow(window); }, 3s);
-    });
-    EXPECT_TRUE(result.userCancelled);
 }
 
 }  // namespace
