@@ -1,0 +1,189 @@
+#include "ui/preview_geometry.h"
+
+#include <cmath>
+
+namespace vantrel::preview {
+
+MatSpec matSpec(int model) {
+    switch (model) {
+        case 2:
+            return {{2.2f, 4.0f}, 13.5f, 12.75f, {0.75f, 0.375f}};
+        case 3:
+            return {{2.2f, 3.35f}, 13.5f, 8.875f, {0.75f, 0.1875f}};
+        default:
+            return {{2.3f, 3.05f}, 13.5f, 8.875f, {0.75f, 0.1875f}};
+    }
+}
+
+MatLayout matLayout(int model, float matWidth, float matHeight, bool matDrawn, Dpi surface) {
+    const InchScale inch(surface);
+    const MatSpec spec = matSpec(model);
+    MatLayout layout;
+    layout.mat = {spec.origin.x * inch.x, spec.origin.y * inch.y, spec.width * inch.x, spec.height * inch.y};
+    layout.cuttingArea = {layout.mat.x + spec.inset.x * inch.x, layout.mat.y + spec.inset.y * inch.y,
+                          matWidth * inch.x, matHeight * inch.y};
+    if (!matDrawn) layout.cuttingArea.x -= 0.25f * inch.x;
+    return layout;
+}
+
+std::vector<GridLine> gridLines(int model, const MatLayout& layout, Dpi surface) {
+    const InchScale inch(surface);
+    const RectF& area = layout.cuttingArea;
+    const float left = area.x;
+    const float right = area.x + area.width;
+    std::vector<GridLine> lines;
+    if (model == 2) {
+        for (int i = 1; i <= 11; ++i) {
+            const float x = area.x + static_cast<float>(i) * inch.x;
+            lines.push_back({{x, area.y}, {x, area.y + area.height}, true});
+            const float y = area.y + static_cast<float>(i) * inch.y;
+            lines.push_back({{left, y}, {right, y}, true});
+        }
+        return lines;
+    }
+    // The small mats run their across-feed lines down to the mat's top plus the
+    // area's height, and their along-feed lines in two groups of five from the mat's top.
+    for (int i = 1; i <= 11; ++i) {
+        const float x = area.x + static_cast<float>(i) * inch.x;
+        lines.push_back({{x, area.y}, {x, layout.mat.y + area.height}, true});
+    }
+    for (int i = 0; i <= 4; ++i) {
+        const float upper = layout.mat.y + (0.375f + static_cast<float>(i)) * inch.y;
+        lines.push_back({{left, upper}, {right, upper}, i != 0});
+        float lower = layout.mat.y + (0.5625f + static_cast<float>(i + 4)) * inch.y;
+        if (i == 4) lower -= 2;
+        lines.push_back({{left, lower}, {right, lower}, i != 4});
+    }
+    return lines;
+}
+
+Triangle matTriangle(const RectF& mat) {
+    const float middle = mat.y + mat.height / 2;
+    return {{mat.x + 2, middle}, {mat.x + 6, middle - 6}, {mat.x + 6, middle + 6}};
+}
+
+WorldTransform worldTransform(bool showMachine, int model) {
+    if (showMachine) return {WorldScale, 3, 3};
+    switch (model) {
+        case 2:
+            return {WorldScale, -5, -20};
+        case 1:
+        case 3:
+            return {WorldScale, -14, 3};
+        default:
+            return {WorldScale, 0, 0};
+    }
+}
+
+MachinePictures machinePictures(int model) {
+    switch (model) {
+        case 2:
+            return {9022, 9021, ToolHeadImage, {50, 52}, {24, 52}};
+        case 3:
+            return {9024, 9023, ToolHeadImage, {45, 44}, {20, 52}};
+        default:
+            return {9003, 9001, ToolHeadImage, {52, 41}, {28, 47}};
+    }
+}
+
+PointF placementTarget(const RectF& cuttingArea, const RectF& boundsInches, Dpi surface) {
+    const InchScale inch(surface);
+    return {cuttingArea.x + boundsInches.x * inch.x, cuttingArea.y + boundsInches.y * inch.y};
+}
+
+namespace {
+
+bool finite(const FigureView& figure) {
+    for (const PointF& p : figure.points)
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) return false;
+    return true;
+}
+
+// Appends one figure moved by (dx, dy) in a form GDI+ draws without surprises:
+// a start point, then whole Bézier triples or lines, the close flag on the last
+// point of a closed figure and no marker flags.
+void appendFigure(Path& out, const FigureView& figure, float dx, float dy) {
+    const std::size_t n = figure.points.size();
+    if (n < 2 || !finite(figure)) return;
+    out.points.reserve(out.points.size() + n);
+    out.types.reserve(out.types.size() + n);
+    const auto kind = [&](std::size_t i) { return figure.types[i] & PathPointTypeMask; };
+    out.points.push_back({figure.points[0].x + dx, figure.points[0].y + dy});
+    out.types.push_back(PathPointTypeStart);
+    std::size_t i = 1;
+    while (i < n) {
+        const bool wholeBezier = kind(i) == PathPointTypeBezier && i + 2 < n &&
+                                 kind(i + 1) == PathPointTypeBezier && kind(i + 2) == PathPointTypeBezier;
+        const std::size_t count = wholeBezier ? 3 : 1;
+        for (std::size_t k = 0; k < count; ++k, ++i) {
+            out.points.push_back({figure.points[i].x + dx, figure.points[i].y + dy});
+            out.types.push_back(wholeBezier ? PathPointTypeBezier : PathPointTypeLine);
+        }
+    }
+    if (figure.closed) out.types.back() |= PathPointTypeCloseSubpath;
+}
+
+PointF offsetTo(const Path& path, PointF target) {
+    if (path.empty()) return {0, 0};
+    const RectF bounds = plainBounds(path);
+    return {target.x - bounds.x, target.y - bounds.y};
+}
+
+}  // namespace
+
+DesignLayer layoutDesign(const Path& scaled, PointF target, const RectF& cuttingArea) {
+    DesignLayer layer;
+    const PointF offset = offsetTo(scaled, target);
+    forEachFigure(scaled, [&](const FigureView& figure) {
+        appendFigure(figure.closed ? layer.closed : layer.open, figure, offset.x, offset.y);
+    });
+    const float x0 = cuttingArea.x, y0 = cuttingArea.y;
+    const float x1 = cuttingArea.x + cuttingArea.width, y1 = cuttingArea.y + cuttingArea.height;
+    layer.closed.points.insert(layer.closed.points.end(), {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
+    layer.closed.types.insert(layer.closed.types.end(),
+                              {PathPointTypeStart, PathPointTypeLine, PathPointTypeLine,
+                               static_cast<std::uint8_t>(PathPointTypeLine | PathPointTypeCloseSubpath)});
+    return layer;
+}
+
+Path placePath(const Path& scaled, PointF target) {
+    Path placed;
+    const PointF offset = offsetTo(scaled, target);
+    forEachFigure(scaled, [&](const FigureView& figure) { appendFigure(placed, figure, offset.x, offset.y); });
+    return placed;
+}
+
+Path drawablePath(const Path& path) {
+    Path drawable;
+    if (path.types.size() != path.points.size()) return drawable;
+    forEachFigure(path, [&](const FigureView& figure) { appendFigure(drawable, figure, 0, 0); });
+    return drawable;
+}
+
+Path scaledPath(const Path& path, float sx, float sy) {
+    Path scaled = clonePath(path);
+    for (PointF& p : scaled.points) {
+        p.x *= sx;
+        p.y *= sy;
+    }
+    return scaled;
+}
+
+StatusLayout statusLayout(float width, float height) {
+    StatusLayout layout;
+    const float top = height - StatusBandHeight;
+    layout.band = {0, top, width, StatusBandHeight};
+    layout.dashFrom = {0, top};
+    layout.dashTo = {width, top};
+    layout.text = layout.band;
+    layout.shadow = {layout.band.x - 1, layout.band.y + 1, layout.band.width, layout.band.height};
+    layout.version = {0, 0, width, height - VersionGap};
+    return layout;
+}
+
+std::wstring versionText(const std::array<std::uint16_t, 4>& fileVersion) {
+    return std::to_wstring(fileVersion[0]) + L"." + std::to_wstring(fileVersion[1]) + L"." +
+           std::to_wstring(fileVersion[2]);
+}
+
+}  // namespace vantrel::preview

@@ -1,0 +1,111 @@
+#include "ui/preview_state.h"
+
+#include <utility>
+
+namespace vantrel::preview {
+
+namespace {
+
+std::optional<PreviewShape> makeShape(const Path* inches, Dpi screen) {
+    if (!inches) return std::nullopt;
+    // The caller keeps its path; we draw from a mended copy so a malformed
+    // figure can neither upset the platform's drawing nor the bounds.
+    const Path drawable = drawablePath(*inches);
+    const InchScale inch(screen);
+    return PreviewShape{scaledPath(drawable, inch.x, inch.y), curveAwareBounds(drawable)};
+}
+
+template <typename T>
+bool assign(T& field, T value) {
+    if (field == value) return false;
+    field = std::move(value);
+    return true;
+}
+
+}  // namespace
+
+void PreviewState::setDesign(const Path* designInches, Dpi screen) {
+    design_ = makeShape(designInches, screen);
+    ++sceneVersion_;
+}
+
+void PreviewState::setMarks(const std::array<const Path*, 3>& marksInches, Dpi screen) {
+    for (std::size_t i = 0; i < marks_.size(); ++i) marks_[i] = makeShape(marksInches[i], screen);
+    ++overlayVersion_;
+}
+
+void PreviewState::setStatus(std::wstring text, std::uint32_t argb) {
+    const bool changed = assign(statusText_, std::move(text)) | assign(statusColour_, argb);
+    if (changed) ++overlayVersion_;
+}
+
+void PreviewState::setMachine(bool known, int model) {
+    const bool changed = assign(machineKnown_, known) | assign(model_, model);
+    if (changed) ++sceneVersion_;
+}
+
+void PreviewState::setMatSize(float width, float height) {
+    const bool changed = assign(matWidth_, width) | assign(matHeight_, height);
+    if (changed) ++sceneVersion_;
+}
+
+void PreviewState::setDrawMat(bool on) {
+    if (assign(drawMat_, on)) ++sceneVersion_;
+}
+
+void PreviewState::setVersionText(std::wstring text) {
+    if (assign(versionText_, std::move(text))) ++overlayVersion_;
+}
+
+bool PreviewState::setShowMarks(bool on) {
+    if (assign(showMarks_, on)) ++overlayVersion_;
+    return showMarks_;
+}
+
+bool PreviewState::blink() {
+    if (!showMarks_) return false;
+    markPhase_ = !markPhase_;
+    return true;
+}
+
+void PreviewState::toggleShowMachine() {
+    showMachine_ = !showMachine_;
+    ++sceneVersion_;
+}
+
+bool PreviewState::marksVisible() const {
+    if (!showMarks_ || !markPhase_ || !machineKnown_ || !design_) return false;
+    for (const auto& mark : marks_)
+        if (mark) return true;
+    return false;
+}
+
+Scene composeScene(const PreviewState& state, float width, float height, Dpi surface) {
+    Scene scene;
+    const int model = state.model();
+    scene.transform = worldTransform(state.showMachine(), model);
+    const bool known = state.machineKnown();
+    scene.machine = state.showMachine() && known;
+    scene.pictures = machinePictures(model);
+    scene.mat = state.drawMat() && known;
+    scene.layout = matLayout(model, state.matWidth(), state.matHeight(), scene.mat, surface);
+    if (scene.mat) {
+        scene.grid = gridLines(model, scene.layout, surface);
+        scene.triangle = matTriangle(scene.layout.mat);
+    }
+    if (known && state.design()) {
+        scene.design = true;
+        scene.designTarget = placementTarget(scene.layout.cuttingArea, state.design()->boundsInches, surface);
+        if (state.marksVisible()) {
+            for (std::size_t i = 0; i < scene.markTargets.size(); ++i) {
+                const auto& mark = state.marks()[i];
+                if (mark) scene.markTargets[i] = placementTarget(scene.layout.cuttingArea, mark->boundsInches, surface);
+            }
+        }
+    }
+    scene.status = !state.statusText().empty();
+    scene.statusLayout = statusLayout(width, height);
+    return scene;
+}
+
+}  // namespace vantrel::preview

@@ -1,0 +1,507 @@
+#include "ui/win32/preview.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+namespace vantrel::win {
+
+using namespace preview_gdip;
+namespace pv = vantrel::preview;
+
+namespace {
+
+constexpr UINT_PTR SubclassId = 0x9000;
+
+static_assert(sizeof(Gdiplus::GpPointF) == sizeof(PointF), "path points hand over as they are");
+
+// A PNG resource decoded into a bitmap of its own, so the decoder's stream
+// and memory block can go at once (GDI+ may otherwise read the stream lazily).
+UniqueImage loadPicture(HINSTANCE module, int id) {
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
+    if (!found) return {};
+    const DWORD size = SizeofResource(module, found);
+    HGLOBAL loaded = LoadResource(module, found);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes || size == 0) return {};
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!block) return {};
+    if (void* target = GlobalLock(block)) {
+        std::memcpy(target, bytes, size);
+        GlobalUnlock(block);
+    } else {
+        GlobalFree(block);
+        return {};
+    }
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream)) || !stream) {
+        GlobalFree(block);
+        return {};
+    }
+    UniqueImage decoded;
+    gp::GdipLoadImageFromStream(stream, decoded.receive());
+    UniqueImage picture;
+    UINT width = 0, height = 0;
+    if (decoded && gp::GdipGetImageWidth(decoded.get(), &width) == Gdiplus::Ok &&
+        gp::GdipGetImageHeight(decoded.get(), &height) == Gdiplus::Ok && width > 0 && height > 0) {
+        Gdiplus::GpBitmap* bitmap = nullptr;
+        gp::GdipCreateBitmapFromScan0(static_cast<INT>(width), static_cast<INT>(height), 0, PixelFormat32bppPARGB,
+                                      nullptr, &bitmap);
+        picture.reset(bitmap);
+        Gdiplus::GpGraphics* graphics = nullptr;
+        if (picture && gp::GdipGetImageGraphicsContext(picture.get(), &graphics) == Gdiplus::Ok) {
+            UniqueGraphics owner(graphics);
+            gp::GdipDrawImageRectI(graphics, decoded.get(), 0, 0, static_cast<INT>(width),
+                                   static_cast<INT>(height));
+        } else {
+            picture.reset();
+        }
+    }
+    decoded.reset();
+    stream->Release();  // frees the block too
+    return picture;
+}
+
+// The file version of `module` from its version resource: the fixed block of
+// exactly 52 bytes after the "VS_VERSION_INFO" header, else all zero.
+std::array<std::uint16_t, 4> fileVersionOf(HINSTANCE module) {
+    std::array<std::uint16_t, 4> parts{};
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16));
+    if (!found) return parts;
+    const DWORD size = SizeofResource(module, found);
+    HGLOBAL loaded = LoadResource(module, found);
+    const auto* bytes = static_cast<const BYTE*>(loaded ? LockResource(loaded) : nullptr);
+    // Header: length, value length, type (3 WORDs), the key with its zero, padded to 4 bytes.
+    constexpr DWORD keyOffset = 6;
+    constexpr DWORD keyBytes = sizeof(L"VS_VERSION_INFO");
+    constexpr DWORD valueOffset = (keyOffset + keyBytes + 3) & ~DWORD{3};
+    if (!bytes || size < valueOffset + sizeof(VS_FIXEDFILEINFO)) return parts;
+    WORD valueLength = 0;
+    std::memcpy(&valueLength, bytes + 2, sizeof valueLength);
+    VS_FIXEDFILEINFO fixed;
+    std::memcpy(&fixed, bytes + valueOffset, sizeof fixed);
+    if (valueLength != 52 || sizeof fixed != 52 || fixed.dwSignature != 0xFEEF04BD) return parts;
+    parts = {HIWORD(fixed.dwFileVersionMS), LOWORD(fixed.dwFileVersionMS), HIWORD(fixed.dwFileVersionLS),
+             LOWORD(fixed.dwFileVersionLS)};
+    return parts;
+}
+
+UniqueFont makeFont(float pixels) {
+    // "Tahoma" where it exists; else the platform's generic sans-serif family,
+    // which is the platform's to keep and is not deleted.
+    UniqueFontFamily named;
+    Gdiplus::GpFontFamily* family = nullptr;
+    if (gp::GdipCreateFontFamilyFromName(L"Tahoma", nullptr, named.receive()) == Gdiplus::Ok && named) {
+        family = named.get();
+    } else {
+        named.reset();
+        gp::GdipGetGenericFontFamilySansSerif(&family);
+    }
+    UniqueFont font;
+    if (family) gp::GdipCreateFont(family, pixels, Gdiplus::FontStyleBold, Gdiplus::UnitPixel, font.receive());
+    return font;
+}
+
+std::uint32_t systemColour(int index) {
+    const COLORREF c = GetSysColor(index);
+    return 0xFF000000u | (std::uint32_t{GetRValue(c)} << 16) | (std::uint32_t{GetGValue(c)} << 8) | GetBValue(c);
+}
+
+UniqueGpPath toGpPath(const Path& path) {
+    UniqueGpPath created;
+    if (path.empty()) return created;
+    gp::GdipCreatePath2(reinterpret_cast<const Gdiplus::GpPointF*>(path.points.data()), path.types.data(),
+                        static_cast<INT>(path.points.size()), Gdiplus::FillModeAlternate, created.receive());
+    return created;
+}
+
+void drawPicture(Gdiplus::GpGraphics* graphics, Gdiplus::GpImage* picture, PointF at) {
+    if (!picture) return;
+    UINT width = 0, height = 0;
+    gp::GdipGetImageWidth(picture, &width);
+    gp::GdipGetImageHeight(picture, &height);
+    gp::GdipDrawImageRect(graphics, picture, at.x, at.y, static_cast<float>(width), static_cast<float>(height));
+}
+
+void setQuality(Gdiplus::GpGraphics* graphics, bool smooth) {
+    gp::GdipSetInterpolationMode(graphics, smooth ? Gdiplus::InterpolationModeHighQualityBicubic
+                                                  : Gdiplus::InterpolationModeNearestNeighbor);
+    gp::GdipSetSmoothingMode(graphics, smooth ? Gdiplus::SmoothingModeAntiAlias : Gdiplus::SmoothingModeNone);
+}
+
+void setWorldTransform(Gdiplus::GpGraphics* graphics, const pv::WorldTransform& transform) {
+    gp::GdipResetWorldTransform(graphics);
+    gp::GdipScaleWorldTransform(graphics, transform.scale, transform.scale, Gdiplus::MatrixOrderAppend);
+    gp::GdipTranslateWorldTransform(graphics, transform.dx, transform.dy, Gdiplus::MatrixOrderAppend);
+}
+
+int slotOf(int model) { return model == 2 ? 1 : model == 3 ? 2 : 0; }
+
+void drawMat(Gdiplus::GpGraphics* graphics, const pv::Scene& scene) {
+    setQuality(graphics, false);
+    const RectF& mat = scene.layout.mat;
+    const float arc = pv::MatCornerArc;
+    UniqueGpPath rounded;
+    gp::GdipCreatePath(Gdiplus::FillModeAlternate, rounded.receive());
+    if (rounded) {
+        GpPath* p = rounded.get();
+        gp::GdipAddPathArc(p, mat.x, mat.y, arc, arc, 180, 90);
+        gp::GdipAddPathArc(p, mat.x + mat.width - arc, mat.y, arc, arc, 270, 90);
+        gp::GdipAddPathArc(p, mat.x + mat.width - arc, mat.y + mat.height - arc, arc, arc, 0, 90);
+        gp::GdipAddPathArc(p, mat.x, mat.y + mat.height - arc, arc, arc, 90, 90);
+        gp::GdipClosePathFigure(p);
+        auto fill = solidBrush(pv::MatFill);
+        auto outline = pen(pv::MatLine, 1);
+        if (fill) gp::GdipFillPath(graphics, fill.get(), p);
+        if (outline) gp::GdipDrawPath(graphics, outline.get(), p);
+    }
+    auto solid = pen(pv::MatLine, 1);
+    auto dashed = pen(pv::MatLine, 1, true);
+    for (const pv::GridLine& line : scene.grid) {
+        auto* linePen = line.dashed ? dashed.get() : solid.get();
+        if (linePen) gp::GdipDrawLine(graphics, linePen, line.from.x, line.from.y, line.to.x, line.to.y);
+    }
+    setQuality(graphics, true);
+    const Gdiplus::GpPointF corners[3] = {{scene.triangle.apex.x, scene.triangle.apex.y},
+                                          {scene.triangle.baseTop.x, scene.triangle.baseTop.y},
+                                          {scene.triangle.baseBottom.x, scene.triangle.baseBottom.y}};
+    if (auto black = solidBrush(pv::MatTriangle))
+        gp::GdipFillPolygon(graphics, black.get(), corners, 3, Gdiplus::FillModeAlternate);
+    setQuality(graphics, false);
+    const RectF& area = scene.layout.cuttingArea;
+    if (solid) gp::GdipDrawRectangle(graphics, solid.get(), area.x, area.y, area.width, area.height);
+    setQuality(graphics, true);
+}
+
+void drawText(Gdiplus::GpGraphics* graphics, const std::wstring& text, Gdiplus::GpFont* font, const RectF& box,
+              Gdiplus::StringAlignment align, Gdiplus::StringAlignment lineAlign, std::uint32_t argb) {
+    if (!font || text.empty()) return;
+    UniqueStringFormat format;
+    gp::GdipCreateStringFormat(0, LANG_NEUTRAL, format.receive());
+    auto brush = solidBrush(argb);
+    if (!format || !brush) return;
+    gp::GdipSetStringFormatAlign(format.get(), align);
+    gp::GdipSetStringFormatLineAlign(format.get(), lineAlign);
+    const Gdiplus::RectF layout(box.x, box.y, box.width, box.height);
+    gp::GdipDrawString(graphics, text.c_str(), static_cast<INT>(text.size()), font, &layout, format.get(),
+                       brush.get());
+}
+
+}  // namespace
+
+bool PathPreview::attach(HWND control, HINSTANCE resources) {
+    if (hwnd_ || !IsWindow(control)) return false;
+    if (!SetWindowSubclass(control, &PathPreview::subclassProc, SubclassId, reinterpret_cast<DWORD_PTR>(this)))
+        return false;
+    hwnd_ = control;
+    loadResources(resources);
+    DefWindowProcW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(state_.statusText().c_str()));
+    updateTimer();
+    repaint();
+    return true;
+}
+
+void PathPreview::detach() {
+    if (hwnd_) {
+        if (timerRunning_) KillTimer(hwnd_, BlinkTimer);
+        timerRunning_ = false;
+        if (pressed_) {
+            pressed_ = false;
+            if (GetCapture() == hwnd_) ReleaseCapture();
+        }
+        RemoveWindowSubclass(hwnd_, &PathPreview::subclassProc, SubclassId);
+        InvalidateRect(hwnd_, nullptr, TRUE);
+        hwnd_ = nullptr;
+    }
+    releaseDrawing();
+}
+
+void PathPreview::loadResources(HINSTANCE resources) {
+    for (int model = 1; model <= 3; ++model) {
+        const pv::MachinePictures pictures = pv::machinePictures(model);
+        bodies_[slotOf(model)] = loadPicture(resources, pictures.body);
+        rails_[slotOf(model)] = loadPicture(resources, pictures.rail);
+    }
+    head_ = loadPicture(resources, pv::ToolHeadImage);
+    statusFont_ = makeFont(pv::StatusFontPixels);
+    captionFont_ = makeFont(pv::CaptionFontPixels);
+    state_.setVersionText(pv::versionText(fileVersionOf(resources)));
+}
+
+void PathPreview::releaseDrawing() {
+    for (auto& picture : bodies_) picture.reset();
+    for (auto& picture : rails_) picture.reset();
+    head_.reset();
+    statusFont_.reset();
+    captionFont_.reset();
+    scene_.release();
+    for (Frame& frame : frames_) {
+        frame.surface.release();
+        frame.sceneKey = frame.overlayKey = ~std::uint64_t{0};
+    }
+    sceneKey_ = ~std::uint64_t{0};
+    placedClosed_.reset();
+    placedOpen_.reset();
+    placedVersion_ = ~std::uint64_t{0};
+    width_ = height_ = 0;
+}
+
+pv::Dpi PathPreview::screenDpi() const {
+    pv::Dpi dpi;
+    if (HDC screen = GetDC(nullptr)) {
+        dpi = {static_cast<float>(GetDeviceCaps(screen, LOGPIXELSX)),
+               static_cast<float>(GetDeviceCaps(screen, LOGPIXELSY))};
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi;
+}
+
+void PathPreview::repaint() {
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void PathPreview::updateTimer() {
+    if (!hwnd_) return;
+    if (state_.showMarks() && !timerRunning_) {
+        timerRunning_ = SetTimer(hwnd_, BlinkTimer, BlinkPeriodMs, nullptr) != 0;
+    } else if (!state_.showMarks() && timerRunning_) {
+        KillTimer(hwnd_, BlinkTimer);
+        timerRunning_ = false;
+    }
+}
+
+void PathPreview::setDesign(const Path* designInches) {
+    state_.setDesign(designInches, screenDpi());
+    ++designVersion_;
+    repaint();
+}
+
+void PathPreview::setMarks(const std::array<const Path*, 3>& marksInches) {
+    state_.setMarks(marksInches, screenDpi());
+    repaint();
+}
+
+void PathPreview::setStatus(const std::wstring& text, std::uint32_t argb) {
+    state_.setStatus(text, argb);
+    // The static control would draw its own text over ours: store it only.
+    if (hwnd_) DefWindowProcW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    repaint();
+}
+
+void PathPreview::setMachine(bool known, int model) {
+    state_.setMachine(known, model);
+    repaint();
+}
+
+void PathPreview::setMatSize(float width, float height) {
+    state_.setMatSize(width, height);
+    repaint();
+}
+
+void PathPreview::setDrawMat(bool on) {
+    state_.setDrawMat(on);
+    repaint();
+}
+
+void PathPreview::setShowMarks(bool on) {
+    state_.setShowMarks(on);
+    updateTimer();
+    repaint();
+}
+
+void PathPreview::paint(HDC dc) {
+    if (!hwnd_) return;
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    if (width <= 0 || height <= 0) return;
+    if (width != width_ || height != height_) {
+        sceneKey_ = ~std::uint64_t{0};
+        for (Frame& frame : frames_) frame.sceneKey = ~std::uint64_t{0};
+        if (!scene_.ensureSize(width, height)) return;
+        if (auto graphics = scene_.graphics()) {
+            gp::GdipGetDpiX(graphics.get(), &surfaceDpi_.x);
+            gp::GdipGetDpiY(graphics.get(), &surfaceDpi_.y);
+        }
+        width_ = width;
+        height_ = height;
+    }
+    const pv::Scene scene =
+        pv::composeScene(state_, static_cast<float>(width), static_cast<float>(height), surfaceDpi_);
+    if (sceneKey_ != state_.sceneVersion()) {
+        if (!renderScene(scene)) return;
+        sceneKey_ = state_.sceneVersion();
+        ++counters_.scenes;
+    }
+    Frame& frame = frames_[state_.marksVisible() ? 1 : 0];
+    if (frame.sceneKey != sceneKey_ || frame.overlayKey != state_.overlayVersion()) {
+        if (!frame.surface.ensureSize(width, height)) return;
+        frame.surface.copyFrom(scene_);
+        composeFrame(frame.surface, scene);
+        frame.sceneKey = sceneKey_;
+        frame.overlayKey = state_.overlayVersion();
+        ++counters_.frames;
+    }
+    GdiFlush();
+    BitBlt(dc, 0, 0, width, height, frame.surface.dc(), 0, 0, SRCCOPY);
+    ++counters_.paints;
+}
+
+bool PathPreview::renderScene(const pv::Scene& scene) {
+    auto owner = scene_.graphics();
+    Gdiplus::GpGraphics* graphics = owner.get();
+    if (!graphics) return false;
+    gp::GdipGraphicsClear(graphics, 0xFFFFFFFF);
+    setQuality(graphics, true);
+    gp::GdipSetPageUnit(graphics, Gdiplus::UnitPixel);
+    {
+        Gdiplus::GpHatch* hatch = nullptr;
+        gp::GdipCreateHatchBrush(static_cast<Gdiplus::GpHatchStyle>(pv::CheckerHatchStyle), pv::CheckerForeground,
+                                 pv::CheckerBackground, &hatch);
+        UniqueBrush checker(hatch);
+        if (checker) gp::GdipFillRectangleI(graphics, checker.get(), 0, 0, scene_.width(), scene_.height());
+    }
+    setWorldTransform(graphics, scene.transform);
+    if (scene.machine) drawPicture(graphics, bodies_[slotOf(state_.model())].get(), {0, 0});
+    if (scene.mat) drawMat(graphics, scene);
+    if (scene.design && state_.design()) {
+        const RectF& area = scene.layout.cuttingArea;
+        if (placedVersion_ != designVersion_ || !(placedTarget_ == scene.designTarget) || !(placedArea_ == area)) {
+            pv::DesignLayer layer = pv::layoutDesign(state_.design()->scaled, scene.designTarget, area);
+            placedClosed_ = toGpPath(layer.closed);
+            placedOpen_ = toGpPath(layer.open);
+            placedVersion_ = designVersion_;
+            placedTarget_ = scene.designTarget;
+            placedArea_ = area;
+        }
+        if (auto areaFill = solidBrush(pv::CuttingAreaFill))
+            gp::GdipFillRectangle(graphics, areaFill.get(), area.x, area.y, area.width, area.height);
+        auto sheet = solidBrush(pv::DesignSheetFill);
+        auto line = pen(pv::DesignLine, 1);
+        if (placedClosed_) {
+            if (sheet) gp::GdipFillPath(graphics, sheet.get(), placedClosed_.get());
+            if (line) gp::GdipDrawPath(graphics, line.get(), placedClosed_.get());
+        }
+        if (placedOpen_ && line) gp::GdipDrawPath(graphics, line.get(), placedOpen_.get());
+    }
+    return true;
+}
+
+bool PathPreview::composeFrame(Surface& frame, const pv::Scene& scene) {
+    auto owner = frame.graphics();
+    Gdiplus::GpGraphics* graphics = owner.get();
+    if (!graphics) return false;
+    setQuality(graphics, true);
+    gp::GdipSetPageUnit(graphics, Gdiplus::UnitPixel);
+    setWorldTransform(graphics, scene.transform);
+    auto line = pen(pv::DesignLine, 1);
+    auto markFill = solidBrush(pv::DesignLine);
+    for (std::size_t i = 0; i < scene.markTargets.size(); ++i) {
+        const auto& mark = state_.marks()[i];
+        if (!scene.markTargets[i] || !mark) continue;
+        UniqueGpPath placed = toGpPath(pv::placePath(mark->scaled, *scene.markTargets[i]));
+        if (!placed) continue;
+        if (line) gp::GdipDrawPath(graphics, line.get(), placed.get());
+        if (markFill) gp::GdipFillPath(graphics, markFill.get(), placed.get());
+    }
+    if (scene.machine) {
+        drawPicture(graphics, rails_[slotOf(state_.model())].get(), scene.pictures.railAt);
+        drawPicture(graphics, head_.get(), scene.pictures.headAt);
+    }
+    if (scene.status) {
+        gp::GdipResetWorldTransform(graphics);
+        const pv::StatusLayout& status = scene.statusLayout;
+        if (auto band = solidBrush(systemColour(COLOR_BTNFACE)))
+            gp::GdipFillRectangle(graphics, band.get(), status.band.x, status.band.y, status.band.width,
+                                  status.band.height);
+        if (auto edge = pen(systemColour(COLOR_BTNSHADOW), 1, true))
+            gp::GdipDrawLine(graphics, edge.get(), status.dashFrom.x, status.dashFrom.y, status.dashTo.x,
+                             status.dashTo.y);
+        drawText(graphics, state_.statusText(), statusFont_.get(), status.shadow, Gdiplus::StringAlignmentCenter,
+                 Gdiplus::StringAlignmentFar, pv::StatusShadow);
+        drawText(graphics, state_.statusText(), statusFont_.get(), status.text, Gdiplus::StringAlignmentCenter,
+                 Gdiplus::StringAlignmentFar, state_.statusColour());
+        drawText(graphics, state_.versionText(), captionFont_.get(), status.version, Gdiplus::StringAlignmentFar,
+                 Gdiplus::StringAlignmentNear, pv::VersionColour);
+    }
+    return true;
+}
+
+LRESULT CALLBACK PathPreview::subclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                           DWORD_PTR self) {
+    auto* preview = reinterpret_cast<PathPreview*>(self);
+    try {
+        if (preview && preview->hwnd_ == hwnd) return preview->handle(message, wParam, lParam);
+    } catch (...) {
+        // A failed paint or handler leaves the picture as it was; user32 never sees it.
+        if (message == WM_PAINT) ValidateRect(hwnd, nullptr);
+        return 0;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+LRESULT PathPreview::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = hwnd_;
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(window, &ps);
+            struct EndPaintGuard {
+                HWND window;
+                PAINTSTRUCT* ps;
+                ~EndPaintGuard() { EndPaint(window, ps); }
+            } guard{window, &ps};
+            if (dc) paint(dc);
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            paint(reinterpret_cast<HDC>(wParam));
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;  // the paint covers every pixel
+        case WM_NCHITTEST:
+            return HTCLIENT;  // clicks are ours, whatever the static's style
+        case WM_SETTEXT: {
+            const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+            repaint();
+            return result;
+        }
+        case WM_ENABLE:
+            repaint();
+            return 0;
+        case WM_SIZE:
+            repaint();
+            return 0;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:  // a quick second click toggles back, as a click does
+            state_.toggleShowMachine();
+            repaint();
+            SetCapture(window);
+            pressed_ = true;
+            return 0;
+        case WM_LBUTTONUP:
+            if (pressed_) {
+                pressed_ = false;
+                ReleaseCapture();
+                repaint();
+            }
+            return 0;
+        case WM_CAPTURECHANGED:
+            pressed_ = false;
+            return 0;
+        case WM_TIMER:
+            if (wParam != BlinkTimer) break;
+            if (state_.blink()) repaint();
+            return 0;
+        case WM_NCDESTROY: {
+            detach();
+            return DefSubclassProc(window, message, wParam, lParam);
+        }
+        default:
+            break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+}  // namespace vantrel::win

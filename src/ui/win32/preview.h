@@ -1,0 +1,115 @@
+#pragma once
+// The path preview: the static control 9000 of the main dialog, taken over and
+// custom-drawn with GDI+. It shows the machine, its mat and grid, the design on
+// the cutting area, the blinking registration marks and the status line. Its
+// status text is also its window text, for UI drivers and screen readers.
+//
+// Drawing is kept in three off-screen layers: the scene below the marks (the
+// costly one with the design), and a finished frame for each mark phase. A
+// blink only copies a finished frame to the screen; the scene is drawn again
+// only when the design, machine, mat, view or size changes.
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "cutdata/path.h"
+#include "ui/preview_state.h"
+#include "ui/win32/preview_gdiplus.h"
+
+namespace vantrel::win {
+
+class PathPreview {
+public:
+    static constexpr int ControlId = 9000;
+    static constexpr UINT_PTR BlinkTimer = 1;
+    static constexpr UINT BlinkPeriodMs = 500;
+
+    // How often each layer was drawn: the blink costs only a copy.
+    struct PaintCounters {
+        unsigned scenes = 0;  // scene layer drawn (the design with it)
+        unsigned frames = 0;  // marks, machine parts and status drawn over a copy of the scene
+        unsigned paints = 0;  // frames copied to the screen
+    };
+
+    PathPreview() = default;
+    ~PathPreview() { detach(); }
+    PathPreview(const PathPreview&) = delete;
+    PathPreview& operator=(const PathPreview&) = delete;
+
+    // Takes over `control` (a static control): loads fonts, pictures and the
+    // version text, and draws from now on. Pictures come from `resources`.
+    // Returns false when the control is no window or is already taken.
+    bool attach(HWND control, HINSTANCE resources);
+    // Gives the control back and releases everything drawn or loaded. Also
+    // done when the control is destroyed.
+    void detach();
+    HWND hwnd() const { return hwnd_; }
+
+    // What the dialog calls. The paths are the caller's and are only copied;
+    // a null path removes the shape. Each ends with a repaint when the window exists.
+    void setDesign(const Path* designInches);
+    void setMarks(const std::array<const Path*, 3>& marksInches);
+    void setStatus(const std::wstring& text, std::uint32_t argb);
+    void setMachine(bool known, int model);
+    void setMatSize(float width, float height);
+    void setDrawMat(bool on);
+    // On: the marks blink on timer 1 every 500 ms; off: the timer stops.
+    void setShowMarks(bool on);
+
+    const preview::PreviewState& state() const { return state_; }
+    bool blinkTimerRunning() const { return timerRunning_; }
+    const PaintCounters& counters() const { return counters_; }
+
+    // Draws the current picture into `dc` at (0, 0), client-sized.
+    void paint(HDC dc);
+
+private:
+    static LRESULT CALLBACK subclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void repaint();
+    void updateTimer();
+    preview::Dpi screenDpi() const;
+    void loadResources(HINSTANCE resources);
+    void releaseDrawing();
+
+    bool renderScene(const preview::Scene& scene);
+    bool composeFrame(preview_gdip::Surface& frame, const preview::Scene& scene);
+
+    preview::PreviewState state_;
+    HWND hwnd_ = nullptr;
+    preview::Dpi surfaceDpi_;
+    int width_ = 0;
+    int height_ = 0;
+    bool timerRunning_ = false;
+    bool pressed_ = false;
+    PaintCounters counters_;
+
+    // Pictures by model slot (body, rail) and the tool head; fonts.
+    std::array<preview_gdip::UniqueImage, 3> bodies_;
+    std::array<preview_gdip::UniqueImage, 3> rails_;
+    preview_gdip::UniqueImage head_;
+    preview_gdip::UniqueFont statusFont_;
+    preview_gdip::UniqueFont captionFont_;
+
+    // Layers and what they were drawn for.
+    preview_gdip::Surface scene_;
+    std::uint64_t sceneKey_ = ~std::uint64_t{0};
+    struct Frame {
+        preview_gdip::Surface surface;
+        std::uint64_t sceneKey = ~std::uint64_t{0};
+        std::uint64_t overlayKey = ~std::uint64_t{0};
+    };
+    std::array<Frame, 2> frames_;  // without and with the marks
+
+    // The design placed on the cutting area, kept while neither moves.
+    UniqueGpPath placedClosed_;
+    UniqueGpPath placedOpen_;
+    std::uint64_t designVersion_ = 0;
+    std::uint64_t placedVersion_ = ~std::uint64_t{0};
+    PointF placedTarget_{};
+    RectF placedArea_{};
+};
+
+}  // namespace vantrel::win
