@@ -105,8 +105,6 @@ bool finite(const FigureView& figure) {
 void appendFigure(Path& out, const FigureView& figure, float dx, float dy) {
     const std::size_t n = figure.points.size();
     if (n < 2 || !finite(figure)) return;
-    out.points.reserve(out.points.size() + n);
-    out.types.reserve(out.types.size() + n);
     const auto kind = [&](std::size_t i) { return figure.types[i] & PathPointTypeMask; };
     out.points.push_back({figure.points[0].x + dx, figure.points[0].y + dy});
     out.types.push_back(PathPointTypeStart);
@@ -123,6 +121,13 @@ void appendFigure(Path& out, const FigureView& figure, float dx, float dy) {
     if (figure.closed) out.types.back() |= PathPointTypeCloseSubpath;
 }
 
+// Room for every point of `source` at once: growing figure by figure would
+// copy a big design over and over.
+void reserveFor(Path& out, const Path& source, std::size_t extra = 0) {
+    out.points.reserve(source.size() + extra);
+    out.types.reserve(source.size() + extra);
+}
+
 PointF offsetTo(const Path& path, PointF target) {
     if (path.empty()) return {0, 0};
     const RectF bounds = plainBounds(path);
@@ -133,6 +138,7 @@ PointF offsetTo(const Path& path, PointF target) {
 
 DesignLayer layoutDesign(const Path& scaled, PointF target, const RectF& cuttingArea) {
     DesignLayer layer;
+    reserveFor(layer.closed, scaled, 4);
     const PointF offset = offsetTo(scaled, target);
     forEachFigure(scaled, [&](const FigureView& figure) {
         appendFigure(figure.closed ? layer.closed : layer.open, figure, offset.x, offset.y);
@@ -148,6 +154,7 @@ DesignLayer layoutDesign(const Path& scaled, PointF target, const RectF& cutting
 
 Path placePath(const Path& scaled, PointF target) {
     Path placed;
+    reserveFor(placed, scaled);
     const PointF offset = offsetTo(scaled, target);
     forEachFigure(scaled, [&](const FigureView& figure) { appendFigure(placed, figure, offset.x, offset.y); });
     return placed;
@@ -156,6 +163,7 @@ Path placePath(const Path& scaled, PointF target) {
 Path drawablePath(const Path& path) {
     Path drawable;
     if (path.types.size() != path.points.size()) return drawable;
+    reserveFor(drawable, path);
     forEachFigure(path, [&](const FigureView& figure) { appendFigure(drawable, figure, 0, 0); });
     return drawable;
 }

@@ -1,0 +1,10 @@
+# Windows benchmark programs (bench/win/*_bench.cpp): they print figures and are
+# run by hand under Wine, never by the test tiers.
+file(GLOB VANTREL_WIN_BENCHES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/win/*_bench.cpp)
+foreach(src ${VANTREL_WIN_BENCHES})
+  get_filename_component(name ${src} NAME_WE)
+  string(REPLACE "_" "-" name ${name})
+  add_executable(vantrel-${name} ${src} ${VANTREL_RC})
+  target_link_libraries(vantrel-${name} PRIVATE vantrel_shell)
+  target_link_options(vantrel-${name} PRIVATE -mconsole)
+endforeach()
