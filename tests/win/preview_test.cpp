@@ -157,7 +157,10 @@ protected:
 };
 
 TEST_F(PreviewWindow, StatusTextIsTheWindowTextAndIsDrawnInTheBand) {
-    ASSERT_EQ(GetDeviceCaps(GetDC(nullptr), LOGPIXELSX), 96) << "pixel positions below assume 96 DPI";
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    ASSERT_EQ(dpi, 96) << "pixel positions below assume 96 DPI";
     EXPECT_EQ(windowText(control_), L"");
     Snapshot blank(preview_);
     EXPECT_TRUE(isChecker(blank.at(2, static_cast<float>(blank.height() - 3))))

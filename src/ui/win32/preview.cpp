@@ -334,6 +334,13 @@ void PathPreview::paint(HDC dc) {
         sceneKey_ = state_.sceneVersion();
         ++counters_.scenes;
     }
+    // The status band takes its colours from the system: a change of scheme
+    // makes the finished frames stale.
+    const std::array<std::uint32_t, 2> bandColours{systemColour(COLOR_BTNFACE), systemColour(COLOR_BTNSHADOW)};
+    if (bandColours != bandColours_) {
+        bandColours_ = bandColours;
+        for (Frame& stale : frames_) stale.overlayKey = ~std::uint64_t{0};
+    }
     Frame& frame = frames_[state_.marksVisible() ? 1 : 0];
     if (frame.sceneKey != sceneKey_ || frame.overlayKey != state_.overlayVersion()) {
         if (!frame.surface.ensureSize(width, height)) return;

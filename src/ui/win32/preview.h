@@ -102,6 +102,7 @@ private:
         std::uint64_t overlayKey = ~std::uint64_t{0};
     };
     std::array<Frame, 2> frames_;  // without and with the marks
+    std::array<std::uint32_t, 2> bandColours_{};
 
     // The design placed on the cutting area, kept while neither moves.
     UniqueGpPath placedClosed_;
