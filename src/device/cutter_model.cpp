@@ -1,0 +1,78 @@
+#include "device/cutter_model.h"
+
+#include <climits>
+
+namespace vantrel {
+namespace {
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool startsWithNoCase(std::string_view text, std::string_view word) {
+    if (text.size() < word.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+        if (upper(text[i]) != word[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+CutterModel modelFromIdentification(std::string_view identification) {
+    if (startsWithNoCase(identification, "CAMEO")) return CutterModelCameo;
+    if (startsWithNoCase(identification, "PORTRAIT")) return CutterModelPortrait;
+    return CutterModelOther;
+}
+
+std::string_view trimReply(std::string_view reply) {
+    while (!reply.empty() && isSpace(reply.front())) reply.remove_prefix(1);
+    while (!reply.empty() && isSpace(reply.back())) reply.remove_suffix(1);
+    return reply;
+}
+
+MatSize matSizeFor(CutterModel model, float designRightEdge) {
+    MatSize mat{11.0f, 8.5f, false};
+    if (designRightEdge > 12.0f) {
+        mat.width = designRightEdge + 0.25f;
+        mat.clearCarrierMat = true;
+    } else if (designRightEdge > 11.0f) {
+        mat.width = 12.0f;
+    }
+    if (model == CutterModelCameo) {
+        if (mat.width < 12.0f) mat.width = 12.0f;
+        mat.height = 12.0f;
+    }
+    return mat;
+}
+
+StatusLine connectingStatus() { return {L"Connecting...", ConnectingColour}; }
+
+StatusLine notConnectedStatus() { return {L"Not Connected", NotConnectedColour}; }
+
+StatusLine connectedStatus(std::string_view identification) {
+    std::wstring text = L"Connected [";
+    for (char c : identification) text += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    text += L']';
+    return {text, ConnectedColour};
+}
+
+bool isBusyReply(std::string_view reply) { return reply == "1"; }
+
+long markSearchCode(std::string_view reply) {
+    std::size_t i = 0;
+    while (i < reply.size() && isSpace(reply[i])) ++i;
+    bool negative = false;
+    if (i < reply.size() && (reply[i] == '+' || reply[i] == '-')) negative = reply[i++] == '-';
+    long value = 0;
+    for (; i < reply.size() && reply[i] >= '0' && reply[i] <= '9'; ++i) {
+        int digit = reply[i] - '0';
+        if (value > (LONG_MAX - digit) / 10) {
+            value = LONG_MAX;
+            break;
+        }
+        value = value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "device/cutter_id.h"
+#include "device/cutter_model.h"
+
+namespace vantrel {
+namespace {
+
+TEST(CutterDiscovery, OnlyAManufacturerFieldNamingAMakerInFullIsACutter) {
+    struct Case {
+        const char* id;
+        bool cutter;
+    } cases[] = {
+        {"MANUFACTURER:Silhouette;MODEL:SD;", true},
+        {"manufacturer:   GRAPHTEC;CMD:GL;", true},
+        {"CLASS:PRINTER;;;Manufacturer:\t graphtec", true},
+        {"MFG:Graphtec;MDL:CC330L;", false},
+        {"MANUFACTURER:Graphtec Corp;", false},
+        {"MANUFACTURER Graphtec;", false},
+        {"MANUFACTURER:;MANUFACTURER:silhouette", true},
+        {"manufacturerX:graphtec", true},  // only the first twelve characters are the key
+        {"MANUFACTURE:graphtec", false},
+        {"MANUFACTURER:Brother;MODEL:Graphtec", false},
+        {"", false},
+        {";;;", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(namesCutterMaker(c.id), c.cutter) << c.id;
+}
+
+TEST(CutterDiscovery, VendorIdTestIsExactAndCaseSensitive) {
+    EXPECT_TRUE(hasCutterVendorId(L"USB\\VID_0B4D&PID_1121\\5&2B4E"));
+    EXPECT_TRUE(hasCutterVendorId(L"USB\\VID_0B4D&PID_FFFF\\SIMULATED"));
+    EXPECT_FALSE(hasCutterVendorId(L"USB\\VID_0b4d&PID_1121\\5"));
+    EXPECT_FALSE(hasCutterVendorId(L"USB\\VID_04B8&PID_0B4D\\1"));
+    EXPECT_FALSE(hasCutterVendorId(L""));
+}
+
+TEST(CutterDiscovery, DeviceIdTextStopsAtTerminatorReturnedLengthOrBuffer) {
+    std::string buffer(DeviceIdBufferSize + 8, 'x');
+    buffer.replace(0, 6, std::string("MFG:A\0", 6));
+    EXPECT_EQ(deviceIdText(buffer.data(), 100), "MFG:A");
+    EXPECT_EQ(deviceIdText(buffer.data(), 3), "MFG");
+    std::string full(DeviceIdBufferSize + 8, 'y');
+    EXPECT_EQ(deviceIdText(full.data(), full.size()).size(), DeviceIdBufferSize);
+    EXPECT_EQ(deviceIdText(full.data(), 0), "");
+}
+
+TEST(CutterDiscovery, ChannelPathsEndInDotAndTwoDigits) {
+    EXPECT_EQ(channelPath(L"\\\\.\\pipe\\sim", OutgoingChannel), L"\\\\.\\pipe\\sim\\.00");
+    EXPECT_EQ(channelPath(L"\\\\?\\usb#vid_0b4d", IncomingChannel), L"\\\\?\\usb#vid_0b4d\\.01");
+}
+
+TEST(CutterIdentification, ModelComesFromTheLeadingWord) {
+    struct Case {
+        const char* id;
+        CutterModel model;
+    } cases[] = {
+        {"CAMEO 2.30", CutterModelCameo}, {"cameo", CutterModelCameo},   {"Portrait 1.00", CutterModelPortrait},
+        {"PORTRAIT", CutterModelPortrait}, {"PORTRAI", CutterModelOther}, {"CC330L-20", CutterModelOther},
+        {"XYZ", CutterModelOther},         {"CAME", CutterModelOther},    {"SILHOUETTE SD", CutterModelOther},
+    };
+    for (const auto& c : cases) EXPECT_EQ(modelFromIdentification(c.id), c.model) << c.id;
+}
+
+TEST(CutterIdentification, ReplyIsTrimmedAtBothEnds) {
+    EXPECT_EQ(trimReply("  CAMEO V1.10 \r\n"), "CAMEO V1.10");
+    EXPECT_EQ(trimReply("\t \n"), "");
+    EXPECT_EQ(trimReply("SD"), "SD");
+}
+
+TEST(CutterIdentification, MatFollowsTheDesignAndTheModel) {
+    struct Case {
+        CutterModel model;
+        float rightEdge;
+        MatSize mat;
+    } cases[] = {
+        {CutterModelOther, 10.0f, {11.0f, 8.5f, false}},  {CutterModelOther, 11.0f, {11.0f, 8.5f, false}},
+        {CutterModelOther, 11.5f, {12.0f, 8.5f, false}},  {CutterModelOther, 12.0f, {12.0f, 8.5f, false}},
+        {CutterModelOther, 13.0f, {13.25f, 8.5f, true}},  {CutterModelCameo, 10.0f, {12.0f, 12.0f, false}},
+        {CutterModelCameo, 13.0f, {13.25f, 12.0f, true}}, {CutterModelPortrait, 11.5f, {12.0f, 8.5f, false}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(matSizeFor(c.model, c.rightEdge), c.mat) << c.model << " " << c.rightEdge;
+}
+
+TEST(DeviceStatus, StatusLinesAndReplies) {
+    EXPECT_EQ(connectingStatus(), (StatusLine{L"Connecting...", 0xFFC0C000}));
+    EXPECT_EQ(notConnectedStatus(), (StatusLine{L"Not Connected", 0xFFFF0000}));
+    EXPECT_EQ(connectedStatus("CAMEO V1.10"), (StatusLine{L"Connected [CAMEO V1.10]", 0xFF000000}));
+    EXPECT_EQ(connectedStatus("\xE9").text, L"Connected [\u00E9]");
+    EXPECT_TRUE(isBusyReply("1"));
+    for (const char* idle : {"0", "2", " ", "11"}) EXPECT_FALSE(isBusyReply(idle)) << idle;
+}
+
+TEST(DeviceStatus, MarkSearchCodeIsTheLeadingInteger) {
+    struct Case {
+        const char* reply;
+        long code;
+    } cases[] = {{"    0,    0", 0}, {"  1,2,3", 1}, {"-3 ab", -3}, {"+7", 7}, {"none", 0},
+                 {"", 0},           {"   ", 0},     {"99999999999999999999999", LONG_MAX}};
+    for (const auto& c : cases) EXPECT_EQ(markSearchCode(c.reply), c.code) << c.reply;
+}
+
+}  // namespace
+}  // namespace vantrel
