@@ -1,0 +1,182 @@
+#include "device/win32/connection_monitor.h"
+
+#include "cutdata/commands.h"
+
+namespace vantrel::win {
+
+ConnectionMonitor::ConnectionMonitor(ConnectionListener& listener, DeviceListFactory devices)
+    : listener_(listener), devices_(std::move(devices)) {}
+
+ConnectionMonitor::~ConnectionMonitor() {
+    // The threads must not outlive the listener's window; a dialog that
+    // closed normally has done this already.
+    if (opened_) {
+        Disconnect();
+        reader_.Stop();
+        writer_.Stop();
+    }
+}
+
+void ConnectionMonitor::open(HWND window) {
+    window_ = window;
+    opened_ = true;
+    SetTimer(window, TIMER_CONNECT, TimerConnectMs, nullptr);
+    SetConnected(false);
+    reader_.Start(window, WM_READER_EVENT, THREAD_PRIORITY_NORMAL, false);
+    writer_.Start(window, WM_WRITER_EVENT, THREAD_PRIORITY_NORMAL, false);
+    listener_.showStatus(connectingStatus());
+}
+
+void ConnectionMonitor::closeLink() {
+    if (window_) {
+        KillTimer(window_, TIMER_STATUS_POLL);
+        KillTimer(window_, TIMER_CONNECT);
+    }
+    Disconnect();
+    reader_.Stop();
+    writer_.Stop();
+    opened_ = false;
+}
+
+bool ConnectionMonitor::handleTimer(UINT_PTR id) {
+    if (id == TIMER_CONNECT) {
+        check();
+        return true;
+    }
+    if (id == TIMER_STATUS_POLL) {
+        pollStatus();
+        return true;
+    }
+    return false;
+}
+
+bool ConnectionMonitor::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_READER_EVENT) {
+        onReaderEvent(wParam, lParam);
+        return true;
+    }
+    if (message == WM_WRITER_EVENT) {
+        onWriterEvent(wParam, lParam);
+        return true;
+    }
+    return false;
+}
+
+void ConnectionMonitor::showNotConnected() {
+    listener_.showStatus(notConnectedStatus());
+    listener_.clearIdentifiedMachine();
+}
+
+void ConnectionMonitor::check() {
+    if (writerPath_.empty() || !writer_.isChannelOpen()) {
+        showNotConnected();
+        auto devices = devices_();
+        auto path = devices ? FindCutterPath(true, *devices) : std::nullopt;
+        if (!path) {
+            SetConnected(false);
+            Disconnect();
+            return;
+        }
+        writerPath_ = *path;
+        if (!writer_.openChannel(writerPath_)) {
+            SetConnected(false);
+            Disconnect();
+            return;
+        }
+        listener_.showStatus(connectingStatus());
+    }
+    if (!readerPath_.empty() && reader_.isChannelOpen()) {
+        SetConnected(true);
+        return;
+    }
+    showNotConnected();
+    auto devices = devices_();
+    auto path = devices ? FindCutterPath(false, *devices) : std::nullopt;
+    if (!path) {
+        SetConnected(false);
+        Disconnect();
+        return;
+    }
+    readerPath_ = *path;
+    if (reader_.openChannel(readerPath_)) {
+        listener_.showStatus(connectingStatus());
+        SetConnected(true);
+    } else {
+        SetConnected(false);
+        Disconnect();
+    }
+}
+
+void ConnectionMonitor::pollStatus() {
+    if (connected_) writer_.Enqueue(StatusRequest);
+}
+
+void ConnectionMonitor::SetConnected(bool connected) {
+    if (connected && !connected_ && window_) SetTimer(window_, TIMER_STATUS_POLL, TimerStatusPollMs, nullptr);
+    connected_ = connected;
+    if (!connected) listener_.setMachineButtonsEnabled(false);
+}
+
+void ConnectionMonitor::Disconnect() {
+    writer_.closeChannel();
+    reader_.closeChannel();
+    writerPath_.clear();
+    readerPath_.clear();
+    // An identification asked of the lost link is not expected any more;
+    // the next connection asks again once the machine is idle.
+    awaitingIdentity_ = false;
+    SetConnected(false);
+}
+
+void ConnectionMonitor::onReaderEvent(WPARAM code, LPARAM value) {
+    if (code == THREAD_STARTED) return;
+    if (code == PORT_LOST) {
+        Disconnect();
+        return;
+    }
+    if (static_cast<INT_PTR>(code) < 0) return;
+    onReply(static_cast<std::size_t>(code), takeReplyText(value));
+}
+
+void ConnectionMonitor::onReply(std::size_t length, std::unique_ptr<char[]> text) {
+    if (!text) return;
+    std::string_view reply(text.get(), length);
+    if (length == 1) {
+        // A second idle answer while the identification is pending (polls
+        // that crossed it) must not ask for it again.
+        if (isBusyReply(reply) || awaitingIdentity_) return;
+        if (window_) KillTimer(window_, TIMER_STATUS_POLL);
+        awaitingIdentity_ = true;
+        CommandStream identify;
+        identify.identify();
+        writer_.Enqueue(identify.text());
+    } else if (length >= 2 && awaitingIdentity_) {
+        awaitingIdentity_ = false;
+        IdentifyCutter(trimReply(reply));
+    }
+}
+
+void ConnectionMonitor::onWriterEvent(WPARAM code, LPARAM value) {
+    if (code == PORT_LOST)
+        Disconnect();
+    else if (code == WRITE_BEGIN)
+        listener_.writeBegin(static_cast<std::size_t>(value));
+    else if (code == WRITE_DONE)
+        listener_.writeDone(static_cast<std::size_t>(value));
+}
+
+void ConnectionMonitor::IdentifyCutter(std::string_view identification) {
+    listener_.showStatus(connectedStatus(identification));
+    model_ = modelFromIdentification(identification);
+    listener_.cutterIdentified(model_, identification);
+    listener_.setMachineButtonsEnabled(true);
+    listener_.showMat(matSizeFor(model_, listener_.designRightEdge()));
+    listener_.showIdentifiedMachine(model_);
+}
+
+void ConnectionMonitor::redirectNotifications(HWND window) {
+    reader_.setNotifyWindow(window);
+    writer_.setNotifyWindow(window);
+}
+
+}  // namespace vantrel::win

@@ -1,0 +1,123 @@
+#pragma once
+// Keeps the cutter connected while the main dialog is open: once a second it
+// checks both channels and finds and opens them when they are not, polls a
+// new connection until the machine is idle, asks for the identification and
+// identifies the machine. It owns the two port threads (the CutterPort) and
+// reports what the dialog must show or enable through ConnectionListener.
+// Every operation runs on the dialog's (user-interface) thread.
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "device/cutter_model.h"
+#include "device/win32/device_list.h"
+#include "device/win32/port_reader.h"
+#include "device/win32/port_writer.h"
+
+namespace vantrel::win {
+
+inline constexpr UINT_PTR TIMER_CONNECT = 35;
+inline constexpr UINT_PTR TIMER_STATUS_POLL = 44;
+inline constexpr UINT TimerConnectMs = 1000;
+inline constexpr UINT TimerStatusPollMs = 200;
+
+class ConnectionListener {
+public:
+    virtual ~ConnectionListener() = default;
+    // The status line under the preview; repaint it.
+    virtual void showStatus(const StatusLine& status) = 0;
+    // The preview stops drawing an identified machine and forgets its model
+    // (the dialog keeps its own copy of the last model).
+    virtual void clearIdentifiedMachine() = 0;
+    // Start (9017), Calibrate DPI (9014) and Test Cut (9020).
+    virtual void setMachineButtonsEnabled(bool enabled) = 0;
+    // A machine was identified: keep `model` for the jobs and run
+    // rebuildRegMarks. Called after the connected status line is shown and
+    // before the buttons are enabled.
+    virtual void cutterIdentified(CutterModel model, std::string_view identification) = 0;
+    // The right edge of the curve-aware bounds of the dialog's design, in inches.
+    virtual float designRightEdge() = 0;
+    // The mat to draw; when `mat.clearCarrierMat` is set, clear the "Using
+    // C&arrier Mat" check box and handle it as the user's own change.
+    virtual void showMat(const MatSize& mat) = 0;
+    // The preview draws an identified machine of this model.
+    virtual void showIdentifiedMachine(CutterModel model) = 0;
+    // The writer is about to write / has completely written a buffer of this
+    // many bytes (a job, a command or a status request).
+    virtual void writeBegin(std::size_t /*bytes*/) {}
+    virtual void writeDone(std::size_t /*bytes*/) {}
+};
+
+class ConnectionMonitor {
+public:
+    using DeviceListFactory = std::function<std::unique_ptr<DeviceList>()>;
+
+    explicit ConnectionMonitor(ConnectionListener& listener, DeviceListFactory devices = makeSystemDeviceList);
+    // Closes the link if the dialog has not.
+    ~ConnectionMonitor();
+    ConnectionMonitor(const ConnectionMonitor&) = delete;
+    ConnectionMonitor& operator=(const ConnectionMonitor&) = delete;
+
+    // When the dialog opens: starts TIMER_CONNECT on `window`, SetConnected
+    // false, starts the reader (WM_READER_EVENT) and writer (WM_WRITER_EVENT)
+    // with `window` as notify window, shows "Connecting...".
+    void open(HWND window);
+    // The dialog's cancel path, after it has checked that no job is being
+    // generated and killed its own job timer: kills TIMER_STATUS_POLL and
+    // TIMER_CONNECT, Disconnect, then stops the reader and the writer.
+    void closeLink();
+
+    // Forward WM_TIMER and every message here; true when it was ours.
+    bool handleTimer(UINT_PTR id);
+    bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // One TIMER_CONNECT tick; one TIMER_STATUS_POLL tick.
+    void check();
+    void pollStatus();
+    void onReaderEvent(WPARAM code, LPARAM value);
+    void onWriterEvent(WPARAM code, LPARAM value);
+
+    void SetConnected(bool connected);
+    // Closes both channels (the outgoing first), forgets their paths and
+    // SetConnected false; the status line stays until the next check.
+    void Disconnect();
+    // Shows the identification (already trimmed) and chooses the model and mat.
+    void IdentifyCutter(std::string_view identification);
+
+    // Everything sent to the machine goes through here (any thread).
+    void Enqueue(std::string_view commandText) { writer_.Enqueue(commandText); }
+
+    // Sub-dialogs that talk to the machine take both threads' notifications
+    // while they are open; the dialog points them back afterwards.
+    void redirectNotifications(HWND window);
+    void restoreNotifications() { redirectNotifications(window_); }
+
+    bool connected() const { return connected_; }
+    bool awaitingIdentity() const { return awaitingIdentity_; }
+    CutterModel model() const { return model_; }
+    const std::wstring& writerPath() const { return writerPath_; }
+    const std::wstring& readerPath() const { return readerPath_; }
+    PortReader& reader() { return reader_; }
+    PortWriter& writer() { return writer_; }
+
+private:
+    void showNotConnected();
+    void onReply(std::size_t length, std::unique_ptr<char[]> text);
+
+    ConnectionListener& listener_;
+    DeviceListFactory devices_;
+    HWND window_ = nullptr;
+    bool opened_ = false;
+    bool connected_ = false;
+    bool awaitingIdentity_ = false;
+    CutterModel model_ = CutterModelNone;
+    std::wstring writerPath_;
+    std::wstring readerPath_;
+    PortReader reader_;
+    PortWriter writer_;
+};
+
+}  // namespace vantrel::win

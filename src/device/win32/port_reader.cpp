@@ -1,0 +1,55 @@
+#include "device/win32/port_reader.h"
+
+#include <cstring>
+
+namespace vantrel::win {
+
+std::unique_ptr<char[]> takeReplyText(LPARAM value) { return std::unique_ptr<char[]>(reinterpret_cast<char*>(value)); }
+
+PortReader::~PortReader() { Stop(); }
+
+void PortReader::deliver(const char* bytes, DWORD length) {
+    for (const std::string& reply : framer_.feed(bytes, length)) {
+        HWND window = notifyWindow();
+        // No window, no text: nothing is allocated that nobody would free.
+        if (!window || !IsWindow(window)) continue;
+        auto text = std::make_unique<char[]>(reply.size() + 1);
+        std::memcpy(text.get(), reply.data(), reply.size());
+        text[reply.size()] = '\0';
+        // The window may go between the check and the post; the text then stays ours.
+        if (PostMessageW(window, notifyMessage(), static_cast<WPARAM>(reply.size()),
+                         reinterpret_cast<LPARAM>(text.get())))
+            text.release();
+    }
+}
+
+DWORD PortReader::Run() {
+    notify(THREAD_STARTED, 0);
+    for (;;) {
+        if (quitRequested()) return 0;
+        MutexLock lock(channelLock());
+        if (!channel_) {
+            lock.release();
+            Sleep(WorkerStepMs);
+            continue;
+        }
+        UniqueHandle completion(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        if (!completion) {
+            lock.release();
+            Sleep(WorkerStepMs);
+            continue;
+        }
+        overlapped_ = {};
+        overlapped_.hEvent = completion.get();
+        BOOL started = ReadFile(channel_, readBuffer_, ReadSize, nullptr, &overlapped_);
+        DWORD got = 0;
+        IoEnd end = finishTransfer(lock, started, overlapped_, got);
+        if (end == IoEnd::Quit) return 0;
+        if (end == IoEnd::Completed)
+            deliver(readBuffer_, got);
+        else if (end == IoEnd::Failed && dropChannelAfterFailure())
+            notify(PORT_LOST, 0);
+    }
+}
+
+}  // namespace vantrel::win

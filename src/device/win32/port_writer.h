@@ -1,0 +1,43 @@
+#pragma once
+// The outgoing channel's thread and its one-slot send queue. Whatever is
+// queued is written in one overlapped write of its full length.
+#include <string>
+#include <string_view>
+
+#include "device/win32/port_thread.h"
+
+namespace vantrel::win {
+
+class PortWriter : public PortThread {
+public:
+    PortWriter();
+    ~PortWriter() override;
+
+    // Copies the command text into the slot with every "|" turned into ETX
+    // and wakes the writer. Any thread may call it. When the outgoing channel
+    // is closed the text is dropped at once; otherwise this holds the slot
+    // for 25 ms so that the writer has taken the buffer before another
+    // Enqueue can replace it, and waits for a write in progress to end.
+    void Enqueue(const char* bytes, std::size_t length);
+    void Enqueue(std::string_view commandText) { Enqueue(commandText.data(), commandText.size()); }
+
+    // What a failed write left in the slot (for inspection).
+    std::size_t slotLength() const;
+
+protected:
+    DWORD Run() override;
+
+private:
+    // Writes the slot with the data lock held; false when the thread must quit.
+    bool writeSlot(MutexLock& handleLock);
+
+    UniqueHandle dataLock_;
+    UniqueHandle dataReady_;
+    std::string slot_;  // guarded by dataLock_
+    OVERLAPPED overlapped_ = {};
+};
+
+// A write that completed with fewer bytes than the slot held has failed.
+inline bool writeDelivered(DWORD written, std::size_t slotLength) { return written == slotLength; }
+
+}  // namespace vantrel::win

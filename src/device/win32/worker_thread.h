@@ -1,0 +1,111 @@
+#pragma once
+// Base of the plug-in's worker threads (reader, writer, cut-data generator).
+// A worker reaches the user interface only by posting its notify message to
+// its notify window; both may be changed while the thread runs.
+#include <windows.h>
+
+#include <atomic>
+
+#include "support/win32/unique_handle.h"
+
+namespace vantrel::win {
+
+inline constexpr UINT WM_READER_EVENT = 3028;
+inline constexpr UINT WM_WRITER_EVENT = 3029;
+inline constexpr UINT WM_GENERATOR_EVENT = 3030;
+
+// Notify codes in the first parameter; a reader's reply carries its length
+// (0 or more) instead.
+inline constexpr WPARAM THREAD_STARTED = static_cast<WPARAM>(-1);
+inline constexpr WPARAM PORT_LOST = static_cast<WPARAM>(-2);
+inline constexpr WPARAM WRITE_BEGIN = static_cast<WPARAM>(-3);
+inline constexpr WPARAM WRITE_DONE = static_cast<WPARAM>(-4);
+
+// Every wait of a worker is a loop of steps this long, so that a closed
+// channel or a quit request takes effect at once.
+inline constexpr DWORD WorkerStepMs = 25;
+
+class WorkerThread {
+public:
+    WorkerThread() = default;
+    // Stops the thread before any member of a derived class goes away; a
+    // derived class whose Run uses its own members must call Stop in its own
+    // destructor too.
+    virtual ~WorkerThread();
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+
+    // Starts the thread; false at once, changing nothing, while it runs.
+    // With `waitForStart` returns only once the thread is up.
+    virtual bool Start(HWND notifyWindow, UINT notifyMessage, int priority, bool waitForStart);
+    // Asks the thread to quit and waits for it without limit.
+    void Stop();
+    // Waits up to `timeoutMs` for the thread to end on its own.
+    bool waitForEnd(DWORD timeoutMs);
+
+    bool isRunning() const { return running_.load(); }
+    DWORD threadId() const { return threadId_.load(); }
+    HWND notifyWindow() const { return notifyWindow_.load(); }
+    void setNotifyWindow(HWND window) { notifyWindow_.store(window); }
+    UINT notifyMessage() const { return notifyMessage_.load(); }
+    void setNotifyMessage(UINT message) { notifyMessage_.store(message); }
+    DWORD result() const { return result_.load(); }
+    DWORD elapsedMs() const { return elapsedMs_.load(); }
+
+protected:
+    virtual DWORD Run() = 0;
+
+    // Posts to the notify window when it still exists; false when dropped.
+    bool notify(WPARAM code, LPARAM value) const;
+    // Empties the thread's message queue; true when a quit message was in it.
+    static bool quitRequested();
+
+private:
+    static unsigned __stdcall entry(void* self);
+    unsigned runThread();
+
+    // The object keeps the thread handle until it has waited for the end or
+    // starts anew, so Stop never waits on a handle that is already closed.
+    UniqueHandle thread_;
+    UniqueHandle startEvent_;
+    std::atomic<DWORD> threadId_{0};
+    std::atomic<bool> running_{false};
+    std::atomic<HWND> notifyWindow_{nullptr};
+    std::atomic<UINT> notifyMessage_{0};
+    std::atomic<DWORD> result_{0};
+    std::atomic<DWORD> elapsedMs_{0};
+};
+
+// A Win32 mutex held for a scope. Kernel mutexes hand ownership to a waiting
+// thread on release, which is what lets the user-interface thread in between
+// a worker's release and retake.
+class MutexLock {
+public:
+    explicit MutexLock(HANDLE mutex) : mutex_(mutex) { acquire(); }
+    ~MutexLock() { release(); }
+    MutexLock(const MutexLock&) = delete;
+    MutexLock& operator=(const MutexLock&) = delete;
+    void acquire() {
+        if (!held_) {
+            WaitForSingleObject(mutex_, INFINITE);
+            held_ = true;
+        }
+    }
+    void release() {
+        if (held_) {
+            ReleaseMutex(mutex_);
+            held_ = false;
+        }
+    }
+    // Lets a waiting thread take the lock, then takes it again.
+    void yield() {
+        release();
+        acquire();
+    }
+
+private:
+    HANDLE mutex_;
+    bool held_ = false;
+};
+
+}  // namespace vantrel::win
