@@ -22,10 +22,10 @@ public:
         int busyAnswers = 0;          // "1" to this many status requests per connection
         bool answerIdentify = true;   // never answer "FG" when false
         std::size_t bytesPerSecond = 0;  // 0: as fast as the pipe goes
-        std::size_t unplugAfterBytes = 0;  // 0: never
     };
 
-    explicit FakeCutter(Behaviour behaviour) : behaviour_(std::move(behaviour)) {
+    explicit FakeCutter(Behaviour behaviour)
+        : behaviour_(std::move(behaviour)), answerIdentify_(behaviour_.answerIdentify) {
         static std::atomic<int> serial{0};
         base_ = L"\\\\.\\pipe\\vantrel-device-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                 std::to_wstring(++serial);
@@ -42,9 +42,10 @@ public:
         // The pipes exist before plug() returns, so a search right after finds them.
         data_ = makePipe(L"\\.00");
         replies_ = makePipe(L"\\.01");
+        HANDLE firstId = makeIdPipe();
         plugged_ = true;
         dataThread_ = std::thread([this] { serveData(); });
-        idThread_ = std::thread([this] { serveId(); });
+        idThread_ = std::thread([this, firstId] { serveId(firstId); });
     }
 
     void unplug() {
@@ -56,8 +57,7 @@ public:
         plugged_ = false;
     }
     bool plugged() const { return plugged_; }
-    // Set by the data thread when unplugAfterBytes is reached; the test then calls unplug().
-    bool wantsUnplug() const { return wantsUnplug_.load(); }
+    void setAnswerIdentify(bool answer) { answerIdentify_ = answer; }
 
     // Every byte received on the outgoing channel, over all connections.
     std::string received() const {
@@ -142,7 +142,7 @@ private:
             } else if (c == 0x03) {
                 if (command_ == "FG") {
                     ++identifyRequests_;
-                    if (behaviour_.answerIdentify) reply(behaviour_.identification);
+                    if (answerIdentify_) reply(behaviour_.identification);
                 }
                 command_.clear();
             } else if (command_.size() < 16) {
@@ -160,26 +160,18 @@ private:
             command_.clear();
             afterEscape_ = false;
             HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-            for (;;) {
+            while (!stopped()) {
                 DWORD chunk = static_cast<DWORD>(buffer.size());
                 if (behaviour_.bytesPerSecond) chunk = static_cast<DWORD>(std::min<std::size_t>(chunk, behaviour_.bytesPerSecond / 50));
                 OVERLAPPED overlapped = {};
                 overlapped.hEvent = event;
                 DWORD got = 0;
                 if (!await(data_, overlapped, ReadFile(data_, buffer.data(), chunk, nullptr, &overlapped), got)) break;
-                std::size_t total;
                 {
                     std::lock_guard<std::mutex> lock(mutex_);
                     received_.append(buffer.data(), got);
-                    total = received_.size();
                 }
                 interpret(buffer.data(), got, busyLeft);
-                if (behaviour_.unplugAfterBytes && total >= behaviour_.unplugAfterBytes) {
-                    behaviour_.unplugAfterBytes = 0;
-                    wantsUnplug_ = true;
-                    WaitForSingleObject(stop_, INFINITE);
-                    break;
-                }
                 // About 20 ms per chunk: the pace of the machine's slow link.
                 if (behaviour_.bytesPerSecond) Sleep(20);
             }
@@ -193,10 +185,13 @@ private:
         CloseHandle(replies_);
     }
 
-    void serveId() {
-        while (!stopped()) {
-            HANDLE pipe = CreateNamedPipeW((base_ + L"\\.id").c_str(), PIPE_ACCESS_OUTBOUND | FILE_FLAG_OVERLAPPED,
-                                           PIPE_TYPE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr);
+    HANDLE makeIdPipe() {
+        return CreateNamedPipeW((base_ + L"\\.id").c_str(), PIPE_ACCESS_OUTBOUND | FILE_FLAG_OVERLAPPED,
+                                PIPE_TYPE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr);
+    }
+
+    void serveId(HANDLE pipe) {
+        for (;;) {
             if (pipe == INVALID_HANDLE_VALUE) return;
             if (connect(pipe)) {
                 HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -210,6 +205,8 @@ private:
             }
             // Closing without disconnecting keeps the text readable for the client.
             CloseHandle(pipe);
+            if (stopped()) return;
+            pipe = makeIdPipe();
         }
     }
 
@@ -221,7 +218,7 @@ private:
     bool plugged_ = false;
     std::thread dataThread_;
     std::thread idThread_;
-    std::atomic<bool> wantsUnplug_{false};
+    std::atomic<bool> answerIdentify_;
     mutable std::mutex mutex_;
     std::string received_;
     std::string command_;

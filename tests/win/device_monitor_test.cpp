@@ -1,0 +1,346 @@
+// The connection monitor driven by its timers from a hidden window, against a
+// cutter on named pipes: finding, polling, identifying, losing and finding the
+// machine again, and a whole job received byte for byte.
+#include <gtest/gtest.h>
+
+#include "cutdata/commands.h"
+#include "device/win32/connection_monitor.h"
+#include "device_fake_cutter.h"
+#include "device_test_window.h"
+
+namespace vantrel::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Screen : win::ConnectionListener {
+    std::vector<StatusLine> statuses;
+    bool buttons = false;
+    int buttonsEnabled = 0;
+    int identifiedCleared = 0;
+    CutterModel identifiedModel = CutterModelNone;
+    std::string identification;
+    MatSize mat;
+    CutterModel drawnModel = CutterModelNone;
+    float rightEdge = 10.0f;
+    std::vector<std::size_t> writesDone;
+    std::vector<std::string> calls;
+
+    void showStatus(const StatusLine& status) override { statuses.push_back(status); }
+    void clearIdentifiedMachine() override {
+        ++identifiedCleared;
+        drawnModel = CutterModelNone;
+    }
+    void setMachineButtonsEnabled(bool enabled) override {
+        buttons = enabled;
+        buttonsEnabled += enabled;
+        calls.push_back(enabled ? "enable" : "disable");
+    }
+    void cutterIdentified(CutterModel model, std::string_view text) override {
+        identifiedModel = model;
+        identification = text;
+        calls.push_back("identified");
+    }
+    float designRightEdge() override { return rightEdge; }
+    void showMat(const MatSize& m) override {
+        mat = m;
+        calls.push_back("mat");
+    }
+    void showIdentifiedMachine(CutterModel model) override {
+        drawnModel = model;
+        calls.push_back("machine");
+    }
+    void writeDone(std::size_t bytes) override { writesDone.push_back(bytes); }
+    std::wstring status() const { return statuses.empty() ? L"" : statuses.back().text; }
+};
+
+// Discovery that counts its searches.
+class CountingList : public win::DeviceList {
+public:
+    CountingList(std::unique_ptr<win::DeviceList> inner, int& searches) : inner_(std::move(inner)), searches_(searches) {}
+    std::vector<win::DeviceInterface> interfaces() override {
+        ++searches_;
+        return inner_->interfaces();
+    }
+    std::optional<std::string> deviceId(const win::DeviceInterface& d) override { return inner_->deviceId(d); }
+
+private:
+    std::unique_ptr<win::DeviceList> inner_;
+    int& searches_;
+};
+
+class Monitor : public ::testing::Test {
+protected:
+    void open(const std::wstring& pipeBase) {
+        monitor_ = std::make_unique<win::ConnectionMonitor>(screen_, [this, pipeBase] {
+            return std::make_unique<CountingList>(
+                pipeBase.empty() ? win::makeUsbDeviceList() : win::makeSimulatedDeviceList(pipeBase), searches_);
+        });
+        window_.setHandler([this](UINT message, WPARAM wParam, LPARAM lParam) {
+            if (message == WM_TIMER) return monitor_->handleTimer(wParam);
+            return monitor_->handleMessage(message, wParam, lParam);
+        });
+        monitor_->open(window_.hwnd());
+    }
+    void TearDown() override {
+        if (monitor_) monitor_->closeLink();
+    }
+    bool waitForStatus(const std::wstring& text, std::chrono::milliseconds timeout = 8s) {
+        return EventWindow::pumpUntil([&] { return screen_.status() == text; }, timeout);
+    }
+    bool waitForIdentified(int times, std::chrono::milliseconds timeout = 8s) {
+        return EventWindow::pumpUntil([&] { return screen_.buttonsEnabled >= times; }, timeout);
+    }
+    bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 8s) {
+        return EventWindow::pumpUntil(condition, timeout);
+    }
+    // Only status requests and identification requests, in any number.
+    static bool onlyPollsAndIdentify(std::string_view bytes) {
+        while (!bytes.empty()) {
+            if (bytes.substr(0, 2) == StatusRequest)
+                bytes.remove_prefix(2);
+            else if (bytes.substr(0, 3) == "FG\x03")
+                bytes.remove_prefix(3);
+            else
+                return false;
+        }
+        return true;
+    }
+
+    Screen screen_;
+    EventWindow window_;
+    int searches_ = 0;
+    std::unique_ptr<win::ConnectionMonitor> monitor_;
+};
+
+TEST(Discovery, TheUsbListRunsAndFindsNoCutterHere) {
+    auto devices = win::makeUsbDeviceList();
+    EXPECT_FALSE(win::FindCutterPath(true, *devices).has_value());
+    EXPECT_FALSE(win::FindCutterPath(false, *devices).has_value());
+}
+
+TEST(Discovery, ASimulatedCutterIsFoundByItsIdentificationPipe) {
+    struct Case {
+        std::string deviceId;
+        bool found;
+    } cases[] = {{"MANUFACTURER:Silhouette;MODEL:SD;", true},
+                 {"manufacturer:   GRAPHTEC;", true},
+                 {"MFG:Graphtec;", false},
+                 {"MANUFACTURER:Graphtec Corp;", false},
+                 {std::string(600, 'x') + ";MANUFACTURER:Silhouette", false}};  // beyond the 512-byte buffer
+    for (const auto& c : cases) {
+        FakeCutter cutter({.deviceId = c.deviceId});
+        cutter.plug();
+        auto devices = win::makeSimulatedDeviceList(cutter.base());
+        auto outgoing = win::FindCutterPath(true, *devices);
+        auto incoming = win::FindCutterPath(false, *devices);
+        EXPECT_EQ(outgoing.has_value(), c.found) << c.deviceId;
+        if (c.found && outgoing && incoming) {
+            EXPECT_EQ(*outgoing, cutter.base() + L"\\.00");
+            EXPECT_EQ(*incoming, cutter.base() + L"\\.01");
+        }
+    }
+    // Nothing serves the pipes: nothing is found, and nothing hangs.
+    auto devices = win::makeSimulatedDeviceList(L"\\\\.\\pipe\\vantrel-device-test-nobody");
+    EXPECT_FALSE(win::FindCutterPath(true, *devices).has_value());
+}
+
+TEST(Discovery, TheEnvironmentChoosesTheSimulatedList) {
+    FakeCutter cutter({});
+    cutter.plug();
+    SetEnvironmentVariableW(L"VANTREL_SIMULATOR", cutter.base().c_str());
+    auto path = win::FindCutterPath(true);
+    SetEnvironmentVariableW(L"VANTREL_SIMULATOR", nullptr);
+    ASSERT_TRUE(path.has_value());
+    EXPECT_EQ(*path, cutter.base() + L"\\.00");
+    EXPECT_FALSE(win::FindCutterPath(true).has_value());
+}
+
+TEST_F(Monitor, WithoutAMachineItSaysNotConnectedAndSearchesOncePerTick) {
+    open(L"");
+    EXPECT_EQ(screen_.status(), L"Connecting...");
+    EXPECT_FALSE(screen_.buttons);
+    ASSERT_TRUE(waitForStatus(L"Not Connected", 3s));
+    EventWindow::pumpFor(2100ms);
+    // One search per tick, for the outgoing channel only.
+    EXPECT_GE(searches_, 2);
+    EXPECT_LE(searches_, 4);
+    EXPECT_EQ(screen_.statuses.back().argb, 0xFFFF0000u);
+    EXPECT_FALSE(monitor_->connected());
+    EXPECT_TRUE(monitor_->writerPath().empty());
+}
+
+TEST_F(Monitor, ABusyMachineIsPolledThenIdentified) {
+    FakeCutter cutter({.identification = "  CAMEO V1.10 \r\n", .busyAnswers = 3});
+    cutter.plug();
+    open(cutter.base());
+    ASSERT_TRUE(waitForStatus(L"Connecting...", 3s));
+    ASSERT_TRUE(waitForIdentified(1));
+    EXPECT_EQ(screen_.statuses.back(), (StatusLine{L"Connected [CAMEO V1.10]", 0xFF000000}));
+    EXPECT_EQ(screen_.identifiedModel, CutterModelCameo);
+    EXPECT_EQ(monitor_->model(), CutterModelCameo);
+    EXPECT_EQ(screen_.mat, (MatSize{12.0f, 12.0f, false}));
+    EXPECT_EQ(screen_.drawnModel, CutterModelCameo);
+    EXPECT_EQ(screen_.calls.back(), "machine");
+    EXPECT_GE(cutter.statusRequests(), 4);  // three busy answers, then idle
+    EXPECT_EQ(cutter.identifyRequests(), 1);
+    EXPECT_TRUE(onlyPollsAndIdentify(cutter.received()));
+    EXPECT_EQ(cutter.received().substr(cutter.received().size() - 3), "FG\x03");
+    // Identified: polling has stopped.
+    int polls = cutter.statusRequests();
+    EventWindow::pumpFor(1200ms);
+    EXPECT_EQ(cutter.statusRequests(), polls);
+    EXPECT_EQ(screen_.status(), L"Connected [CAMEO V1.10]");
+    EXPECT_TRUE(monitor_->connected());
+}
+
+TEST_F(Monitor, ModelAndMatFollowTheIdentification) {
+    struct Case {
+        const char* identification;
+        float rightEdge;
+        CutterModel model;
+        MatSize mat;
+    } cases[] = {{"Portrait 1.00", 11.5f, CutterModelPortrait, {12.0f, 8.5f, false}},
+                 {"SILHOUETTE SD", 13.0f, CutterModelOther, {13.25f, 8.5f, true}}};
+    for (const auto& c : cases) {
+        Screen screen;
+        screen.rightEdge = c.rightEdge;
+        win::ConnectionMonitor monitor(screen, [] { return win::makeUsbDeviceList(); });
+        monitor.IdentifyCutter(c.identification);
+        EXPECT_EQ(screen.identifiedModel, c.model);
+        EXPECT_EQ(screen.mat, c.mat);
+        EXPECT_EQ(screen.calls, (std::vector<std::string>{"identified", "enable", "mat", "machine"}));
+    }
+}
+
+TEST_F(Monitor, AMachineThatNeverAnswersStaysConnecting) {
+    FakeCutter cutter({.answerIdentify = false});
+    cutter.plug();
+    open(cutter.base());
+    ASSERT_TRUE(waitUntil([&] { return cutter.identifyRequests() == 1; }));
+    EventWindow::pumpFor(1500ms);
+    EXPECT_EQ(screen_.status(), L"Connecting...");
+    EXPECT_FALSE(screen_.buttons);
+    EXPECT_TRUE(monitor_->awaitingIdentity());
+    EXPECT_EQ(cutter.identifyRequests(), 1);
+}
+
+TEST_F(Monitor, UnpluggedItSaysNotConnectedAtTheNextTickAndReconnectsByItself) {
+    FakeCutter cutter({});
+    cutter.plug();
+    open(cutter.base());
+    ASSERT_TRUE(waitForIdentified(1));
+    cutter.unplug();
+    ASSERT_TRUE(waitUntil([&] { return !screen_.buttons; }, 3s));
+    ASSERT_TRUE(waitForStatus(L"Not Connected", 3s));
+    EXPECT_EQ(screen_.drawnModel, CutterModelNone);
+    EXPECT_FALSE(monitor_->connected());
+    cutter.plug();
+    ASSERT_TRUE(waitForIdentified(2));
+    EXPECT_EQ(screen_.status(), L"Connected [CAMEO V1.10]");
+    EXPECT_EQ(cutter.identifyRequests(), 2);
+}
+
+std::string jobText(std::size_t bytes) {
+    std::string job = "FN0|FN1|FJ|FC0|TB99|";
+    for (long long i = 0; job.size() < bytes; ++i) {
+        CommandStream s;
+        s.draw(i % 6096, i % 60000);
+        if (i % 7 == 0) s.move(i % 1000, i % 999);
+        job += s.text();
+    }
+    return job + "&1,1,1|TB50,0|FO0|H|";
+}
+
+TEST_F(Monitor, AJobOfSeveralMegabytesArrivesByteForByteAtTheSlowLinkSpeed) {
+    FakeCutter cutter({.bytesPerSecond = 1 << 20});
+    cutter.plug();
+    open(cutter.base());
+    ASSERT_TRUE(waitForIdentified(1));
+    const std::size_t before = cutter.receivedSize();
+    const std::string job = jobText(3 << 20);
+    auto started = std::chrono::steady_clock::now();
+    monitor_->Enqueue(job);
+    ASSERT_TRUE(waitUntil([&] { return !screen_.writesDone.empty() && screen_.writesDone.back() == job.size(); }, 30s));
+    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    std::printf("%zu bytes written in %lld ms\n", job.size(), static_cast<long long>(took.count()));
+    ASSERT_TRUE(waitUntil([&] { return cutter.receivedSize() == before + job.size(); }, 5s));
+    EXPECT_TRUE(cutter.received().substr(before) == toWire(job));
+    EXPECT_TRUE(monitor_->connected());
+}
+
+TEST_F(Monitor, UnpluggedDuringAJobTheLinkReturnsAndNothingIsSentAgain) {
+    const std::string job = jobText(2 << 20);
+    FakeCutter cutter({.bytesPerSecond = 1 << 20});
+    cutter.plug();
+    open(cutter.base());
+    ASSERT_TRUE(waitForIdentified(1));
+    const std::size_t before = cutter.receivedSize();
+    monitor_->Enqueue(job);
+    ASSERT_TRUE(waitUntil([&] { return cutter.receivedSize() > before + 300000; }, 10s));
+    cutter.unplug();
+    ASSERT_TRUE(waitUntil([&] { return !screen_.buttons; }, 3s));
+    const std::size_t cut = cutter.receivedSize();
+    EXPECT_LT(cut, before + job.size());
+    cutter.plug();
+    ASSERT_TRUE(waitForIdentified(2));
+    EventWindow::pumpFor(1200ms);
+    EXPECT_TRUE(screen_.writesDone.empty() || screen_.writesDone.back() != job.size());
+    std::string received = cutter.received();
+    EXPECT_TRUE(received.substr(before, cut - before) == toWire(job).substr(0, cut - before));
+    EXPECT_TRUE(onlyPollsAndIdentify(std::string_view(received).substr(cut)));
+}
+
+TEST_F(Monitor, UnpluggedWhilePollingOrIdentifyingTheLinkReturnsAndAsksOncePerConnection) {
+    struct Case {
+        const char* name;
+        FakeCutter::Behaviour behaviour;
+        std::function<bool(const FakeCutter&)> unplugWhen;
+    } cases[] = {
+        {"polling", {.busyAnswers = 4}, [](const FakeCutter& c) { return c.statusRequests() >= 2; }},
+        {"identifying", {.answerIdentify = false}, [](const FakeCutter& c) { return c.identifyRequests() >= 1; }},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Screen screen;
+        FakeCutter cutter(c.behaviour);
+        cutter.plug();
+        win::ConnectionMonitor monitor(screen, [&] { return win::makeSimulatedDeviceList(cutter.base()); });
+        EventWindow window;
+        window.setHandler([&](UINT message, WPARAM wParam, LPARAM lParam) {
+            if (message == WM_TIMER) return monitor.handleTimer(wParam);
+            return monitor.handleMessage(message, wParam, lParam);
+        });
+        monitor.open(window.hwnd());
+        ASSERT_TRUE(waitUntil([&] { return c.unplugWhen(cutter); }));
+        const int identifies = cutter.identifyRequests();
+        cutter.unplug();
+        ASSERT_TRUE(waitUntil([&] { return screen.status() == L"Not Connected"; }, 3s));
+        EXPECT_FALSE(monitor.awaitingIdentity());
+        cutter.setAnswerIdentify(true);
+        cutter.plug();
+        ASSERT_TRUE(waitUntil([&] { return screen.buttonsEnabled >= 1; }));
+        EXPECT_EQ(screen.status(), L"Connected [CAMEO V1.10]");
+        EXPECT_EQ(cutter.identifyRequests(), identifies + 1);
+        EXPECT_TRUE(onlyPollsAndIdentify(cutter.received()));
+        monitor.closeLink();
+    }
+}
+
+TEST_F(Monitor, ClosingTheLinkStopsTimersChannelsAndThreads) {
+    FakeCutter cutter({});
+    cutter.plug();
+    open(cutter.base());
+    ASSERT_TRUE(waitForIdentified(1));
+    monitor_->closeLink();
+    EXPECT_FALSE(monitor_->reader().isRunning());
+    EXPECT_FALSE(monitor_->writer().isRunning());
+    EXPECT_FALSE(monitor_->writer().isChannelOpen());
+    EXPECT_FALSE(monitor_->reader().isChannelOpen());
+    std::size_t statuses = screen_.statuses.size();
+    EventWindow::pumpFor(1300ms);
+    EXPECT_EQ(screen_.statuses.size(), statuses);  // no more checks
+}
+
+}  // namespace
+}  // namespace vantrel::test
