@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "device/cutter_id.h"
-#include "device/cutter_model.h"
+#include "device/identification.h"
 
 namespace vantrel {
 namespace {
@@ -58,8 +58,8 @@ TEST(CutterIdentification, ModelComesFromTheLeadingWord) {
         CutterModel model;
     } cases[] = {
         {"CAMEO 2.30", CutterModelCameo}, {"cameo", CutterModelCameo},   {"Portrait 1.00", CutterModelPortrait},
-        {"PORTRAIT", CutterModelPortrait}, {"PORTRAI", CutterModelOther}, {"CC330L-20", CutterModelOther},
-        {"XYZ", CutterModelOther},         {"CAME", CutterModelOther},    {"SILHOUETTE SD", CutterModelOther},
+        {"PORTRAIT", CutterModelPortrait}, {"PORTRAI", CutterModelSilhouette}, {"CC330L-20", CutterModelSilhouette},
+        {"XYZ", CutterModelSilhouette},         {"CAME", CutterModelSilhouette},    {"SILHOUETTE SD", CutterModelSilhouette},
     };
     for (const auto& c : cases) EXPECT_EQ(modelFromIdentification(c.id), c.model) << c.id;
 }
@@ -76,9 +76,9 @@ TEST(CutterIdentification, MatFollowsTheDesignAndTheModel) {
         float rightEdge;
         MatSize mat;
     } cases[] = {
-        {CutterModelOther, 10.0f, {11.0f, 8.5f, false}},  {CutterModelOther, 11.0f, {11.0f, 8.5f, false}},
-        {CutterModelOther, 11.5f, {12.0f, 8.5f, false}},  {CutterModelOther, 12.0f, {12.0f, 8.5f, false}},
-        {CutterModelOther, 13.0f, {13.25f, 8.5f, true}},  {CutterModelCameo, 10.0f, {12.0f, 12.0f, false}},
+        {CutterModelSilhouette, 10.0f, {11.0f, 8.5f, false}},  {CutterModelSilhouette, 11.0f, {11.0f, 8.5f, false}},
+        {CutterModelSilhouette, 11.5f, {12.0f, 8.5f, false}},  {CutterModelSilhouette, 12.0f, {12.0f, 8.5f, false}},
+        {CutterModelSilhouette, 13.0f, {13.25f, 8.5f, true}},  {CutterModelCameo, 10.0f, {12.0f, 12.0f, false}},
         {CutterModelCameo, 13.0f, {13.25f, 12.0f, true}}, {CutterModelPortrait, 11.5f, {12.0f, 8.5f, false}},
     };
     for (const auto& c : cases) EXPECT_EQ(matSizeFor(c.model, c.rightEdge), c.mat) << c.model << " " << c.rightEdge;

@@ -201,7 +201,7 @@ TEST_F(Monitor, ModelAndMatFollowTheIdentification) {
         CutterModel model;
         MatSize mat;
     } cases[] = {{"Portrait 1.00", 11.5f, CutterModelPortrait, {12.0f, 8.5f, false}},
-                 {"SILHOUETTE SD", 13.0f, CutterModelOther, {13.25f, 8.5f, true}}};
+                 {"SILHOUETTE SD", 13.0f, CutterModelSilhouette, {13.25f, 8.5f, true}}};
     for (const auto& c : cases) {
         Screen screen;
         screen.rightEdge = c.rightEdge;

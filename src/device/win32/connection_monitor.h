@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "device/cutter_model.h"
+#include "device/identification.h"
 #include "device/win32/device_list.h"
 #include "device/win32/port_reader.h"
 #include "device/win32/port_writer.h"

@@ -1,4 +1,4 @@
-#include "device/cutter_model.h"
+#include "device/identification.h"
 
 #include <climits>
 
@@ -21,7 +21,7 @@ bool startsWithNoCase(std::string_view text, std::string_view word) {
 CutterModel modelFromIdentification(std::string_view identification) {
     if (startsWithNoCase(identification, "CAMEO")) return CutterModelCameo;
     if (startsWithNoCase(identification, "PORTRAIT")) return CutterModelPortrait;
-    return CutterModelOther;
+    return CutterModelSilhouette;
 }
 
 std::string_view trimReply(std::string_view reply) {

@@ -5,16 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace vantrel {
+#include "cutdata/cutter_model.h"
 
-// 0 until a machine has been identified; it selects per-model constants of
-// the cut stream, the preview and the print-and-cut corrections.
-enum CutterModel : int {
-    CutterModelNone = 0,
-    CutterModelOther = 1,
-    CutterModelCameo = 2,
-    CutterModelPortrait = 3,
-};
+namespace vantrel {
 
 // "CAMEO" or "PORTRAIT" as the leading characters, case ignored; anything
 // else (an SD, a CC330L, a shorter text such as "CAME") is model 1.
