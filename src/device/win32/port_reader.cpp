@@ -45,9 +45,14 @@ DWORD PortReader::Run() {
         DWORD got = 0;
         IoEnd end = finishTransfer(lock, started, overlapped_, got);
         if (end == IoEnd::Quit) return 0;
-        if (end == IoEnd::Completed)
+        if (end == IoEnd::Completed) {
             deliver(readBuffer_, got);
-        else if (end == IoEnd::Failed && dropChannelAfterFailure())
+            // A channel that answers "nothing" at once must not spin the CPU.
+            if (got == 0) {
+                lock.release();
+                Sleep(WorkerStepMs);
+            }
+        } else if (end == IoEnd::Failed && dropChannelAfterFailure())
             notify(PORT_LOST, 0);
     }
 }
