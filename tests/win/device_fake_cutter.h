@@ -191,22 +191,25 @@ private:
     }
 
     void serveId(HANDLE pipe) {
-        for (;;) {
-            if (pipe == INVALID_HANDLE_VALUE) return;
-            if (connect(pipe)) {
-                HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-                OVERLAPPED overlapped = {};
-                overlapped.hEvent = event;
-                DWORD written = 0;
-                const std::string& id = behaviour_.deviceId;
-                await(pipe, overlapped, WriteFile(pipe, id.data(), static_cast<DWORD>(id.size()), nullptr, &overlapped),
-                      written);
-                CloseHandle(event);
+        while (pipe != INVALID_HANDLE_VALUE) {
+            if (!connect(pipe)) {
+                CloseHandle(pipe);
+                return;
             }
+            // The next instance listens before this one answers, so a second
+            // search right after the first always finds the pipe.
+            HANDLE next = makeIdPipe();
+            HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            OVERLAPPED overlapped = {};
+            overlapped.hEvent = event;
+            DWORD written = 0;
+            const std::string& id = behaviour_.deviceId;
+            await(pipe, overlapped, WriteFile(pipe, id.data(), static_cast<DWORD>(id.size()), nullptr, &overlapped),
+                  written);
+            CloseHandle(event);
             // Closing without disconnecting keeps the text readable for the client.
             CloseHandle(pipe);
-            if (stopped()) return;
-            pipe = makeIdPipe();
+            pipe = next;
         }
     }
 

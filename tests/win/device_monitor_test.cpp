@@ -52,6 +52,13 @@ struct Screen : win::ConnectionListener {
     }
     void writeDone(std::size_t bytes) override { writesDone.push_back(bytes); }
     std::wstring status() const { return statuses.empty() ? L"" : statuses.back().text; }
+    // What happened, for a failing wait.
+    std::string trace(const FakeCutter& cutter) const {
+        std::string text = "statuses:";
+        for (const auto& s : statuses) text += " " + std::string(s.text.begin(), s.text.end()) + ";";
+        return text + " status requests " + std::to_string(cutter.statusRequests()) + ", identify requests " +
+               std::to_string(cutter.identifyRequests()) + ", connections " + std::to_string(cutter.connections());
+    }
 };
 
 // Discovery that counts its searches.
@@ -85,13 +92,13 @@ protected:
     void TearDown() override {
         if (monitor_) monitor_->closeLink();
     }
-    bool waitForStatus(const std::wstring& text, std::chrono::milliseconds timeout = 8s) {
+    bool waitForStatus(const std::wstring& text, std::chrono::milliseconds timeout = 15s) {
         return EventWindow::pumpUntil([&] { return screen_.status() == text; }, timeout);
     }
-    bool waitForIdentified(int times, std::chrono::milliseconds timeout = 8s) {
+    bool waitForIdentified(int times, std::chrono::milliseconds timeout = 15s) {
         return EventWindow::pumpUntil([&] { return screen_.buttonsEnabled >= times; }, timeout);
     }
-    bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 8s) {
+    bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 15s) {
         return EventWindow::pumpUntil(condition, timeout);
     }
     // Only status requests and identification requests, in any number.
@@ -175,7 +182,7 @@ TEST_F(Monitor, ABusyMachineIsPolledThenIdentified) {
     cutter.plug();
     open(cutter.base());
     ASSERT_TRUE(waitForStatus(L"Connecting...", 3s));
-    ASSERT_TRUE(waitForIdentified(1));
+    ASSERT_TRUE(waitForIdentified(1)) << screen_.trace(cutter);
     EXPECT_EQ(screen_.statuses.back(), (StatusLine{L"Connected [CAMEO V1.10]", 0xFF000000}));
     EXPECT_EQ(screen_.identifiedModel, CutterModelCameo);
     EXPECT_EQ(monitor_->model(), CutterModelCameo);
@@ -229,14 +236,14 @@ TEST_F(Monitor, UnpluggedItSaysNotConnectedAtTheNextTickAndReconnectsByItself) {
     FakeCutter cutter({});
     cutter.plug();
     open(cutter.base());
-    ASSERT_TRUE(waitForIdentified(1));
+    ASSERT_TRUE(waitForIdentified(1)) << screen_.trace(cutter);
     cutter.unplug();
     ASSERT_TRUE(waitUntil([&] { return !screen_.buttons; }, 3s));
     ASSERT_TRUE(waitForStatus(L"Not Connected", 3s));
     EXPECT_EQ(screen_.drawnModel, CutterModelNone);
     EXPECT_FALSE(monitor_->connected());
     cutter.plug();
-    ASSERT_TRUE(waitForIdentified(2));
+    ASSERT_TRUE(waitForIdentified(2)) << screen_.trace(cutter);
     EXPECT_EQ(screen_.status(), L"Connected [CAMEO V1.10]");
     EXPECT_EQ(cutter.identifyRequests(), 2);
 }
@@ -256,7 +263,7 @@ TEST_F(Monitor, AJobOfSeveralMegabytesArrivesByteForByteAtTheSlowLinkSpeed) {
     FakeCutter cutter({.bytesPerSecond = 1 << 20});
     cutter.plug();
     open(cutter.base());
-    ASSERT_TRUE(waitForIdentified(1));
+    ASSERT_TRUE(waitForIdentified(1)) << screen_.trace(cutter);
     const std::size_t before = cutter.receivedSize();
     const std::string job = jobText(3 << 20);
     auto started = std::chrono::steady_clock::now();
@@ -274,7 +281,7 @@ TEST_F(Monitor, UnpluggedDuringAJobTheLinkReturnsAndNothingIsSentAgain) {
     FakeCutter cutter({.bytesPerSecond = 1 << 20});
     cutter.plug();
     open(cutter.base());
-    ASSERT_TRUE(waitForIdentified(1));
+    ASSERT_TRUE(waitForIdentified(1)) << screen_.trace(cutter);
     const std::size_t before = cutter.receivedSize();
     monitor_->Enqueue(job);
     ASSERT_TRUE(waitUntil([&] { return cutter.receivedSize() > before + 300000; }, 10s));
@@ -283,7 +290,7 @@ TEST_F(Monitor, UnpluggedDuringAJobTheLinkReturnsAndNothingIsSentAgain) {
     const std::size_t cut = cutter.receivedSize();
     EXPECT_LT(cut, before + job.size());
     cutter.plug();
-    ASSERT_TRUE(waitForIdentified(2));
+    ASSERT_TRUE(waitForIdentified(2)) << screen_.trace(cutter);
     EventWindow::pumpFor(1200ms);
     EXPECT_TRUE(screen_.writesDone.empty() || screen_.writesDone.back() != job.size());
     std::string received = cutter.received();
@@ -319,7 +326,7 @@ TEST_F(Monitor, UnpluggedWhilePollingOrIdentifyingTheLinkReturnsAndAsksOncePerCo
         EXPECT_FALSE(monitor.awaitingIdentity());
         cutter.setAnswerIdentify(true);
         cutter.plug();
-        ASSERT_TRUE(waitUntil([&] { return screen.buttonsEnabled >= 1; }));
+        ASSERT_TRUE(waitUntil([&] { return screen.buttonsEnabled >= 1; })) << screen.trace(cutter);
         EXPECT_EQ(screen.status(), L"Connected [CAMEO V1.10]");
         EXPECT_EQ(cutter.identifyRequests(), identifies + 1);
         EXPECT_TRUE(onlyPollsAndIdentify(cutter.received()));
@@ -331,7 +338,7 @@ TEST_F(Monitor, ClosingTheLinkStopsTimersChannelsAndThreads) {
     FakeCutter cutter({});
     cutter.plug();
     open(cutter.base());
-    ASSERT_TRUE(waitForIdentified(1));
+    ASSERT_TRUE(waitForIdentified(1)) << screen_.trace(cutter);
     monitor_->closeLink();
     EXPECT_FALSE(monitor_->reader().isRunning());
     EXPECT_FALSE(monitor_->writer().isRunning());
