@@ -1,0 +1,23 @@
+#include "cutdata/win32/cut_data_generator.h"
+
+#include "plugin/settings.h"
+
+namespace vantrel::win {
+
+CutDataGenerator::~CutDataGenerator() { Stop(); }
+
+DWORD CutDataGenerator::Run() {
+    Resolution resolution = readResolution(profile_);
+    CutStreamResult stream = buildCutStream(job, resolution.dpiX, resolution.dpiY, mediaWidth);
+    if (!stream.ok()) {
+        notify(GENERATOR_FAILED, static_cast<LPARAM>(stream.error));
+        return 0;
+    }
+    // The dialog hears of the text before it is queued; if the dialog is gone
+    // the text is queued all the same (and dropped when the port is closed).
+    notify(GENERATOR_TEXT_READY, static_cast<LPARAM>(stream.text.size()));
+    queue_.Enqueue(stream.text);
+    return 0;
+}
+
+}  // namespace vantrel::win

@@ -1,0 +1,41 @@
+#pragma once
+// The worker that turns one Start into the job's command text and queues it.
+// The cut run fills `job`, sets the inputs, and starts it with the dialog's
+// window and WM_GENERATOR_EVENT; the thread runs the generation once and ends.
+#include "cutdata/cut_job.h"
+#include "cutdata/cut_stream.h"
+#include "device/win32/port_writer.h"
+#include "device/win32/worker_thread.h"
+#include "plugin/profile.h"
+
+namespace vantrel::win {
+
+// First parameter of WM_GENERATOR_EVENT: the text is ready and about to be
+// queued (second parameter: its length in bytes) ...
+inline constexpr WPARAM GENERATOR_TEXT_READY = 0;
+// ... or no job could be made of the design and the settings (second
+// parameter: the CutStreamError; cutStreamErrorText names it). Nothing is
+// queued then, so the dialog must not wait for the job's WRITE_DONE.
+inline constexpr WPARAM GENERATOR_FAILED = 1;
+
+class CutDataGenerator : public WorkerThread {
+public:
+    // `queue` is the outgoing queue; `profile` is read for the resolution
+    // each time the job is generated. Both outlive the generator.
+    CutDataGenerator(PortWriter& queue, const Profile& profile) : queue_(queue), profile_(profile) {}
+    ~CutDataGenerator() override;
+
+    // Written on the dialog's thread before Start and left alone while the
+    // thread runs.
+    CutJob job;
+    float mediaWidth = 0;  // inches across the carriage, from the host
+
+protected:
+    DWORD Run() override;
+
+private:
+    PortWriter& queue_;
+    const Profile& profile_;
+};
+
+}  // namespace vantrel::win

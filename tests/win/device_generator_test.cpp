@@ -1,0 +1,93 @@
+// The cut-data generator thread: it tells the dialog how long the job is,
+// then queues the whole text, which reaches the wire with ETX for every "|".
+#include <gtest/gtest.h>
+
+#include "cutdata/commands.h"
+#include "cutdata/cut_stream.h"
+#include "cutdata/win32/cut_data_generator.h"
+#include "plugin/profile.h"
+#include "device_pipe_end.h"
+#include "device_test_window.h"
+
+namespace vantrel::test {
+namespace {
+
+using win::WM_GENERATOR_EVENT;
+
+CutJob triangleJob() {
+    CutJob job;
+    job.path.points = {{1, 1}, {2, 1}, {1.5f, 2}};
+    job.path.types = {PathPointTypeStart, PathPointTypeLine, PathPointTypeLine | PathPointTypeCloseSubpath};
+    job.passCount = 2;
+    job.model = CutterModelCameo;
+    job.force = 12;
+    job.speed = 5;
+    return job;
+}
+
+class Generator : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The writer reports to nobody: the window records only the generator.
+        ASSERT_TRUE(writer_.Start(nullptr, win::WM_WRITER_EVENT, THREAD_PRIORITY_NORMAL, true));
+        ASSERT_TRUE(writer_.openChannel(pipe_.name()));
+        generator_.job = triangleJob();
+        generator_.mediaWidth = 12.0f;
+    }
+    bool start() { return generator_.Start(window_.hwnd(), WM_GENERATOR_EVENT, THREAD_PRIORITY_NORMAL, false); }
+
+    EventWindow window_;
+    PipeEnd pipe_;
+    MemoryProfile profile_;
+    win::PortWriter writer_;
+    win::CutDataGenerator generator_{writer_, profile_};
+};
+
+TEST_F(Generator, AnnouncesTheLengthThenQueuesTheWholeJob) {
+    profile_.writeText("sil_dpix", u"500.0");
+    const std::string expected = buildCutStream(triangleJob(), 500.0, 508.0, 12.0f).text;
+    ASSERT_FALSE(expected.empty());
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(EventWindow::pumpUntil([&] { return window_.count(WM_GENERATOR_EVENT, 0) == 1; }, 5s));
+    EXPECT_EQ(window_.events().front().value, static_cast<LPARAM>(expected.size()));
+    ASSERT_TRUE(generator_.waitForEnd(5000));
+    EXPECT_EQ(pipe_.readFor(300ms), toWire(expected));
+    EXPECT_EQ(generator_.result(), 0u);
+    // Each Start generates once more.
+    ASSERT_TRUE(EventWindow::pumpUntil([&] { return !generator_.isRunning(); }, 2s));
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(generator_.waitForEnd(5000));
+    EXPECT_EQ(pipe_.readFor(300ms), toWire(expected));
+}
+
+TEST_F(Generator, WithTheDialogGoneTheJobIsStillQueued) {
+    window_.destroy();
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(generator_.waitForEnd(5000));
+    EXPECT_EQ(pipe_.readFor(300ms), toWire(buildCutStream(triangleJob(), 508.0, 508.0, 12.0f).text));
+}
+
+TEST_F(Generator, ABadJobIsReportedAndNothingIsSent) {
+    struct Case {
+        const char* name;
+        const char16_t* dpiX;
+        int force;
+        CutStreamError error;
+    } cases[] = {{"unreadable resolution", u"abc", 12, CutStreamError::InvalidResolution},
+                 {"force out of range", u"508.0", 40, CutStreamError::InvalidSetting}};
+    for (const auto& c : cases) {
+        window_.clear();
+        profile_.writeText("sil_dpix", c.dpiX);
+        generator_.job.force = c.force;
+        ASSERT_TRUE(start()) << c.name;
+        ASSERT_TRUE(generator_.waitForEnd(5000)) << c.name;
+        ASSERT_TRUE(EventWindow::pumpUntil([&] { return window_.events().size() == 1; }, 2s)) << c.name;
+        EXPECT_EQ(window_.events().front().code, win::GENERATOR_FAILED) << c.name;
+        EXPECT_EQ(window_.events().front().value, static_cast<LPARAM>(c.error)) << c.name;
+        EXPECT_EQ(pipe_.readFor(150ms), "") << c.name;
+        ASSERT_TRUE(EventWindow::pumpUntil([&] { return !generator_.isRunning(); }, 2s));
+    }
+}
+
+}  // namespace
+}  // namespace vantrel::test
