@@ -8,10 +8,12 @@ ConnectionMonitor::ConnectionMonitor(ConnectionListener& listener, DeviceListFac
     : listener_(listener), devices_(std::move(devices)) {}
 
 ConnectionMonitor::~ConnectionMonitor() {
-    // The threads must not outlive the listener's window; a dialog that
-    // closed normally has done this already.
+    // The threads must not outlive the dialog's window. The listener (often
+    // the dialog itself) may already be half destroyed here, so it is not
+    // told anything.
     if (opened_) {
-        Disconnect();
+        writer_.closeChannel();
+        reader_.closeChannel();
         reader_.Stop();
         writer_.Stop();
     }

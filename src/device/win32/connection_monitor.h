@@ -56,7 +56,7 @@ public:
     using DeviceListFactory = std::function<std::unique_ptr<DeviceList>()>;
 
     explicit ConnectionMonitor(ConnectionListener& listener, DeviceListFactory devices = makeSystemDeviceList);
-    // Closes the link if the dialog has not.
+    // Closes the channels and stops the threads if the dialog has not.
     ~ConnectionMonitor();
     ConnectionMonitor(const ConnectionMonitor&) = delete;
     ConnectionMonitor& operator=(const ConnectionMonitor&) = delete;
