@@ -21,6 +21,7 @@ TestCutStep TestCutSession::finish(TestCutStep step, TestCutEnd end) {
 
 TestCutStep TestCutSession::jog(JogCode code) {
     moved_ = true;
+    jogging_ = code != JogCode::Stop;
     return {.send = jogSequence(code)};
 }
 
@@ -46,7 +47,15 @@ TestCutStep TestCutSession::testButton() {
     busy_ = true;
     busyTicks_ = 0;
     abandonable_ = false;
-    return {.send = testCutText(force_, speed_), .enterBusy = true};
+    // Jog events are ignored while the test runs, so a key or button still
+    // held would leave the carriage moving under the test pattern: stop it first.
+    std::string send;
+    if (jogging_) {
+        send = jogSequence(JogCode::Stop);
+        jogging_ = false;
+        keyDirection_ = JogCode::Stop;
+    }
+    return {.send = send + testCutText(force_, speed_), .enterBusy = true};
 }
 
 TestCutStep TestCutSession::statusTick() {

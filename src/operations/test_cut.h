@@ -75,6 +75,7 @@ private:
     int silentTicksAllowed_;
     bool busy_ = false;
     bool moved_ = false;
+    bool jogging_ = false;  // the last jog sent moves the carriage
     bool abandonable_ = false;
     int busyTicks_ = 0;
     JogCode keyDirection_ = JogCode::Stop;

@@ -91,20 +91,5 @@ TEST(MarkSearchRun, RepliesDecideTheOutcome) {
     }
 }
 
-TEST(MarkSearchRun, PollingStopsAtTheFirstAnswerForGood) {
-    MarkSearch s;
-    EXPECT_FALSE(s.pollsStatus());
-    s.open();
-    EXPECT_TRUE(s.pollsStatus());
-    EXPECT_FALSE(s.reply("1").stopStatusPolling);
-    EXPECT_TRUE(s.pollsStatus());
-    MarkSearchStep first = s.reply("3,0,0");
-    EXPECT_TRUE(first.stopStatusPolling);
-    EXPECT_TRUE(first.sendSearchCommand);
-    EXPECT_FALSE(s.pollsStatus()) << "the retry runs without status requests";
-    EXPECT_FALSE(s.reply("0,0,0").stopStatusPolling) << "already stopped";
-    EXPECT_EQ(s.end(), MarkSearchEnd::Found);
-}
-
 }  // namespace
 }  // namespace vantrel

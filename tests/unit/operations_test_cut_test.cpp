@@ -73,17 +73,18 @@ TEST(TestCut, RunsTheMachinesPatternAndWaitsForIdle) {
     EXPECT_FALSE(s.arrowKeys({.up = true}).send.empty()) << "jogging again once idle";
 }
 
-TEST(TestCut, CannotBeClosedWhileTheMachineAnswers) {
-    TestCutSession s(10, 10, false, 5);
+TEST(TestCut, AJogStillHeldIsStoppedBeforeTheTest) {
+    const std::string test = "FC0|FX1,0|!2,0|FH|";
+    TestCutSession s(1, 2, false);
+    s.arrowKeys({.up = true});
+    EXPECT_EQ(s.testButton().send, jogBytes(0) + test);
+    s.reply("0");
+    EXPECT_EQ(s.arrowKeys({.up = true}).send, jogBytes(2)) << "the key still held moves again after the test";
+    s.arrowKeys({});
+    EXPECT_EQ(s.testButton().send, test) << "nothing to stop";
+    s.reply("0");
     s.jogButton(JogCode::Left, true);
-    s.jogButton(JogCode::Left, false);
-    s.testButton();
-    for (int tick = 0; tick < 4; ++tick) {
-        s.statusTick();
-        s.reply("1");
-        EXPECT_EQ(s.cancel().end, TestCutEnd::None) << "tick " << tick;
-        EXPECT_FALSE(s.mayAbandonTest());
-    }
+    EXPECT_EQ(s.testButton().send, jogBytes(0) + test);
 }
 
 TEST(TestCut, ASilentMachineReleasesTheDialogAfterTheTimeOut) {
