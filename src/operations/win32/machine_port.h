@@ -1,18 +1,16 @@
 #pragma once
 // What the machine-assisted dialogs need of the main dialog's link to the
 // cutter: the port threads' notifications while they are open, and the send
-// queue. The main dialog hands one in; tests hand in their own.
+// queue. The main dialog hands in its port threads through PortThreadsLink;
+// tests may hand in their own.
 #include <windows.h>
 
-#include <memory>
 #include <string_view>
 
-namespace vantrel::win {
+#include "device/win32/port_reader.h"
+#include "device/win32/port_writer.h"
 
-inline constexpr UINT WM_READER_EVENT = 3028;
-inline constexpr UINT WM_WRITER_EVENT = 3029;
-inline constexpr WPARAM THREAD_STARTED = static_cast<WPARAM>(-1);
-inline constexpr WPARAM PORT_LOST = static_cast<WPARAM>(-2);
+namespace vantrel::win {
 
 class MachinePort {
 public:
@@ -24,10 +22,19 @@ public:
     virtual void enqueue(std::string_view commandText) = 0;
 };
 
-// A reader's reply: the receiving window owns the zero-terminated text the
-// second parameter carries (null when the message brought none).
-inline std::unique_ptr<char[]> adoptReplyText(LPARAM value) {
-    return std::unique_ptr<char[]>(reinterpret_cast<char*>(value));
-}
+// The main dialog's PortReader and PortWriter.
+class PortThreadsLink : public MachinePort {
+public:
+    PortThreadsLink(PortReader& reader, PortWriter& writer) : reader_(reader), writer_(writer) {}
+    void notifyTo(HWND window) override {
+        reader_.setNotifyWindow(window);
+        writer_.setNotifyWindow(window);
+    }
+    void enqueue(std::string_view commandText) override { writer_.Enqueue(commandText); }
+
+private:
+    PortReader& reader_;
+    PortWriter& writer_;
+};
 
 }  // namespace vantrel::win

@@ -61,7 +61,7 @@ bool RegMarkDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         return true;
     }
     if (static_cast<INT_PTR>(wParam) < 0) return true;
-    auto text = adoptReplyText(lParam);
+    auto text = takeReplyText(lParam);
     if (text) carryOut(search_.reply(std::string_view(text.get(), wParam)));
     return true;
 }

@@ -51,5 +51,10 @@ private:
 // found, and when they were not found (or the incoming channel failed) asks
 // whether to cut anyway. True when the job is to be cut.
 bool runRegistrationMarkSearch(HINSTANCE module, HWND mainDialog, MachinePort& port, std::string searchCommand);
+inline bool runRegistrationMarkSearch(HINSTANCE module, HWND mainDialog, PortReader& reader, PortWriter& writer,
+                                      std::string searchCommand) {
+    PortThreadsLink link(reader, writer);
+    return runRegistrationMarkSearch(module, mainDialog, link, std::move(searchCommand));
+}
 
 }  // namespace vantrel::win

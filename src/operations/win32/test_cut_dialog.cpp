@@ -131,7 +131,7 @@ bool TestCutDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
             if (wParam == PORT_LOST) {
                 carryOut(session_.readerLost());
             } else if (static_cast<INT_PTR>(wParam) >= 0) {
-                auto text = adoptReplyText(lParam);
+                auto text = takeReplyText(lParam);
                 if (text) carryOut(session_.reply(std::string_view(text.get(), wParam)));
             }
             return true;

@@ -65,4 +65,15 @@ bool runKnifePointPositioning(HINSTANCE module, HWND mainDialog, MachinePort& po
 // port threads pointed back at `mainDialog`.
 void runTestCut(HINSTANCE module, HWND mainDialog, MachinePort& port, int force, int speed, bool bladeOffset);
 
+inline bool runKnifePointPositioning(HINSTANCE module, HWND mainDialog, PortReader& reader, PortWriter& writer,
+                                     int force, int speed, bool bladeOffset) {
+    PortThreadsLink link(reader, writer);
+    return runKnifePointPositioning(module, mainDialog, link, force, speed, bladeOffset);
+}
+inline void runTestCut(HINSTANCE module, HWND mainDialog, PortReader& reader, PortWriter& writer, int force,
+                       int speed, bool bladeOffset) {
+    PortThreadsLink link(reader, writer);
+    runTestCut(module, mainDialog, link, force, speed, bladeOffset);
+}
+
 }  // namespace vantrel::win
