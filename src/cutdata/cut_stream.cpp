@@ -1,8 +1,9 @@
 #include "cutdata/cut_stream.h"
 
-#include <charconv>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -18,21 +19,21 @@ constexpr double MaxSteps = 2147483520.0;
 
 bool finiteResolution(double dpi) { return std::isfinite(dpi) && dpi > 0; }
 
+// False for NaN as well.
 bool fitsSteps(float value) { return std::fabs(value) <= MaxSteps; }
 
+// Digits of the decimal form, sign included. Branch-free: coordinates of
+// mixed lengths would otherwise defeat the branch predictor.
 int digitCount(std::int32_t value) {
-    std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-    int count = value < 0 ? 1 : 0;
-    if (magnitude < 10) return count + 1;
-    if (magnitude < 100) return count + 2;
-    if (magnitude < 1000) return count + 3;
-    if (magnitude < 10000) return count + 4;
-    if (magnitude < 100000) return count + 5;
-    if (magnitude < 1000000) return count + 6;
-    if (magnitude < 10000000) return count + 7;
-    if (magnitude < 100000000) return count + 8;
-    if (magnitude < 1000000000) return count + 9;
-    return count + 10;
+    static constexpr std::uint32_t PowersOfTen[] = {1,      10,      100,      1000,      10000,
+                                                    100000, 1000000, 10000000, 100000000, 1000000000};
+    const std::uint32_t magnitude =
+        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    // Setting the low bit changes no digit count and lets 0 count as one digit.
+    const std::uint32_t odd = magnitude | 1u;
+    // log10 from log2: 1233 / 4096 is just above log10(2).
+    const int estimate = ((32 - std::countl_zero(odd)) * 1233) >> 12;
+    return estimate + 1 - (odd < PowersOfTen[estimate] ? 1 : 0) + (value < 0 ? 1 : 0);
 }
 
 // Two sinks behind one writer: the first run only measures, so the job text
@@ -56,7 +57,32 @@ public:
         text.copy(out_, text.size());
         out_ += text.size();
     }
-    void put(std::int32_t value) { out_ = std::to_chars(out_, out_ + 11, value).ptr; }
+    // The same digits as std::to_chars, written back to front two at a time
+    // into the room digitCount says they take, inline in the writing loop.
+    void put(std::int32_t value) {
+        static constexpr char Pairs[] =
+            "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+            "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+            "8081828384858687888990919293949596979899";
+        const int length = digitCount(value);
+        std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+        if (value < 0) *out_ = '-';
+        char* end = out_ + length;
+        char* p = end;
+        while (magnitude >= 100) {
+            const std::uint32_t pair = (magnitude % 100) * 2;
+            magnitude /= 100;
+            *--p = Pairs[pair + 1];
+            *--p = Pairs[pair];
+        }
+        if (magnitude >= 10) {
+            *--p = Pairs[magnitude * 2 + 1];
+            *--p = Pairs[magnitude * 2];
+        } else {
+            *--p = static_cast<char>('0' + magnitude);
+        }
+        out_ = end;
+    }
     char* position() const { return out_; }
 
 private:
@@ -69,94 +95,143 @@ struct StepPoint {
 };
 
 template <typename Sink>
-void putPair(Sink& sink, StepPoint p) {
+[[gnu::always_inline]] inline void putPair(Sink& sink, StepPoint p) {
     sink.put(p.y);
     sink.put(',');
     sink.put(p.x);
 }
 
+int pairLength(StepPoint p) { return digitCount(p.y) + 1 + digitCount(p.x); }
+
+// The prepared path in whole steps: rounded once, then written for every pass.
+struct StepPath {
+    std::unique_ptr<StepPoint[]> points;
+    std::unique_ptr<std::uint8_t[]> types;
+    std::size_t size = 0;
+    // Length of one pass over every figure in the curve form, found while
+    // rounding so that no separate measuring run is needed for it.
+    std::size_t curvePassLength = 0;
+};
+
+// Closes the figures of `path` with every point mapped by `map`, rounding as
+// it goes; false when a coordinate does not fit 32 bits (NaN included).
+template <typename Map>
+bool toClosedSteps(const Path& path, Map&& map, StepPath& steps) {
+    std::size_t capacity = std::min(path.points.size(), path.types.size());
+    for (std::uint8_t type : path.types) capacity += (type & PathPointTypeCloseSubpath) != 0;
+    // Every element is written before it is read: no need to clear them first.
+    steps.points = std::make_unique_for_overwrite<StepPoint[]>(capacity);
+    steps.types = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+    StepPoint* points = steps.points.get();
+    std::uint8_t* types = steps.types.get();
+    std::size_t n = 0, passLength = 0;
+    int previousLength = 0, bezierIndex = 0;
+    bool fits = true;
+    visitClosedFigures(path, map, [&](PointF p, std::uint8_t type) {
+        fits = fits && fitsSteps(p.x) && fitsSteps(p.y);
+        const StepPoint step{static_cast<std::int32_t>(fits ? roundHalfAwayFromZero(p.y) : 0),
+                             static_cast<std::int32_t>(fits ? roundHalfAwayFromZero(p.x) : 0)};
+        points[n] = step;
+        types[n] = type;
+        ++n;
+        const int length = pairLength(step);
+        if ((type & PathPointTypeMask) == PathPointTypeBezier) {
+            // "|BZ1," and the start pair before the first of three; "," before each.
+            passLength += (bezierIndex == 0 ? 5 + previousLength : 0) + 1 + length;
+            bezierIndex = (bezierIndex + 1) % 3;
+        } else {
+            passLength += 2 + length;  // "|M" or "|D", then the pair
+            bezierIndex = 0;
+        }
+        previousLength = length;
+    });
+    steps.size = n;
+    steps.curvePassLength = passLength;
+    return fits;
+}
+
 // Writes the body of the prepared path (see the header for both forms).
 class BodyWriter {
 public:
-    BodyWriter(const Path& prepared, int passCount, bool keepCurves)
-        : path_(prepared), passCount_(passCount), keepCurves_(keepCurves) {}
+    BodyWriter(const StepPath& steps, int passCount, bool keepCurves)
+        : steps_(steps), passCount_(passCount), keepCurves_(keepCurves) {}
 
     template <typename Sink>
-    void write(Sink& sink) {
+    void write(Sink& out) const {
+        // A local copy the compiler can keep in a register: stores through a
+        // char pointer could otherwise alias the sink and force a reload per byte.
+        Sink sink = out;
+        const std::size_t n = steps_.size;
         bool drawListMustBegin = false;
-        forEachFigure(path_, [&](const FigureView& figure) {
-            // Rounded once per figure and reused for every pass.
-            steps_.resize(figure.points.size());
-            for (std::size_t i = 0; i < figure.points.size(); ++i)
-                steps_[i] = {static_cast<std::int32_t>(roundHalfAwayFromZero(figure.points[i].y)),
-                             static_cast<std::int32_t>(roundHalfAwayFromZero(figure.points[i].x))};
+        for (std::size_t begin = 0; begin < n;) {
+            std::size_t end = begin + 1;
+            while (end < n && (steps_.types[end] & PathPointTypeMask) != PathPointTypeStart) ++end;
+            const bool closed = (steps_.types[end - 1] & PathPointTypeCloseSubpath) != 0;
             for (int pass = 0; pass < passCount_; ++pass) {
                 if (keepCurves_)
-                    writeCurvePass(sink, figure, pass);
+                    writeCurvePass(sink, begin, end, closed, pass);
                 else
-                    writeFlatPass(sink, figure, pass, drawListMustBegin);
+                    writeFlatPass(sink, begin, end, closed, pass, drawListMustBegin);
             }
-        });
+            begin = end;
+        }
+        out = sink;
     }
 
 private:
     // Every command is preceded by "|": the first one ends the origin move and
     // the trailer's ends the last command.
     template <typename Sink>
-    void writeCurvePass(Sink& sink, const FigureView& figure, int pass) {
-        const std::size_t n = figure.points.size();
-        for (std::size_t i = 0; i < n;) {
+    [[gnu::always_inline]] void writeCurvePass(Sink& sink, std::size_t begin, std::size_t end, bool closed, int pass) const {
+        const StepPoint* points = steps_.points.get();
+        const std::uint8_t* types = steps_.types.get();
+        for (std::size_t i = begin; i < end;) {
             sink.put('|');
-            const std::uint8_t type = figure.types[i] & PathPointTypeMask;
-            if (type == PathPointTypeBezier && i > 0 && i + 2 < n) {
+            const std::uint8_t type = types[i] & PathPointTypeMask;
+            if (type == PathPointTypeBezier && i > begin && i + 2 < end) {
                 sink.put(std::string_view("BZ1,"));
-                putPair(sink, steps_[i - 1]);
+                putPair(sink, points[i - 1]);
                 for (std::size_t k = 0; k < 3; ++k) {
                     sink.put(',');
-                    putPair(sink, steps_[i + k]);
+                    putPair(sink, points[i + k]);
                 }
                 i += 3;
                 continue;
             }
-            const bool move = type == PathPointTypeStart && (pass == 0 || !figure.closed);
+            const bool move = type == PathPointTypeStart && (pass == 0 || !closed);
             sink.put(move ? 'M' : 'D');
-            putPair(sink, steps_[i]);
+            putPair(sink, points[i]);
             ++i;
         }
     }
 
     template <typename Sink>
-    void writeFlatPass(Sink& sink, const FigureView& figure, int pass, bool& drawListMustBegin) {
-        for (std::size_t i = 0; i < figure.points.size(); ++i) {
-            const bool start = (figure.types[i] & PathPointTypeMask) == PathPointTypeStart;
-            if (start && (pass == 0 || !figure.closed)) {
+    [[gnu::always_inline]] void writeFlatPass(Sink& sink, std::size_t begin, std::size_t end, bool closed, int pass,
+                       bool& drawListMustBegin) const {
+        const StepPoint* points = steps_.points.get();
+        for (std::size_t i = begin; i < end; ++i) {
+            const bool start = (steps_.types[i] & PathPointTypeMask) == PathPointTypeStart;
+            if (start && (pass == 0 || !closed)) {
                 sink.put(std::string_view("|M"));
-                putPair(sink, steps_[i]);
+                putPair(sink, points[i]);
                 drawListMustBegin = true;
             } else if (drawListMustBegin) {
                 // A later pass of a closed figure without segments also begins its
                 // draw list here: extending a move would make a command of no word.
                 sink.put(std::string_view("|D"));
-                putPair(sink, steps_[i]);
+                putPair(sink, points[i]);
                 drawListMustBegin = false;
             } else {
                 sink.put(',');
-                putPair(sink, steps_[i]);
+                putPair(sink, points[i]);
             }
         }
     }
 
-    const Path& path_;
+    const StepPath& steps_;
     int passCount_;
     bool keepCurves_;
-    std::vector<StepPoint> steps_;
 };
-
-bool allFinite(const Path& path) {
-    for (const PointF& p : path.points)
-        if (!std::isfinite(p.x) || !std::isfinite(p.y)) return false;
-    return true;
-}
 
 bool allFitSteps(const Path& path) {
     for (const PointF& p : path.points)
@@ -220,32 +295,54 @@ CutStreamResult buildCutStream(const CutJob& job, double dpiX, double dpiY, floa
     default: return failure(CutStreamError::MalformedPath);
     }
 
-    // The job works on its own copy: the dialog's path stays as it is.
-    Path work = clonePath(job.path);
+    // Placement, in inches.
+    PointF offset;
     if (job.printAndCut) {
-        translatePath(work, -job.markOriginX, -job.markOriginY);
+        offset = {-job.markOriginX, -job.markOriginY};
     } else if (job.knifePoint) {
-        const RectF bounds = curveAwareBounds(work);
-        translatePath(work, -bounds.x, -bounds.y);
+        const RectF bounds = curveAwareBounds(job.path);
+        offset = {-bounds.x, -bounds.y};
     } else {
-        const PlacementOffset offset = wysiwygOffset(job.model, job.carrierMat);
-        translatePath(work, offset.dx, offset.dy);
+        const PlacementOffset wysiwyg = wysiwygOffset(job.model, job.carrierMat);
+        offset = {wysiwyg.dx, wysiwyg.dy};
     }
-    toMachineUnits(work, static_cast<float>(dpiX), static_cast<float>(dpiY), true);
-    // Checked before flattening, so a far-out curve is never subdivided at all.
-    if (!allFinite(work)) return failure(CutStreamError::NonFiniteCoordinate);
-    if (!allFitSteps(work)) return failure(CutStreamError::CoordinateOverflow);
-    if (!job.keepCurves) work = flattenPath(work, 0.25);
-    const Path prepared = closeFigures(work);
-    work = Path();
+    if (!std::isfinite(offset.x) || !std::isfinite(offset.y)) return failure(CutStreamError::NonFiniteCoordinate);
+    const float scaleX = static_cast<float>(dpiX), scaleY = static_cast<float>(dpiY);
+    auto placeAndScale = [=](PointF p) {
+        // Two roundings, as translating and then scaling make them.
+        float x = p.x + offset.x, y = p.y + offset.y;
+        x *= scaleX;
+        y *= scaleY;
+        return PointF{x, y};
+    };
+    // The job's path is never changed: the dialog's copy stays as it is.
+    StepPath steps;
+    Path flattened;
+    if (job.keepCurves) {
+        if (!toClosedSteps(job.path, placeAndScale, steps)) return failure(CutStreamError::CoordinateOverflow);
+    } else {
+        Path work = clonePath(job.path);
+        translatePath(work, offset.x, offset.y);
+        toMachineUnits(work, scaleX, scaleY, true);
+        // Checked before flattening, so a far-out curve is never subdivided at all.
+        if (!allFitSteps(work)) return failure(CutStreamError::CoordinateOverflow);
+        flattened = flattenPath(work, 0.25);
+        work = Path();
+        if (!toClosedSteps(flattened, [](PointF p) { return p; }, steps))
+            return failure(CutStreamError::CoordinateOverflow);
+    }
 
     std::string farCorner;
     if (job.trackEnhancing) {
-        const RectF bounds = curveAwareBounds(prepared);
+        // The bounds of the prepared design, before rounding.
+        const RectF bounds = curveAwareBounds(job.keepCurves ? closeFiguresPlacedAndScaled(job.path, offset.x, offset.y,
+                                                                                            scaleX, scaleY)
+                                                             : closeFigures(flattened));
         CommandStream fu;
         fu.farCorner(roundHalfAwayFromZero(bounds.y + bounds.height), roundHalfAwayFromZero(bounds.x + bounds.width));
         farCorner = fu.release();
     }
+    flattened = Path();
     const long long feedLength = job.printAndCut ? job.markExtentX : feedLimit(job.model);
     CutHeaderValues values;
     values.jobPrefix = job.printAndCut ? std::string_view() : JobPrefix;
@@ -258,12 +355,16 @@ CutStreamResult buildCutStream(const CutJob& job, double dpiX, double dpiY, floa
     values.speed = job.speed;
     const std::string header = cutHeader(values);
 
-    BodyWriter body(prepared, job.passCount, job.keepCurves);
-    MeasuringSink measure;
-    body.write(measure);
+    BodyWriter body(steps, job.passCount, job.keepCurves);
+    std::size_t bodyLength = steps.curvePassLength * static_cast<std::size_t>(job.passCount);
+    if (!job.keepCurves) {
+        MeasuringSink measure;
+        body.write(measure);
+        bodyLength = measure.size();
+    }
     constexpr std::string_view OriginMove = "M0,0";
     CutStreamResult result;
-    result.text.resize(header.size() + OriginMove.size() + measure.size() + CutTrailerTail.size());
+    result.text.resize(header.size() + OriginMove.size() + bodyLength + CutTrailerTail.size());
     WritingSink out(result.text.data());
     out.put(header);
     out.put(OriginMove);

@@ -11,13 +11,6 @@ namespace {
 
 std::uint8_t segmentType(std::uint8_t type) { return type & PathPointTypeMask; }
 
-// Only whole Bézier groups count as curves; the points of a broken run are
-// treated as plain points, so no operation reads past the path.
-bool bezierGroupAt(const std::uint8_t* types, std::size_t i, std::size_t end) {
-    return i > 0 && i + 2 < end && segmentType(types[i]) == PathPointTypeBezier &&
-           segmentType(types[i + 1]) == PathPointTypeBezier && segmentType(types[i + 2]) == PathPointTypeBezier;
-}
-
 std::size_t usableSize(const Path& path) { return std::min(path.points.size(), path.types.size()); }
 
 struct Extent {
@@ -140,43 +133,37 @@ Path flattenPath(const Path& path, double tolerance) {
     return flat;
 }
 
-Path closeFigures(const Path& path) {
+namespace {
+
+template <typename Map>
+Path closeFiguresMapped(const Path& path, Map map) {
+    // Exact room: each closed figure gains at most its closing point.
+    std::size_t closed = 0;
+    for (std::uint8_t type : path.types) closed += (type & PathPointTypeCloseSubpath) != 0;
     Path result;
-    result.points.reserve(path.points.size() + path.points.size() / 4 + 1);
-    result.types.reserve(result.points.capacity());
-    forEachFigure(path, [&](const FigureView& figure) {
-        const std::size_t count = figure.points.size();
-        if (!figure.closed) {
-            result.points.insert(result.points.end(), figure.points.begin(), figure.points.end());
-            result.types.insert(result.types.end(), figure.types.begin(), figure.types.end());
-            return;
-        }
-        const PointF first = figure.points[0];
-        result.points.push_back(first);
-        result.types.push_back(PathPointTypeStart);
-        for (std::size_t i = 1; i < count;) {
-            if (bezierGroupAt(figure.types.data(), i, count)) {
-                for (std::size_t k = 0; k < 3; ++k) {
-                    result.points.push_back(figure.points[i + k]);
-                    result.types.push_back(PathPointTypeBezier);
-                }
-                i += 3;
-            } else {
-                result.points.push_back(figure.points[i]);
-                result.types.push_back(PathPointTypeLine);
-                ++i;
-            }
-        }
-        const PointF last = figure.points[count - 1];
-        // The same point for our purposes: a closing segment this short would
-        // only repeat the start position.
-        if (!(std::fabs(last.x - first.x) < 0.001f && std::fabs(last.y - first.y) < 0.001f)) {
-            result.points.push_back(first);
-            result.types.push_back(PathPointTypeLine);
-        }
-        result.types.back() |= PathPointTypeCloseSubpath;
+    result.points.reserve(path.points.size() + closed);
+    result.types.reserve(path.points.size() + closed);
+    visitClosedFigures(path, map, [&](PointF p, std::uint8_t type) {
+        result.points.push_back(p);
+        result.types.push_back(type);
     });
     return result;
+}
+
+}  // namespace
+
+Path closeFigures(const Path& path) {
+    return closeFiguresMapped(path, [](PointF p) { return p; });
+}
+
+Path closeFiguresPlacedAndScaled(const Path& path, float dx, float dy, float scaleX, float scaleY) {
+    return closeFiguresMapped(path, [=](PointF p) {
+        // Two roundings, as the separate operations make them.
+        float x = p.x + dx, y = p.y + dy;
+        x *= scaleX;
+        y *= scaleY;
+        return PointF{x, y};
+    });
 }
 
 PathFault findPathFault(const Path& path) {

@@ -48,6 +48,11 @@ Path flattenPath(const Path& path, double tolerance);
 // open figures are unchanged. Run on a path already in steps.
 Path closeFigures(const Path& path);
 
+// In one pass, what translatePath(dx, dy), then toMachineUnits(scaleX, scaleY)
+// keeping curves, then closeFigures give: the same float arithmetic, point for
+// point, without the two intermediate copies.
+Path closeFiguresPlacedAndScaled(const Path& path, float dx, float dy, float scaleX, float scaleY);
+
 // What makes a path unfit to be cut. Every operation above stays safe on such
 // a path (no read outside it, no hang), but only a path without a fault gives a
 // meaningful result; the cut stream refuses the others.
@@ -83,6 +88,55 @@ void forEachFigure(const Path& path, Visit&& visit) {
         visit(figure);
         begin = end;
     }
+}
+
+// True when a whole Bézier group (three Bézier points after a current point)
+// begins at index i of a run of `end` type bytes. The points of a broken run
+// are treated as plain points everywhere, so no operation reads past a path.
+inline bool bezierGroupAt(const std::uint8_t* types, std::size_t i, std::size_t end) {
+    auto isBezier = [&](std::size_t k) { return (types[k] & PathPointTypeMask) == PathPointTypeBezier; };
+    return i > 0 && i + 2 < end && isBezier(i) && isBezier(i + 1) && isBezier(i + 2);
+}
+
+// The points closeFigures would hold for the path with every point first
+// mapped by map(PointF) -> PointF, handed to emit(PointF, std::uint8_t type)
+// in order, without building the result.
+template <typename Map, typename Emit>
+void visitClosedFigures(const Path& path, Map&& map, Emit&& emit) {
+    forEachFigure(path, [&](const FigureView& figure) {
+        const std::size_t count = figure.points.size();
+        if (!figure.closed) {
+            for (std::size_t i = 0; i < count; ++i) emit(map(figure.points[i]), figure.types[i]);
+            return;
+        }
+        const PointF first = map(figure.points[0]);
+        PointF last = first;
+        std::uint8_t lastType = PathPointTypeStart;
+        // Each point is emitted once its successor is known, so that the last
+        // one can carry the close flag.
+        bool pending = false;
+        auto add = [&](PointF p, std::uint8_t type) {
+            if (pending) emit(last, lastType);
+            last = p;
+            lastType = type;
+            pending = true;
+        };
+        add(first, PathPointTypeStart);
+        for (std::size_t i = 1; i < count;) {
+            if (bezierGroupAt(figure.types.data(), i, count)) {
+                for (std::size_t k = 0; k < 3; ++k) add(map(figure.points[i + k]), PathPointTypeBezier);
+                i += 3;
+            } else {
+                add(map(figure.points[i]), PathPointTypeLine);
+                ++i;
+            }
+        }
+        // Within 0.001 in both axes counts as the same point: a closing segment
+        // that short would only repeat the start position.
+        const float dx = last.x - first.x, dy = last.y - first.y;
+        if (!(dx < 0.001f && dx > -0.001f && dy < 0.001f && dy > -0.001f)) add(first, PathPointTypeLine);
+        emit(last, static_cast<std::uint8_t>(lastType | PathPointTypeCloseSubpath));
+    });
 }
 
 }  // namespace vantrel

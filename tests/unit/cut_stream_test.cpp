@@ -6,6 +6,9 @@
 
 #include "cutdata/commands.h"
 #include "cutdata/cut_stream.h"
+#include "cutdata/path_ops.h"
+
+#include <random>
 
 namespace vantrel {
 namespace {
@@ -263,6 +266,14 @@ TEST(CutStream, BadInputIsRefusedNeverCut) {
          CutStreamError::NonFiniteCoordinate},
         {"NaN mark origin", nanMark, 508, 12, CutStreamError::NonFiniteCoordinate},
         {"steps beyond 32 bits", job(makePath({{0, 0, S}, {5e6f, 1, L}})), 508, 12, CutStreamError::CoordinateOverflow},
+        {"steps beyond a float", job(makePath({{0, 0, S}, {1e38f, 1, L}})), 508, 12, CutStreamError::CoordinateOverflow},
+        {"flattened curve beyond 32 bits",
+         [&] {
+             CutJob j = job(makePath({{0, 0, S}, {1e7f, 0, B}, {1e7f, 1e7f, B}, {0, 1e7f, B}}));
+             j.keepCurves = false;
+             return j;
+         }(),
+         508, 12, CutStreamError::CoordinateOverflow},
         {"negative steps beyond 32 bits", job(makePath({{-2.2e9f, 0, S}})), 1, 12, CutStreamError::CoordinateOverflow},
         {"Bezier run of two", job(makePath({{0, 0, S}, {1, 1, B}, {2, 2, B}, {3, 3, L}})), 508, 12,
          CutStreamError::MalformedPath},
@@ -298,6 +309,96 @@ TEST(CutStream, BadInputIsRefusedNeverCut) {
     EXPECT_TRUE(buildCutStream(marks, 508, 508, nan).ok());
     // The largest coordinate that still fits is cut.
     EXPECT_TRUE(buildCutStream(job(makePath({{2147483520.0f, -2147483520.0f, S}})), 1, 1, 12).ok());
+}
+
+// The command forms written out the plain way, one CommandStream call per
+// command, from a path already in steps and with its figures closed.
+std::string referenceBody(const Path& closed, int passes, bool keepCurves) {
+    auto r = [](float v) { return roundHalfAwayFromZero(v); };
+    std::string body;
+    if (keepCurves) {
+        CommandStream s;
+        forEachFigure(closed, [&](const FigureView& f) {
+            for (int pass = 0; pass < passes; ++pass) {
+                for (std::size_t i = 0; i < f.points.size(); ++i) {
+                    const PointF p = f.points[i];
+                    switch (f.types[i] & PathPointTypeMask) {
+                    case PathPointTypeStart:
+                        if (pass > 0 && f.closed)
+                            s.draw(r(p.y), r(p.x));
+                        else
+                            s.move(r(p.y), r(p.x));
+                        break;
+                    case PathPointTypeBezier: {
+                        const PointF a = f.points[i - 1], c = f.points[i + 1], d = f.points[i + 2];
+                        s.bezier(r(a.y), r(a.x), r(p.y), r(p.x), r(c.y), r(c.x), r(d.y), r(d.x));
+                        i += 2;
+                        break;
+                    }
+                    default: s.draw(r(p.y), r(p.x));
+                    }
+                }
+            }
+        });
+        if (s.size() > 0) body = "|" + s.text().substr(0, s.size() - 1);
+        return body;
+    }
+    bool mustBegin = false;
+    forEachFigure(closed, [&](const FigureView& f) {
+        for (int pass = 0; pass < passes; ++pass) {
+            for (std::size_t i = 0; i < f.points.size(); ++i) {
+                std::string pair;
+                appendInt(pair, r(f.points[i].y));
+                pair += ",";
+                appendInt(pair, r(f.points[i].x));
+                if ((f.types[i] & PathPointTypeMask) == PathPointTypeStart && (pass == 0 || !f.closed)) {
+                    body += "|M" + pair;
+                    mustBegin = true;
+                } else if (mustBegin) {
+                    body += "|D" + pair;
+                    mustBegin = false;
+                } else {
+                    body += "," + pair;
+                }
+            }
+        }
+    });
+    return body;
+}
+
+TEST(CutStream, MatchesThePlainWayOnRandomDesigns) {
+    // Coordinates of every length, the edges between lengths, zero and signs.
+    std::mt19937 random(508);
+    const float edges[] = {0, 1, 9, 10, 99, 100, 999, 1000, 9999, 10000, 99999, 100000, 999999, 1000000,
+                           9999999, 10000000, 16777216, 99999992, 100000000, 999999936, 1000000000, 2147483520};
+    std::uniform_int_distribution<int> pick(0, std::size(edges) - 1), coin(0, 3), length(0, 6);
+    std::uniform_real_distribution<float> ordinary(-5000, 5000);
+    auto coordinate = [&] {
+        const float v = coin(random) == 0 ? ordinary(random) : edges[pick(random)];
+        return coin(random) < 2 ? -v : v;
+    };
+    for (int n = 0; n < 300; ++n) {
+        const bool curves = coin(random) < 2;
+        Path path;
+        for (int figure = 0, figures = length(random); figure < figures; ++figure) {
+            path.points.push_back({coordinate(), coordinate()});
+            path.types.push_back(S);
+            for (int segment = 0, segments = length(random); segment < segments; ++segment) {
+                const int points = curves && coin(random) < 2 ? 3 : 1;
+                for (int k = 0; k < points; ++k) {
+                    path.points.push_back({coordinate(), coordinate()});
+                    path.types.push_back(points == 3 ? B : L);
+                }
+            }
+            if (coin(random) < 2) path.types.back() |= C;
+        }
+        const int passes = 1 + coin(random);
+        for (bool keepCurves : {true, false}) {
+            if (!keepCurves && curves) continue;  // flattening would change the points
+            const std::string body = bodyOf(plainJob(path, passes, keepCurves));
+            ASSERT_EQ(body, referenceBody(closeFigures(path), passes, keepCurves)) << "design " << n;
+        }
+    }
 }
 
 TEST(CutStream, WholeJobIsByteExact) {

@@ -182,6 +182,37 @@ TEST(PathOps, BoundsMovesAndScaling) {
     for (std::size_t i = 1; i < flat.size(); ++i) EXPECT_EQ(flat.types[i] & PathPointTypeMask, L);
 }
 
+TEST(PathOps, PlacedAndScaledClosingMatchesTheOperationsInTurn) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> coordinate(-30, 30);
+    std::uniform_int_distribution<int> kind(0, 9);
+    for (int n = 0; n < 50; ++n) {
+        Path path;
+        for (int figure = 0; figure < 5; ++figure) {
+            const std::size_t start = path.points.size();
+            path.points.push_back({coordinate(random), coordinate(random)});
+            path.types.push_back(S);
+            const int length = kind(random);
+            for (int i = 0; i < length; ++i) {
+                const int count = kind(random) < 3 ? 3 : 1;
+                for (int k = 0; k < count; ++k) {
+                    path.points.push_back({coordinate(random), coordinate(random)});
+                    path.types.push_back(count == 3 ? B : L);
+                }
+            }
+            if (kind(random) < 6) {
+                if (kind(random) < 3) path.points.back() = path.points[start];  // already back at its start
+                path.types.back() |= C;
+            }
+        }
+        Path reference = clonePath(path);
+        translatePath(reference, -0.15625f, 0.03125f);
+        toMachineUnits(reference, 508, 401.5f, true);
+        reference = closeFigures(reference);
+        EXPECT_EQ(closeFiguresPlacedAndScaled(path, -0.15625f, 0.03125f, 508, 401.5f), reference);
+    }
+}
+
 TEST(PathOps, FaultsAreFoundAndNoOperationReadsOutsideAMalformedPath) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     Path shortTypes = makePath({{0, 0, S}, {1, 0, B}, {1, 1, B}, {0, 1, B}});
