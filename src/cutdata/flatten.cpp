@@ -117,10 +117,6 @@ constexpr std::size_t MaxChordsPerCubic = std::size_t{1} << 22;
 
 }  // namespace
 
-double cubicChordError(PointF p0, PointF p1, PointF p2, PointF p3, double t0, double t1) {
-    return Cubic(p0, p1, p2, p3).chordError(t0, t1);
-}
-
 std::size_t flattenCubic(PointF p0, PointF p1, PointF p2, PointF p3, double tolerance,
                          std::vector<PointF>& out) {
     const std::size_t before = out.size();

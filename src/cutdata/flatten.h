@@ -29,9 +29,4 @@ std::size_t flattenCubic(PointF p0, PointF p1, PointF p2, PointF p3, double tole
 // Real roots of a t^2 + b t + c strictly inside (0, 1); returns their number.
 int quadraticRootsInUnitInterval(double a, double b, double c, double roots[2]);
 
-// Largest distance from the cubic, over its parameter range [t0, t1], to the
-// chord between its points at t0 and t1 (an upper bound when the sub-curve
-// runs past the chord's ends). Exposed for tests.
-double cubicChordError(PointF p0, PointF p1, PointF p2, PointF p3, double t0, double t1);
-
 }  // namespace vantrel

@@ -90,15 +90,6 @@ TEST(CutStream, PassesInBothBodyForms) {
     }
 }
 
-TEST(CutStream, FiguresAndCurvesKeepTheirOrder) {
-    // A closed curve figure then an open line: BZ1 carries its start point first.
-    Path path = makePath({{0, 0, S}, {10, 0, B}, {10, 10, B}, {0, 10, std::uint8_t(B | C)},
-                          {50, 60, S}, {70, 80, L}});
-    EXPECT_EQ(bodyOf(plainJob(path, 2)),
-              "|M0,0|BZ1,0,0,0,10,10,10,10,0|D0,0|D0,0|BZ1,0,0,0,10,10,10,10,0|D0,0"
-              "|M60,50|D80,70|M60,50|D80,70");
-}
-
 TEST(CutStream, RoundsHalfAwayFromZero) {
     struct Case {
         double value;

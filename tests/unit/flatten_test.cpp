@@ -196,18 +196,6 @@ TEST(Flatten, CircularArcsNeedAtMostATenthMoreThanTheMinimum) {
     RecordProperty("worst_ratio_to_minimum", std::to_string(worstRatio));
 }
 
-TEST(Flatten, ChordErrorIsExactOnAParabola) {
-    // A cubic that is the parabola y = x^2 / 100 over x in [0, 100]: the chord
-    // from (0, 0) to (100, 100) is farthest from it at x = 50, by 25 / sqrt(2).
-    const PointF p0{0, 0}, p1{100.0f / 3, 0}, p2{200.0f / 3, 100.0f / 3}, p3{100, 100};
-    EXPECT_NEAR(cubicChordError(p0, p1, p2, p3, 0, 1), 25 / std::sqrt(2.0), 1e-4);
-    // Over t in [0, 0.5] it runs from x = 0 to 50 with the chord y = x / 2,
-    // farthest at x = 25, by 6.25 / sqrt(1.25).
-    EXPECT_NEAR(cubicChordError(p0, p1, p2, p3, 0, 0.5), 6.25 / std::sqrt(1.25), 1e-4);
-    // A straight cubic running past its end point and back: off by the overshoot.
-    EXPECT_NEAR(cubicChordError({0, 0}, {900, 0}, {900, 0}, {300, 0}, 0, 1), 418.163, 1e-2);
-}
-
 TEST(Flatten, NonFiniteCubicsEndInOneSegment) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
