@@ -780,7 +780,7 @@ TEST_F(DrawnControls, DressedMainDialogScreenshots) {
     // Not the real dialog's title: tests running beside this one look for that.
     SetWindowTextW(dialog_, L"Drawn controls of the cut dialog");
 
-    SetWindowPos(dialog_, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    SetWindowPos(dialog_, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     pumpMessages(std::chrono::milliseconds(200));
     EXPECT_TRUE(saveScreenshot(dialog_, L"ui_controls_idle.png"));
 
