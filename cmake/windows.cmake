@@ -75,8 +75,10 @@ foreach(src ${VANTREL_WIN_TESTS})
     set(label win)
   endif()
   add_test(NAME ${label}.${name}.${VANTREL_ARCH} COMMAND ${target} --gtest_color=no)
+  # One desktop: a program that focuses, captures the mouse or sends keys must
+  # not run beside another, or each takes the other's keyboard focus.
   set_tests_properties(${label}.${name}.${VANTREL_ARCH} PROPERTIES LABELS ${label}
-    TIMEOUT ${VANTREL_TEST_TIMEOUT} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+    TIMEOUT ${VANTREL_TEST_TIMEOUT} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin RESOURCE_LOCK wine_desktop)
 endforeach()
 
 # Exports and imports of the built DLL, read with the cross objdump.
