@@ -1,0 +1,98 @@
+#pragma once
+// Helpers of the tools dialogs' tests: finding this program's own message
+// boxes (other test programs run beside it on the same desktop), and
+// pictures of windows for docs/.
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "support/win_test_support.h"
+
+namespace vantrel::test {
+
+struct OwnDialogSearch {
+    const std::wstring* title;
+    int controlId;
+    HWND found;
+};
+
+inline BOOL CALLBACK matchOwnDialog(HWND window, LPARAM data) {
+    auto* s = reinterpret_cast<OwnDialogSearch*>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (process != GetCurrentProcessId() || std::wstring(className) != L"#32770" || !IsWindowVisible(window) ||
+        windowText(window) != *s->title || !GetDlgItem(window, s->controlId))
+        return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
+// A visible dialog of this process with this title whose controls exist
+// (a message box's text is static 0xFFFF); null when there is none.
+inline HWND findOwnDialog(const std::wstring& title, int controlId = 0xFFFF) {
+    OwnDialogSearch search{&title, controlId, nullptr};
+    EnumWindows(&matchOwnDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+inline HWND waitForOwnDialog(const std::wstring& title, std::chrono::milliseconds timeout, int controlId = 0xFFFF) {
+    HWND found = nullptr;
+    waitFor([&] { return (found = findOwnDialog(title, controlId)) != nullptr; }, timeout);
+    return found;
+}
+
+// Saves a picture of a window as PNG when VANTREL_SCREENSHOT_DIR names a
+// folder; the pictures under docs/ are made this way. Does nothing otherwise.
+
+inline bool pngEncoder(CLSID& clsid) {
+    UINT count = 0, size = 0;
+    Gdiplus::GetImageEncodersSize(&count, &size);
+    if (size == 0) return false;
+    std::vector<BYTE> buffer(size);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    Gdiplus::GetImageEncoders(count, size, codecs);
+    for (UINT i = 0; i < count; ++i) {
+        if (std::wstring(codecs[i].MimeType) == L"image/png") {
+            clsid = codecs[i].Clsid;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Call on the window's own thread or any other; returns false when nothing was saved.
+inline bool saveScreenshot(HWND window, const std::wstring& name) {
+    wchar_t folder[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"VANTREL_SCREENSHOT_DIR", folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    Sleep(200);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC source = GetWindowDC(window);
+    HDC memory = CreateCompatibleDC(source);
+    HBITMAP bitmap = CreateCompatibleBitmap(source, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    bool saved = false;
+    {
+        Gdiplus::Bitmap picture(bitmap, nullptr);
+        CLSID png;
+        std::wstring path = std::wstring(folder) + L"\\" + name;
+        saved = pngEncoder(png) && picture.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, source);
+    return saved;
+}
+
+}  // namespace vantrel::test
