@@ -38,7 +38,7 @@ struct MachineFaults {
 
 // Bytes sent instead of a reply while garbageReplies is on (with ETX unless
 // repliesWithoutEtx is on too).
-inline constexpr std::string_view GarbageReply{"\x00\xFF\x7F#GARBAGE#\x1B", 12};
+inline constexpr std::string_view GarbageReply{"\x00\xFF\x7F#GARBAGE#\x1B", 13};
 
 struct ToolPoint {
     double y = 0;  // along the carriage (first value of a pair)
@@ -80,6 +80,8 @@ public:
     // a "|" on the wire, a curve that does not start at the current point.
     const std::vector<std::string>& anomalies() const { return anomalies_; }
 
+    // Adds a finding of the link around the machine to the anomalies.
+    void noteAnomaly(std::string text) { anomaly(std::move(text)); }
     // Forgets the record (not the position, settings or faults).
     void clearRecord();
     // Unplugging loses a half-received command and stops any jog.
