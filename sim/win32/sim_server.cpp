@@ -164,30 +164,46 @@ bool SimServer::waitUntilPlugged() {
 }
 
 void SimServer::serveIdentification() {
-    while (!quit_) {
-        if (!waitUntilPlugged()) break;
-        win::UniqueHandle pipe = createPipe(base_ + L"\\.id", PIPE_UNLIMITED_INSTANCES);
-        if (!pipe) {
-            WaitForSingleObject(quitEvent_.get(), 50);
-            continue;
-        }
-        ++devicePipes_;
-        IoResult result = connectPipe(pipe.get(), unplugEvent_.get());
-        if (result == IoResult::Done) {
-            std::string text;
-            {
-                std::lock_guard lock(mutex_);
-                text = settings_.deviceId.substr(0, MaxDeviceIdBytes);
-            }
-            result = writeAll(pipe.get(), text, unplugEvent_.get());
-        }
+    std::wstring name = base_ + L"\\.id";
+    win::UniqueHandle listening;
+    auto closeInstance = [&](win::UniqueHandle& pipe, IoResult result) {
         // Closing without disconnecting leaves the text readable; the client
         // then finds the end of the pipe. An unplug throws it away instead.
         if (result == IoResult::Stopped) DisconnectNamedPipe(pipe.get());
         pipe.reset();
         --devicePipes_;
-        if (result == IoResult::Failed) WaitForSingleObject(quitEvent_.get(), 10);
+    };
+    while (!quit_) {
+        if (!listening) {
+            if (!waitUntilPlugged()) break;
+            listening = createPipe(name, PIPE_UNLIMITED_INSTANCES);
+            if (!listening) {
+                WaitForSingleObject(quitEvent_.get(), 50);
+                continue;
+            }
+            ++devicePipes_;
+        }
+        IoResult result = connectPipe(listening.get(), unplugEvent_.get());
+        if (result != IoResult::Done) {
+            closeInstance(listening, result);
+            if (result == IoResult::Failed) WaitForSingleObject(quitEvent_.get(), 10);
+            continue;
+        }
+        // Discovery reads the id once per channel, back to back: the next
+        // instance listens before this one is served and closed.
+        win::UniqueHandle served = std::move(listening);
+        if (WaitForSingleObject(unplugEvent_.get(), 0) == WAIT_TIMEOUT) {
+            listening = createPipe(name, PIPE_UNLIMITED_INSTANCES);
+            if (listening) ++devicePipes_;
+        }
+        std::string text;
+        {
+            std::lock_guard lock(mutex_);
+            text = settings_.deviceId.substr(0, MaxDeviceIdBytes);
+        }
+        closeInstance(served, writeAll(served.get(), text, unplugEvent_.get()));
     }
+    if (listening) closeInstance(listening, IoResult::Stopped);
 }
 
 void SimServer::serveMachineInput() {
