@@ -45,7 +45,13 @@ bool splitCommand(std::string_view text, std::string& word, std::vector<double>&
 
 }  // namespace
 
-Machine::Machine(MachineConfig config) : config_(std::move(config)) {}
+Machine::Machine(MachineConfig config) : config_(std::move(config)) { busyFor(0, config_.startBusyMs); }
+
+void Machine::busyFor(std::int64_t nowMs, std::int64_t ms) {
+    if (ms <= 0) return;
+    busyUntil_ = busyEver_ ? std::max(busyUntil_, nowMs + ms) : nowMs + ms;
+    busyEver_ = true;
+}
 
 bool Machine::busy(std::int64_t nowMs) const { return faults_.stayBusy || (busyEver_ && nowMs < busyUntil_); }
 
@@ -135,13 +141,11 @@ void Machine::executeText(const std::string& text, std::int64_t nowMs, std::stri
     } else if (word == "H") {
         if (!p.empty()) return malformed();
         moveTo({0, 0}, false);
-        busyUntil_ = nowMs + config_.busyMs;
-        busyEver_ = true;
+        busyFor(nowMs, config_.busyMs);
     } else if (word == "FH") {
         if (!p.empty()) return malformed();
         testPattern();
-        busyUntil_ = nowMs + config_.busyMs;
-        busyEver_ = true;
+        busyFor(nowMs, config_.busyMs);
     } else if (word == "FG") {
         if (!p.empty()) return malformed();
         if (!faults_.neverAnswerIdentify) reply(config_.identification, replies);

@@ -24,6 +24,9 @@ struct MachineConfig {
     char idleStatus = '0';
     // Answers to successive "TB23" searches; the last one repeats.
     std::vector<SearchOutcome> searchOutcomes{SearchOutcome::Found};
+    // Busy from time 0 until this time: a machine still finishing earlier work
+    // when the plug-in connects.
+    std::int64_t startBusyMs = 0;
     // Carriage travel while a jog direction is held, in steps per second.
     double jogStepsPerSecond = 1016.0;
 };
@@ -65,6 +68,8 @@ public:
     std::string receive(std::string_view bytes, std::int64_t nowMs);
 
     bool busy(std::int64_t nowMs) const;
+    // Busy from `nowMs` for `ms` (or longer, if it already is).
+    void busyFor(std::int64_t nowMs, std::int64_t ms);
     ToolPoint position() const { return position_; }
     bool toolDown() const { return toolDown_; }
     int force() const { return force_; }

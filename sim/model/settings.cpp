@@ -35,6 +35,7 @@ const char* const SettingsHelp =
     "  --identification TEXT       answer to FG (default \"CAMEO V1.10    \")\n"
     "  --device-id TEXT            IEEE 1284 id served on <base>\\.id\n"
     "  --busy-ms N                 busy time after a job, test cut or calibration square (default 1500)\n"
+    "  --start-busy-ms N           busy from the start for N ms\n"
     "  --idle-status C             idle status character (default 0)\n"
     "  --search LIST               TB23 outcomes, e.g. found | not-found,found (last repeats)\n"
     "  --unplug-after-bytes N      pull the cable after N more received bytes\n"
@@ -106,6 +107,9 @@ std::string applySetting(SimSettings& s, std::string_view name, std::string_view
         s.machine.idleStatus = text[0];
     } else if (name == "search") {
         if (!parseSearchOutcomes(value, s.machine.searchOutcomes)) return bad;
+    } else if (name == "start-busy-ms") {
+        if (!parseInteger(value, number) || number < 0) return bad;
+        s.machine.startBusyMs = number;
     } else if (name == "busy-ms" || name == "unplug-after-bytes" || name == "unplug-at-ms" ||
                name == "replug-after-ms" || name == "write-rate") {
         if (!parseInteger(value, number) || number < -1) return bad;

@@ -1,5 +1,6 @@
 #include "win32/sim_server.h"
 
+#include <charconv>
 #include <cstdio>
 #include <vector>
 
@@ -201,6 +202,7 @@ void SimServer::serveIdentification() {
             std::lock_guard lock(mutex_);
             text = settings_.deviceId.substr(0, MaxDeviceIdBytes);
         }
+        ++idReads_;
         closeInstance(served, writeAll(served.get(), text, unplugEvent_.get()));
     }
     if (listening) closeInstance(listening, IoResult::Stopped);
@@ -218,6 +220,7 @@ void SimServer::serveMachineInput() {
         ++devicePipes_;
         // One instance serves client after client until the cable is pulled.
         while (!quit_ && connectPipe(pipe.get(), unplugEvent_.get()) == IoResult::Done) {
+            inputClient_ = true;
             while (true) {
                 std::size_t want = 0;
                 std::int64_t rate = 0;
@@ -265,6 +268,7 @@ void SimServer::serveMachineInput() {
                     break;
                 }
             }
+            inputClient_ = false;
             DisconnectNamedPipe(pipe.get());
             if (WaitForSingleObject(unplugEvent_.get(), 0) == WAIT_OBJECT_0) break;
         }
@@ -287,6 +291,7 @@ void SimServer::serveMachineOutput() {
         while (!quit_ && connectPipe(pipe.get(), unplugEvent_.get()) == IoResult::Done) {
             // Nothing should arrive on this channel; the pending read is how
             // we learn that the client has closed it.
+            outputClient_ = true;
             Overlapped readOp;
             bool reading = false;
             while (true) {
@@ -323,6 +328,7 @@ void SimServer::serveMachineOutput() {
                 std::lock_guard lock(mutex_);
                 replies_.clear();
             }
+            outputClient_ = false;
             DisconnectNamedPipe(pipe.get());
             if (WaitForSingleObject(unplugEvent_.get(), 0) == WAIT_OBJECT_0) break;
         }
@@ -383,11 +389,11 @@ SimServer::ControlAnswer SimServer::control(const std::string& line) {
         ToolPoint p = machine_.position();
         std::snprintf(text, sizeof text,
                       "plugged=%d received=%llu commands=%zu busy=%d position=%.3f,%.3f tool=%s searches=%d "
-                      "anomalies=%zu pending-replies=%zu\n",
+                      "anomalies=%zu pending-replies=%zu input-client=%d output-client=%d id-reads=%d\n",
                       plugged_ ? 1 : 0, static_cast<unsigned long long>(machine_.received().size()),
                       machine_.commandLog().size(), machine_.busy(now()) ? 1 : 0, p.y, p.x,
                       machine_.toolDown() ? "down" : "up", machine_.searchesAnswered(), machine_.anomalies().size(),
-                      replies_.size());
+                      replies_.size(), inputClient_ ? 1 : 0, outputClient_ ? 1 : 0, idReads_.load());
         return {true, text};
     }
     if (verb == "received") {
@@ -434,6 +440,16 @@ SimServer::ControlAnswer SimServer::control(const std::string& line) {
         std::string error = applySetting(settings_, name, value, now());
         if (!error.empty()) return {false, error};
         applyToMachineLocked();
+        return {true, {}};
+    }
+    if (verb == "busy") {
+        std::int64_t ms = 0;
+        auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), ms);
+        if (rest.empty() || ec != std::errc() || end != rest.data() + rest.size() || ms < 0) {
+            return {false, "bad busy time: " + rest};
+        }
+        std::lock_guard lock(mutex_);
+        machine_.busyFor(now(), ms);
         return {true, {}};
     }
     if (verb == "inject") {

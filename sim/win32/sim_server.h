@@ -66,6 +66,8 @@ private:
     win::UniqueHandle replyEvent_;   // auto reset: replies_ has bytes
     std::atomic<bool> quit_{false};
     std::atomic<int> devicePipes_{0};  // device pipe instances that exist now
+    std::atomic<bool> inputClient_{false}, outputClient_{false};  // someone has ".00" / ".01" open
+    std::atomic<int> idReads_{0};  // times the device id was served
     std::uint64_t startTick_ = 0;
     std::wstring base_;
 };

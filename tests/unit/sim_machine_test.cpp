@@ -28,6 +28,24 @@ TEST(SimMachine, StatusIsBusyForTheConfiguredTimeAfterEachKindOfJob) {
     }
 }
 
+TEST(SimMachine, BusyAtStartAndOnDemandNeverShortensABusySpell) {
+    MachineConfig config;
+    config.startBusyMs = 300;
+    config.busyMs = 1000;
+    Machine m(config);
+    EXPECT_TRUE(m.busy(0));
+    EXPECT_TRUE(m.busy(299));
+    EXPECT_FALSE(m.busy(300));
+    m.receive(toWire("H|"), 400);
+    m.busyFor(500, 100);  // inside the job's spell: changes nothing
+    EXPECT_TRUE(m.busy(1399));
+    EXPECT_FALSE(m.busy(1400));
+    m.busyFor(2000, 50);
+    EXPECT_TRUE(m.busy(2049));
+    EXPECT_FALSE(m.busy(2050));
+    EXPECT_FALSE(Machine().busy(0));
+}
+
 TEST(SimMachine, AnswersIdentificationAndSearchesAsConfigured) {
     MachineConfig config;
     config.identification = "  Portrait 1.00  ";

@@ -11,7 +11,7 @@ TEST(SimSettings, CommandLineSetsEverySetting) {
                                         "--busy-ms", "250", "--search", "not-found,found", "--stay-busy",
                                         "--no-etx", "0", "--slow", "--replug-after-ms", "300",
                                         "--unplug-after-bytes", "4096", "--device-id", "MANUFACTURER:Graphtec;",
-                                        "--idle-status", "\\x00", "--out", "C:\\rec"},
+                                        "--idle-status", "\\x00", "--out", "C:\\rec", "--start-busy-ms", "700"},
                                        s);
     ASSERT_EQ(error, "");
     EXPECT_EQ(s.pipeBase, "\\\\.\\pipe\\t1");
@@ -26,6 +26,7 @@ TEST(SimSettings, CommandLineSetsEverySetting) {
     EXPECT_EQ(s.deviceId, "MANUFACTURER:Graphtec;");
     EXPECT_EQ(s.machine.idleStatus, '\0');
     EXPECT_EQ(s.outputFolder, "C:\\rec");
+    EXPECT_EQ(s.machine.startBusyMs, 700);
 }
 
 TEST(SimSettings, BadInputIsRefusedWithTheCulpritNamed) {

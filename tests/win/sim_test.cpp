@@ -25,6 +25,12 @@ class ChannelClient {
 public:
     explicit ChannelClient(const SimulatorProcess& sim)
         : out_(open(sim.channelPath(0))), in_(open(sim.channelPath(1))) {}
+    // Opens each channel, retrying while the simulator takes its pipe back
+    // from the previous client (the name is busy or missing meanwhile).
+    ChannelClient(const SimulatorProcess& sim, std::chrono::milliseconds patience) {
+        waitFor([&] { return (out_ = open(sim.channelPath(0))) ? true : false; }, patience);
+        waitFor([&] { return (in_ = open(sim.channelPath(1))) ? true : false; }, patience);
+    }
     bool opened() const { return out_ && in_; }
     static win::UniqueHandle open(const std::wstring& path) {
         return win::UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -142,6 +148,39 @@ TEST(Simulator, AnswersStatusIdentificationAndRecordsAJob) {
     EXPECT_NE(sim.status().find("position=0.000,0.000 tool=up"), std::string::npos) << sim.status();
 }
 
+TEST(Simulator, BusyAtStartAndOnDemand) {
+    SimulatorProcess sim({L"--start-busy-ms", L"5000"});
+    ChannelClient client(sim);
+    ASSERT_TRUE(client.opened());
+    EXPECT_EQ(client.ask(Status), "1\x03");
+    EXPECT_FALSE(sim.control("busy soon"));
+    SimulatorProcess idle;
+    ChannelClient idleClient(idle);
+    ASSERT_TRUE(idleClient.opened());
+    EXPECT_EQ(idleClient.ask(Status), "0\x03");
+    ASSERT_TRUE(idle.control("busy 400"));
+    EXPECT_EQ(idleClient.ask(Status), "1\x03");
+    EXPECT_TRUE(waitFor([&] { return idleClient.ask(Status) == "0\x03"; }, 5s));
+}
+
+TEST(Simulator, StatusTellsWhoIsConnectedAndHowOftenTheIdWasRead) {
+    SimulatorProcess sim;
+    EXPECT_NE(sim.status().find("input-client=0 output-client=0 id-reads=0"), std::string::npos) << sim.status();
+    DWORD end = 0;
+    readIdentificationPipe(sim, end);
+    readIdentificationPipe(sim, end);
+    {
+        ChannelClient client(sim);
+        ASSERT_TRUE(client.opened());
+        EXPECT_TRUE(waitFor([&] { return sim.status().find("input-client=1 output-client=1 id-reads=2") !=
+                                         std::string::npos; }, 2s))
+            << sim.status();
+    }
+    EXPECT_TRUE(waitFor([&] { return sim.status().find("input-client=0 output-client=0") != std::string::npos; },
+                        2s))
+        << sim.status();
+}
+
 TEST(Simulator, SearchOutcomesFollowTheConfiguredSequence) {
     SimulatorProcess sim({L"--search", L"not-found,found"});
     ChannelClient client(sim);
@@ -182,17 +221,21 @@ TEST(Simulator, UnplugClosesEveryPipeAndReplugBringsThemBack) {
     ASSERT_TRUE(again.opened());
     EXPECT_EQ(again.ask(Status), "0\x03");
     EXPECT_NE(sim.status().find("plugged=1"), std::string::npos);
+
+    // A cable pulled at a time, then plugged back by hand.
+    ASSERT_TRUE(sim.set("unplug-at-ms", "200"));
+    EXPECT_EQ(again.ask(Status), "0\x03");
+    EXPECT_TRUE(waitFor([&] { return sim.status().find("plugged=0") != std::string::npos; }, 5s));
+    EXPECT_NE(again.write(Status), 0u);
+    ASSERT_TRUE(sim.replug());
+    EXPECT_TRUE(ChannelClient(sim).opened());
 }
 
 TEST(Simulator, ClosingTheChannelsAndReopeningThemNeedsNoReplug) {
     SimulatorProcess sim;
     for (int round = 0; round < 3; ++round) {
-        ChannelClient client(sim);
-        if (!client.opened()) {
-            // The simulator takes a moment to take its pipes back.
-            ASSERT_TRUE(waitFor([&] { return ChannelClient(sim).opened(); }, 2s)) << round;
-            continue;
-        }
+        ChannelClient client(sim, 10s);
+        ASSERT_TRUE(client.opened()) << round;
         EXPECT_EQ(client.ask(toWire("FG|")), "CAMEO V1.10    \x03") << round;
     }
 }
