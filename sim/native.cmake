@@ -1,0 +1,20 @@
+# The simulated cutter's portable machine model, instrumented like the core,
+# linked into the unit tests; and a native tool that renders a recorded byte
+# stream.
+file(GLOB VANTREL_SIM_MODEL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/sim/model/*.cpp)
+add_library(vantrel_sim_model_san STATIC ${VANTREL_SIM_MODEL_SOURCES})
+target_include_directories(vantrel_sim_model_san PUBLIC ${CMAKE_SOURCE_DIR}/sim)
+target_compile_options(vantrel_sim_model_san PUBLIC ${VANTREL_SANITIZE})
+target_link_options(vantrel_sim_model_san PUBLIC ${VANTREL_SANITIZE})
+target_link_libraries(vantrel-unit-tests PRIVATE vantrel_sim_model_san)
+
+add_library(vantrel_sim_model STATIC ${VANTREL_SIM_MODEL_SOURCES})
+target_include_directories(vantrel_sim_model PUBLIC ${CMAKE_SOURCE_DIR}/sim)
+add_executable(vantrel-sim-replay ${CMAKE_SOURCE_DIR}/sim/replay/replay_main.cpp)
+target_link_libraries(vantrel-sim-replay PRIVATE vantrel_sim_model vantrel_core)
+if(TARGET vantrel-cut)
+  add_test(NAME unit.sim.replay-samples
+    COMMAND ${CMAKE_SOURCE_DIR}/sim/replay/check_samples.sh ${CMAKE_SOURCE_DIR}
+            $<TARGET_FILE:vantrel-cut> $<TARGET_FILE:vantrel-sim-replay>)
+  set_tests_properties(unit.sim.replay-samples PROPERTIES LABELS unit TIMEOUT ${VANTREL_TEST_TIMEOUT})
+endif()
