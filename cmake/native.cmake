@@ -28,6 +28,10 @@ gtest_discover_tests(vantrel-unit-tests
   PROPERTIES LABELS unit TIMEOUT ${VANTREL_TEST_TIMEOUT}
   DISCOVERY_TIMEOUT 60)
 
+# The committed PNG resources must be what their generator draws today.
+add_test(NAME unit.images_current COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/resources/images/generate.py --check)
+set_tests_properties(unit.images_current PROPERTIES LABELS unit TIMEOUT 60)
+
 foreach(dir cli sim bench)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/native.cmake)
     include(${CMAKE_SOURCE_DIR}/${dir}/native.cmake)

@@ -1,0 +1,62 @@
+#include "ui/win32/gdiplus_draw.h"
+
+namespace vantrel::win {
+
+OffscreenSurface::OffscreenSurface(HDC screen, int width, int height) {
+    if (width <= 0 || height <= 0) return;
+    dc_.reset(CreateCompatibleDC(screen));
+    if (!dc_) return;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    bitmap_.reset(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap_) return;
+    previous_ = SelectObject(dc_.get(), bitmap_.get());
+    gp::GdipCreateFromHDC(dc_.get(), graphics_.receive());
+}
+
+OffscreenSurface::~OffscreenSurface() {
+    graphics_.reset();
+    if (dc_ && previous_) SelectObject(dc_.get(), previous_);
+}
+
+void OffscreenSurface::flush() {
+    if (graphics_) gp::GdipFlush(graphics_.get(), Gdiplus::FlushIntentionSync);
+    GdiFlush();
+}
+
+UniqueGpFont makeUiFont(float pixels, int style) {
+    UniqueGpFontFamily family;
+    if (gp::GdipCreateFontFamilyFromName(L"Tahoma", nullptr, family.receive()) != Gdiplus::Ok || !family) {
+        GpFontFamily* generic = nullptr;
+        // The generic family belongs to GDI+; clone it so our owner may delete it.
+        if (gp::GdipGetGenericFontFamilySansSerif(&generic) == Gdiplus::Ok && generic)
+            gp::GdipCloneFontFamily(generic, family.receive());
+    }
+    UniqueGpFont font;
+    if (family) gp::GdipCreateFont(family.get(), pixels, style, Gdiplus::UnitPixel, font.receive());
+    return font;
+}
+
+void setQualityDrawing(GpGraphics* graphics) {
+    gp::GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeAntiAlias);
+    gp::GdipSetInterpolationMode(graphics, Gdiplus::InterpolationModeHighQualityBicubic);
+    gp::GdipSetPageUnit(graphics, Gdiplus::UnitPixel);
+}
+
+void addRoundedRectangle(GpPath* path, float left, float top, float right, float bottom, float diameter) {
+    float d = diameter;
+    gp::GdipStartPathFigure(path);
+    gp::GdipAddPathArc(path, left, top, d, d, 180, 90);
+    gp::GdipAddPathArc(path, right - d, top, d, d, 270, 90);
+    gp::GdipAddPathArc(path, right - d, bottom - d, d, d, 0, 90);
+    gp::GdipAddPathArc(path, left, bottom - d, d, d, 90, 90);
+    gp::GdipClosePathFigure(path);
+}
+
+}  // namespace vantrel::win
