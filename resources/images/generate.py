@@ -261,7 +261,7 @@ def progress_overlay():
     gd = ImageDraw.Draw(gloss)
     for py in range(1 * SS, (h // 2) * SS):
         t = (py - SS) / ((h // 2 - 1) * SS)
-        gd.line([(SS, py), ((w - 1) * SS, py)], fill=(255, 255, 255, int(round(120 * (1 - t) + 25 * t))))
+        gd.line([(SS, py), ((w - 1) * SS, py)], fill=(255, 255, 255, int(round(90 * (1 - t) + 15 * t))))
     for py in range((h - 3) * SS, (h - 1) * SS):
         gd.line([(SS, py), ((w - 1) * SS, py)], fill=(0, 0, 0, 30))
     mask = Image.new("L", gloss.size, 0)

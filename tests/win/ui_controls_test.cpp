@@ -4,12 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "images/image_digests.h"
 #include "resource.h"
 #include "support/win_test_support.h"
+#include "ui/win32/image_combo_box.h"
+#include "ui/win32/jog_button.h"
+#include "ui/win32/progress_bar.h"
 #include "ui/win32/resource_image.h"
+#include "ui/win32/separator.h"
+#include "ui/win32/skin_group_box.h"
 
 #include <commctrl.h>
 
@@ -252,6 +258,539 @@ TEST(MainDialogTemplate, ProgressOverlayCoversTheBarExactly) {
     ImageSize overlay = imageSize(loadImage(resources(), IDPNG_PROGRESS_OVERLAY).get());
     EXPECT_EQ(static_cast<LONG>(overlay.width), bar.right);
     EXPECT_EQ(static_cast<LONG>(overlay.height), bar.bottom);
+}
+
+// What the test dialog's procedure saw: commands, jog and delete notifications.
+struct Notification {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool operator==(const Notification&) const = default;
+};
+std::vector<Notification>* g_seen = nullptr;
+
+INT_PTR CALLBACK recordingProc(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) return TRUE;
+    if ((message == WM_COMMAND || message == WM_JOG_BUTTON || message == WM_IMAGE_COMBO_DELETE) && g_seen)
+        g_seen->push_back({message, wParam, lParam});
+    return FALSE;
+}
+
+void pumpMessages(std::chrono::milliseconds duration) {
+    auto end = std::chrono::steady_clock::now() + duration;
+    while (std::chrono::steady_clock::now() < end) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(5);
+    }
+}
+
+// A 32-bit picture of what a control paints, over a known colour, so that what
+// it leaves unpainted shows.
+class Snapshot {
+public:
+    Snapshot(HWND control, COLORREF underlay) {
+        RECT r = {};
+        GetClientRect(control, &r);
+        width_ = r.right;
+        height_ = r.bottom;
+        BITMAPINFO info = {};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width_, -height_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        HDC screen = GetDC(nullptr);
+        dc_ = CreateCompatibleDC(screen);
+        ReleaseDC(nullptr, screen);
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+        old_ = SelectObject(dc_, bitmap_);
+        HBRUSH brush = CreateSolidBrush(underlay);
+        FillRect(dc_, &r, brush);
+        DeleteObject(brush);
+        SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
+        GdiFlush();
+    }
+    ~Snapshot() {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    Snapshot(const Snapshot&) = delete;
+    Snapshot& operator=(const Snapshot&) = delete;
+    int width() const { return width_; }
+    int height() const { return height_; }
+    COLORREF at(int x, int y) const {
+        std::uint32_t p = bits_[static_cast<std::size_t>(y) * width_ + x];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+    HDC dc() const { return dc_; }
+
+private:
+    int width_ = 0, height_ = 0;
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    std::uint32_t* bits_ = nullptr;
+};
+
+constexpr COLORREF Magenta = RGB(255, 0, 255);
+
+class DrawnControls : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_seen = &seen_;
+        dialog_ = CreateDialogParamW(resources(), MAKEINTRESOURCEW(IDD_CUT_DIALOG), nullptr, recordingProc, 0);
+        ASSERT_NE(dialog_, nullptr);
+    }
+    void TearDown() override {
+        if (dialog_) DestroyWindow(dialog_);
+        g_seen = nullptr;
+    }
+    HWND item(int id) const { return GetDlgItem(dialog_, id); }
+    // A client point of `control` as the screen coordinates WM_NCHITTEST carries.
+    LPARAM screenPoint(HWND control, int x, int y) const {
+        POINT p = {x, y};
+        ClientToScreen(control, &p);
+        return MAKELPARAM(p.x, p.y);
+    }
+
+    GdiplusSession gdiplus_;
+    std::vector<Notification> seen_;
+    HWND dialog_ = nullptr;
+};
+
+TEST_F(DrawnControls, GroupBoxIconClickReachesTheOwnerAsItsOwnCommand) {
+    SkinGroupBox box;
+    ASSERT_TRUE(box.attach(dialog_, IDC_FORCE_SPEED_GROUP));
+    box.setColours(0xFFFFFFFF, 0xFF000000, 0xFFFF6400, GetSysColor(COLOR_BTNFACE));
+    box.setIconFromResource(resources(), IDPNG_PRESETS_ICON);
+    EXPECT_EQ(box.iconRect().left, -1) << "placed only when first painted";
+    { Snapshot paint(box.hwnd(), Magenta); }
+
+    RECT client = {};
+    GetClientRect(box.hwnd(), &client);
+    ui::IntRect icon = box.iconRect();
+    EXPECT_EQ(icon, (ui::IntRect{client.right - 16, 4, client.right - 6, 14}));
+    const int cx = icon.left + 5, cy = icon.top + 5;
+
+    EXPECT_EQ(SendMessageW(box.hwnd(), WM_NCHITTEST, 0, screenPoint(box.hwnd(), cx, cy)), HTCLIENT);
+    EXPECT_EQ(SendMessageW(box.hwnd(), WM_NCHITTEST, 0, screenPoint(box.hwnd(), 40, 30)), HTTRANSPARENT)
+        << "elsewhere the mouse passes through to the controls in the box";
+
+    SendMessageW(box.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(cx, cy));
+    EXPECT_TRUE(box.hovering());
+    SendMessageW(box.hwnd(), WM_NCHITTEST, 0, screenPoint(box.hwnd(), 40, 8));
+    EXPECT_FALSE(box.hovering()) << "a hit test off the icon ends hovering";
+
+    SendMessageW(box.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(cx, cy));
+    SendMessageW(box.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cx, cy));
+    SendMessageW(box.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(cx, cy));
+    ASSERT_EQ(seen_.size(), 1u);
+    EXPECT_EQ(seen_[0], (Notification{WM_COMMAND, MAKEWPARAM(IDC_FORCE_SPEED_GROUP, 0), 0}));
+    EXPECT_FALSE(box.hovering());
+    EXPECT_NE(GetCapture(), box.hwnd());
+
+    // Pressed on the icon but released off it: no command, as with any button.
+    SendMessageW(box.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cx, cy));
+    SendMessageW(box.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(40, 30));
+    EXPECT_EQ(seen_.size(), 1u);
+}
+
+TEST_F(DrawnControls, GroupBoxWithoutIconOrDisabledNeverTakesTheMouse) {
+    SkinGroupBox plain, disabled;
+    ASSERT_TRUE(plain.attach(dialog_, IDC_MULTICUT_GROUP));
+    ASSERT_TRUE(disabled.attach(dialog_, IDC_CUT_TYPE_GROUP));
+    disabled.setIconFromResource(resources(), IDPNG_HELP_ICON);
+    { Snapshot paint(disabled.hwnd(), Magenta); }
+    ui::IntRect icon = disabled.iconRect();
+    EnableWindow(disabled.hwnd(), FALSE);
+    for (SkinGroupBox* box : {&plain, &disabled}) {
+        RECT client = {};
+        GetClientRect(box->hwnd(), &client);
+        for (POINT p : {POINT{client.right - 11, 9}, POINT{icon.left + 5, icon.top + 5}, POINT{10, 10}}) {
+            EXPECT_EQ(SendMessageW(box->hwnd(), WM_NCHITTEST, 0, screenPoint(box->hwnd(), p.x, p.y)), HTTRANSPARENT);
+            SendMessageW(box->hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
+            SendMessageW(box->hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+            SendMessageW(box->hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+            EXPECT_FALSE(box->hovering());
+        }
+    }
+    EXPECT_TRUE(seen_.empty());
+}
+
+TEST_F(DrawnControls, GroupBoxPaintsItsFrameAndBandButNeverThePanelInside) {
+    SkinGroupBox box;
+    ASSERT_TRUE(box.attach(dialog_, IDC_SETTINGS_GROUP));
+    box.setColours(0xFFFFFFFF, 0xFF000000, 0xFFFF6400, GetSysColor(COLOR_BTNFACE));
+    box.setIconFromResource(resources(), IDPNG_HELP_ICON);
+    Snapshot enabled(box.hwnd(), Magenta);
+    const int w = enabled.width(), h = enabled.height();
+    ui::IntRect inside = ui::groupBoxInterior(w, h);
+    for (int y = inside.top; y < inside.bottom; y += 3)
+        for (int x = inside.left; x < inside.right; x += 3) ASSERT_EQ(enabled.at(x, y), Magenta) << x << "," << y;
+    // The frame around it is all painted, in the face colour outside the panel.
+    EXPECT_EQ(enabled.at(0, h - 1), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(enabled.at(w - 1, h / 2), GetSysColor(COLOR_BTNFACE));
+    // The band's lower half runs from orange toward 0x7F3200.
+    COLORREF band = enabled.at(30, 14);
+    EXPECT_GT(GetRValue(band), GetGValue(band));
+    EXPECT_GT(GetGValue(band), GetBValue(band));
+    EXPECT_LT(GetRValue(band), 255) << "darkened by the gradient";
+    // The icon is drawn where it was placed: dark badge pixels in the band.
+    ui::IntRect icon = box.iconRect();
+    COLORREF badge = enabled.at(icon.left + 1, icon.top + 5);
+    EXPECT_LT(GetRValue(badge), 120);
+
+    EnableWindow(box.hwnd(), FALSE);
+    Snapshot disabled(box.hwnd(), Magenta);
+    COLORREF inactive = GetSysColor(COLOR_INACTIVECAPTION);
+    COLORREF disabledBand = disabled.at(30, 14);
+    EXPECT_NE(disabledBand, band);
+    // Under the gradient the band keeps the inactive caption's hue order.
+    EXPECT_EQ(GetRValue(disabledBand) <= GetBValue(disabledBand), GetRValue(inactive) <= GetBValue(inactive));
+    // No icon while disabled: its place shows the band.
+    EXPECT_EQ(disabled.at(icon.left + 5, icon.top + 5), disabled.at(icon.left - 8, icon.top + 5));
+}
+
+TEST_F(DrawnControls, ProgressCaptionIsTheWindowTextAndTheBarFillsWithStripes) {
+    AnimatedProgressBar bar;
+    ASSERT_TRUE(bar.attach(dialog_, IDC_PROGRESS));
+    const std::wstring caption = L"Click \"Start\" when you are ready to cut";
+    bar.setCaption(caption);
+    EXPECT_EQ(windowText(bar.hwnd()), caption);
+    bar.setIcon(resources(), IDPNG_START_ICON);
+    EXPECT_EQ(bar.iconId(), IDPNG_START_ICON);
+    bar.setRange(0, 100);
+
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    bar.setPosition(0);
+    {
+        Snapshot empty(bar.hwnd(), Magenta);
+        for (int x = 0; x < 20; ++x) EXPECT_EQ(empty.at(x, empty.height() / 2), face) << x;
+    }
+    bar.setPosition(100);
+    {
+        Snapshot full(bar.hwnd(), Magenta);
+        for (int x : {0, 5, full.width() - 1}) {
+            COLORREF p = full.at(x, full.height() / 2);
+            EXPECT_GT(GetRValue(p), 200) << x;
+            EXPECT_LT(GetBValue(p), 120) << x;
+        }
+    }
+    bar.setPosition(50);
+    {
+        Snapshot half(bar.hwnd(), Magenta);
+        EXPECT_NE(half.at(2, 2), face);
+        EXPECT_EQ(half.at(half.width() - 2, 2), face);
+    }
+    bar.clearIcon();
+    EXPECT_EQ(bar.iconId(), 0);
+}
+
+TEST_F(DrawnControls, ProgressAnimatesOnItsOwnTimerAndStopsWithTheCaptionReset) {
+    AnimatedProgressBar bar;
+    ASSERT_TRUE(bar.attach(dialog_, IDC_PROGRESS));
+    bar.startAnimation();
+    pumpMessages(std::chrono::milliseconds(300));
+    EXPECT_LT(bar.animation().stripeOffset(), 0);
+    EXPECT_LT(bar.animation().pulse(), 1.0);
+    bar.stopAnimation();
+    EXPECT_EQ(bar.animation().pulse(), 0.0);
+    EXPECT_TRUE(bar.animation().rising());
+    int offset = bar.animation().stripeOffset();
+    pumpMessages(std::chrono::milliseconds(100));
+    EXPECT_EQ(bar.animation().stripeOffset(), offset) << "the timer is gone";
+}
+
+TEST_F(DrawnControls, ProgressOverlayIsDrawnOverTheBar) {
+    AnimatedProgressBar bar;
+    ASSERT_TRUE(bar.attach(dialog_, IDC_PROGRESS));
+    bar.setRange(0, 100);
+    bar.setPosition(100);
+    UniqueGpImage overlay = loadImage(resources(), IDPNG_PROGRESS_OVERLAY);
+    const ui::Argb face = systemColour(COLOR_BTNFACE);
+    bar.setOverlay(tintedCopy(overlay.get(), face).releaseImage());
+    Snapshot shot(bar.hwnd(), Magenta);
+    // The overlay's corner is opaque white tinted into the face colour.
+    EXPECT_EQ(shot.at(0, 0), GetSysColor(COLOR_BTNFACE));
+}
+
+TEST_F(DrawnControls, JogButtonReportsPressAndReleaseOnceEvenOutsideIt) {
+    JogButton jog;
+    ASSERT_TRUE(jog.attach(dialog_, IDC_TEST_CUT));
+    HWND button = jog.hwnd();
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_TRUE(jog.pressed());
+    EXPECT_EQ(GetCapture(), button);
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    // Released far outside the button: the captured mouse still brings it here.
+    SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(-300, 400));
+    EXPECT_FALSE(jog.pressed());
+    EXPECT_NE(GetCapture(), button);
+    SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    std::vector<Notification> expected = {{WM_JOG_BUTTON, IDC_TEST_CUT, 1}, {WM_JOG_BUTTON, IDC_TEST_CUT, 0}};
+    std::vector<Notification> jogs;
+    for (const auto& n : seen_)
+        if (n.message == WM_JOG_BUTTON) jogs.push_back(n);
+    EXPECT_EQ(jogs, expected);
+}
+
+TEST_F(DrawnControls, JogButtonThatLosesTheMouseStopsTheMovement) {
+    JogButton jog;
+    ASSERT_TRUE(jog.attach(dialog_, IDC_CALIBRATE_DPI));
+    SendMessageW(jog.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SetCapture(dialog_);  // as a message box or a window switch would
+    ReleaseCapture();
+    EXPECT_FALSE(jog.pressed());
+    std::vector<Notification> jogs;
+    for (const auto& n : seen_)
+        if (n.message == WM_JOG_BUTTON) jogs.push_back(n);
+    std::vector<Notification> expected = {{WM_JOG_BUTTON, IDC_CALIBRATE_DPI, 1}, {WM_JOG_BUTTON, IDC_CALIBRATE_DPI, 0}};
+    EXPECT_EQ(jogs, expected);
+}
+
+TEST_F(DrawnControls, JogButtonPictureReplacesTheCaptionButKeepsTheText) {
+    JogButton jog;
+    ASSERT_TRUE(jog.attach(dialog_, IDC_START));
+    UniqueGdiObject picture = toDeviceBitmap(loadImage(resources(), IDPNG_JOG_UP).get(), systemColour(COLOR_BTNFACE));
+    jog.setPicture(static_cast<HBITMAP>(picture.get()));
+    EXPECT_EQ(SendMessageW(jog.hwnd(), BM_GETIMAGE, IMAGE_BITMAP, 0), reinterpret_cast<LRESULT>(picture.get()));
+    EXPECT_TRUE(GetWindowLongW(jog.hwnd(), GWL_STYLE) & BS_BITMAP);
+    EXPECT_EQ(windowText(jog.hwnd()), L"&Start");
+}
+
+TEST_F(DrawnControls, SeparatorDrawsAnEtchedLineAndItsTextOnlyWhenWide) {
+    Separator separator;
+    ASSERT_TRUE(separator.attach(dialog_, IDC_SETTINGS_SEPARATOR));
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    {
+        Snapshot plain(separator.hwnd(), Magenta);
+        int mid = plain.height() / 2;
+        EXPECT_EQ(plain.at(plain.width() / 2, mid - 1), GetSysColor(COLOR_BTNSHADOW));
+        EXPECT_EQ(plain.at(plain.width() / 2, mid), GetSysColor(COLOR_BTNHIGHLIGHT));
+        EXPECT_EQ(plain.at(plain.width() / 2, 0), face);
+    }
+    SetWindowLongW(separator.hwnd(), GWL_STYLE, (GetWindowLongW(separator.hwnd(), GWL_STYLE) & ~SS_TYPEMASK) | SS_CENTER);
+    SetWindowTextW(separator.hwnd(), L"WW");
+    {
+        Snapshot titled(separator.hwnd(), Magenta);
+        int mid = titled.height() / 2;
+        // The text sits in the middle on the face colour, interrupting the line.
+        EXPECT_EQ(titled.at(0, mid - 1), GetSysColor(COLOR_BTNSHADOW));
+        int textPixels = 0;
+        for (int y = 0; y < titled.height(); ++y)
+            for (int x = titled.width() / 2 - 8; x < titled.width() / 2 + 8; ++x)
+                if (titled.at(x, y) == GetSysColor(COLOR_BTNTEXT)) ++textPixels;
+        EXPECT_GT(textPixels, 0);
+    }
+    // Taller than wide: a vertical line and never the text.
+    SetWindowPos(separator.hwnd(), nullptr, 0, 0, 8, 40, SWP_NOMOVE | SWP_NOZORDER);
+    {
+        Snapshot tall(separator.hwnd(), Magenta);
+        for (int y = 0; y < tall.height(); ++y) {
+            EXPECT_EQ(tall.at(3, y), GetSysColor(COLOR_BTNSHADOW)) << y;
+            EXPECT_EQ(tall.at(4, y), GetSysColor(COLOR_BTNHIGHLIGHT)) << y;
+            for (int x : {0, 1, 2, 5, 6, 7}) ASSERT_EQ(tall.at(x, y), face) << x << "," << y;
+        }
+    }
+}
+
+class ImageCombo : public DrawnControls {
+protected:
+    void SetUp() override {
+        DrawnControls::SetUp();
+        combo_ = CreateWindowExW(0, L"COMBOBOX", L"",
+                                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS,
+                                 10, 10, 150, 120, dialog_, reinterpret_cast<HMENU>(ComboId), resources(), nullptr);
+        ASSERT_NE(combo_, nullptr);
+        SendMessageW(combo_, WM_SETFONT, SendMessageW(dialog_, WM_GETFONT, 0, 0), FALSE);
+        discs_ = loadImage(resources(), IDPNG_DEPTH_DISCS);
+        for (int i = 0; i < 4; ++i) cells_[i] = toDeviceBitmap(discs_.get(), 0xFFFFFFFF, 16 * i, 0, 16, 16);
+    }
+    // Draws row `index` into a fresh picture, as the list would.
+    void drawRow(Snapshot& into, int index, UINT state = 0) {
+        DRAWITEMSTRUCT item = {};
+        item.CtlType = ODT_COMBOBOX;
+        item.CtlID = ComboId;
+        item.itemID = static_cast<UINT>(index);
+        item.itemAction = ODA_DRAWENTIRE;
+        item.itemState = state;
+        item.hwndItem = combo_;
+        item.hDC = into.dc();
+        item.rcItem = {0, 0, into.width(), into.height()};
+        item.itemData = static_cast<ULONG_PTR>(SendMessageW(combo_, CB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+        SendMessageW(dialog_, WM_DRAWITEM, ComboId, reinterpret_cast<LPARAM>(&item));
+    }
+
+    static constexpr int ComboId = 4242;
+    HWND combo_ = nullptr;
+    UniqueGpImage discs_;
+    UniqueGdiObject cells_[4];
+};
+
+TEST_F(ImageCombo, EntriesCarryTextAndPictureAtTheItemHeight) {
+    ImageComboBox box(20);
+    ASSERT_TRUE(box.attach(combo_));
+    const wchar_t* names[] = {L"Sketch Pen", L"0.1 mm.", L"0.2 mm.", L"0.3 mm."};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(box.addEntry(names[i], static_cast<HBITMAP>(cells_[i].get())), i);
+    EXPECT_EQ(box.count(), 4);
+    EXPECT_EQ(SendMessageW(combo_, CB_GETITEMHEIGHT, 0, 0), 20);
+    // The selection field: Wine reports it 2 pixels taller than it was set.
+    LRESULT field = SendMessageW(combo_, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    EXPECT_TRUE(field == 20 || field == 22) << field;
+    wchar_t text[32] = {};
+    SendMessageW(combo_, CB_GETLBTEXT, 2, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ(text, L"0.2 mm.");
+    ASSERT_NE(box.entry(3), nullptr);
+    EXPECT_EQ(box.entry(3)->bitmap, cells_[3].get());
+    EXPECT_FALSE(box.entry(3)->ownsBitmap);
+    EXPECT_EQ(box.entry(3)->colour, GetSysColor(COLOR_WINDOWTEXT));
+
+    SendMessageW(combo_, CB_DELETESTRING, 1, 0);
+    EXPECT_EQ(box.count(), 3);
+    ASSERT_NE(box.entry(1), nullptr);
+    EXPECT_EQ(box.entry(1)->text, L"0.2 mm.");
+}
+
+TEST_F(ImageCombo, RowsShowThePictureThenTheText) {
+    ImageComboBox box(20);
+    ASSERT_TRUE(box.attach(combo_));
+    box.addEntry(L"0.3 mm.", static_cast<HBITMAP>(cells_[3].get()));
+    box.addEntry(L"No picture", nullptr);
+    const COLORREF window = GetSysColor(COLOR_WINDOW);
+    {
+        Snapshot row(combo_, Magenta);
+        drawRow(row, 0);
+        EXPECT_EQ(row.at(1, 10), window);
+        COLORREF disc = row.at(2 + 9, 2 + 9);  // the red disc's body, 2 pixels from the left
+        EXPECT_GT(GetRValue(disc), 150);
+        EXPECT_LT(GetGValue(disc), 100);
+        for (int x = 18; x < 22; ++x) EXPECT_EQ(row.at(x, row.height() / 2), window) << "gap before the text";
+    }
+    {
+        Snapshot row(combo_, Magenta);
+        drawRow(row, 1);
+        bool inked = false;
+        for (int y = 0; y < row.height(); ++y) {
+            for (int x = 0; x < 6; ++x) ASSERT_EQ(row.at(x, y), window) << x;
+            for (int x = 6; x < 12; ++x) inked = inked || row.at(x, y) != window;
+        }
+        EXPECT_TRUE(inked) << "without a picture the text starts 6 pixels in";
+    }
+}
+
+TEST_F(ImageCombo, DeleteKeyAndRightButtonAskTheOwner) {
+    ImageComboBox box(20);
+    ASSERT_TRUE(box.attach(combo_));
+    box.addEntry(L"one", nullptr);
+    SendMessageW(combo_, WM_KEYDOWN, VK_DELETE, 0);
+    SendMessageW(combo_, WM_KEYDOWN, VK_SPACE, 0);
+    SendMessageW(combo_, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
+    std::vector<Notification> deletes;
+    for (const auto& n : seen_)
+        if (n.message == WM_IMAGE_COMBO_DELETE) deletes.push_back(n);
+    std::vector<Notification> expected = {{WM_IMAGE_COMBO_DELETE, ComboId, 0}, {WM_IMAGE_COMBO_DELETE, ComboId, 0}};
+    EXPECT_EQ(deletes, expected);
+}
+
+TEST_F(ImageCombo, ControlDestroyedBeforeTheObjectLeavesNothingDangling) {
+    auto box = std::make_unique<ImageComboBox>(20);
+    ASSERT_TRUE(box->attach(combo_));
+    box->addEntry(L"one", static_cast<HBITMAP>(cells_[0].get()));
+    DestroyWindow(combo_);
+    EXPECT_EQ(box->hwnd(), nullptr);
+    EXPECT_EQ(box->count(), 0);
+    box.reset();
+    // The dialog no longer routes anything to the gone object.
+    DRAWITEMSTRUCT item = {};
+    item.CtlType = ODT_COMBOBOX;
+    item.CtlID = ComboId;
+    SendMessageW(dialog_, WM_DRAWITEM, ComboId, reinterpret_cast<LPARAM>(&item));
+}
+
+// Saves what the window shows, frame included, as a PNG beside the test program.
+bool saveScreenshot(HWND window, const wchar_t* fileName) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    RECT r = {};
+    GetWindowRect(window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC windowDc = GetWindowDC(window);
+    HDC memory = CreateCompatibleDC(windowDc);
+    HBITMAP shot = CreateCompatibleBitmap(windowDc, w, h);
+    HGDIOBJ old = SelectObject(memory, shot);
+    BitBlt(memory, 0, 0, w, h, windowDc, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    ReleaseDC(window, windowDc);
+    GpBitmap* bitmap = nullptr;
+    bool saved = false;
+    if (gp::GdipCreateBitmapFromHBITMAP(shot, nullptr, &bitmap) == Gdiplus::Ok) {
+        const CLSID png = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
+        saved = gp::GdipSaveImageToFile(bitmap, fileName, &png, nullptr) == Gdiplus::Ok;
+        gp::GdipDisposeImage(bitmap);
+    }
+    DeleteObject(shot);
+    return saved;
+}
+
+// The main dialog's template dressed with every drawn control, as the cut
+// dialog dresses it; pictures for the documentation come from here.
+TEST_F(DrawnControls, DressedMainDialogScreenshots) {
+    const COLORREF faceColorref = GetSysColor(COLOR_BTNFACE);
+    const ui::Argb face = systemColour(COLOR_BTNFACE);
+    SkinGroupBox boxes[5];
+    const int groups[5] = {IDC_FORCE_SPEED_GROUP, IDC_MULTICUT_GROUP, IDC_CUT_TYPE_GROUP, IDC_SETTINGS_GROUP,
+                           IDC_PERFORM_CUT_GROUP};
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(boxes[i].attach(dialog_, groups[i]));
+        boxes[i].setColours(0xFFFFFFFF, 0xFF000000, 0xFFFF6400, faceColorref);
+        boxes[i].setIconFromResource(resources(), i == 0 ? IDPNG_PRESETS_ICON : IDPNG_HELP_ICON);
+    }
+    Separator separator;
+    ASSERT_TRUE(separator.attach(dialog_, IDC_SETTINGS_SEPARATOR));
+    AnimatedProgressBar bar;
+    ASSERT_TRUE(bar.attach(dialog_, IDC_PROGRESS));
+    bar.setOverlay(tintedCopy(loadImage(resources(), IDPNG_PROGRESS_OVERLAY).get(), face).releaseImage());
+    bar.setCaption(L"Click \"Start\" when you are ready to cut");
+    bar.setIcon(resources(), IDPNG_START_ICON);
+    bar.setRange(0, 100);
+    bar.setPosition(0);
+
+    for (int id : {IDC_FORCE_SLIDER, IDC_SPEED_SLIDER}) {
+        SendMessageW(item(id), TBM_SETRANGE, TRUE, MAKELPARAM(1, id == IDC_FORCE_SLIDER ? 33 : 10));
+        SendMessageW(item(id), TBM_SETPOS, TRUE, 10);
+    }
+    SetWindowTextW(item(IDC_FORCE_LABEL), L"Force: 10");
+    SetWindowTextW(item(IDC_SPEED_LABEL), L"Speed: 10");
+    for (const wchar_t* row : {L"Disabled", L"2 Times", L"3 Times"})
+        SendMessageW(item(IDC_MULTICUT_LIST), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+    for (const wchar_t* row : {L"WYSIWYG", L"Print and Cut", L"Knife Point"})
+        SendMessageW(item(IDC_CUT_TYPE_LIST), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+    SendMessageW(item(IDC_MULTICUT_LIST), CB_SETCURSEL, 0, 0);
+    SendMessageW(item(IDC_CUT_TYPE_LIST), CB_SETCURSEL, 0, 0);
+    CheckDlgButton(dialog_, IDC_CARRIER_MAT, BST_CHECKED);
+    LOGFONTW bold = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog_, WM_GETFONT, 0, 0)), sizeof(bold), &bold);
+    bold.lfWeight = FW_BOLD;
+    UniqueGdiObject startFont(CreateFontIndirectW(&bold));
+    SendMessageW(item(IDC_START), WM_SETFONT, reinterpret_cast<WPARAM>(startFont.get()), TRUE);
+    SetWindowTextW(dialog_, L"Cut project with Silhouette\u2122 Machine");
+
+    SetWindowPos(dialog_, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    pumpMessages(std::chrono::milliseconds(200));
+    EXPECT_TRUE(saveScreenshot(dialog_, L"ui_controls_idle.png"));
+
+    // A job on its way: the bar full and animated, another caption, an icon under the mouse.
+    bar.clearIcon();
+    bar.setCaption(L"Sending data to Silhouette... Please wait...");
+    bar.setPosition(100);
+    bar.startAnimation();
+    ui::IntRect icon = boxes[3].iconRect();
+    SendMessageW(boxes[3].hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(icon.left + 5, icon.top + 5));
+    EXPECT_TRUE(boxes[3].hovering());
+    pumpMessages(std::chrono::milliseconds(300));
+    EXPECT_TRUE(saveScreenshot(dialog_, L"ui_controls_running.png"));
+    EXPECT_EQ(windowText(bar.hwnd()), L"Sending data to Silhouette... Please wait...");
 }
 
 }  // namespace

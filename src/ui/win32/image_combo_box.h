@@ -1,0 +1,61 @@
+#pragma once
+// An owner-drawn drop-down list with a small picture before each entry's text
+// (the template's combo box needs CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED |
+// CBS_HASSTRINGS). The control draws its own entries: it takes its parent's
+// WM_DRAWITEM, WM_MEASUREITEM and WM_DELETEITEM for its id, so the dialog
+// needs no code for them.
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/win32/unique_handle.h"
+#include "ui/win32/subclassed_control.h"
+
+namespace vantrel::win {
+
+// Sent to the parent when the Delete key is pressed in the control or the
+// right button goes down on it: wParam the control id, lParam 0.
+inline constexpr UINT WM_IMAGE_COMBO_DELETE = 3912;
+
+class ImageComboBox : public SubclassedControl {
+public:
+    struct Entry {
+        HBITMAP bitmap = nullptr;
+        std::wstring text;
+        std::wstring secondText;
+        bool ownsBitmap = false;
+        COLORREF colour = 0;
+        UniqueGdiObject font;
+    };
+
+    explicit ImageComboBox(int itemHeight) : itemHeight_(itemHeight) {}
+    ~ImageComboBox() override;
+
+    // Appends an entry; the bitmap stays the caller's. Without a colour the
+    // text is COLOR_WINDOWTEXT; without a face name it is drawn in the bold
+    // form of the control's font. Returns the entry's index, or -1.
+    int addEntry(const std::wstring& text, HBITMAP bitmap, const std::wstring& secondText = {},
+                 std::optional<COLORREF> colour = std::nullopt, const std::wstring& faceName = {});
+    int count() const;
+    // The record of row `index`, or null.
+    const Entry* entry(int index) const;
+    int itemHeight() const { return itemHeight_; }
+
+protected:
+    bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void onAttach() override;
+    void onDetach() override;
+
+private:
+    static LRESULT CALLBACK parentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                       DWORD_PTR self);
+    void draw(const DRAWITEMSTRUCT& item);
+    void forget(const Entry* entry);
+
+    int itemHeight_;
+    HWND subclassedParent_ = nullptr;
+    std::vector<std::unique_ptr<Entry>> entries_;
+};
+
+}  // namespace vantrel::win
