@@ -10,6 +10,7 @@
 #include "images/image_digests.h"
 #include "resource.h"
 #include "support/win_test_support.h"
+#include "ui/win32/common_controls.h"
 #include "ui/win32/image_combo_box.h"
 #include "ui/win32/jog_button.h"
 #include "ui/win32/progress_bar.h"
@@ -159,9 +160,8 @@ TEST_F(ResourceImages, DeviceBitmapsHaveTheImageOrCellSize) {
 class TemplateDialog {
 public:
     explicit TemplateDialog(int templateId) {
-        hwnd_ = CreateDialogParamW(resources(), MAKEINTRESOURCEW(templateId), nullptr,
-                                   [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR { return message == WM_INITDIALOG; },
-                                   0);
+        registerCommonControls();
+        hwnd_ = CreateDialogParamW(resources(), MAKEINTRESOURCEW(templateId), nullptr, &TemplateDialog::idleProc, 0);
     }
     ~TemplateDialog() {
         if (hwnd_) DestroyWindow(hwnd_);
@@ -172,6 +172,8 @@ public:
     HWND item(int id) const { return GetDlgItem(hwnd_, id); }
 
 private:
+    static INT_PTR CALLBACK idleProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
     HWND hwnd_ = nullptr;
 };
 
@@ -339,6 +341,7 @@ class DrawnControls : public ::testing::Test {
 protected:
     void SetUp() override {
         g_seen = &seen_;
+        registerCommonControls();
         dialog_ = CreateDialogParamW(resources(), MAKEINTRESOURCEW(IDD_CUT_DIALOG), nullptr, recordingProc, 0);
         ASSERT_NE(dialog_, nullptr);
     }

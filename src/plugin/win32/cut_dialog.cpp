@@ -3,10 +3,13 @@
 #include "plugin/win32/plugin_app.h"
 #include "resource.h"
 #include "support/win32/resource_text.h"
+#include "ui/win32/common_controls.h"
 
 namespace vantrel::win {
 
 void CutDialog::run(HWND owner) {
+    // The template holds sliders and a progress bar; their classes must exist first.
+    registerCommonControls();
     runModal(app_.resources(), TemplateId, owner);
 }
 
