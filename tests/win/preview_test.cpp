@@ -231,6 +231,9 @@ TEST_F(PreviewWindow, CarrierMatOffRemovesTheMatAndShiftsTheDesign) {
     const Path design = square(1, 1, 2);
     preview_.setDesign(&design);
     identify(1);
+    // The plain mat view, so no machine picture lies under the mat's edge.
+    SendMessageW(control_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(control_, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     const PointF withMat = onArea(0, 0);
     preview_.setDrawMat(false);
     const PointF withoutMat = onArea(0, 0);
