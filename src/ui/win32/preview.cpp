@@ -1,65 +1,22 @@
 #include "ui/win32/preview.h"
 
-#include <commctrl.h>
-
 #include <cstring>
+
+#include "ui/win32/resource_image.h"
 
 namespace vantrel::win {
 
-using namespace preview_gdip;
 namespace pv = vantrel::preview;
 
 namespace {
 
-constexpr UINT_PTR SubclassId = 0x9000;
-
 static_assert(sizeof(Gdiplus::GpPointF) == sizeof(PointF), "path points hand over as they are");
 
-// A PNG resource decoded into a bitmap of its own, so the decoder's stream
-// and memory block can go at once (GDI+ may otherwise read the stream lazily).
-UniqueImage loadPicture(HINSTANCE module, int id) {
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
-    if (!found) return {};
-    const DWORD size = SizeofResource(module, found);
-    HGLOBAL loaded = LoadResource(module, found);
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes || size == 0) return {};
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!block) return {};
-    if (void* target = GlobalLock(block)) {
-        std::memcpy(target, bytes, size);
-        GlobalUnlock(block);
-    } else {
-        GlobalFree(block);
-        return {};
-    }
-    IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream)) || !stream) {
-        GlobalFree(block);
-        return {};
-    }
-    UniqueImage decoded;
-    gp::GdipLoadImageFromStream(stream, decoded.receive());
-    UniqueImage picture;
-    UINT width = 0, height = 0;
-    if (decoded && gp::GdipGetImageWidth(decoded.get(), &width) == Gdiplus::Ok &&
-        gp::GdipGetImageHeight(decoded.get(), &height) == Gdiplus::Ok && width > 0 && height > 0) {
-        Gdiplus::GpBitmap* bitmap = nullptr;
-        gp::GdipCreateBitmapFromScan0(static_cast<INT>(width), static_cast<INT>(height), 0, PixelFormat32bppPARGB,
-                                      nullptr, &bitmap);
-        picture.reset(bitmap);
-        Gdiplus::GpGraphics* graphics = nullptr;
-        if (picture && gp::GdipGetImageGraphicsContext(picture.get(), &graphics) == Gdiplus::Ok) {
-            UniqueGraphics owner(graphics);
-            gp::GdipDrawImageRectI(graphics, decoded.get(), 0, 0, static_cast<INT>(width),
-                                   static_cast<INT>(height));
-        } else {
-            picture.reset();
-        }
-    }
-    decoded.reset();
-    stream->Release();  // frees the block too
-    return picture;
+// A picture in premultiplied pixels, the form GDI+ draws fastest.
+UniqueGpBitmap loadPicture(HINSTANCE module, int id) {
+    UniqueGpImage decoded = loadImage(module, id);
+    if (!decoded) return {};
+    return toBitmap(decoded.get(), PixelFormat32bppPARGB);
 }
 
 // The file version of `module` from its version resource: the fixed block of
@@ -86,27 +43,6 @@ std::array<std::uint16_t, 4> fileVersionOf(HINSTANCE module) {
     return parts;
 }
 
-UniqueFont makeFont(float pixels) {
-    // "Tahoma" where it exists; else the platform's generic sans-serif family,
-    // which is the platform's to keep and is not deleted.
-    UniqueFontFamily named;
-    Gdiplus::GpFontFamily* family = nullptr;
-    if (gp::GdipCreateFontFamilyFromName(L"Tahoma", nullptr, named.receive()) == Gdiplus::Ok && named) {
-        family = named.get();
-    } else {
-        named.reset();
-        gp::GdipGetGenericFontFamilySansSerif(&family);
-    }
-    UniqueFont font;
-    if (family) gp::GdipCreateFont(family, pixels, Gdiplus::FontStyleBold, Gdiplus::UnitPixel, font.receive());
-    return font;
-}
-
-std::uint32_t systemColour(int index) {
-    const COLORREF c = GetSysColor(index);
-    return 0xFF000000u | (std::uint32_t{GetRValue(c)} << 16) | (std::uint32_t{GetGValue(c)} << 8) | GetBValue(c);
-}
-
 UniqueGpPath toGpPath(const Path& path) {
     UniqueGpPath created;
     if (path.empty()) return created;
@@ -115,8 +51,9 @@ UniqueGpPath toGpPath(const Path& path) {
     return created;
 }
 
-void drawPicture(Gdiplus::GpGraphics* graphics, Gdiplus::GpImage* picture, PointF at) {
-    if (!picture) return;
+void drawPicture(Gdiplus::GpGraphics* graphics, const UniqueGpBitmap& bitmap, PointF at) {
+    if (!bitmap) return;
+    GpImage* picture = bitmap.image();
     UINT width = 0, height = 0;
     gp::GdipGetImageWidth(picture, &width);
     gp::GdipGetImageHeight(picture, &height);
@@ -145,18 +82,14 @@ void drawMat(Gdiplus::GpGraphics* graphics, const pv::Scene& scene) {
     gp::GdipCreatePath(Gdiplus::FillModeAlternate, rounded.receive());
     if (rounded) {
         GpPath* p = rounded.get();
-        gp::GdipAddPathArc(p, mat.x, mat.y, arc, arc, 180, 90);
-        gp::GdipAddPathArc(p, mat.x + mat.width - arc, mat.y, arc, arc, 270, 90);
-        gp::GdipAddPathArc(p, mat.x + mat.width - arc, mat.y + mat.height - arc, arc, arc, 0, 90);
-        gp::GdipAddPathArc(p, mat.x, mat.y + mat.height - arc, arc, arc, 90, 90);
-        gp::GdipClosePathFigure(p);
+        addRoundedRectangle(p, mat.x, mat.y, mat.x + mat.width, mat.y + mat.height, arc);
         auto fill = solidBrush(pv::MatFill);
-        auto outline = pen(pv::MatLine, 1);
+        auto outline = solidPen(pv::MatLine, 1);
         if (fill) gp::GdipFillPath(graphics, fill.get(), p);
         if (outline) gp::GdipDrawPath(graphics, outline.get(), p);
     }
-    auto solid = pen(pv::MatLine, 1);
-    auto dashed = pen(pv::MatLine, 1, true);
+    auto solid = solidPen(pv::MatLine, 1);
+    auto dashed = solidPen(pv::MatLine, 1, true);
     for (const pv::GridLine& line : scene.grid) {
         auto* linePen = line.dashed ? dashed.get() : solid.get();
         if (linePen) gp::GdipDrawLine(graphics, linePen, line.from.x, line.from.y, line.to.x, line.to.y);
@@ -168,15 +101,16 @@ void drawMat(Gdiplus::GpGraphics* graphics, const pv::Scene& scene) {
     if (auto black = solidBrush(pv::MatTriangle))
         gp::GdipFillPolygon(graphics, black.get(), corners, 3, Gdiplus::FillModeAlternate);
     setQuality(graphics, false);
-    const RectF& area = scene.layout.cuttingArea;
-    if (solid) gp::GdipDrawRectangle(graphics, solid.get(), area.x, area.y, area.width, area.height);
+    const RectF& area = scene.shownArea;
+    if (solid && area.width > 0 && area.height > 0)
+        gp::GdipDrawRectangle(graphics, solid.get(), area.x, area.y, area.width, area.height);
     setQuality(graphics, true);
 }
 
 void drawText(Gdiplus::GpGraphics* graphics, const std::wstring& text, Gdiplus::GpFont* font, const RectF& box,
               Gdiplus::StringAlignment align, Gdiplus::StringAlignment lineAlign, std::uint32_t argb) {
     if (!font || text.empty()) return;
-    UniqueStringFormat format;
+    UniqueGpStringFormat format;
     gp::GdipCreateStringFormat(0, LANG_NEUTRAL, format.receive());
     auto brush = solidBrush(argb);
     if (!format || !brush) return;
@@ -189,49 +123,35 @@ void drawText(Gdiplus::GpGraphics* graphics, const std::wstring& text, Gdiplus::
 
 }  // namespace
 
-bool PathPreview::attach(HWND control, HINSTANCE resources) {
-    if (hwnd_ || !IsWindow(control)) return false;
-    if (!SetWindowSubclass(control, &PathPreview::subclassProc, SubclassId, reinterpret_cast<DWORD_PTR>(this)))
-        return false;
-    hwnd_ = control;
-    loadResources(resources);
-    DefWindowProcW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(state_.statusText().c_str()));
+void PathPreview::onAttach() {
+    for (int model = 1; model <= 3; ++model) {
+        const pv::MachinePictures pictures = pv::machinePictures(model);
+        bodies_[slotOf(model)] = loadPicture(resources_, pictures.body);
+        rails_[slotOf(model)] = loadPicture(resources_, pictures.rail);
+    }
+    head_ = loadPicture(resources_, pv::ToolHeadImage);
+    statusFont_ = makeUiFont(pv::StatusFontPixels, Gdiplus::FontStyleBold);
+    captionFont_ = makeUiFont(pv::CaptionFontPixels, Gdiplus::FontStyleBold);
+    state_.setVersionText(pv::versionText(fileVersionOf(resources_)));
+    // The status line is the window text; the static must not draw it itself.
+    DefWindowProcW(hwnd(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(state_.statusText().c_str()));
     updateTimer();
-    repaint();
-    return true;
 }
 
-void PathPreview::detach() {
-    if (hwnd_) {
-        if (timerRunning_) KillTimer(hwnd_, BlinkTimer);
-        timerRunning_ = false;
-        if (pressed_) {
-            pressed_ = false;
-            if (GetCapture() == hwnd_) ReleaseCapture();
-        }
-        RemoveWindowSubclass(hwnd_, &PathPreview::subclassProc, SubclassId);
-        InvalidateRect(hwnd_, nullptr, TRUE);
-        hwnd_ = nullptr;
+void PathPreview::onDetach() {
+    if (timerRunning_) KillTimer(hwnd(), BlinkTimer);
+    timerRunning_ = false;
+    if (pressed_) {
+        pressed_ = false;
+        if (GetCapture() == hwnd()) ReleaseCapture();
     }
     releaseDrawing();
 }
 
-void PathPreview::loadResources(HINSTANCE resources) {
-    for (int model = 1; model <= 3; ++model) {
-        const pv::MachinePictures pictures = pv::machinePictures(model);
-        bodies_[slotOf(model)] = loadPicture(resources, pictures.body);
-        rails_[slotOf(model)] = loadPicture(resources, pictures.rail);
-    }
-    head_ = loadPicture(resources, pv::ToolHeadImage);
-    statusFont_ = makeFont(pv::StatusFontPixels);
-    captionFont_ = makeFont(pv::CaptionFontPixels);
-    state_.setVersionText(pv::versionText(fileVersionOf(resources)));
-}
-
 void PathPreview::releaseDrawing() {
-    for (auto& picture : bodies_) picture.reset();
-    for (auto& picture : rails_) picture.reset();
-    head_.reset();
+    for (auto& picture : bodies_) picture = UniqueGpBitmap();
+    for (auto& picture : rails_) picture = UniqueGpBitmap();
+    head_ = UniqueGpBitmap();
     statusFont_.reset();
     captionFont_.reset();
     scene_.release();
@@ -256,16 +176,12 @@ pv::Dpi PathPreview::screenDpi() const {
     return dpi;
 }
 
-void PathPreview::repaint() {
-    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
-}
-
 void PathPreview::updateTimer() {
-    if (!hwnd_) return;
+    if (!hwnd()) return;
     if (state_.showMarks() && !timerRunning_) {
-        timerRunning_ = SetTimer(hwnd_, BlinkTimer, BlinkPeriodMs, nullptr) != 0;
+        timerRunning_ = SetTimer(hwnd(), BlinkTimer, BlinkPeriodMs, nullptr) != 0;
     } else if (!state_.showMarks() && timerRunning_) {
-        KillTimer(hwnd_, BlinkTimer);
+        KillTimer(hwnd(), BlinkTimer);
         timerRunning_ = false;
     }
 }
@@ -284,7 +200,7 @@ void PathPreview::setMarks(const std::array<const Path*, 3>& marksInches) {
 void PathPreview::setStatus(const std::wstring& text, std::uint32_t argb) {
     state_.setStatus(text, argb);
     // The static control would draw its own text over ours: store it only.
-    if (hwnd_) DefWindowProcW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (hwnd()) DefWindowProcW(hwnd(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     repaint();
 }
 
@@ -310,9 +226,9 @@ void PathPreview::setShowMarks(bool on) {
 }
 
 void PathPreview::paint(HDC dc) {
-    if (!hwnd_) return;
+    if (!hwnd()) return;
     RECT client{};
-    GetClientRect(hwnd_, &client);
+    GetClientRect(hwnd(), &client);
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
     if (width <= 0 || height <= 0) return;
@@ -366,26 +282,29 @@ bool PathPreview::renderScene(const pv::Scene& scene) {
         Gdiplus::GpHatch* hatch = nullptr;
         gp::GdipCreateHatchBrush(static_cast<Gdiplus::GpHatchStyle>(pv::CheckerHatchStyle), pv::CheckerForeground,
                                  pv::CheckerBackground, &hatch);
-        UniqueBrush checker(hatch);
+        UniqueGpBrush checker(hatch);
         if (checker) gp::GdipFillRectangleI(graphics, checker.get(), 0, 0, scene_.width(), scene_.height());
     }
     setWorldTransform(graphics, scene.transform);
-    if (scene.machine) drawPicture(graphics, bodies_[slotOf(state_.model())].get(), {0, 0});
+    if (scene.machine) drawPicture(graphics, bodies_[slotOf(state_.model())], {0, 0});
     if (scene.mat) drawMat(graphics, scene);
     if (scene.design && state_.design()) {
-        const RectF& area = scene.layout.cuttingArea;
-        if (placedVersion_ != designVersion_ || !(placedTarget_ == scene.designTarget) || !(placedArea_ == area)) {
-            pv::DesignLayer layer = pv::layoutDesign(state_.design()->scaled, scene.designTarget, area);
+        const RectF& area = scene.shownArea;
+        if (placedVersion_ != designVersion_ || !(placedTarget_ == scene.designTarget) || !(placedArea_ == area) ||
+            !(placedVisible_ == scene.visible)) {
+            pv::DesignLayer layer =
+                pv::layoutDesign(state_.design()->scaled, scene.designTarget, scene.layout.cuttingArea, scene.visible);
             placedClosed_ = toGpPath(layer.closed);
             placedOpen_ = toGpPath(layer.open);
             placedVersion_ = designVersion_;
             placedTarget_ = scene.designTarget;
             placedArea_ = area;
+            placedVisible_ = scene.visible;
         }
         if (auto areaFill = solidBrush(pv::CuttingAreaFill))
             gp::GdipFillRectangle(graphics, areaFill.get(), area.x, area.y, area.width, area.height);
         auto sheet = solidBrush(pv::DesignSheetFill);
-        auto line = pen(pv::DesignLine, 1);
+        auto line = solidPen(pv::DesignLine, 1);
         if (placedClosed_) {
             if (sheet) gp::GdipFillPath(graphics, sheet.get(), placedClosed_.get());
             if (line) gp::GdipDrawPath(graphics, line.get(), placedClosed_.get());
@@ -395,14 +314,14 @@ bool PathPreview::renderScene(const pv::Scene& scene) {
     return true;
 }
 
-bool PathPreview::composeFrame(Surface& frame, const pv::Scene& scene) {
+bool PathPreview::composeFrame(PreviewSurface& frame, const pv::Scene& scene) {
     auto owner = frame.graphics();
     Gdiplus::GpGraphics* graphics = owner.get();
     if (!graphics) return false;
     setQuality(graphics, true);
     gp::GdipSetPageUnit(graphics, Gdiplus::UnitPixel);
     setWorldTransform(graphics, scene.transform);
-    auto line = pen(pv::DesignLine, 1);
+    auto line = solidPen(pv::DesignLine, 1);
     auto markFill = solidBrush(pv::DesignLine);
     for (std::size_t i = 0; i < scene.markTargets.size(); ++i) {
         const auto& mark = state_.marks()[i];
@@ -413,8 +332,8 @@ bool PathPreview::composeFrame(Surface& frame, const pv::Scene& scene) {
         if (markFill) gp::GdipFillPath(graphics, markFill.get(), placed.get());
     }
     if (scene.machine) {
-        drawPicture(graphics, rails_[slotOf(state_.model())].get(), scene.pictures.railAt);
-        drawPicture(graphics, head_.get(), scene.pictures.headAt);
+        drawPicture(graphics, rails_[slotOf(state_.model())], scene.pictures.railAt);
+        drawPicture(graphics, head_, scene.pictures.headAt);
     }
     if (scene.status) {
         gp::GdipResetWorldTransform(graphics);
@@ -422,7 +341,7 @@ bool PathPreview::composeFrame(Surface& frame, const pv::Scene& scene) {
         if (auto band = solidBrush(systemColour(COLOR_BTNFACE)))
             gp::GdipFillRectangle(graphics, band.get(), status.band.x, status.band.y, status.band.width,
                                   status.band.height);
-        if (auto edge = pen(systemColour(COLOR_BTNSHADOW), 1, true))
+        if (auto edge = solidPen(systemColour(COLOR_BTNSHADOW), 1, true))
             gp::GdipDrawLine(graphics, edge.get(), status.dashFrom.x, status.dashFrom.y, status.dashTo.x,
                              status.dashTo.y);
         drawText(graphics, state_.statusText(), statusFont_.get(), status.shadow, Gdiplus::StringAlignmentCenter,
@@ -435,21 +354,9 @@ bool PathPreview::composeFrame(Surface& frame, const pv::Scene& scene) {
     return true;
 }
 
-LRESULT CALLBACK PathPreview::subclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                           DWORD_PTR self) {
-    auto* preview = reinterpret_cast<PathPreview*>(self);
-    try {
-        if (preview && preview->hwnd_ == hwnd) return preview->handle(message, wParam, lParam);
-    } catch (...) {
-        // A failed paint or handler leaves the picture as it was; user32 never sees it.
-        if (message == WM_PAINT) ValidateRect(hwnd, nullptr);
-        return 0;
-    }
-    return DefSubclassProc(hwnd, message, wParam, lParam);
-}
-
-LRESULT PathPreview::handle(UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND window = hwnd_;
+bool PathPreview::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    HWND window = hwnd();
+    result = 0;
     switch (message) {
         case WM_PAINT: {
             PAINTSTRUCT ps;
@@ -460,55 +367,50 @@ LRESULT PathPreview::handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 ~EndPaintGuard() { EndPaint(window, ps); }
             } guard{window, &ps};
             if (dc) paint(dc);
-            return 0;
+            return true;
         }
         case WM_PRINTCLIENT:
             paint(reinterpret_cast<HDC>(wParam));
-            return 0;
+            return true;
         case WM_ERASEBKGND:
-            return 1;  // the paint covers every pixel
+            result = 1;  // the paint covers every pixel
+            return true;
         case WM_NCHITTEST:
-            return HTCLIENT;  // clicks are ours, whatever the static's style
-        case WM_SETTEXT: {
-            const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+            result = HTCLIENT;  // clicks are ours, whatever the static's style
+            return true;
+        case WM_SETTEXT:
+            // Stored only: the static would draw its own text over ours.
+            result = DefWindowProcW(window, message, wParam, lParam);
             repaint();
-            return result;
-        }
+            return true;
         case WM_ENABLE:
-            repaint();
-            return 0;
         case WM_SIZE:
             repaint();
-            return 0;
+            return true;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:  // a quick second click toggles back, as a click does
             state_.toggleShowMachine();
             repaint();
             SetCapture(window);
             pressed_ = true;
-            return 0;
+            return true;
         case WM_LBUTTONUP:
             if (pressed_) {
                 pressed_ = false;
                 ReleaseCapture();
                 repaint();
             }
-            return 0;
+            return true;
         case WM_CAPTURECHANGED:
             pressed_ = false;
-            return 0;
+            return true;
         case WM_TIMER:
-            if (wParam != BlinkTimer) break;
+            if (wParam != BlinkTimer) return false;
             if (state_.blink()) repaint();
-            return 0;
-        case WM_NCDESTROY: {
-            detach();
-            return DefSubclassProc(window, message, wParam, lParam);
-        }
+            return true;
         default:
-            break;
+            return false;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 }  // namespace vantrel::win

@@ -15,12 +15,14 @@
 #include <string>
 
 #include "cutdata/path.h"
+#include "support/win32/resource_text.h"
 #include "ui/preview_state.h"
-#include "ui/win32/preview_gdiplus.h"
+#include "ui/win32/preview_surface.h"
+#include "ui/win32/subclassed_control.h"
 
 namespace vantrel::win {
 
-class PathPreview {
+class PathPreview : public SubclassedControl {
 public:
     static constexpr int ControlId = 9000;
     static constexpr UINT_PTR BlinkTimer = 1;
@@ -34,18 +36,18 @@ public:
     };
 
     PathPreview() = default;
-    ~PathPreview() { detach(); }
-    PathPreview(const PathPreview&) = delete;
-    PathPreview& operator=(const PathPreview&) = delete;
+    ~PathPreview() override { detach(); }
 
     // Takes over `control` (a static control): loads fonts, pictures and the
-    // version text, and draws from now on. Pictures come from `resources`.
-    // Returns false when the control is no window or is already taken.
-    bool attach(HWND control, HINSTANCE resources);
-    // Gives the control back and releases everything drawn or loaded. Also
-    // done when the control is destroyed.
-    void detach();
-    HWND hwnd() const { return hwnd_; }
+    // version text from `resources`, and draws from now on. Returns false
+    // when there is no control or it is already taken. Detaching gives it back
+    // and releases everything drawn or loaded; so does destroying the control.
+    bool attach(HWND control, HINSTANCE resources) {
+        resources_ = resources;
+        return SubclassedControl::attach(control);
+    }
+    // Pictures from the module that holds this code.
+    using SubclassedControl::attach;
 
     // What the dialog calls. The paths are the caller's and are only copied;
     // a null path removes the shape. Each ends with a repaint when the window exists.
@@ -65,20 +67,21 @@ public:
     // Draws the current picture into `dc` at (0, 0), client-sized.
     void paint(HDC dc);
 
+protected:
+    bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void onAttach() override;
+    void onDetach() override;
+
 private:
-    static LRESULT CALLBACK subclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
-    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void repaint();
     void updateTimer();
     preview::Dpi screenDpi() const;
-    void loadResources(HINSTANCE resources);
     void releaseDrawing();
 
     bool renderScene(const preview::Scene& scene);
-    bool composeFrame(preview_gdip::Surface& frame, const preview::Scene& scene);
+    bool composeFrame(PreviewSurface& frame, const preview::Scene& scene);
 
     preview::PreviewState state_;
-    HWND hwnd_ = nullptr;
+    HINSTANCE resources_ = thisModule();
     preview::Dpi surfaceDpi_;
     int width_ = 0;
     int height_ = 0;
@@ -87,17 +90,17 @@ private:
     PaintCounters counters_;
 
     // Pictures by model slot (body, rail) and the tool head; fonts.
-    std::array<preview_gdip::UniqueImage, 3> bodies_;
-    std::array<preview_gdip::UniqueImage, 3> rails_;
-    preview_gdip::UniqueImage head_;
-    preview_gdip::UniqueFont statusFont_;
-    preview_gdip::UniqueFont captionFont_;
+    std::array<UniqueGpBitmap, 3> bodies_;
+    std::array<UniqueGpBitmap, 3> rails_;
+    UniqueGpBitmap head_;
+    UniqueGpFont statusFont_;
+    UniqueGpFont captionFont_;
 
     // Layers and what they were drawn for.
-    preview_gdip::Surface scene_;
+    PreviewSurface scene_;
     std::uint64_t sceneKey_ = ~std::uint64_t{0};
     struct Frame {
-        preview_gdip::Surface surface;
+        PreviewSurface surface;
         std::uint64_t sceneKey = ~std::uint64_t{0};
         std::uint64_t overlayKey = ~std::uint64_t{0};
     };
@@ -111,6 +114,7 @@ private:
     std::uint64_t placedVersion_ = ~std::uint64_t{0};
     PointF placedTarget_{};
     RectF placedArea_{};
+    RectF placedVisible_{};
 };
 
 }  // namespace vantrel::win
