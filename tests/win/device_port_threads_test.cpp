@@ -180,12 +180,6 @@ TEST_F(PortThreads, AChannelClosedByTheMonitorEndsAPendingWriteSilently) {
     EXPECT_TRUE(writer_.isRunning());
 }
 
-TEST(PortWrite, OnlyACompleteWriteIsDelivered) {
-    EXPECT_TRUE(win::writeDelivered(10, 10));
-    EXPECT_FALSE(win::writeDelivered(9, 10));
-    EXPECT_FALSE(win::writeDelivered(0, 10));
-}
-
 class CountingThread : public win::WorkerThread {
 public:
     ~CountingThread() override { Stop(); }

@@ -47,7 +47,8 @@ bool PortWriter::writeSlot(MutexLock& handleLock) {
     if (end == IoEnd::Quit) return false;
     bool failed = end != IoEnd::Completed;
     if (end == IoEnd::Completed) {
-        if (writeDelivered(written, length))
+        // A write that completed with fewer bytes than the slot held has failed.
+        if (written == length)
             notify(WRITE_DONE, static_cast<LPARAM>(length));
         else
             failed = true;

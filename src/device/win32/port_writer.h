@@ -37,7 +37,4 @@ private:
     OVERLAPPED overlapped_ = {};
 };
 
-// A write that completed with fewer bytes than the slot held has failed.
-inline bool writeDelivered(DWORD written, std::size_t slotLength) { return written == slotLength; }
-
 }  // namespace vantrel::win
