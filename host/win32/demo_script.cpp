@@ -60,6 +60,48 @@ HWND ownedDialog(HWND owner) {
 
 }  // namespace
 
+namespace {
+
+// One command over the simulator's control pipe: a line out, "ok <n>\n<payload>" back.
+bool simulatorCommand(const std::wstring& base, const std::string& command, std::string& answer) {
+    const std::wstring pipe = base + L"\\.ctl";
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 40 && handle == INVALID_HANDLE_VALUE; ++attempt) {
+        handle = CreateFileW(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) Sleep(50);
+    }
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    std::string line = command + "\n";
+    DWORD done = 0;
+    bool ok = WriteFile(handle, line.data(), static_cast<DWORD>(line.size()), &done, nullptr) != FALSE;
+    char chunk[4096];
+    while (ok && ReadFile(handle, chunk, sizeof chunk, &done, nullptr) && done > 0) answer.append(chunk, done);
+    CloseHandle(handle);
+    return answer.rfind("ok", 0) == 0;
+}
+
+}  // namespace
+
+void DemoScript::finishSimulator() {
+    wchar_t base[512] = {};
+    if (!GetEnvironmentVariableW(L"VANTREL_SIMULATOR", base, 512)) return;
+    std::string answer;
+    if (simulatorCommand(base, "save " + utf8(outputDir_), answer)) {
+        std::size_t payload = answer.find('\n');
+        std::string files = payload == std::string::npos ? std::string() : answer.substr(payload + 1);
+        for (std::size_t start = 0; start < files.size();) {
+            std::size_t end = files.find('\n', start);
+            if (end == std::string::npos) end = files.size();
+            if (end > start) say("  machine record: " + files.substr(start, end - start));
+            start = end + 1;
+        }
+    } else {
+        say("demo: the simulated cutter did not save its record");
+    }
+    answer.clear();
+    simulatorCommand(base, "quit", answer);
+}
+
 HWND DemoScript::waitForPluginDialog(DWORD timeoutMs) {
     HWND dialog = nullptr;
     waitUntil([&] { return (dialog = ownedDialog(hostWindow_)) != nullptr; }, timeoutMs);
@@ -87,6 +129,7 @@ bool DemoScript::run() {
     if (!waitUntil([&] { return textOf(preview).rfind(L"Connected [", 0) == 0; }, 20000)) {
         say("demo: the cutter was not identified; status \"" + utf8(textOf(preview)) + "\"");
         PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        finishSimulator();
         return false;
     }
     HWND start = GetDlgItem(dialog, StartButtonId);
@@ -113,6 +156,8 @@ bool DemoScript::run() {
         120000);
     if (!messageBox) {
         say("demo: no message box after Start");
+        if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        finishSimulator();
         return false;
     }
     std::wstring message = textOf(GetDlgItem(messageBox, 0xFFFF));
@@ -121,6 +166,7 @@ bool DemoScript::run() {
     PostMessageW(messageBox, WM_COMMAND, IDOK, 0);
     bool closed = waitUntil([&] { return !IsWindow(dialog); }, 10000);
     say(closed ? "demo: the dialog closed by itself" : "demo: the dialog did not close");
+    finishSimulator();
     return closed && message == FinishedMessage;
 }
 

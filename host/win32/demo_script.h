@@ -17,6 +17,9 @@ public:
 
 private:
     HWND waitForPluginDialog(DWORD timeoutMs);
+    // Asks the simulated cutter named by VANTREL_SIMULATOR to save its record
+    // into the output folder and to quit.
+    void finishSimulator();
     void screenshot(HWND window, const wchar_t* name);
 
     HWND hostWindow_;

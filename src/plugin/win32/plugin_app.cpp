@@ -1,9 +1,13 @@
 #include "plugin/win32/plugin_app.h"
 
+#include <commctrl.h>
+
 #include <memory>
 
 #include "plugin/win32/cut_dialog.h"
 #include "plugin/win32/host_graphics_path.h"
+#include "plugin/win32/host_settings.h"
+#include "plugin/win32/registry_profile.h"
 #include "resource.h"
 #include "support/win32/resource_text.h"
 
@@ -77,7 +81,14 @@ void PluginApp::cutPath(void* hostGraphicsPath, std::uint32_t hostValue, float m
     mediaWidth_ = mediaWidth;
 
     running_ = true;
-    auto dialog = std::make_unique<CutDialog>(*this);
+    // The dialog's sliders and progress bar are common controls.
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_PROGRESS_CLASS |
+                                                                    ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES |
+                                                                    ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    RegistryProfile profile(profileKey_);
+    RegistryHostMarkSettings hostSettings;
+    auto dialog = std::make_unique<CutDialog>(*this, profile, hostSettings);
     try {
         dialog->run(hostWindow_);
     } catch (...) {
