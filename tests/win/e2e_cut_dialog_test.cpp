@@ -3,6 +3,7 @@
 // byte for byte, and what happens when the cable goes during a transfer.
 #include <gtest/gtest.h>
 
+#include <windows.h>
 #include <commctrl.h>
 
 #include <atomic>
@@ -175,8 +176,13 @@ TEST_F(CutDialogRun, IdentifiesTheCutterAndSendsAWysiwygJobByteForByte) {
         buttonsEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_START)) && IsWindowEnabled(GetDlgItem(dialog, IDC_TEST_CUT)) &&
                          IsWindowEnabled(GetDlgItem(dialog, IDC_CALIBRATE_DPI));
         PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
-        waitFor([&] { return !IsWindowEnabled(GetDlgItem(dialog, IDC_START)); }, 3s);
-        buttonsDisabledDuringJob = !IsWindowEnabled(GetDlgItem(dialog, IDC_CALIBRATE_DPI));
+        buttonsDisabledDuringJob = waitFor(
+            [&] {
+                return !IsWindowEnabled(GetDlgItem(dialog, IDC_START)) &&
+                       !IsWindowEnabled(GetDlgItem(dialog, IDC_CALIBRATE_DPI)) &&
+                       !IsWindowEnabled(GetDlgItem(dialog, IDC_TEST_CUT));
+            },
+            3s);
         HWND box = nullptr;
         waitFor([&] { return (box = ownedDialog(dialog)) != nullptr; }, 30s);
         if (!box) return;

@@ -45,7 +45,9 @@ constexpr std::array<int, 5> GroupIds = {IDC_FORCE_SPEED_GROUP, IDC_MULTICUT_GRO
 }  // namespace
 
 CutDialog::CutDialog(PluginApp& app, Profile& profile, const HostMarkSettings& host)
-    : app_(app), profile_(profile), host_(host), monitor_(*this), port_(monitor_),
+    : app_(app), profile_(profile), host_(host), monitor_(*this),
+      port_(monitor_.reader(), monitor_.writer()),
+      calibrationLink_(monitor_),
       generator_(monitor_.writer(), profile) {}
 
 CutDialog::~CutDialog() {
@@ -104,7 +106,7 @@ void CutDialog::dressControls() {
     const ui::Argb face = systemColour(COLOR_BTNFACE);
     if (UniqueGpImage overlay = loadImage(app_.resources(), IDPNG_PROGRESS_OVERLAY)) {
         UniqueGpBitmap tinted = tintedCopy(overlay.get(), face);
-        progress_.setOverlay(UniqueGpImage(tinted.release()));
+        progress_.setOverlay(tinted.releaseImage());
     }
     progress_.setCaption(ReadyCaption);
     progress_.setIcon(app_.resources(), IDPNG_START_ICON);
@@ -427,7 +429,8 @@ void CutDialog::onTestCut() {
 }
 
 void CutDialog::onCalibrate() {
-    runCalibrationDialog(hwnd(), app_.resources(), monitor_, profile_);
+    CalibrationDialog calibration(app_.resources(), profile_, calibrationLink_, help_.get());
+    calibration.run(hwnd());
     monitor_.restoreNotifications();
 }
 

@@ -13,6 +13,7 @@
 #include "cutdata/win32/cut_data_generator.h"
 #include "device/win32/connection_monitor.h"
 #include "operations/win32/machine_port.h"
+#include "tools/win32/calibration_dialog.h"
 #include "plugin/profile.h"
 #include "plugin/settings.h"
 #include "support/win32/unique_handle.h"
@@ -27,12 +28,18 @@ namespace vantrel::win {
 class PluginApp;
 class HelpDialog;
 
-// The link as the machine-assisted dialogs see it: the monitor's port threads.
-class MonitorPort : public MachinePort {
+// The link as the calibration sees it: the monitor's port threads.
+class MonitorCalibrationLink : public CalibrationLink {
 public:
-    explicit MonitorPort(ConnectionMonitor& monitor) : monitor_(monitor) {}
+    explicit MonitorCalibrationLink(ConnectionMonitor& monitor) : monitor_(monitor) {}
     void notifyTo(HWND window) override { monitor_.redirectNotifications(window); }
     void enqueue(std::string_view commandText) override { monitor_.Enqueue(commandText); }
+    // A reply's text belongs to whoever receives the notification.
+    std::string takeReply(WPARAM code, LPARAM value) override {
+        std::unique_ptr<char[]> text(reinterpret_cast<char*>(value));
+        if (!text || static_cast<INT_PTR>(code) < 0) return {};
+        return std::string(text.get(), static_cast<std::size_t>(code));
+    }
 
 private:
     ConnectionMonitor& monitor_;
@@ -129,7 +136,8 @@ private:
     // Declared before the generator: the generator is stopped first when the
     // dialog object goes, then the writer, then the reader.
     ConnectionMonitor monitor_;
-    MonitorPort port_;
+    PortThreadsLink port_;
+    MonitorCalibrationLink calibrationLink_;
     CutDataGenerator generator_;
     // The search of the last "Print and Cut" run; a later job of another type keeps it.
     float markOriginX_ = 0, markOriginY_ = 0;
