@@ -15,6 +15,7 @@ namespace {
 constexpr int PreviewId = 9000;
 constexpr int StartButtonId = 9017;
 constexpr int ProgressBarId = 9016;
+constexpr int CutTypeListId = 9057;
 
 const std::wstring FinishedMessage = L"Finished sending all data to your Silhouette machine!";
 
@@ -136,6 +137,13 @@ bool DemoScript::run() {
     waitUntil([&] { return IsWindowEnabled(start) != FALSE; }, 5000);
     say("demo: status \"" + utf8(textOf(preview)) + "\"");
     screenshot(dialog, L"dialog-connected.png");
+
+    // A look at "Print and Cut": the preview shows the three marks around the design.
+    HWND cutType = GetDlgItem(dialog, CutTypeListId);
+    selectRow(dialog, cutType, CutTypeListId, 1);
+    Sleep(700);
+    screenshot(dialog, L"dialog-print-and-cut.png");
+    selectRow(dialog, cutType, CutTypeListId, 0);
 
     say("demo: pressing Start");
     PostMessageW(start, BM_CLICK, 0, 0);
