@@ -12,6 +12,7 @@
 
 #include "cutdata/commands.h"
 #include "cutdata/cut_stream.h"
+#include "cutdata/reg_marks.h"
 #include "design_file.h"
 #include "plugin/settings.h"
 #include "plugin/win32/plugin_app.h"
@@ -281,6 +282,99 @@ TEST_F(CutDialogRun, AnUnpluggedTransferIsNotReportedAsSent) {
     EXPECT_EQ(captionAfterUnplug, L"Connection lost: the job was not completely sent");
     EXPECT_EQ(statusAfterUnplug, L"Not Connected");
     EXPECT_FALSE(messageBoxShown);
+}
+
+const std::wstring MarksQuestion = L"Unable to find registration marks.\n\nWould you like to continue to cut?";
+
+// The message box among the dialogs the main dialog owns, if one shows `text`.
+HWND messageBoxShowing(HWND dialog, const std::wstring& text) {
+    HWND box = ownedDialog(dialog);
+    return box && textOf(GetDlgItem(box, 0xFFFF)) == text ? box : nullptr;
+}
+
+class PrintAndCutRun : public CutDialogRun {
+protected:
+    void SetUp() override {
+        CutDialogRun::SetUp();
+        win::RegistryProfile profile(win::PluginApp::instance().profileKey());
+        profile.writeInt("sil_cuttype", 1);
+    }
+    // What the cut run must send for the design on a connected CAMEO at 508 steps per inch.
+    std::string searchWire() const {
+        RegMarkLayout layout = RegMarkLayout::around(design_, true);
+        auto search = computeRegMarkSearch(layout, 2, true, 508.0f, 508.0f);
+        return search ? toWire(regMarkSearchCommand(*search, 10)) : std::string("no search");
+    }
+    std::string jobWire() const {
+        RegMarkLayout layout = RegMarkLayout::around(design_, true);
+        auto search = computeRegMarkSearch(layout, 2, true, 508.0f, 508.0f);
+        if (!search) return "no search";
+        CutJob job;
+        job.bladeOffset = true;
+        job.carrierMat = true;
+        job.path = design_;
+        job.model = 2;
+        job.printAndCut = true;
+        job.markOriginX = search->markOriginX;
+        job.markOriginY = search->markOriginY;
+        job.markExtentX = search->markExtentX;
+        job.markExtentY = search->markExtentY;
+        CutStreamResult built = buildCutStream(job, 508.0, 508.0, 12.0f);
+        return built.ok() ? toWire(built.text) : std::string("no job");
+    }
+};
+
+TEST_F(PrintAndCutRun, MarksFoundAtTheFirstTryThenTheJobIsCut) {
+    SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"200", L"--search", L"found"});
+    ASSERT_TRUE(sim.running());
+    useSimulator(sim);
+    bool finished = false;
+    run(SmallDesign, [&](HWND dialog) {
+        if (!waitForText(GetDlgItem(dialog, IDC_PREVIEW), L"Connected [", 15s)) return;
+        waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE; }, 3s);
+        PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
+        HWND box = nullptr;
+        waitFor([&] { return (box = messageBoxShowing(dialog, FinishedMessage)) != nullptr; }, 30s);
+        finished = box != nullptr;
+    });
+    EXPECT_TRUE(finished);
+    const std::string received = sim.received();
+    const std::string search = searchWire(), job = jobWire();
+    EXPECT_NE(received.find(search), std::string::npos) << "the search command as the core computes it";
+    ASSERT_GE(received.size(), job.size());
+    EXPECT_EQ(received.substr(received.size() - job.size()), job);
+    EXPECT_LT(received.find(search), received.size() - job.size()) << "the search comes before the job";
+}
+
+TEST_F(PrintAndCutRun, MarksNotFoundTwiceAskAndNoLeavesEverythingButHome) {
+    SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"200", L"--search", L"not-found"});
+    ASSERT_TRUE(sim.running());
+    useSimulator(sim);
+    bool asked = false, openAfterNo = false, startEnabledAfterNo = false;
+    std::string receivedAfterNo;
+    run(SmallDesign, [&](HWND dialog) {
+        if (!waitForText(GetDlgItem(dialog, IDC_PREVIEW), L"Connected [", 15s)) return;
+        waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE; }, 3s);
+        PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
+        HWND box = nullptr;
+        waitFor([&] { return (box = messageBoxShowing(dialog, MarksQuestion)) != nullptr; }, 30s);
+        if (!box) return;
+        asked = true;
+        PostMessageW(box, WM_COMMAND, IDNO, 0);
+        Sleep(700);
+        openAfterNo = IsWindow(dialog) != FALSE;
+        startEnabledAfterNo = IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE;
+        receivedAfterNo = sim.received();
+    });
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(openAfterNo);
+    EXPECT_TRUE(startEnabledAfterNo);
+    const std::string search = searchWire();
+    const std::size_t first = receivedAfterNo.find(search);
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(receivedAfterNo.find(search, first + 1), std::string::npos) << "one retry";
+    EXPECT_EQ(receivedAfterNo.find("FM1\x03"), std::string::npos) << "no job was sent";
+    EXPECT_NE(receivedAfterNo.rfind("H\x03"), std::string::npos);
 }
 
 }  // namespace
