@@ -37,7 +37,8 @@ add_library(Vantrel SHARED ${VANTREL_EXPORTS_SOURCE} ${VANTREL_RC} ${VANTREL_DEF
 set_target_properties(Vantrel PROPERTIES PREFIX "" OUTPUT_NAME Vantrel)
 target_link_libraries(Vantrel PRIVATE vantrel_shell)
 
-add_executable(vantrel-host ${CMAKE_SOURCE_DIR}/host/win32/host_main.cpp)
+file(GLOB VANTREL_HOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/win32/*.cpp)
+add_executable(vantrel-host ${VANTREL_HOST_SOURCES})
 target_link_libraries(vantrel-host PRIVATE vantrel_design gdiplus comctl32 user32 gdi32)
 target_link_options(vantrel-host PRIVATE -municode)
 add_dependencies(vantrel-host Vantrel)

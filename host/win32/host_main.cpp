@@ -11,11 +11,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
+#include "console.h"
+#include "demo_script.h"
 #include "design_file.h"
 
 namespace {
 
+using vantrel::host::say;
+using vantrel::host::utf8;
 using GetInfoFn = void(WINAPI*)(wchar_t*, wchar_t*, HWND, std::uint32_t*, std::uint32_t, std::uint32_t);
 using CutPathFn = void(WINAPI*)(void*, std::uint32_t, float);
 
@@ -29,21 +34,8 @@ struct Options {
     std::wstring design;
     float mediaWidth = 12.0f;
     int closeAfterMs = -1;
+    std::wstring demoOutput;  // drive the dialog as a user would, saving screenshots here
 };
-
-std::string utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
-}
-
-void say(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
 
 // Escapes the line feed inside the description so each report stays one line.
 std::string oneLine(const std::wstring& text) {
@@ -74,7 +66,7 @@ bool readFile(const std::wstring& name, std::string& content) {
 }
 
 int usage() {
-    say("usage: vantrel-host [--dll PATH] [--media-width INCHES] [--close-after MS] DESIGN");
+    say("usage: vantrel-host [--dll PATH] [--media-width INCHES] [--close-after MS] [--demo OUTDIR] DESIGN");
     say("  DESIGN: SVG path data in inches (M L H V C S Q Z), one path per file");
     return 2;
 }
@@ -189,7 +181,17 @@ int run(const Options& options) {
             char width[32];
             std::snprintf(width, sizeof width, "%.3f", options.mediaWidth);
             say(std::string("calling OnPluginCutPath (media width ") + width + " in)");
+            bool demoOk = true;
+            std::thread demo;
+            if (!options.demoOutput.empty()) {
+                demo = std::thread([&] {
+                    vantrel::host::DemoScript script(g_hostWindow, options.demoOutput);
+                    demoOk = script.run();
+                });
+            }
             cutPath(&path, 0, options.mediaWidth);
+            if (demo.joinable()) demo.join();
+            if (!demoOk) result = 1;
             say("OnPluginCutPath returned; the plug-in's dialog has closed");
             if (options.closeAfterMs >= 0 && !g_seenDialog) {
                 say("vantrel-host: the plug-in returned without showing its dialog");
@@ -215,6 +217,7 @@ int wmain(int argc, wchar_t** argv) {
             if (arg == L"--dll" && i + 1 < argc) options.dll = argv[++i];
             else if (arg == L"--media-width" && i + 1 < argc) options.mediaWidth = std::wcstof(argv[++i], nullptr);
             else if (arg == L"--close-after" && i + 1 < argc) options.closeAfterMs = _wtoi(argv[++i]);
+            else if (arg == L"--demo" && i + 1 < argc) options.demoOutput = argv[++i];
             else if (!arg.empty() && arg[0] == L'-') return usage();
             else if (options.design.empty()) options.design = arg;
             else return usage();

@@ -1,11 +1,60 @@
 #include "plugin/win32/cut_dialog.h"
 
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "cutdata/path_ops.h"
+#include "cutdata/win32/gdiplus_path_bridge.h"
 #include "plugin/win32/plugin_app.h"
+#include "operations/win32/reg_mark_dialog.h"
+#include "operations/win32/test_cut_dialog.h"
 #include "resource.h"
 #include "support/win32/resource_text.h"
+#include "tools/win32/about_dialog.h"
+#include "tools/win32/help_dialog.h"
+#include "tools/win32/presets_dialog.h"
 #include "ui/win32/common_controls.h"
+#include "ui/win32/resource_image.h"
 
 namespace vantrel::win {
+
+namespace {
+
+const wchar_t ReadyCaption[] = L"Click \"Start\" when you are ready to cut";
+const wchar_t PreparingCaption[] = L"Preparing cutting data... Please wait...";
+const wchar_t SendingCaption[] = L"Sending data to Silhouette... Please wait...";
+const wchar_t FinishedCaption[] = L"Finished sending data to Silhouette machine";
+// Shown instead of the finished texts when the link goes while the job is on its way.
+const wchar_t LinkLostCaption[] = L"Connection lost: the job was not completely sent";
+const wchar_t FinishedMessage[] = L"Finished sending all data to your Silhouette machine!";
+const wchar_t NotConnectedMessage[] = L"You are not connected to your Silhouette!";
+const wchar_t MarksNotFoundQuestion[] = L"Unable to find registration marks.\n\nWould you like to continue to cut?";
+
+const wchar_t* const MultiCutRows[] = {L"Disabled", L"2 Times", L"3 Times", L"4 Times", L"5 Times",
+                                       L"6 Times",  L"7 Times", L"8 Times", L"9 Times", L"10 Times"};
+const wchar_t* const CutTypeRows[] = {L"WYSIWYG", L"Print and Cut", L"Knife Point"};
+
+constexpr ui::Argb White = 0xFFFFFFFF;
+constexpr ui::Argb Black = 0xFF000000;
+constexpr ui::Argb Orange = 0xFFFF6400;
+
+// The group boxes in the order of their resource, each with its header icon.
+constexpr std::array<int, 5> GroupIds = {IDC_FORCE_SPEED_GROUP, IDC_MULTICUT_GROUP, IDC_CUT_TYPE_GROUP,
+                                         IDC_SETTINGS_GROUP, IDC_PERFORM_CUT_GROUP};
+
+}  // namespace
+
+CutDialog::CutDialog(PluginApp& app, Profile& profile, const HostMarkSettings& host)
+    : app_(app), profile_(profile), host_(host), monitor_(*this),
+      port_(monitor_.reader(), monitor_.writer()),
+      calibrationLink_(monitor_),
+      generator_(monitor_.writer(), profile) {}
+
+CutDialog::~CutDialog() {
+    // The generator first, then the writer and the reader (owned by the monitor).
+    generator_.Stop();
+}
 
 void CutDialog::run(HWND owner) {
     // The template holds sliders and a progress bar; their classes must exist first.
@@ -15,12 +64,450 @@ void CutDialog::run(HWND owner) {
 
 bool CutDialog::onInit() {
     app_.setMainWindow(hwnd());
+    createControls();
+
+    // The dialog's own copy: the preview shows it and every job cuts it.
+    if (GpPath* hostPath = app_.hostPath()) readGdiplusPath(hostPath, designPath_);
+
+    help_ = std::make_unique<HelpDialog>(app_.resources());
+    help_->create(hwnd());
     SetWindowTextW(hwnd(), loadResourceString(app_.resources(), IDS_CUT_DIALOG_TITLE).c_str());
+    dressControls();
+
+    CutSettings loaded = loadCutSettings(profile_, host_);
+    applyLoadedSettings(loaded);
+
+    preview_.setDesign(&designPath_);
+    carrierMatChanged();
+    rebuildRegMarks();
+    updateSliderLabels(0);
+
+    monitor_.open(hwnd());
     return true;
 }
 
+void CutDialog::createControls() {
+    HWND multiCut = item(IDC_MULTICUT_LIST);
+    for (const wchar_t* row : MultiCutRows) SendMessageW(multiCut, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+    HWND cutType = item(IDC_CUT_TYPE_LIST);
+    for (const wchar_t* row : CutTypeRows) SendMessageW(cutType, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+
+    preview_.attach(item(IDC_PREVIEW), app_.resources());
+    progress_.attach(hwnd(), IDC_PROGRESS);
+    separator_.attach(hwnd(), IDC_SETTINGS_SEPARATOR);
+    for (std::size_t i = 0; i < GroupIds.size(); ++i) groups_[i].attach(hwnd(), GroupIds[i]);
+}
+
+void CutDialog::dressControls() {
+    // Start in the dialog's font, bold.
+    HFONT dialogFont = reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
+    LOGFONTW font = {};
+    if (dialogFont && GetObjectW(dialogFont, sizeof font, &font)) {
+        font.lfWeight = FW_BOLD;
+        startButtonFont_.reset(CreateFontIndirectW(&font));
+        SendMessageW(item(IDC_START), WM_SETFONT, reinterpret_cast<WPARAM>(startButtonFont_.get()), TRUE);
+    }
+
+    const ui::Argb face = systemColour(COLOR_BTNFACE);
+    if (UniqueGpImage overlay = loadImage(app_.resources(), IDPNG_PROGRESS_OVERLAY)) {
+        UniqueGpBitmap tinted = tintedCopy(overlay.get(), face);
+        progress_.setOverlay(tinted.releaseImage());
+    }
+    progress_.setCaption(ReadyCaption);
+    progress_.setIcon(app_.resources(), IDPNG_START_ICON);
+    progress_.setRange(0, 100);
+    progress_.setPosition(0);
+    progress_.setBarColour(Orange);
+
+    SendMessageW(item(IDC_SPEED_SLIDER), TBM_SETRANGE, TRUE, MAKELPARAM(SpeedSetting.minimum, SpeedSetting.maximum));
+    SendMessageW(item(IDC_FORCE_SLIDER), TBM_SETRANGE, TRUE, MAKELPARAM(ForceSetting.minimum, ForceSetting.maximum));
+    SendMessageW(item(IDC_SPEED_SLIDER), TBM_SETPOS, TRUE, 10);
+    SendMessageW(item(IDC_FORCE_SLIDER), TBM_SETPOS, TRUE, 10);
+
+    for (std::size_t i = 0; i < groups_.size(); ++i) {
+        groups_[i].setColours(White, Black, Orange, GetSysColor(COLOR_BTNFACE));
+        groups_[i].setIconFromResource(app_.resources(),
+                                       GroupIds[i] == IDC_FORCE_SPEED_GROUP ? IDPNG_PRESETS_ICON : IDPNG_HELP_ICON);
+    }
+}
+
+void CutDialog::applyLoadedSettings(const CutSettings& settings) {
+    setChecked(IDC_BLADE_OFFSET, settings.bladeOffset);
+    SendMessageW(item(IDC_MULTICUT_LIST), CB_SETCURSEL, static_cast<WPARAM>(settings.multiCutIndex), 0);
+    SendMessageW(item(IDC_CUT_TYPE_LIST), CB_SETCURSEL, static_cast<WPARAM>(settings.cutTypeIndex), 0);
+    SendMessageW(item(IDC_SPEED_SLIDER), TBM_SETPOS, TRUE, settings.speedLevel);
+    SendMessageW(item(IDC_FORCE_SLIDER), TBM_SETPOS, TRUE, settings.forceLevel);
+    setChecked(IDC_TRACK_ENHANCING, settings.trackEnhancing);
+    setChecked(IDC_CARRIER_MAT, settings.carrierMat);
+}
+
+int CutDialog::sliderPosition(int id) const {
+    return static_cast<int>(SendMessageW(item(id), TBM_GETPOS, 0, 0));
+}
+
+int CutDialog::listRow(int id) const {
+    return static_cast<int>(SendMessageW(item(id), CB_GETCURSEL, 0, 0));
+}
+
+bool CutDialog::isChecked(int id) const { return IsDlgButtonChecked(hwnd(), id) == BST_CHECKED; }
+
+void CutDialog::setChecked(int id, bool on) { CheckDlgButton(hwnd(), id, on ? BST_CHECKED : BST_UNCHECKED); }
+
+void CutDialog::updateSliderLabels(int sliderId) {
+    wchar_t text[32];
+    if (sliderId == 0 || sliderId == IDC_FORCE_SLIDER) {
+        int force = sliderPosition(IDC_FORCE_SLIDER);
+        swprintf(text, 32, L"Force: %i", force);
+        SetDlgItemTextW(hwnd(), IDC_FORCE_LABEL, text);
+        saveForceLevel(profile_, force);
+    }
+    if (sliderId == 0 || sliderId == IDC_SPEED_SLIDER) {
+        int speed = sliderPosition(IDC_SPEED_SLIDER);
+        swprintf(text, 32, L"Speed: %i", speed);
+        SetDlgItemTextW(hwnd(), IDC_SPEED_LABEL, text);
+        saveSpeedLevel(profile_, speed);
+    }
+}
+
+void CutDialog::carrierMatChanged() {
+    bool on = isChecked(IDC_CARRIER_MAT);
+    saveCarrierMat(profile_, on);
+    preview_.setDrawMat(on);
+}
+
+void CutDialog::rebuildRegMarks() {
+    const int row = listRow(IDC_CUT_TYPE_LIST);
+    const bool printAndCut = row == static_cast<int>(CutType::PrintAndCut);
+    if (printAndCut) {
+        bool square = useSquareOriginMark(monitor_.connected(), model_, host_.readRegMarkType());
+        marks_ = RegMarkLayout::around(designPath_, square);
+        marksBuilt_ = true;
+        preview_.setMarks({&marks_.markBottomLeft, &marks_.markTopLeft, &marks_.markTopRight});
+    }
+    saveCutTypeIndex(profile_, row);
+    preview_.setShowMarks(printAndCut);
+}
+
+void CutDialog::setMachineButtonsEnabledNow(bool enabled) {
+    EnableWindow(item(IDC_START), enabled);
+    EnableWindow(item(IDC_CALIBRATE_DPI), enabled);
+    EnableWindow(item(IDC_TEST_CUT), enabled);
+}
+
+bool CutDialog::onCommand(int id, int notifyCode, HWND control) {
+    switch (id) {
+        case IDC_START:
+            if (notifyCode == BN_CLICKED) onStart();
+            return true;
+        case IDC_MULTICUT_LIST:
+            if (notifyCode == CBN_SELCHANGE) saveMultiCutIndex(profile_, listRow(IDC_MULTICUT_LIST));
+            return true;
+        case IDC_CUT_TYPE_LIST:
+            if (notifyCode == CBN_SELCHANGE) rebuildRegMarks();
+            return true;
+        case IDC_TRACK_ENHANCING:
+            if (notifyCode == BN_CLICKED) saveTrackEnhancing(profile_, isChecked(IDC_TRACK_ENHANCING));
+            return true;
+        case IDC_CARRIER_MAT:
+            if (notifyCode == BN_CLICKED) carrierMatChanged();
+            return true;
+        case IDC_BLADE_OFFSET:
+            if (notifyCode == BN_CLICKED) saveBladeOffset(profile_, isChecked(IDC_BLADE_OFFSET));
+            return true;
+        case IDC_TEST_CUT:
+            if (notifyCode == BN_CLICKED) onTestCut();
+            return true;
+        case IDC_CALIBRATE_DPI:
+            if (notifyCode == BN_CLICKED) onCalibrate();
+            return true;
+        case IDC_FORCE_SPEED_GROUP:
+            // The icon of a group box arrives as the box's own id with no control handle.
+            if (!control) onPresets();
+            return true;
+        case IDC_MULTICUT_GROUP:
+        case IDC_CUT_TYPE_GROUP:
+        case IDC_SETTINGS_GROUP:
+        case IDC_PERFORM_CUT_GROUP:
+            if (!control) showHelp(id);
+            return true;
+        default:
+            return Dialog::onCommand(id, notifyCode, control);
+    }
+}
+
+bool CutDialog::onTimer(UINT_PTR id) {
+    if (id == TIMER_JOB) return true;  // a job's tick does nothing
+    return monitor_.handleTimer(id);
+}
+
+bool CutDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    switch (message) {
+        case WM_HSCROLL: {
+            HWND slider = reinterpret_cast<HWND>(lParam);
+            if (slider == item(IDC_FORCE_SLIDER)) updateSliderLabels(IDC_FORCE_SLIDER);
+            else if (slider == item(IDC_SPEED_SLIDER)) updateSliderLabels(IDC_SPEED_SLIDER);
+            else return false;
+            result = 0;
+            return true;
+        }
+        case WM_SYSCOMMAND:
+            // The caption's "?" button opens the About box.
+            if ((wParam & 0xFFF0) == SC_CONTEXTHELP) {
+                showAbout();
+                result = 0;
+                return true;
+            }
+            return false;
+        case WM_GENERATOR_EVENT:
+            onGeneratorEvent(wParam, lParam);
+            result = 0;
+            return true;
+        default:
+            if (monitor_.handleMessage(message, wParam, lParam)) {
+                result = 0;
+                return true;
+            }
+            return false;
+    }
+}
+
+void CutDialog::onCancel() {
+    // Never while a job's stream is being prepared: the generator owns the job.
+    if (generator_.isRunning()) return;
+    KillTimer(hwnd(), TIMER_JOB);
+    progress_.stopAnimation();
+    monitor_.closeLink();
+    end(IDCANCEL);
+}
+
 void CutDialog::onDestroy() {
+    help_.reset();
+    preview_.detach();
+    marks_ = RegMarkLayout{};
+    designPath_ = Path{};
     if (app_.mainWindow() == hwnd()) app_.setMainWindow(nullptr);
 }
+
+void CutDialog::messageBox(const wchar_t* text, UINT flags) {
+    MessageBoxW(hwnd(), text, app_.appName().c_str(), flags);
+}
+
+// The cut run.
+
+void CutDialog::onStart() {
+    if (!monitor_.connected()) {
+        messageBox(NotConnectedMessage, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    if (generator_.isRunning()) return;
+
+    const int cutType = listRow(IDC_CUT_TYPE_LIST);
+    if (cutType == static_cast<int>(CutType::PrintAndCut)) {
+        if (!runRegMarkSearch()) return;
+    } else if (cutType == static_cast<int>(CutType::KnifePoint)) {
+        if (!runKnifePositioning()) return;
+    }
+    startJob();
+}
+
+bool CutDialog::runRegMarkSearch() {
+    const Resolution dpi = readResolution(profile_);
+    if (!marksBuilt_) rebuildRegMarks();
+    std::optional<RegMarkSearch> search =
+        computeRegMarkSearch(marks_, model_, isChecked(IDC_CARRIER_MAT), dpi.dpiX, dpi.dpiY);
+    if (!search) {
+        // A resolution that does not read or marks beyond the machine's numbers:
+        // searching would send the machine looking in the wrong place.
+        messageBox(L"The registration marks cannot be searched for: check the resolution in Calibrate DPI.",
+                   MB_OK | MB_ICONERROR);
+        return false;
+    }
+    markOriginX_ = search->markOriginX;
+    markOriginY_ = search->markOriginY;
+    markExtentX_ = search->markExtentX;
+    markExtentY_ = search->markExtentY;
+
+    return runRegistrationMarkSearch(app_.resources(), hwnd(), port_,
+                                     regMarkSearchCommand(*search, sliderPosition(IDC_SPEED_SLIDER)));
+}
+
+bool CutDialog::runKnifePositioning() {
+    return runKnifePointPositioning(app_.resources(), hwnd(), port_, sliderPosition(IDC_FORCE_SLIDER),
+                                    sliderPosition(IDC_SPEED_SLIDER), isChecked(IDC_BLADE_OFFSET));
+}
+
+void CutDialog::startJob() {
+    const int cutType = listRow(IDC_CUT_TYPE_LIST);
+    CutJob& job = generator_.job;
+    job.bladeOffset = isChecked(IDC_BLADE_OFFSET);
+    job.carrierMat = isChecked(IDC_CARRIER_MAT);
+    job.trackEnhancing = isChecked(IDC_TRACK_ENHANCING);
+    // A Multi-Cut list left without a row (a stored row outside the list)
+    // cuts once: a job of no passes would cut nothing and still be reported sent.
+    const int multiCut = listRow(IDC_MULTICUT_LIST);
+    job.passCount = multiCut < 0 ? 1 : multiCut + 1;
+    job.speed = sliderPosition(IDC_SPEED_SLIDER);
+    job.force = sliderPosition(IDC_FORCE_SLIDER);
+    job.path = designPath_;
+    job.printAndCut = cutType == static_cast<int>(CutType::PrintAndCut);
+    job.keepCurves = true;
+    job.model = model_;
+    job.knifePoint = cutType == static_cast<int>(CutType::KnifePoint);
+    job.markOriginX = markOriginX_;
+    job.markOriginY = markOriginY_;
+    job.markExtentX = markExtentX_;
+    job.markExtentY = markExtentY_;
+    generator_.mediaWidth = app_.mediaWidth();
+
+    setMachineButtonsEnabledNow(false);
+    jobSending_ = true;
+    jobState_ = JobState::Preparing;
+    jobLengthKnown_ = false;
+    SetTimer(hwnd(), TIMER_JOB, TimerJobMs, nullptr);
+
+    generator_.Start(hwnd(), WM_GENERATOR_EVENT, THREAD_PRIORITY_NORMAL, false);
+
+    progress_.setPosition(100);
+    progress_.clearIcon();
+    progress_.setCaption(PreparingCaption);
+    progress_.repaint();
+    progress_.startAnimation();
+}
+
+void CutDialog::onGeneratorEvent(WPARAM code, LPARAM value) {
+    // The stream is in the slot once the generator has ended.
+    generator_.waitForEnd(INFINITE);
+    if (code == GENERATOR_TEXT_READY) {
+        jobLength_ = static_cast<std::size_t>(value);
+        jobLengthKnown_ = true;
+        if (jobState_ == JobState::Preparing) {
+            jobState_ = JobState::Sending;
+            progress_.setCaption(SendingCaption);
+            progress_.repaint();
+        }
+    } else if (code == GENERATOR_FAILED) {
+        // The design cannot become a job (see the generator); nothing was sent.
+        jobSending_ = false;
+        jobState_ = JobState::Idle;
+        KillTimer(hwnd(), TIMER_JOB);
+        progress_.stopAnimation();
+        progress_.setPosition(0);
+        progress_.setCaption(ReadyCaption);
+        progress_.setIcon(app_.resources(), IDPNG_START_ICON);
+        setMachineButtonsEnabledNow(monitor_.connected());
+        const char* reason = cutStreamErrorText(static_cast<CutStreamError>(value));
+        messageBox(std::wstring(reason, reason + std::strlen(reason)).c_str(), MB_OK | MB_ICONERROR);
+    }
+}
+
+void CutDialog::writeDone(std::size_t bytes) {
+    // Only the complete write of this job's own stream finishes the job.
+    if (!jobSending_ || jobState_ != JobState::Sending || !jobLengthKnown_ || bytes != jobLength_) return;
+    jobFinished();
+}
+
+void CutDialog::jobFinished() {
+    jobState_ = JobState::Finished;
+    progress_.stopAnimation();
+    KillTimer(hwnd(), TIMER_JOB);
+    progress_.setCaption(FinishedCaption);
+    progress_.repaint();
+    messageBox(FinishedMessage, MB_OK | MB_ICONINFORMATION);
+    onCancel();
+}
+
+void CutDialog::jobFailed(const std::wstring& caption) {
+    jobState_ = JobState::Failed;
+    jobSending_ = false;
+    progress_.stopAnimation();
+    KillTimer(hwnd(), TIMER_JOB);
+    progress_.setCaption(caption);
+    progress_.repaint();
+}
+
+// Other buttons and icons.
+
+void CutDialog::onTestCut() {
+    if (!monitor_.connected()) return;
+    runTestCut(app_.resources(), hwnd(), port_, sliderPosition(IDC_FORCE_SLIDER), sliderPosition(IDC_SPEED_SLIDER),
+               isChecked(IDC_BLADE_OFFSET));
+}
+
+void CutDialog::onCalibrate() {
+    CalibrationDialog calibration(app_.resources(), profile_, calibrationLink_, help_.get());
+    calibration.run(hwnd());
+    monitor_.restoreNotifications();
+}
+
+void CutDialog::onPresets() {
+    MaterialPreset current;
+    current.multiCut = listRow(IDC_MULTICUT_LIST) + 1;
+    current.speed = sliderPosition(IDC_SPEED_SLIDER);
+    current.force = sliderPosition(IDC_FORCE_SLIDER);
+    current.carrierMat = isChecked(IDC_CARRIER_MAT);
+    current.bladeOffset = isChecked(IDC_BLADE_OFFSET);
+    PresetsDialog presets(app_.resources(), profile_, current);
+    std::optional<MaterialPreset> chosen = presets.run(hwnd());
+    if (!chosen) return;
+    SendMessageW(item(IDC_SPEED_SLIDER), TBM_SETPOS, TRUE, chosen->speed);
+    SendMessageW(item(IDC_FORCE_SLIDER), TBM_SETPOS, TRUE, chosen->force);
+    setChecked(IDC_CARRIER_MAT, chosen->carrierMat);
+    setChecked(IDC_BLADE_OFFSET, chosen->bladeOffset);
+    SendMessageW(item(IDC_MULTICUT_LIST), CB_SETCURSEL, static_cast<WPARAM>(chosen->multiCut - 1), 0);
+    updateSliderLabels(0);
+    saveBladeOffset(profile_, isChecked(IDC_BLADE_OFFSET));
+    carrierMatChanged();
+    saveMultiCutIndex(profile_, listRow(IDC_MULTICUT_LIST));
+}
+
+void CutDialog::showHelp(int groupId) {
+    if (!help_) return;
+    switch (groupId) {
+        case IDC_MULTICUT_GROUP: help_->showPage(9018, u"Multi-Cut Help", hwnd()); break;
+        case IDC_CUT_TYPE_GROUP: help_->showPage(9019, u"Cut Type Help", hwnd()); break;
+        case IDC_SETTINGS_GROUP: help_->showPage(9016, u"Settings Help", hwnd()); break;
+        case IDC_PERFORM_CUT_GROUP: help_->showPage(9017, u"Perform Cut Help", hwnd()); break;
+        default: break;
+    }
+}
+
+void CutDialog::showAbout() {
+    AboutDialog about(app_.resources(), app_.appName());
+    about.run(hwnd());
+}
+
+// ConnectionListener.
+
+void CutDialog::showStatus(const StatusLine& status) { preview_.setStatus(status.text, status.argb); }
+
+void CutDialog::clearIdentifiedMachine() { preview_.setMachine(false, CutterModelNone); }
+
+void CutDialog::setMachineButtonsEnabled(bool enabled) {
+    setMachineButtonsEnabledNow(enabled);
+    // The link went while the job was on its way: say so instead of waiting for ever.
+    if (!enabled && jobSending_ && (jobState_ == JobState::Sending || jobState_ == JobState::Preparing) &&
+        !monitor_.connected())
+        jobFailed(LinkLostCaption);
+}
+
+void CutDialog::cutterIdentified(CutterModel model, std::string_view) {
+    model_ = model;
+    rebuildRegMarks();
+}
+
+float CutDialog::designRightEdge() {
+    RectF bounds = curveAwareBounds(designPath_);
+    return bounds.x + bounds.width;
+}
+
+void CutDialog::showMat(const MatSize& mat) {
+    preview_.setMatSize(mat.width, mat.height);
+    if (mat.clearCarrierMat && isChecked(IDC_CARRIER_MAT)) {
+        setChecked(IDC_CARRIER_MAT, false);
+        carrierMatChanged();
+    }
+}
+
+void CutDialog::showIdentifiedMachine(CutterModel model) { preview_.setMachine(true, model); }
 
 }  // namespace vantrel::win

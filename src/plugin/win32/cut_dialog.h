@@ -1,27 +1,153 @@
 #pragma once
-// The one window of a plug-in run.
+// The one window of a plug-in run: the live cut settings in its controls
+// (mirrored in the profile at every change), the preview, the link to the
+// cutter through the connection monitor, and the cut run started by Start.
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "cutdata/cut_job.h"
+#include "cutdata/path.h"
+#include "cutdata/reg_marks.h"
+#include "cutdata/win32/cut_data_generator.h"
+#include "device/win32/connection_monitor.h"
+#include "operations/win32/machine_port.h"
+#include "tools/win32/calibration_dialog.h"
+#include "plugin/profile.h"
+#include "plugin/settings.h"
+#include "support/win32/unique_handle.h"
 #include "ui/win32/dialog.h"
+#include "ui/win32/preview.h"
+#include "ui/win32/progress_bar.h"
+#include "ui/win32/separator.h"
+#include "ui/win32/skin_group_box.h"
 
 namespace vantrel::win {
 
 class PluginApp;
+class HelpDialog;
 
-class CutDialog : public Dialog {
+// The link as the calibration sees it: the monitor's port threads.
+class MonitorCalibrationLink : public CalibrationLink {
+public:
+    explicit MonitorCalibrationLink(ConnectionMonitor& monitor) : monitor_(monitor) {}
+    void notifyTo(HWND window) override { monitor_.redirectNotifications(window); }
+    void enqueue(std::string_view commandText) override { monitor_.Enqueue(commandText); }
+    // A reply's text belongs to whoever receives the notification.
+    std::string takeReply(WPARAM code, LPARAM value) override {
+        std::unique_ptr<char[]> text(reinterpret_cast<char*>(value));
+        if (!text || static_cast<INT_PTR>(code) < 0) return {};
+        return std::string(text.get(), static_cast<std::size_t>(code));
+    }
+
+private:
+    ConnectionMonitor& monitor_;
+};
+
+inline constexpr UINT_PTR TIMER_JOB = 55;
+inline constexpr UINT TimerJobMs = 50;
+
+// Where a job stands on the progress bar.
+enum class JobState { Idle, Preparing, Sending, Finished, Failed };
+
+class CutDialog : public Dialog, private ConnectionListener {
 public:
     static constexpr int TemplateId = 9000;
 
-    explicit CutDialog(PluginApp& app) : app_(app) {}
+    CutDialog(PluginApp& app, Profile& profile, const HostMarkSettings& host);
+    ~CutDialog() override;
+
     // Runs modally, owned by `owner`; returns when the dialog has closed.
     void run(HWND owner);
 
+    JobState jobState() const { return jobState_; }
+
 protected:
     bool onInit() override;
+    bool onCommand(int id, int notifyCode, HWND control) override;
+    bool onTimer(UINT_PTR id) override;
+    bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     void onDestroy() override;
+    // Escape, the close box and the end of a sent job: the closing path.
+    void onCancel() override;
     // Enter does nothing: the dialog has no default button.
     void onOk() override {}
 
 private:
+    // Opening.
+    void createControls();
+    void dressControls();
+    void applyLoadedSettings(const CutSettings& settings);
+
+    // Settings as the controls show them.
+    int sliderPosition(int id) const;
+    int listRow(int id) const;
+    bool isChecked(int id) const;
+    void setChecked(int id, bool on);
+    void updateSliderLabels(int sliderId);  // 0: both
+    void carrierMatChanged();
+    void rebuildRegMarks();
+    void setMachineButtonsEnabledNow(bool enabled);
+
+    // The cut run.
+    void onStart();
+    bool runRegMarkSearch();
+    bool runKnifePositioning();
+    void startJob();
+    void onGeneratorEvent(WPARAM code, LPARAM value);
+    void jobFinished();
+    void jobFailed(const std::wstring& caption);
+
+    // Other buttons and icons.
+    void onTestCut();
+    void onCalibrate();
+    void onPresets();
+    void showHelp(int groupId);
+    void showAbout();
+
+    // ConnectionListener.
+    void showStatus(const StatusLine& status) override;
+    void clearIdentifiedMachine() override;
+    void setMachineButtonsEnabled(bool enabled) override;
+    void cutterIdentified(CutterModel model, std::string_view identification) override;
+    float designRightEdge() override;
+    void showMat(const MatSize& mat) override;
+    void showIdentifiedMachine(CutterModel model) override;
+    void writeDone(std::size_t bytes) override;
+
+    void messageBox(const wchar_t* text, UINT flags);
+
     PluginApp& app_;
+    Profile& profile_;
+    const HostMarkSettings& host_;
+
+    Path designPath_;
+    RegMarkLayout marks_;
+    bool marksBuilt_ = false;
+
+    PathPreview preview_;
+    AnimatedProgressBar progress_;
+    std::array<SkinGroupBox, 5> groups_;
+    Separator separator_;
+    UniqueGdiObject startButtonFont_;
+    std::unique_ptr<HelpDialog> help_;
+
+    // Declared before the generator: the generator is stopped first when the
+    // dialog object goes, then the writer, then the reader.
+    ConnectionMonitor monitor_;
+    PortThreadsLink port_;
+    MonitorCalibrationLink calibrationLink_;
+    CutDataGenerator generator_;
+    // The search of the last "Print and Cut" run; a later job of another type keeps it.
+    float markOriginX_ = 0, markOriginY_ = 0;
+    int markExtentX_ = 0, markExtentY_ = 0;
+
+    CutterModel model_ = CutterModelNone;
+    bool jobSending_ = false;
+    JobState jobState_ = JobState::Idle;
+    std::size_t jobLength_ = 0;
+    bool jobLengthKnown_ = false;
 };
 
 }  // namespace vantrel::win

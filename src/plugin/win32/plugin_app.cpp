@@ -4,6 +4,8 @@
 
 #include "plugin/win32/cut_dialog.h"
 #include "plugin/win32/host_graphics_path.h"
+#include "plugin/win32/host_settings.h"
+#include "plugin/win32/registry_profile.h"
 #include "resource.h"
 #include "support/win32/resource_text.h"
 
@@ -77,7 +79,9 @@ void PluginApp::cutPath(void* hostGraphicsPath, std::uint32_t hostValue, float m
     mediaWidth_ = mediaWidth;
 
     running_ = true;
-    auto dialog = std::make_unique<CutDialog>(*this);
+    RegistryProfile profile(profileKey_);
+    RegistryHostMarkSettings hostSettings;
+    auto dialog = std::make_unique<CutDialog>(*this, profile, hostSettings);
     try {
         dialog->run(hostWindow_);
     } catch (...) {

@@ -1,0 +1,381 @@
+// The main dialog as a user drives it, against the simulated cutter: opening
+// state, identification, settings stored as they change, a whole job received
+// byte for byte, and what happens when the cable goes during a transfer.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "cutdata/commands.h"
+#include "cutdata/cut_stream.h"
+#include "cutdata/reg_marks.h"
+#include "design_file.h"
+#include "plugin/settings.h"
+#include "plugin/win32/plugin_app.h"
+#include "plugin/win32/registry_profile.h"
+#include "resource.h"
+#include "support/simulator_process.h"
+#include "support/win_test_support.h"
+
+namespace vantrel::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::wstring DialogTitle = L"Cut project with Silhouette\u2122 Machine";
+const std::wstring FinishedMessage = L"Finished sending all data to your Silhouette machine!";
+
+// A small design with a curve, a closed figure and an open one, in inches.
+const char* const SmallDesign = "M 1 1 L 3 1 L 3 2 Z M 1.5 1.5 C 2 2.5 2.5 0.5 3 1.5";
+
+std::wstring textOf(HWND window) {
+    wchar_t text[512] = {};
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
+    return text;
+}
+
+struct FindOwned {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK findOwnedDialog(HWND window, LPARAM param) {
+    auto* find = reinterpret_cast<FindOwned*>(param);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (std::wstring(className) == L"#32770" && GetWindow(window, GW_OWNER) == find->owner && IsWindowVisible(window)) {
+        find->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A message box (or other dialog) the main dialog has opened.
+HWND ownedDialog(HWND owner) {
+    FindOwned find{owner, nullptr};
+    EnumWindows(findOwnedDialog, reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+class CutDialogRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto& app = win::PluginApp::instance();
+        // A clean profile for every test.
+        RegDeleteTreeW(HKEY_CURRENT_USER, app.profileKey().c_str());
+        wchar_t menu[24], description[116];
+        std::uint32_t id = 0;
+        app.getInfo(menu, description, host_.hwnd(), &id, 0, 0);
+    }
+    void TearDown() override { SetEnvironmentVariableW(L"VANTREL_SIMULATOR", nullptr); }
+
+    void useSimulator(SimulatorProcess& sim) { SetEnvironmentVariableW(L"VANTREL_SIMULATOR", sim.pipeBase().c_str()); }
+
+    // Runs the plug-in on `design` while `driver` acts on the dialog from its own thread.
+    void run(const char* design, const std::function<void(HWND dialog)>& driver) {
+        auto parsed = parseDesign(design);
+        ASSERT_TRUE(parsed.ok) << parsed.errorText();
+        design_ = parsed.path;
+        Gdiplus::GraphicsPath path(reinterpret_cast<const Gdiplus::PointF*>(design_.points.data()),
+                                   design_.types.data(), static_cast<INT>(design_.size()));
+        std::atomic<bool> returned{false};
+        DriverThread thread([&] {
+            HWND dialog = waitForDialog(DialogTitle, 10s);
+            if (!dialog) return;
+            driver(dialog);
+            // Whatever the driver left open goes now, so the run always ends.
+            for (int i = 0; i < 200 && IsWindow(dialog); ++i) {
+                if (HWND box = ownedDialog(dialog)) PostMessageW(box, WM_COMMAND, IDOK, 0);
+                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                Sleep(50);
+            }
+        });
+        win::PluginApp::instance().cutPath(&path, 0, 12.0f);
+        returned = true;
+    }
+
+    int storedInt(const char* name) {
+        win::RegistryProfile profile(win::PluginApp::instance().profileKey());
+        return profile.readInt(name, -1000);
+    }
+
+    GdiplusSession gdiplus_;
+    TestWindow host_;
+    Path design_;
+};
+
+bool waitForText(HWND window, const std::wstring& prefix, std::chrono::milliseconds timeout) {
+    return waitFor([&] { return textOf(window).rfind(prefix, 0) == 0; }, timeout);
+}
+
+TEST_F(CutDialogRun, OpensOnACleanProfileAndStoresItsSettingsAtOnce) {
+    // No cutter at all: a pipe base nobody serves.
+    SetEnvironmentVariableW(L"VANTREL_SIMULATOR", L"\\\\.\\pipe\\vantrel-nobody-here");
+    std::wstring firstStatus, laterStatus, force, speed, multiCut, cutType;
+    bool startEnabled = true, testCutEnabled = true, calibrateEnabled = true;
+    int storedForceAfterDrag = 0;
+    std::wstring forceAfterDrag;
+    run(SmallDesign, [&](HWND dialog) {
+        firstStatus = textOf(GetDlgItem(dialog, IDC_PREVIEW));
+        force = textOf(GetDlgItem(dialog, IDC_FORCE_LABEL));
+        speed = textOf(GetDlgItem(dialog, IDC_SPEED_LABEL));
+        multiCut = textOf(GetDlgItem(dialog, IDC_MULTICUT_LIST));
+        cutType = textOf(GetDlgItem(dialog, IDC_CUT_TYPE_LIST));
+        startEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_START));
+        testCutEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_TEST_CUT));
+        calibrateEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_CALIBRATE_DPI));
+        waitForText(GetDlgItem(dialog, IDC_PREVIEW), L"Not Connected", 5s);
+        laterStatus = textOf(GetDlgItem(dialog, IDC_PREVIEW));
+
+        // The End key takes the slider to its right end as a drag would.
+        HWND slider = GetDlgItem(dialog, IDC_FORCE_SLIDER);
+        PostMessageW(slider, WM_KEYDOWN, VK_END, 0);
+        PostMessageW(slider, WM_KEYUP, VK_END, 0);
+        waitFor([&] { return textOf(GetDlgItem(dialog, IDC_FORCE_LABEL)) == L"Force: 33"; }, 3s);
+        forceAfterDrag = textOf(GetDlgItem(dialog, IDC_FORCE_LABEL));
+        storedForceAfterDrag = storedInt("sil_force");
+
+        // Enter does nothing.
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        Sleep(200);
+        EXPECT_TRUE(IsWindow(dialog));
+    });
+    EXPECT_EQ(firstStatus, L"Connecting...");
+    EXPECT_EQ(laterStatus, L"Not Connected");
+    EXPECT_EQ(force, L"Force: 10");
+    EXPECT_EQ(speed, L"Speed: 10");
+    EXPECT_EQ(multiCut, L"Disabled");
+    EXPECT_EQ(cutType, L"WYSIWYG");
+    EXPECT_FALSE(startEnabled);
+    EXPECT_FALSE(testCutEnabled);
+    EXPECT_FALSE(calibrateEnabled);
+    EXPECT_EQ(forceAfterDrag, L"Force: 33");
+    EXPECT_EQ(storedForceAfterDrag, 33);
+    // Stored at opening although the user changed nothing.
+    EXPECT_EQ(storedInt("sil_usebo"), 1);
+    EXPECT_EQ(storedInt("sil_cuttype"), 0);
+    EXPECT_EQ(storedInt("sil_carmat"), 1);
+    EXPECT_EQ(storedInt("sil_speed"), 10);
+}
+
+TEST_F(CutDialogRun, IdentifiesTheCutterAndSendsAWysiwygJobByteForByte) {
+    SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"200"});
+    ASSERT_TRUE(sim.running());
+    useSimulator(sim);
+    std::wstring connected, message, progressAfterStart;
+    bool buttonsEnabled = false, buttonsDisabledDuringJob = false;
+    run(SmallDesign, [&](HWND dialog) {
+        HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+        if (!waitForText(preview, L"Connected [", 15s)) return;
+        connected = textOf(preview);
+        waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE; }, 3s);
+        buttonsEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_START)) && IsWindowEnabled(GetDlgItem(dialog, IDC_TEST_CUT)) &&
+                         IsWindowEnabled(GetDlgItem(dialog, IDC_CALIBRATE_DPI));
+        PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
+        buttonsDisabledDuringJob = waitFor(
+            [&] {
+                return !IsWindowEnabled(GetDlgItem(dialog, IDC_START)) &&
+                       !IsWindowEnabled(GetDlgItem(dialog, IDC_CALIBRATE_DPI)) &&
+                       !IsWindowEnabled(GetDlgItem(dialog, IDC_TEST_CUT));
+            },
+            3s);
+        HWND box = nullptr;
+        waitFor([&] { return (box = ownedDialog(dialog)) != nullptr; }, 30s);
+        if (!box) return;
+        progressAfterStart = textOf(GetDlgItem(dialog, IDC_PROGRESS));
+        message = textOf(GetDlgItem(box, 0xFFFF));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        waitFor([&] { return !IsWindow(dialog); }, 10s);
+    });
+    EXPECT_EQ(connected, L"Connected [CAMEO V1.10]");
+    EXPECT_TRUE(buttonsEnabled);
+    EXPECT_TRUE(buttonsDisabledDuringJob);
+    EXPECT_EQ(progressAfterStart, L"Finished sending data to Silhouette machine");
+    EXPECT_EQ(message, FinishedMessage);
+
+    CutJob job;
+    job.bladeOffset = true;
+    job.carrierMat = true;
+    job.passCount = 1;
+    job.path = design_;
+    job.model = 2;
+    CutStreamResult expected = buildCutStream(job, 508.0, 508.0, 12.0f);
+    ASSERT_TRUE(expected.ok());
+    const std::string wire = toWire(expected.text);
+    const std::string received = sim.received();
+    ASSERT_GE(received.size(), wire.size());
+    EXPECT_EQ(received.substr(received.size() - wire.size()), wire) << "the job is the last thing the machine got";
+    EXPECT_EQ(received.find('|'), std::string::npos);
+}
+
+// A zig-zag of `segments` straight segments: a big job from a small file.
+std::string zigZagDesign(int segments) {
+    std::string design = "M 0.5 0.5";
+    for (int i = 1; i <= segments; ++i) {
+        char point[64];
+        std::snprintf(point, sizeof point, " L %.4f %.4f", 0.5 + 10.0 * i / segments, (i % 2) ? 1.5 : 0.5);
+        design += point;
+    }
+    return design;
+}
+
+TEST_F(CutDialogRun, EscapeWhileTheJobIsPreparedLeavesTheDialogOpen) {
+    SimulatorProcess sim({L"--identification", L"SILHOUETTE SD", L"--busy-ms", L"100"});
+    ASSERT_TRUE(sim.running());
+    useSimulator(sim);
+    {
+        win::RegistryProfile profile(win::PluginApp::instance().profileKey());
+        profile.writeInt("sil_multicut", 9);  // ten passes: a stream that takes a while to prepare
+    }
+    const std::string design = zigZagDesign(200000);
+    bool openAfterEscape = false, finished = false;
+    run(design.c_str(), [&](HWND dialog) {
+        if (!waitForText(GetDlgItem(dialog, IDC_PREVIEW), L"Connected [", 15s)) return;
+        waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE; }, 3s);
+        // Both land in the queue together: Escape arrives while the stream is generated.
+        PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
+        PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+        PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, 0);
+        Sleep(300);
+        openAfterEscape = IsWindow(dialog) != FALSE;
+        HWND box = nullptr;
+        waitFor([&] { return (box = ownedDialog(dialog)) != nullptr; }, 90s);
+        finished = box && textOf(GetDlgItem(box, 0xFFFF)) == FinishedMessage;
+    });
+    EXPECT_TRUE(openAfterEscape);
+    EXPECT_TRUE(finished);
+}
+
+TEST_F(CutDialogRun, AnUnpluggedTransferIsNotReportedAsSent) {
+    // The machine takes about 1 MB/s, as its USB link does.
+    SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"100", L"--slow"});
+    ASSERT_TRUE(sim.running());
+    useSimulator(sim);
+    {
+        win::RegistryProfile profile(win::PluginApp::instance().profileKey());
+        profile.writeInt("sil_multicut", 1);
+    }
+    const std::string design = zigZagDesign(100000);
+    std::wstring captionAfterUnplug, statusAfterUnplug;
+    bool messageBoxShown = false;
+    run(design.c_str(), [&](HWND dialog) {
+        HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+        if (!waitForText(preview, L"Connected [", 15s)) return;
+        waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE; }, 3s);
+        PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
+        HWND progress = GetDlgItem(dialog, IDC_PROGRESS);
+        if (!waitForText(progress, L"Sending data to Silhouette", 30s)) return;
+        sim.waitForReceived(sim.received().size() + 200000, 10s);
+        sim.unplug();
+        waitFor([&] { return textOf(progress).rfind(L"Sending", 0) != 0; }, 10s);
+        captionAfterUnplug = textOf(progress);
+        waitForText(preview, L"Not Connected", 5s);
+        statusAfterUnplug = textOf(preview);
+        Sleep(500);
+        messageBoxShown = ownedDialog(dialog) != nullptr;
+    });
+    EXPECT_EQ(captionAfterUnplug, L"Connection lost: the job was not completely sent");
+    EXPECT_EQ(statusAfterUnplug, L"Not Connected");
+    EXPECT_FALSE(messageBoxShown);
+}
+
+const std::wstring MarksQuestion = L"Unable to find registration marks.\n\nWould you like to continue to cut?";
+
+// The message box among the dialogs the main dialog owns, if one shows `text`.
+HWND messageBoxShowing(HWND dialog, const std::wstring& text) {
+    HWND box = ownedDialog(dialog);
+    return box && textOf(GetDlgItem(box, 0xFFFF)) == text ? box : nullptr;
+}
+
+class PrintAndCutRun : public CutDialogRun {
+protected:
+    void SetUp() override {
+        CutDialogRun::SetUp();
+        win::RegistryProfile profile(win::PluginApp::instance().profileKey());
+        profile.writeInt("sil_cuttype", 1);
+    }
+    // What the cut run must send for the design on a connected CAMEO at 508 steps per inch.
+    std::string searchWire() const {
+        RegMarkLayout layout = RegMarkLayout::around(design_, true);
+        auto search = computeRegMarkSearch(layout, 2, true, 508.0f, 508.0f);
+        return search ? toWire(regMarkSearchCommand(*search, 10)) : std::string("no search");
+    }
+    std::string jobWire() const {
+        RegMarkLayout layout = RegMarkLayout::around(design_, true);
+        auto search = computeRegMarkSearch(layout, 2, true, 508.0f, 508.0f);
+        if (!search) return "no search";
+        CutJob job;
+        job.bladeOffset = true;
+        job.carrierMat = true;
+        job.path = design_;
+        job.model = 2;
+        job.printAndCut = true;
+        job.markOriginX = search->markOriginX;
+        job.markOriginY = search->markOriginY;
+        job.markExtentX = search->markExtentX;
+        job.markExtentY = search->markExtentY;
+        CutStreamResult built = buildCutStream(job, 508.0, 508.0, 12.0f);
+        return built.ok() ? toWire(built.text) : std::string("no job");
+    }
+};
+
+TEST_F(PrintAndCutRun, MarksFoundAtTheFirstTryThenTheJobIsCut) {
+    SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"200", L"--search", L"found"});
+    ASSERT_TRUE(sim.running());
+    useSimulator(sim);
+    bool finished = false;
+    run(SmallDesign, [&](HWND dialog) {
+        if (!waitForText(GetDlgItem(dialog, IDC_PREVIEW), L"Connected [", 15s)) return;
+        waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE; }, 3s);
+        PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
+        HWND box = nullptr;
+        waitFor([&] { return (box = messageBoxShowing(dialog, FinishedMessage)) != nullptr; }, 30s);
+        finished = box != nullptr;
+    });
+    EXPECT_TRUE(finished);
+    const std::string received = sim.received();
+    const std::string search = searchWire(), job = jobWire();
+    EXPECT_NE(received.find(search), std::string::npos) << "the search command as the core computes it";
+    ASSERT_GE(received.size(), job.size());
+    EXPECT_EQ(received.substr(received.size() - job.size()), job);
+    EXPECT_LT(received.find(search), received.size() - job.size()) << "the search comes before the job";
+}
+
+TEST_F(PrintAndCutRun, MarksNotFoundTwiceAskAndNoLeavesEverythingButHome) {
+    SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"200", L"--search", L"not-found"});
+    ASSERT_TRUE(sim.running());
+    useSimulator(sim);
+    bool asked = false, openAfterNo = false, startEnabledAfterNo = false;
+    std::string receivedAfterNo;
+    run(SmallDesign, [&](HWND dialog) {
+        if (!waitForText(GetDlgItem(dialog, IDC_PREVIEW), L"Connected [", 15s)) return;
+        waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE; }, 3s);
+        PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
+        HWND box = nullptr;
+        waitFor([&] { return (box = messageBoxShowing(dialog, MarksQuestion)) != nullptr; }, 30s);
+        if (!box) return;
+        asked = true;
+        PostMessageW(box, WM_COMMAND, IDNO, 0);
+        Sleep(700);
+        openAfterNo = IsWindow(dialog) != FALSE;
+        startEnabledAfterNo = IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE;
+        receivedAfterNo = sim.received();
+    });
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(openAfterNo);
+    EXPECT_TRUE(startEnabledAfterNo);
+    const std::string search = searchWire();
+    const std::size_t first = receivedAfterNo.find(search);
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(receivedAfterNo.find(search, first + 1), std::string::npos) << "one retry";
+    EXPECT_EQ(receivedAfterNo.find("FM1\x03"), std::string::npos) << "no job was sent";
+    EXPECT_NE(receivedAfterNo.rfind("H\x03"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vantrel::test
