@@ -59,6 +59,13 @@ HWND ownedDialog(HWND owner) {
     return find.found;
 }
 
+// Picks a row of a drop-down list the way a mouse choice does: the list changes
+// and its dialog is told.
+void selectRow(HWND dialog, HWND list, int listId, int row) {
+    SendMessageTimeoutW(list, CB_SETCURSEL, static_cast<WPARAM>(row), 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(listId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
 }  // namespace
 
 namespace {
