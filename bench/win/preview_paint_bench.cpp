@@ -150,7 +150,8 @@ int main(int argc, char** argv) {
             const auto& scaled = preview.state().design()->scaled;
             for (int r = 0; r < rounds; ++r) {
                 double t0 = nowMs();
-                const auto layer = vantrel::preview::layoutDesign(scaled, {50, 60}, {40, 50, 180, 180});
+                const auto layer = vantrel::preview::layoutDesign(scaled, {50, 60}, {40, 50, 180, 180},
+                                                                 {-15, -15, 300, 300});
                 placing.push_back(nowMs() - t0);
                 t0 = nowMs();
                 Gdiplus::GpPath* path = nullptr;

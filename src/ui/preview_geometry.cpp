@@ -1,5 +1,6 @@
 #include "ui/preview_geometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vantrel::preview {
@@ -134,21 +135,68 @@ PointF offsetTo(const Path& path, PointF target) {
     return {target.x - bounds.x, target.y - bounds.y};
 }
 
+bool overlaps(const RectF& a, const RectF& b) {
+    return a.x <= b.x + b.width && b.x <= a.x + a.width && a.y <= b.y + b.height && b.y <= a.y + a.height;
+}
+
 }  // namespace
 
-DesignLayer layoutDesign(const Path& scaled, PointF target, const RectF& cuttingArea) {
+RectF intersection(const RectF& a, const RectF& b) {
+    const float left = std::max(a.x, b.x), top = std::max(a.y, b.y);
+    const float right = std::min(a.x + a.width, b.x + b.width), bottom = std::min(a.y + a.height, b.y + b.height);
+    if (!(right > left) || !(bottom > top)) return {left, top, 0, 0};
+    return {left, top, right - left, bottom - top};
+}
+
+RectF visibleWorld(const WorldTransform& transform, float width, float height, float margin) {
+    const float scale = transform.scale;
+    return {(-margin - transform.dx) / scale, (-margin - transform.dy) / scale, (width + 2 * margin) / scale,
+            (height + 2 * margin) / scale};
+}
+
+std::vector<GridLine> clipLines(const std::vector<GridLine>& lines, const RectF& visible) {
+    std::vector<GridLine> clipped;
+    const float right = visible.x + visible.width, bottom = visible.y + visible.height;
+    for (GridLine line : lines) {
+        if (line.from.y == line.to.y) {
+            if (line.from.y < visible.y || line.from.y > bottom) continue;
+            line.from.x = std::max(line.from.x, visible.x);
+            line.to.x = std::min(line.to.x, right);
+            if (line.to.x < line.from.x) continue;
+        } else {
+            if (line.from.x < visible.x || line.from.x > right) continue;
+            line.from.y = std::max(line.from.y, visible.y);
+            line.to.y = std::min(line.to.y, bottom);
+            if (line.to.y < line.from.y) continue;
+        }
+        clipped.push_back(line);
+    }
+    return clipped;
+}
+
+DesignLayer layoutDesign(const Path& scaled, PointF target, const RectF& cuttingArea, const RectF& visible) {
     DesignLayer layer;
     reserveFor(layer.closed, scaled, 4);
     const PointF offset = offsetTo(scaled, target);
+    const RectF seen{visible.x - offset.x, visible.y - offset.y, visible.width, visible.height};
     forEachFigure(scaled, [&](const FigureView& figure) {
+        if (figure.points.empty()) return;
+        float x0 = figure.points[0].x, x1 = x0, y0 = figure.points[0].y, y1 = y0;
+        for (const PointF& p : figure.points) {
+            x0 = std::min(x0, p.x), x1 = std::max(x1, p.x);
+            y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
+        }
+        if (!overlaps({x0, y0, x1 - x0, y1 - y0}, seen)) return;
         appendFigure(figure.closed ? layer.closed : layer.open, figure, offset.x, offset.y);
     });
-    const float x0 = cuttingArea.x, y0 = cuttingArea.y;
-    const float x1 = cuttingArea.x + cuttingArea.width, y1 = cuttingArea.y + cuttingArea.height;
-    layer.closed.points.insert(layer.closed.points.end(), {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
-    layer.closed.types.insert(layer.closed.types.end(),
-                              {PathPointTypeStart, PathPointTypeLine, PathPointTypeLine,
-                               static_cast<std::uint8_t>(PathPointTypeLine | PathPointTypeCloseSubpath)});
+    const RectF sheet = intersection(cuttingArea, visible);
+    if (sheet.width > 0 && sheet.height > 0) {
+        const float x0 = sheet.x, y0 = sheet.y, x1 = sheet.x + sheet.width, y1 = sheet.y + sheet.height;
+        layer.closed.points.insert(layer.closed.points.end(), {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
+        layer.closed.types.insert(layer.closed.types.end(),
+                                  {PathPointTypeStart, PathPointTypeLine, PathPointTypeLine,
+                                   static_cast<std::uint8_t>(PathPointTypeLine | PathPointTypeCloseSubpath)});
+    }
     return layer;
 }
 

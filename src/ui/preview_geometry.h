@@ -122,9 +122,20 @@ struct DesignLayer {
     Path open;
 };
 // Moves `scaled` so that the top-left corner of its plain bounds lands on
-// `target`, appends the cutting area as one more closed figure and sorts the
-// figures, keeping their order within each group.
-DesignLayer layoutDesign(const Path& scaled, PointF target, const RectF& cuttingArea);
+// `target`, appends the cutting area (cut down to `visible`) as one more
+// closed figure and sorts the figures, keeping their order within each group.
+// Figures wholly outside `visible` are left out: they change no pixel there,
+// and the platform's fill costs grow with the area a path spans.
+DesignLayer layoutDesign(const Path& scaled, PointF target, const RectF& cuttingArea, const RectF& visible);
+
+// The part of the world (before the transform) that a surface of width x
+// height shows, grown by `margin` pixels on every side so that cut edges lie
+// off the surface.
+RectF visibleWorld(const WorldTransform& transform, float width, float height, float margin = 8);
+// The overlap of two rectangles; width and height 0 when there is none.
+RectF intersection(const RectF& a, const RectF& b);
+// Grid lines cut down to `visible`; lines outside it are left out.
+std::vector<GridLine> clipLines(const std::vector<GridLine>& lines, const RectF& visible);
 
 // A copy of `scaled` moved like the design.
 Path placePath(const Path& scaled, PointF target);

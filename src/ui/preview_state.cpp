@@ -89,8 +89,10 @@ Scene composeScene(const PreviewState& state, float width, float height, Dpi sur
     scene.pictures = machinePictures(model);
     scene.mat = state.drawMat() && known;
     scene.layout = matLayout(model, state.matWidth(), state.matHeight(), scene.mat, surface);
+    scene.visible = visibleWorld(scene.transform, width, height);
+    scene.shownArea = intersection(scene.layout.cuttingArea, scene.visible);
     if (scene.mat) {
-        scene.grid = gridLines(model, scene.layout, surface);
+        scene.grid = clipLines(gridLines(model, scene.layout, surface), scene.visible);
         scene.triangle = matTriangle(scene.layout.mat);
     }
     if (known && state.design()) {

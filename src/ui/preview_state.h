@@ -86,6 +86,10 @@ struct Scene {
     bool machine = false;
     MachinePictures pictures{};
     MatLayout layout{};
+    // What the surface shows of the world, with a margin, and the part of the
+    // cutting area inside it: huge areas are drawn only as far as they show.
+    RectF visible{};
+    RectF shownArea{};
     // Mat, grid, triangle and the cutting area's outline.
     bool mat = false;
     std::vector<GridLine> grid;

@@ -161,7 +161,8 @@ TEST(PreviewGeometry, DesignLayerSortsFiguresAndAddsTheCuttingArea) {
     const Path source = design;
 
     const RectF area{100, 200, 300, 150};
-    const DesignLayer layer = layoutDesign(design, {120, 210}, area);
+    const RectF everything{-1000, -1000, 3000, 3000};
+    const DesignLayer layer = layoutDesign(design, {120, 210}, area, everything);
     EXPECT_EQ(design, source);
     // Plain bounds of the design start at (5, 5): everything moves by (115, 205).
     EXPECT_EQ(layer.open, figure({{125, 215}, {135, 215}, {120, 255}, {121, 265}, {122, 265}, {123, 255}},
@@ -172,9 +173,46 @@ TEST(PreviewGeometry, DesignLayerSortsFiguresAndAddsTheCuttingArea) {
                      {0, 1, 0x81, 0, 1, 1, 0x81, 0, 1, 1, 0x81}));
 
     // No design figures at all: the sheet alone.
-    const DesignLayer empty = layoutDesign(Path{}, {0, 0}, area);
+    const DesignLayer empty = layoutDesign(Path{}, {0, 0}, area, everything);
     EXPECT_TRUE(empty.open.empty());
     EXPECT_EQ(empty.closed.size(), 4u);
+}
+
+TEST(PreviewGeometry, WhatLiesOffTheSurfaceIsLeftOut) {
+    // The machine view's transform on a 204 x 220 surface, with an 8-pixel margin.
+    const RectF visible = visibleWorld({0.75f, 3, 3}, 204, 220);
+    EXPECT_NEAR(visible.x, -11 / 0.75f, Tolerance);
+    EXPECT_NEAR(visible.y, -11 / 0.75f, Tolerance);
+    EXPECT_NEAR(visible.x + visible.width, 209 / 0.75f, Tolerance);
+    EXPECT_NEAR(visible.y + visible.height, 225 / 0.75f, Tolerance);
+
+    // A square on the surface, one far off it, one reaching into it.
+    Path design = figure({{0, 0}, {10, 0}, {10, 10}}, {0, 1, 0x81});
+    append(design, figure({{1e6f, 1e6f}, {1e6f + 10, 1e6f}, {1e6f, 1e6f + 10}}, {0, 1, 0x81}));
+    append(design, figure({{50, 50}, {1e7f, 60}}, {0, 1}));
+    const RectF hugeArea{20, 30, 1e7f, 1e7f};
+    const DesignLayer layer = layoutDesign(design, {20, 30}, hugeArea, {0, 0, 300, 300});
+    EXPECT_EQ(layer.closed, figure({{20, 30}, {30, 30}, {30, 40}, {20, 30}, {300, 30}, {300, 300}, {20, 300}},
+                                   {0, 1, 0x81, 0, 1, 1, 0x81}));
+    EXPECT_EQ(layer.open, figure({{70, 80}, {1e7f + 20, 90}}, {0, 1}));
+    // An area wholly off the surface leaves no sheet.
+    EXPECT_TRUE(layoutDesign(Path{}, {0, 0}, {400, 400, 10, 10}, {0, 0, 300, 300}).closed.empty());
+
+    EXPECT_EQ(intersection({0, 0, 10, 10}, {5, -5, 10, 10}), (RectF{5, 0, 5, 5}));
+    EXPECT_EQ(intersection({0, 0, 10, 10}, {20, 0, 10, 10}).width, 0);
+
+    const std::vector<GridLine> lines{{{-50, 5}, {500, 5}, true},  // across: cut at both ends
+                                      {{5, -50}, {5, 20}, false},  // down: cut at the top
+                                      {{-5, 5}, {-5, 20}, true},   // left of the surface: out
+                                      {{0, 400}, {20, 400}, true}};  // below it: out
+    const auto clipped = clipLines(lines, {0, 0, 100, 100});
+    ASSERT_EQ(clipped.size(), 2u);
+    EXPECT_EQ(clipped[0].from, (PointF{0, 5}));
+    EXPECT_EQ(clipped[0].to, (PointF{100, 5}));
+    EXPECT_TRUE(clipped[0].dashed);
+    EXPECT_EQ(clipped[1].from, (PointF{5, 0}));
+    EXPECT_EQ(clipped[1].to, (PointF{5, 20}));
+    EXPECT_FALSE(clipped[1].dashed);
 }
 
 TEST(PreviewGeometry, PlacingPutsThePlainBoundsCornerOnTheTarget) {

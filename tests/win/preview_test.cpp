@@ -325,6 +325,23 @@ TEST_F(PreviewWindow, BlinkingReusesTheDrawnDesign) {
     EXPECT_EQ(preview_.counters().scenes, before.scenes + 1);
 }
 
+TEST_F(PreviewWindow, FarAwayAndBrokenFiguresStillPaint) {
+    // A figure far off the mat, one with a NaN, one with a Bézier cut short,
+    // and a sane square: the paint finishes and still shows the square.
+    Path design = square(1e6f, 1e6f, 1e5f);
+    append(design, Path{{{1, 1}, {std::nanf(""), 2}, {3, 3}}, {0, 1, 0x81}});
+    append(design, Path{{{4, 4}, {5, 5}, {6, 4}}, {0, 3, 3}});
+    append(design, square(1, 1, 2));
+    preview_.setDesign(&design);
+    identify(2);
+    // The cutting area grows with the design's right edge: here far past the surface.
+    preview_.setMatSize(1.2e6f, 12);
+    Snapshot snap(preview_);
+    EXPECT_EQ(preview_.counters().scenes, 1u);
+    const PointF areaCorner = onArea(0, 0);
+    EXPECT_FALSE(isChecker(snap.at(areaCorner.x + 4, areaCorner.y + 4))) << "the cutting area is drawn";
+}
+
 TEST_F(PreviewWindow, ClickSwitchesTheMachineViewAndBack) {
     EXPECT_TRUE(preview_.state().showMachine());
     SendMessageW(control_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));

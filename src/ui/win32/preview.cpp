@@ -168,8 +168,9 @@ void drawMat(Gdiplus::GpGraphics* graphics, const pv::Scene& scene) {
     if (auto black = solidBrush(pv::MatTriangle))
         gp::GdipFillPolygon(graphics, black.get(), corners, 3, Gdiplus::FillModeAlternate);
     setQuality(graphics, false);
-    const RectF& area = scene.layout.cuttingArea;
-    if (solid) gp::GdipDrawRectangle(graphics, solid.get(), area.x, area.y, area.width, area.height);
+    const RectF& area = scene.shownArea;
+    if (solid && area.width > 0 && area.height > 0)
+        gp::GdipDrawRectangle(graphics, solid.get(), area.x, area.y, area.width, area.height);
     setQuality(graphics, true);
 }
 
@@ -373,14 +374,17 @@ bool PathPreview::renderScene(const pv::Scene& scene) {
     if (scene.machine) drawPicture(graphics, bodies_[slotOf(state_.model())].get(), {0, 0});
     if (scene.mat) drawMat(graphics, scene);
     if (scene.design && state_.design()) {
-        const RectF& area = scene.layout.cuttingArea;
-        if (placedVersion_ != designVersion_ || !(placedTarget_ == scene.designTarget) || !(placedArea_ == area)) {
-            pv::DesignLayer layer = pv::layoutDesign(state_.design()->scaled, scene.designTarget, area);
+        const RectF& area = scene.shownArea;
+        if (placedVersion_ != designVersion_ || !(placedTarget_ == scene.designTarget) || !(placedArea_ == area) ||
+            !(placedVisible_ == scene.visible)) {
+            pv::DesignLayer layer =
+                pv::layoutDesign(state_.design()->scaled, scene.designTarget, scene.layout.cuttingArea, scene.visible);
             placedClosed_ = toGpPath(layer.closed);
             placedOpen_ = toGpPath(layer.open);
             placedVersion_ = designVersion_;
             placedTarget_ = scene.designTarget;
             placedArea_ = area;
+            placedVisible_ = scene.visible;
         }
         if (auto areaFill = solidBrush(pv::CuttingAreaFill))
             gp::GdipFillRectangle(graphics, areaFill.get(), area.x, area.y, area.width, area.height);

@@ -111,6 +111,7 @@ private:
     std::uint64_t placedVersion_ = ~std::uint64_t{0};
     PointF placedTarget_{};
     RectF placedArea_{};
+    RectF placedVisible_{};
 };
 
 }  // namespace vantrel::win
