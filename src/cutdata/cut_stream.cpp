@@ -308,18 +308,12 @@ CutStreamResult buildCutStream(const CutJob& job, double dpiX, double dpiY, floa
     }
     if (!std::isfinite(offset.x) || !std::isfinite(offset.y)) return failure(CutStreamError::NonFiniteCoordinate);
     const float scaleX = static_cast<float>(dpiX), scaleY = static_cast<float>(dpiY);
-    auto placeAndScale = [=](PointF p) {
-        // Two roundings, as translating and then scaling make them.
-        float x = p.x + offset.x, y = p.y + offset.y;
-        x *= scaleX;
-        y *= scaleY;
-        return PointF{x, y};
-    };
+    auto placed = [=](PointF p) { return placeAndScale(p, offset.x, offset.y, scaleX, scaleY); };
     // The job's path is never changed: the dialog's copy stays as it is.
     StepPath steps;
     Path flattened;
     if (job.keepCurves) {
-        if (!toClosedSteps(job.path, placeAndScale, steps)) return failure(CutStreamError::CoordinateOverflow);
+        if (!toClosedSteps(job.path, placed, steps)) return failure(CutStreamError::CoordinateOverflow);
     } else {
         Path work = clonePath(job.path);
         translatePath(work, offset.x, offset.y);

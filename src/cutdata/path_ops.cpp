@@ -157,13 +157,7 @@ Path closeFigures(const Path& path) {
 }
 
 Path closeFiguresPlacedAndScaled(const Path& path, float dx, float dy, float scaleX, float scaleY) {
-    return closeFiguresMapped(path, [=](PointF p) {
-        // Two roundings, as the separate operations make them.
-        float x = p.x + dx, y = p.y + dy;
-        x *= scaleX;
-        y *= scaleY;
-        return PointF{x, y};
-    });
+    return closeFiguresMapped(path, [=](PointF p) { return placeAndScale(p, dx, dy, scaleX, scaleY); });
 }
 
 PathFault findPathFault(const Path& path) {

@@ -53,6 +53,21 @@ Path closeFigures(const Path& path);
 // point, without the two intermediate copies.
 Path closeFiguresPlacedAndScaled(const Path& path, float dx, float dy, float scaleX, float scaleY);
 
+// One point moved by (dx, dy), then scaled: rounded to float after each step,
+// as translatePath and toMachineUnits round when they store the point.
+inline PointF placeAndScale(PointF p, float dx, float dy, float scaleX, float scaleY) {
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+    // x87 arithmetic keeps extra precision in registers; a store rounds it, so
+    // 32-bit builds cut the very same steps as 64-bit ones.
+    volatile float x = p.x + dx, y = p.y + dy;
+    x = x * scaleX;
+    y = y * scaleY;
+    return PointF{x, y};
+#else
+    return PointF{(p.x + dx) * scaleX, (p.y + dy) * scaleY};
+#endif
+}
+
 // What makes a path unfit to be cut. Every operation above stays safe on such
 // a path (no read outside it, no hang), but only a path without a fault gives a
 // meaningful result; the cut stream refuses the others.

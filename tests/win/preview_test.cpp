@@ -30,8 +30,8 @@ std::vector<WORD> previewTemplate() {
     auto text = [&](const wchar_t* s) {
         do t.push_back(static_cast<WORD>(*s)); while (*s++);
     };
-    dword(DS_SETFONT | WS_POPUP | WS_CAPTION | WS_VISIBLE);
-    dword(0);
+    dword(DS_SETFONT | WS_POPUP | WS_CAPTION);
+    dword(WS_EX_NOACTIVATE);
     t.push_back(1);  // one control
     t.push_back(0), t.push_back(0), t.push_back(142), t.push_back(141);
     t.push_back(0);  // no menu
@@ -119,6 +119,8 @@ protected:
         dialog_ = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(t.data()),
                                              nullptr, quietDialogProc, 0);
         ASSERT_NE(dialog_, nullptr);
+        // Shown without taking the focus from a dialog another test program drives.
+        ShowWindow(dialog_, SW_SHOWNOACTIVATE);
         control_ = GetDlgItem(dialog_, PathPreview::ControlId);
         ASSERT_TRUE(preview_.attach(control_, GetModuleHandleW(nullptr)));
     }
