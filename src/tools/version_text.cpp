@@ -59,10 +59,9 @@ std::string buildTimestamp(std::string_view date, std::string_view time) {
 }
 
 const char16_t AboutNotice[] =
-    u"\n\nCopyright \u00A9 2026 the Vantrel developers. All rights reserved.\n"
-    u"Vantrel is not made or endorsed by the makers of Quillmark or of the\n"
-    u"cutters it drives. Silhouette, Silhouette SD, Cameo and Portrait are\n"
-    u"trademarks of their respective owners, used only to name the machines.";
+    u"\n\nCopyright \u00A9 2026 the Vantrel developers. All rights reserved. "
+    u"Silhouette, Cameo and Portrait are trademarks of their owners, named only to say which machines "
+    u"Vantrel drives; they do not make or endorse it.";
 
 std::u16string aboutText(std::u16string_view appName, std::string_view version, std::string_view buildTime) {
     std::u16string out(appName);

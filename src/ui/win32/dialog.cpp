@@ -7,6 +7,11 @@ INT_PTR Dialog::runModal(HINSTANCE module, int templateId, HWND owner) {
                            reinterpret_cast<LPARAM>(this));
 }
 
+HWND Dialog::createModeless(HINSTANCE module, int templateId, HWND owner) {
+    return CreateDialogParamW(module, MAKEINTRESOURCEW(templateId), owner, &Dialog::dialogProc,
+                              reinterpret_cast<LPARAM>(this));
+}
+
 void Dialog::end(INT_PTR result) {
     if (hwnd_) EndDialog(hwnd_, result);
 }

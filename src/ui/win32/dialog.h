@@ -15,6 +15,8 @@ public:
 
     // Runs the dialog modally from a template of `module`; returns EndDialog's value.
     INT_PTR runModal(HINSTANCE module, int templateId, HWND owner);
+    // Creates the dialog modelessly (visible only if its template says so); null on failure.
+    HWND createModeless(HINSTANCE module, int templateId, HWND owner);
     HWND hwnd() const { return hwnd_; }
 
 protected:

@@ -1,0 +1,312 @@
+#include "tools/win32/html_view.h"
+
+#include <exdisp.h>
+#include <mshtml.h>
+#include <ole2.h>
+#include <richedit.h>
+
+#include <string>
+
+#include "tools/help_document.h"
+#include "support/win32/resource_text.h"
+
+namespace vantrel::win {
+
+namespace {
+
+constexpr wchar_t ViewClass[] = L"VantrelHtmlView";
+// The HTML document class; MinGW's uuid library does not carry it.
+constexpr CLSID HtmlDocumentClass = {0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
+
+void registerViewClass(WNDPROC procedure) {
+    static const ATOM atom = [procedure] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = procedure;
+        wc.hInstance = thisModule();
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = ViewClass;
+        return RegisterClassExW(&wc);
+    }();
+    (void)atom;
+}
+
+template <typename Fn>
+Fn procedure(HMODULE module, const char* name) {
+    return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+// Line breaks as the edit controls want them.
+std::wstring withCrLf(std::u16string_view text) {
+    std::wstring out;
+    out.reserve(text.size() + text.size() / 16);
+    for (char16_t c : text) {
+        if (c == u'\n') out += L"\r\n";
+        else out.push_back(static_cast<wchar_t>(c));
+    }
+    return out;
+}
+
+struct ComRelease {
+    void operator()(IUnknown* p) const {
+        if (p) p->Release();
+    }
+};
+
+}  // namespace
+
+bool HtmlView::create(HWND parent, int id, std::chrono::milliseconds browserWait) {
+    destroy();
+    browserWait_ = browserWait;
+    HWND placeholder = GetDlgItem(parent, id);
+    RECT rect{0, 0, 0, 0};
+    if (placeholder) {
+        GetWindowRect(placeholder, &rect);
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+        DestroyWindow(placeholder);
+    }
+    registerViewClass(&HtmlView::windowProc);
+    window_ = CreateWindowExW(0, ViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_TABSTOP, rect.left,
+                              rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), thisModule(), this);
+    if (!window_) return false;
+    if (!createBrowser()) {
+        releaseBrowser();
+        if (!createTextView()) {
+            destroy();
+            return false;
+        }
+    }
+    layout();
+    return true;
+}
+
+bool HtmlView::createBrowser() {
+    HRESULT started = OleInitialize(nullptr);
+    // A thread already in the multithreaded apartment cannot host the browser.
+    if (FAILED(started)) return false;
+    oleStarted_ = true;
+    // A fast probe: without a working HTML engine this fails at once, while
+    // the browser itself would come up and never deliver a document.
+    IHTMLDocument2* probe = nullptr;
+    if (FAILED(CoCreateInstance(HtmlDocumentClass, nullptr, CLSCTX_INPROC_SERVER, IID_IHTMLDocument2,
+                                reinterpret_cast<void**>(&probe))) ||
+        !probe)
+        return false;
+    probe->Release();
+
+    atl_.reset(LoadLibraryW(L"atl.dll"));
+    auto axInit = procedure<BOOL(WINAPI*)()>(atl_.get(), "AtlAxWinInit");
+    auto axGetControl = procedure<HRESULT(WINAPI*)(HWND, IUnknown**)>(atl_.get(), "AtlAxGetControl");
+    if (!axInit || !axGetControl || !axInit()) return false;
+    RECT client;
+    GetClientRect(window_, &client);
+    browserHost_ = CreateWindowExW(0, L"AtlAxWin", L"Shell.Explorer.2", WS_CHILD | WS_VISIBLE, 0, 0, client.right,
+                                   client.bottom, window_, nullptr, thisModule(), nullptr);
+    if (!browserHost_) return false;
+    IUnknown* control = nullptr;
+    if (FAILED(axGetControl(browserHost_, &control)) || !control) return false;
+    HRESULT asked = control->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser_));
+    control->Release();
+    if (FAILED(asked) || !browser_) return false;
+    browser_->put_Silent(VARIANT_TRUE);
+    return waitForDocument();
+}
+
+bool HtmlView::waitForDocument() {
+    if (!browser_) return false;
+    BSTR blank = SysAllocString(L"about:blank");
+    VARIANT empty;
+    VariantInit(&empty);
+    HRESULT navigated = browser_->Navigate(blank, &empty, &empty, &empty, &empty);
+    SysFreeString(blank);
+    if (FAILED(navigated)) return false;
+    // Bounded: a browser without its HTML engine never delivers a document,
+    // and this runs while the main dialog opens.
+    const auto deadline = std::chrono::steady_clock::now() + browserWait_;
+    do {
+        IDispatch* dispatch = nullptr;
+        if (SUCCEEDED(browser_->get_Document(&dispatch)) && dispatch) {
+            IHTMLDocument2* document = nullptr;
+            dispatch->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&document));
+            dispatch->Release();
+            if (document) {
+                document_ = document;
+                return true;
+            }
+        }
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return false;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+void HtmlView::releaseBrowser() {
+    if (document_) document_->Release();
+    document_ = nullptr;
+    if (browser_) browser_->Release();
+    browser_ = nullptr;
+    if (browserHost_) DestroyWindow(browserHost_);
+    browserHost_ = nullptr;
+}
+
+bool HtmlView::createTextView() {
+    // Debian's i686 toolchain has no import libraries for these: load them.
+    const wchar_t* className = L"EDIT";
+    richEdit_.reset(LoadLibraryW(L"msftedit.dll"));
+    if (richEdit_) {
+        className = MSFTEDIT_CLASS;
+    } else {
+        richEdit_.reset(LoadLibraryW(L"riched20.dll"));
+        if (richEdit_) className = RICHEDIT_CLASSW;
+    }
+    RECT client;
+    GetClientRect(window_, &client);
+    text_ = CreateWindowExW(0, className, L"",
+                            WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0,
+                            client.right, client.bottom, window_, nullptr, thisModule(), nullptr);
+    if (!text_ && richEdit_) {
+        richEdit_.reset();
+        text_ = CreateWindowExW(0, L"EDIT", L"",
+                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0,
+                                0, client.right, client.bottom, window_, nullptr, thisModule(), nullptr);
+    }
+    if (!text_) return false;
+    SendMessageW(text_, WM_SETFONT, SendMessageW(GetParent(window_), WM_GETFONT, 0, 0), FALSE);
+    return true;
+}
+
+void HtmlView::layout() {
+    if (!window_) return;
+    RECT client;
+    GetClientRect(window_, &client);
+    if (browserHost_) MoveWindow(browserHost_, 0, 0, client.right, client.bottom, TRUE);
+    if (text_) MoveWindow(text_, 0, 0, client.right, client.bottom, TRUE);
+}
+
+void HtmlView::clear() {
+    if (text_) {
+        SetWindowTextW(text_, L"");
+        return;
+    }
+    if (!browser_) return;
+    if (!document_) {
+        waitForDocument();
+        return;
+    }
+    document_->close();
+    BSTR type = SysAllocString(L"text/html");
+    VARIANT name, features, replace;
+    VariantInit(&name);
+    VariantInit(&features);
+    VariantInit(&replace);
+    name.vt = VT_BSTR;
+    name.bstrVal = SysAllocString(L"_self");
+    IDispatch* window = nullptr;
+    document_->open(type, name, features, replace, &window);
+    if (window) window->Release();
+    VariantClear(&name);
+    SysFreeString(type);
+}
+
+void HtmlView::write(std::u16string_view document) {
+    if (text_) {
+        // The user's colours, read afresh so a changed scheme shows in the next page.
+        if (richEdit_) {
+            SendMessageW(text_, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_BTNFACE));
+            CHARFORMAT2W format{};
+            format.cbSize = sizeof format;
+            format.dwMask = CFM_COLOR | CFM_FACE | CFM_SIZE;
+            format.crTextColor = GetSysColor(COLOR_BTNTEXT);
+            format.yHeight = 165;  // 11 pixels at 96 dots per inch, in twips
+            lstrcpynW(format.szFaceName, L"Tahoma", LF_FACESIZE);
+            SendMessageW(text_, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+        }
+        SetWindowTextW(text_, withCrLf(helpPageAsText(document)).c_str());
+        return;
+    }
+    if (!document_) return;
+    SAFEARRAY* parts = SafeArrayCreateVector(VT_VARIANT, 0, 1);
+    if (!parts) return;
+    VARIANT* part = nullptr;
+    if (SUCCEEDED(SafeArrayAccessData(parts, reinterpret_cast<void**>(&part)))) {
+        part->vt = VT_BSTR;
+        part->bstrVal = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(document.data()),
+                                          static_cast<UINT>(document.size()));
+        SafeArrayUnaccessData(parts);
+        document_->write(parts);
+    }
+    // Destroying the array frees the text it holds.
+    SafeArrayDestroy(parts);
+}
+
+void HtmlView::destroy() {
+    releaseBrowser();
+    if (window_) {
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+    window_ = nullptr;
+    text_ = nullptr;
+    // Only once their windows are gone may the control libraries go.
+    richEdit_.reset();
+    atl_.reset();
+    if (oleStarted_) OleUninitialize();
+    oleStarted_ = false;
+}
+
+LRESULT CALLBACK HtmlView::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<HtmlView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(window, message, wParam, lParam);
+    try {
+        if (message == WM_NCDESTROY) {
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            if (self->window_ == window) {
+                self->window_ = nullptr;
+                self->text_ = nullptr;
+                self->browserHost_ = nullptr;
+            }
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+        return self->handle(window, message, wParam, lParam);
+    } catch (...) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+LRESULT HtmlView::handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SIZE:
+            layout();
+            return 0;
+        case WM_SETFOCUS:
+            if (text_) SetFocus(text_);
+            else if (browserHost_) SetFocus(browserHost_);
+            return 0;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT: {
+            // The plain edit fallback in the dialog's colours.
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        }
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace vantrel::win

@@ -1,0 +1,38 @@
+#pragma once
+// Asks for the name and blade depth of a new preset.
+#include <array>
+#include <string>
+
+#include "support/win32/unique_handle.h"
+#include "ui/win32/dialog.h"
+
+namespace vantrel::win {
+
+class SavePresetDialog : public Dialog {
+public:
+    static constexpr int TemplateId = 9031;
+    static constexpr int ItemHeight = 20;
+
+    explicit SavePresetDialog(HINSTANCE module) : module_(module) {}
+    // True on Save, with name() and depth() set; false on cancel.
+    bool run(HWND owner);
+    const std::u16string& name() const { return name_; }
+    int depth() const { return depth_; }
+
+protected:
+    bool onInit() override;
+    void onOk() override;
+    bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+    void onDestroy() override;
+
+private:
+    void drawEntry(const DRAWITEMSTRUCT& item);
+
+    HINSTANCE module_;
+    std::array<UniqueGdiObject, 4> icons_;
+    UniqueGdiObject boldFont_;
+    std::u16string name_;
+    int depth_ = 1;
+};
+
+}  // namespace vantrel::win

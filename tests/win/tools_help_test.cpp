@@ -1,0 +1,175 @@
+// The help window and the About box, driven through the window system.
+#include <gtest/gtest.h>
+
+#include "resource.h"
+#include "support/win_test_support.h"
+#include "support/win32/resource_text.h"
+#include "tools/win32/about_dialog.h"
+#include "tools/win32/depth_icons.h"
+#include "tools/win32/help_dialog.h"
+#include "tools_screenshot.h"
+
+namespace vantrel::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A visible window to ask for help, at a known place.
+struct Requester {
+    explicit Requester(int left) {
+        window = CreateWindowExW(0, L"STATIC", L"requester", WS_POPUP | WS_VISIBLE | WS_CAPTION, left, 100, 400, 300,
+                                 nullptr, nullptr, nullptr, nullptr);
+    }
+    ~Requester() { DestroyWindow(window); }
+    POINT centre() const {
+        RECT r;
+        GetWindowRect(window, &r);
+        return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    HWND window;
+};
+
+POINT centreOf(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// What the help window shows: the text view's text when the browser is not used.
+std::wstring shownText(const win::HelpDialog& help) {
+    HWND text = help.view().textView();
+    return text ? windowText(text) : std::wstring();
+}
+
+class HelpWindowTest : public ::testing::Test {
+protected:
+    GdiplusSession gdiplus_;
+    TestWindow host_;
+};
+
+TEST_F(HelpWindowTest, EveryPageIsStoredWithItsSubject) {
+    struct Case {
+        HelpPage page;
+        std::vector<const char16_t*> phrases;
+    } cases[] = {
+        {SettingsHelp, {u"Track Enhancing", u"Using Carrier Mat", u"IMPORTANT", u"Blade Offset", u"Test Cut",
+                        u"Calibrate DPI"}},
+        {PerformCutHelp, {u"Start", u"<ul", u"with a carrier mat", u"without a carrier mat"}},
+        {MultiCutHelp, {u"not lifted", u"off by default"}},
+        {CutTypeHelp, {u"WYSIWYG", u"Print and Cut", u"Knife Point", u"landscape", u"#FF0000"}},
+        {CalibrationHelp, {u"<ol", u"1/16", u"X axis", u"Y axis", u"508"}},
+    };
+    for (const auto& c : cases) {
+        std::u16string page = win::loadHelpPage(win::thisModule(), c.page.resourceId);
+        ASSERT_FALSE(page.empty()) << c.page.resourceId;
+        EXPECT_NE(page.find(u"\r\n"), std::u16string::npos) << "CR LF line ends";
+        for (const char16_t* phrase : c.phrases)
+            EXPECT_NE(page.find(phrase), std::u16string::npos) << c.page.resourceId << ": " << win::wide(phrase);
+    }
+    // The settings page has its five sections separated by rules.
+    std::u16string settings = win::loadHelpPage(win::thisModule(), SettingsHelp.resourceId);
+    std::size_t rules = 0;
+    for (std::size_t at = settings.find(u"<hr"); at != std::u16string::npos; at = settings.find(u"<hr", at + 1)) ++rules;
+    EXPECT_EQ(rules, 4u);
+    EXPECT_EQ(win::loadHelpPage(win::thisModule(), 9999), u"");
+}
+
+TEST_F(HelpWindowTest, PagesOpenInOneWindowWithTheSecondTitle) {
+    win::HelpDialog help(win::thisModule());
+    ASSERT_TRUE(help.create(host_.hwnd()));
+    HWND window = help.hwnd();
+    EXPECT_FALSE(IsWindowVisible(window)) << "created hidden";
+    // Without an HTML engine in this environment the text view stands in.
+    EXPECT_FALSE(help.view().usesBrowser());
+    ASSERT_NE(help.view().textView(), nullptr);
+
+    Requester first(100);
+    help.showPage(MultiCutHelp, first.window);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(windowText(window), L"Multi-Cut Help");
+    POINT shownAt = centreOf(window);
+    EXPECT_NEAR(shownAt.x, first.centre().x, 1);
+    EXPECT_NEAR(shownAt.y, first.centre().y, 1);
+    std::wstring text = shownText(help);
+    EXPECT_EQ(text.rfind(L"Multi-Cut\r\n", 0), 0u) << "heading on its own line";
+    EXPECT_NE(text.find(L"not lifted"), std::wstring::npos);
+    EXPECT_EQ(text.find(L"<"), std::wstring::npos) << "no markup shown";
+    saveScreenshot(window, L"help_dialog.png");
+
+    // A second icon: same window, same place, second title and page.
+    Requester second(600);
+    help.showPage(CutTypeHelp, second.window);
+    EXPECT_EQ(help.hwnd(), window);
+    EXPECT_EQ(windowText(window), L"Cut Type Help");
+    POINT stillAt = centreOf(window);
+    EXPECT_EQ(stillAt.x, shownAt.x);
+    EXPECT_EQ(stillAt.y, shownAt.y);
+    EXPECT_NE(shownText(help).find(L"Knife Point"), std::wstring::npos);
+    EXPECT_EQ(shownText(help).find(L"not lifted"), std::wstring::npos);
+
+    // OK hides it; the next request centres it again over whoever asks.
+    SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_TRUE(IsWindow(window));
+    help.showPage(CalibrationHelp, second.window);
+    EXPECT_EQ(windowText(window), L"DPI Calibration Help");
+    POINT movedTo = centreOf(window);
+    EXPECT_NEAR(movedTo.x, second.centre().x, 1);
+    EXPECT_NEAR(movedTo.y, second.centre().y, 1);
+
+    // A page that cannot be loaded shows an empty body.
+    help.showPage(9999, u"Nothing", second.window);
+    EXPECT_EQ(shownText(help), L"");
+
+    help.destroy();
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(HelpWindowTest, ViewFollowsTheWindowSize) {
+    win::HelpDialog help(win::thisModule());
+    ASSERT_TRUE(help.create(host_.hwnd()));
+    HWND view = help.view().hwnd();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(GetDlgCtrlID(view), win::HelpDialog::ViewPlaceholderId);
+    SetWindowPos(view, nullptr, 0, 0, 300, 120, SWP_NOMOVE | SWP_NOZORDER);
+    RECT inner;
+    GetClientRect(help.view().textView(), &inner);
+    EXPECT_EQ(inner.right, 300);
+    EXPECT_EQ(inner.bottom, 120);
+}
+
+TEST(AboutBox, ShowsNameVersionAndBuildTime) {
+    GdiplusSession gdiplus;
+    TestWindow host;
+    HMODULE library = LoadLibraryW((programDirectory() + L"Vantrel.dll").c_str());
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(win::moduleVersionText(L"Vantrel"), "3.0.0");
+    EXPECT_EQ(win::moduleVersionText(L"NoSuchLibrary"), "0.0.0");
+
+    std::wstring text;
+    bool closed = false;
+    win::AboutDialog about(win::thisModule(), L"Vantrel");
+    DriverThread driver([&] {
+        HWND dialog = waitForDialog(L"About...", 10s);
+        if (!dialog) return;
+        text = windowText(GetDlgItem(dialog, IDC_ABOUT_TEXT));
+        saveScreenshot(dialog, L"about_dialog.png");
+        // Enter does not close it; OK does.
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        Sleep(200);
+        if (!IsWindow(dialog)) return;
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        closed = waitFor([&] { return !IsWindow(dialog); }, 5s);
+    });
+    about.run(host.hwnd());
+    driver.join();
+    FreeLibrary(library);
+    EXPECT_TRUE(closed);
+    const std::string buildTime = win::libraryBuildTime();
+    const std::wstring head = L"Vantrel v3.0.0\nBuild Timestamp: " + std::wstring(buildTime.begin(), buildTime.end());
+    EXPECT_EQ(text.rfind(head, 0), 0u) << std::string(text.begin(), text.end());
+    EXPECT_NE(text.find(L"Copyright"), std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace vantrel::test

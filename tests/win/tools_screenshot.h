@@ -1,0 +1,58 @@
+#pragma once
+// Saves a picture of a window as PNG when VANTREL_SCREENSHOT_DIR names a
+// folder; the pictures under docs/ are made this way. Does nothing otherwise.
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <string>
+#include <vector>
+
+namespace vantrel::test {
+
+inline bool pngEncoder(CLSID& clsid) {
+    UINT count = 0, size = 0;
+    Gdiplus::GetImageEncodersSize(&count, &size);
+    if (size == 0) return false;
+    std::vector<BYTE> buffer(size);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    Gdiplus::GetImageEncoders(count, size, codecs);
+    for (UINT i = 0; i < count; ++i) {
+        if (std::wstring(codecs[i].MimeType) == L"image/png") {
+            clsid = codecs[i].Clsid;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Call on the window's own thread or any other; returns false when nothing was saved.
+inline bool saveScreenshot(HWND window, const std::wstring& name) {
+    wchar_t folder[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"VANTREL_SCREENSHOT_DIR", folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    Sleep(200);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC source = GetWindowDC(window);
+    HDC memory = CreateCompatibleDC(source);
+    HBITMAP bitmap = CreateCompatibleBitmap(source, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    bool saved = false;
+    {
+        Gdiplus::Bitmap picture(bitmap, nullptr);
+        CLSID png;
+        std::wstring path = std::wstring(folder) + L"\\" + name;
+        saved = pngEncoder(png) && picture.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, source);
+    return saved;
+}
+
+}  // namespace vantrel::test
