@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "cutdata/commands.h"
+#include "tools/measurement.h"
 
 namespace vantrel {
 
@@ -66,6 +67,16 @@ std::optional<ProposedResolution> proposeResolution(double xdpi, double ydpi, do
 }
 
 bool resolutionUsable(double dpi) { return dpi > 0 && std::isfinite(dpi); }
+
+std::optional<ProposedResolution> proposeResolution(std::u16string_view xdpi, std::u16string_view ydpi,
+                                                    std::u16string_view width, std::u16string_view height) {
+    return proposeResolution(ParseMeasurement(xdpi), ParseMeasurement(ydpi), ParseMeasurement(width),
+                             ParseMeasurement(height));
+}
+
+bool resolutionTextsUsable(std::u16string_view xdpi, std::u16string_view ydpi) {
+    return resolutionUsable(ParseMeasurement(xdpi)) && resolutionUsable(ParseMeasurement(ydpi));
+}
 
 std::u16string resultsQuestion(const ProposedResolution& proposal) {
     std::u16string out = u"Based on the information you provided, your new resolution would be:\n\nX Axis: ";

@@ -3,6 +3,7 @@
 // proposed from its measured size, and the check made before they are stored.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cutdata/path.h"
@@ -43,6 +44,12 @@ std::optional<ProposedResolution> proposeResolution(double xdpi, double ydpi, do
 // A resolution stored for later jobs must be a positive number of steps per
 // inch: zero or less would turn every later job into zeros or mirror it.
 bool resolutionUsable(double dpi);
+
+// The same from the four fields as typed, each read with ParseMeasurement.
+std::optional<ProposedResolution> proposeResolution(std::u16string_view xdpi, std::u16string_view ydpi,
+                                                    std::u16string_view width, std::u16string_view height);
+// Both typed resolutions read as usable ones.
+bool resolutionTextsUsable(std::u16string_view xdpi, std::u16string_view ydpi);
 
 // "%0.3f" without regard to the process's locale.
 std::string formatThreeDecimals(double value);

@@ -20,7 +20,6 @@ struct MaterialPreset {
     friend bool operator==(const MaterialPreset&, const MaterialPreset&) = default;
 };
 
-inline constexpr char PresetsValueName[] = "sil_presets";
 inline constexpr char16_t PresetFieldSeparator = u'\t';
 inline constexpr char16_t PresetRecordTerminator = u'\u00FF';
 inline constexpr int PresetDepthCount = 4;

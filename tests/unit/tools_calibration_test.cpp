@@ -92,3 +92,46 @@ TEST(Calibration, ThreeDecimalsMatchPrintf) {
 
 }  // namespace
 }  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+TEST(CalibrationFields, TypedTextsAreReadAsMeasurements) {
+    struct Case {
+        const char16_t *x, *y, *width, *height;
+        const char* xText;  // null: refused with the invalid-input message
+        const char* yText;
+    } cases[] = {
+        {u"508.0", u"508.0", u"6", u"6", "508.000", "508.000"},
+        {u"508", u"508", u"6 1/16", u"5 15/16", "502.763", "513.347"},
+        {u"508", u"508", u"5.5", u"6.5", "554.182", "468.923"},
+        {u"500 1/2", u"508", u"6", u"6", "500.500", "508.000"},
+        {u"508", u"508", u"1/0", u"6", nullptr, nullptr},
+        {u"508", u"508", u"inches", u"6", nullptr, nullptr},
+        {u"508", u"508", u"", u"6", nullptr, nullptr},
+        {u"508", u"508", u"6", u"0.0005", nullptr, nullptr},
+        {u"508", u"508", u"0.001", u"6", "3048000.000", "508.000"},
+    };
+    for (const auto& c : cases) {
+        auto r = proposeResolution(c.x, c.y, c.width, c.height);
+        if (!c.xText) {
+            EXPECT_FALSE(r.has_value()) << std::u16string(c.width).size();
+            continue;
+        }
+        ASSERT_TRUE(r.has_value());
+        EXPECT_EQ(r->xText, c.xText);
+        EXPECT_EQ(r->yText, c.yText);
+    }
+}
+
+TEST(CalibrationFields, ApplyNeedsTwoPositiveResolutions) {
+    EXPECT_TRUE(resolutionTextsUsable(u"508.0", u"500 1/2"));
+    EXPECT_TRUE(resolutionTextsUsable(u"502.763", u"1/2"));
+    for (const char16_t* bad : {u"0", u"", u"abc", u"-508", u"1/0", u"0.0", u"-1 1/2", u"1e999"}) {
+        EXPECT_FALSE(resolutionTextsUsable(bad, u"508")) << std::u16string(bad).size();
+        EXPECT_FALSE(resolutionTextsUsable(u"508", bad)) << std::u16string(bad).size();
+    }
+}
+
+}  // namespace
+}  // namespace vantrel

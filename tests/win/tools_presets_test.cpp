@@ -7,6 +7,7 @@
 
 #include <atomic>
 
+#include "plugin/settings.h"
 #include "resource.h"
 #include "support/win_test_support.h"
 #include "support/win32/resource_text.h"
@@ -132,7 +133,7 @@ TEST_F(PresetsDialogTest, CleanProfileListsTheBuiltInPresetsFirstSelected) {
     EXPECT_EQ(info, L"Depth: 0.1 mm.\nSpeed: 10\nForce: 10\nCarrier Mat: Yes\nBlade Offset: Yes\nMulti-Cut: 1\n");
     EXPECT_TRUE(useEnabled);
     EXPECT_TRUE(saveEnabled);
-    EXPECT_EQ(profile_.storedText(PresetsValueName), std::u16string());
+    EXPECT_EQ(profile_.storedText(PresetsSetting), std::u16string());
 }
 
 TEST_F(PresetsDialogTest, UseSelectedItemReturnsThatPreset) {
@@ -187,7 +188,7 @@ TEST_F(PresetsDialogTest, SavedSetupPersistsAndIsListedLastOncePerOpening) {
     EXPECT_EQ(items.back().image, 0);
     EXPECT_FALSE(saveEnabledAfter);
     // Left with Cancel, and still stored: the current setup with the entered name and depth.
-    EXPECT_EQ(profile_.storedText(PresetsValueName), u"1\t0\t0\t17\t3\t4\t0\tFelt sheet\u00FF");
+    EXPECT_EQ(profile_.storedText(PresetsSetting), u"1\t0\t0\t17\t3\t4\t0\tFelt sheet\u00FF");
 
     std::wstring info;
     bool saveEnabledOnReopen = false;
@@ -204,7 +205,7 @@ TEST_F(PresetsDialogTest, SavedSetupPersistsAndIsListedLastOncePerOpening) {
     EXPECT_EQ(items.back().text, L"Felt sheet");
     EXPECT_EQ(info, L"Depth: N/A\nSpeed: 4\nForce: 17\nCarrier Mat: No\nBlade Offset: Yes\nMulti-Cut: 3\n");
     EXPECT_TRUE(saveEnabledOnReopen);
-    EXPECT_EQ(profile_.storedText(PresetsValueName),
+    EXPECT_EQ(profile_.storedText(PresetsSetting),
               u"1\t0\t0\t17\t3\t4\t0\tFelt sheet\u00FF1\t0\t1\t17\t3\t4\t0\tSecond\u00FF");
 }
 
@@ -224,11 +225,11 @@ TEST_F(PresetsDialogTest, NamesThatCannotBeStoredAreRefusedAtSave) {
     ASSERT_EQ(terminator.size(), 1u);
     EXPECT_NE(terminator[0].find(L"\u00FF"), std::wstring::npos);
     EXPECT_EQ(items.size(), 19u);
-    EXPECT_EQ(profile_.storedText(PresetsValueName), std::u16string());
+    EXPECT_EQ(profile_.storedText(PresetsSetting), std::u16string());
 }
 
 TEST_F(PresetsDialogTest, OnlyUserPresetsAreDeletedAfterConfirmation) {
-    profile_.writeText(PresetsValueName,
+    profile_.writeText(PresetsSetting,
                        u"1\t1\t2\t20\t1\t5\t0\tFelt\u00FF"
                        u"0\t0\t3\t30\t2\t1\t1\tStored built-in\u00FF"
                        u"1\t1\t2\u00FF"
@@ -273,7 +274,7 @@ TEST_F(PresetsDialogTest, OnlyUserPresetsAreDeletedAfterConfirmation) {
     ASSERT_EQ(after.size(), 21u);
     EXPECT_EQ(after[19].text, L"Stored built-in");
     // Stored built-ins and skipped records are not written back.
-    EXPECT_EQ(profile_.storedText(PresetsValueName), u"0\t1\t1\t9\t1\t8\t0\tKeep\u00FF");
+    EXPECT_EQ(profile_.storedText(PresetsSetting), u"0\t1\t1\t9\t1\t8\t0\tKeep\u00FF");
 }
 
 TEST_F(PresetsDialogTest, SavePresetDialogShowsTheFourDepths) {
@@ -299,7 +300,7 @@ TEST_F(PresetsDialogTest, SavePresetDialogShowsTheFourDepths) {
     EXPECT_EQ(entries, (std::vector<std::wstring>{L"Sketch Pen", L"0.1 mm.", L"0.2 mm.", L"0.3 mm."}));
     EXPECT_EQ(selected, 1);
     // Cancel saved nothing.
-    EXPECT_EQ(profile_.storedText(PresetsValueName), std::u16string());
+    EXPECT_EQ(profile_.storedText(PresetsSetting), std::u16string());
 }
 
 }  // namespace

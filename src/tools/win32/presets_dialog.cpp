@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "plugin/settings.h"
 #include "resource.h"
 #include "tools/win32/depth_icons.h"
 #include "tools/win32/save_preset_dialog.h"
@@ -34,7 +35,7 @@ bool PresetsDialog::onInit() {
     ListView_InsertColumn(view, 0, &column);
 
     for (const auto& preset : builtInPresets()) append(preset);
-    for (const auto& preset : decodePresets(profile_.readText(PresetsValueName, u""))) append(preset);
+    for (const auto& preset : decodePresets(profile_.readText(PresetsSetting, u""))) append(preset);
 
     ListView_SetItemState(view, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     updateInformation();
@@ -125,7 +126,7 @@ bool PresetsDialog::onMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR&) {
 
 void PresetsDialog::onDestroy() {
     // Saved and deleted presets persist however the dialog is left.
-    profile_.writeText(PresetsValueName, encodePresets(items_));
+    profile_.writeText(PresetsSetting, encodePresets(items_));
     ListView_DeleteAllItems(list());
     items_.clear();
     strip_.reset();

@@ -1,0 +1,125 @@
+#include "tools/win32/calibration_dialog.h"
+
+#include "cutdata/commands.h"
+#include "plugin/settings.h"
+#include "resource.h"
+#include "tools/calibration.h"
+#include "tools/measurement.h"
+#include "tools/win32/depth_icons.h"
+#include "tools/win32/help_dialog.h"
+
+namespace vantrel::win {
+
+bool CalibrationDialog::onInit() {
+    link_.notifyTo(hwnd());
+    std::u16string textX, textY;
+    readResolution(profile_, &textX, &textY);
+    SetDlgItemTextW(hwnd(), IDC_CALIB_X_DPI, wide(textX).c_str());
+    SetDlgItemTextW(hwnd(), IDC_CALIB_Y_DPI, wide(textY).c_str());
+    return true;
+}
+
+std::u16string CalibrationDialog::fieldText(int id) const { return utf16(windowText(item(id))); }
+
+void CalibrationDialog::invalidInput() {
+    MessageBoxW(hwnd(), wide(InvalidInputMessage).c_str(), wide(InvalidInputCaption).c_str(), MB_OK | MB_ICONERROR);
+}
+
+bool CalibrationDialog::onCommand(int id, int notifyCode, HWND control) {
+    switch (id) {
+        case IDC_CALIB_CUT_SQUARE:
+            cutSquare();
+            return true;
+        case IDC_CALIB_CALCULATE:
+            calculate();
+            return true;
+        case IDC_CALIB_CALCULATOR_GROUP:
+            // The help icon of the calculator's group box.
+            if (help_) help_->showPage(CalibrationHelp, hwnd());
+            return true;
+        default:
+            return Dialog::onCommand(id, notifyCode, control);
+    }
+}
+
+void CalibrationDialog::enableChildren(bool enable) {
+    for (HWND child = GetWindow(hwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        EnableWindow(child, enable);
+        InvalidateRect(child, nullptr, TRUE);
+    }
+}
+
+void CalibrationDialog::cutSquare() {
+    const double xdpi = ParseMeasurement(fieldText(IDC_CALIB_X_DPI));
+    const double ydpi = ParseMeasurement(fieldText(IDC_CALIB_Y_DPI));
+    // A square at zero or negative steps per inch would be cut as a point or
+    // mirrored off the media: ask for usable values instead.
+    if (!resolutionUsable(xdpi) || !resolutionUsable(ydpi)) {
+        invalidInput();
+        return;
+    }
+    enableChildren(false);
+    cutting_ = true;
+    link_.enqueue(calibrationSquareJob(xdpi, ydpi));
+    SetTimer(hwnd(), StatusTimer, StatusPeriodMs, nullptr);
+}
+
+bool CalibrationDialog::onTimer(UINT_PTR id) {
+    if (id != StatusTimer) return false;
+    link_.enqueue(StatusRequest);
+    return true;
+}
+
+void CalibrationDialog::machineFinished() {
+    KillTimer(hwnd(), StatusTimer);
+    cutting_ = false;
+    enableChildren(true);
+    SetFocus(item(IDC_CALIB_WIDTH));
+}
+
+bool CalibrationDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&) {
+    if (message != ReaderEventMessage) return false;
+    if (wParam == ThreadStarted) return true;
+    if (wParam == PortLost) {
+        onCancel();
+        return true;
+    }
+    std::string reply = link_.takeReply(wParam, lParam);
+    // Anything but "1" (busy) means the machine has finished the square.
+    if (cutting_ && (reply.empty() || reply[0] != '1')) machineFinished();
+    return true;
+}
+
+void CalibrationDialog::calculate() {
+    auto proposal = proposeResolution(fieldText(IDC_CALIB_X_DPI), fieldText(IDC_CALIB_Y_DPI),
+                                      fieldText(IDC_CALIB_WIDTH), fieldText(IDC_CALIB_HEIGHT));
+    if (!proposal) {
+        invalidInput();
+        return;
+    }
+    if (MessageBoxW(hwnd(), wide(resultsQuestion(*proposal)).c_str(), wide(ResultsCaption).c_str(),
+                    MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    SetDlgItemTextA(hwnd(), IDC_CALIB_X_DPI, proposal->xText.c_str());
+    SetDlgItemTextA(hwnd(), IDC_CALIB_Y_DPI, proposal->yText.c_str());
+}
+
+void CalibrationDialog::onOk() {
+    std::u16string textX = fieldText(IDC_CALIB_X_DPI);
+    std::u16string textY = fieldText(IDC_CALIB_Y_DPI);
+    // Stored texts are what every later job is scaled by: one that reads as
+    // zero or less would turn them all into zeros.
+    if (!resolutionTextsUsable(textX, textY)) {
+        invalidInput();
+        return;
+    }
+    saveResolutionTexts(profile_, textX, textY);
+    end(IDOK);
+}
+
+void CalibrationDialog::onDestroy() {
+    KillTimer(hwnd(), StatusTimer);
+    cutting_ = false;
+}
+
+}  // namespace vantrel::win

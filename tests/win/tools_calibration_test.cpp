@@ -1,0 +1,240 @@
+// The calibration dialog driven through the window system, with a stand-in
+// for the main dialog's link that records what is sent and posts replies as
+// the reader thread does.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "cutdata/commands.h"
+#include "plugin/settings.h"
+#include "resource.h"
+#include "support/win_test_support.h"
+#include "support/win32/resource_text.h"
+#include "tools/win32/calibration_dialog.h"
+#include "tools/win32/help_dialog.h"
+#include "tools_screenshot.h"
+
+namespace vantrel::test {
+namespace {
+
+using namespace std::chrono_literals;
+using win::CalibrationDialog;
+
+const std::wstring Title = L"Calibrate Resolution";
+const std::wstring InvalidInput = L"Invalid input values.\n\nPlease re-enter the values.";
+
+class RecordingLink : public win::CalibrationLink {
+public:
+    void notifyTo(HWND window) override { notifyWindow = window; }
+    void enqueue(std::string_view commandText) override {
+        std::lock_guard lock(mutex_);
+        sent_.emplace_back(commandText);
+    }
+    std::string takeReply(WPARAM, LPARAM value) override {
+        std::unique_ptr<char[]> text(reinterpret_cast<char*>(value));
+        ++repliesTaken;
+        return text ? std::string(text.get()) : std::string();
+    }
+    std::vector<std::string> sent() {
+        std::lock_guard lock(mutex_);
+        return sent_;
+    }
+    // Posts a reply the way the reader does: its length and a text the receiver frees.
+    static void reply(HWND dialog, const char* text) {
+        std::size_t length = std::strlen(text);
+        auto* copy = new char[length + 1];
+        std::memcpy(copy, text, length + 1);
+        PostMessageW(dialog, CalibrationDialog::ReaderEventMessage, length, reinterpret_cast<LPARAM>(copy));
+    }
+
+    std::atomic<HWND> notifyWindow{nullptr};
+    std::atomic<int> repliesTaken{0};
+
+private:
+    std::mutex mutex_;
+    std::vector<std::string> sent_;
+};
+
+int statusRequests(const std::vector<std::string>& sent) {
+    int count = 0;
+    for (const auto& s : sent) count += s == StatusRequest;
+    return count;
+}
+
+std::wstring field(HWND dialog, int id) { return windowText(GetDlgItem(dialog, id)); }
+
+// Answers the next message box with this caption; returns its text.
+std::wstring answerBox(const std::wstring& caption, int button) {
+    HWND box = waitForDialog(caption, 5s);
+    if (!box) return L"(no message box)";
+    std::wstring text = windowText(GetDlgItem(box, 0xFFFF));
+    PostMessageW(box, WM_COMMAND, button, 0);
+    waitFor([&] { return !IsWindow(box); }, 5s);
+    return text;
+}
+
+class CalibrationDialogTest : public ::testing::Test {
+protected:
+    bool run(const std::function<void(HWND dialog)>& drive) {
+        CalibrationDialog dialog(win::thisModule(), profile_, link_, help_.hwnd() ? &help_ : nullptr);
+        DriverThread driver([&] {
+            HWND window = waitForDialog(Title, 10s);
+            if (!window) return;
+            drive(window);
+            if (IsWindow(window)) PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+        });
+        bool applied = dialog.run(host_.hwnd());
+        driver.join();
+        return applied;
+    }
+
+    GdiplusSession gdiplus_;
+    TestWindow host_;
+    MemoryProfile profile_;
+    RecordingLink link_;
+    win::HelpDialog help_{win::thisModule()};
+};
+
+TEST_F(CalibrationDialogTest, SquareIsCutAtTheTypedResolutionsUntilTheMachineIsIdle) {
+    profile_.writeText(DpiXSetting, u"500 1/2");
+    std::wstring shownX, shownY;
+    HWND notified = nullptr, dialogWindow = nullptr;
+    bool disabledWhileCutting = false, stillDisabledWhenBusy = false, enabledAfter = false, focusOnWidth = false;
+    int requestsWhileCutting = 0;
+    std::vector<std::string> sent;
+    run([&](HWND dialog) {
+        dialogWindow = dialog;
+        notified = link_.notifyWindow;
+        shownX = field(dialog, IDC_CALIB_X_DPI);
+        shownY = field(dialog, IDC_CALIB_Y_DPI);
+        saveScreenshot(dialog, L"calibration_dialog.png");
+        PostMessageW(dialog, WM_COMMAND, IDC_CALIB_CUT_SQUARE, 0);
+        waitFor([&] { return !IsWindowEnabled(GetDlgItem(dialog, IDOK)); }, 5s);
+        disabledWhileCutting = !IsWindowEnabled(GetDlgItem(dialog, IDC_CALIB_WIDTH)) &&
+                               !IsWindowEnabled(GetDlgItem(dialog, IDC_CALIB_CUT_SQUARE));
+        // The dialog asks for the status on its own while it waits.
+        waitFor([&] { return statusRequests(link_.sent()) >= 2; }, 5s);
+        requestsWhileCutting = statusRequests(link_.sent());
+        RecordingLink::reply(dialog, "1");
+        waitFor([&] { return link_.repliesTaken == 1; }, 5s);
+        stillDisabledWhenBusy = !IsWindowEnabled(GetDlgItem(dialog, IDOK));
+        RecordingLink::reply(dialog, "0");
+        enabledAfter = waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDOK)); }, 5s);
+        focusOnWidth = waitFor([&] {
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) &&
+                   info.hwndFocus == GetDlgItem(dialog, IDC_CALIB_WIDTH);
+        }, 2s);
+        sent = link_.sent();
+    });
+    EXPECT_EQ(notified, dialogWindow);
+    EXPECT_EQ(shownX, L"500 1/2");
+    EXPECT_EQ(shownY, L"508.0");
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent[0],
+              "FC18|TB99|FM1|TB50,1|FO20000|&100,100,100|\\29,29|Z4120,20000|FX10,0|!10,0|L0|L0|"
+              "M508.000000,500.500000|D508.000000,3503.500000|D3556.000000,3503.500000|"
+              "D3556.000000,500.500000|D508.000000,500.500000|&1,1,1|TB50,0|FO0|H|");
+    EXPECT_TRUE(disabledWhileCutting);
+    EXPECT_GE(requestsWhileCutting, 2);
+    EXPECT_TRUE(stillDisabledWhenBusy);
+    EXPECT_TRUE(enabledAfter);
+    EXPECT_TRUE(focusOnWidth);
+    EXPECT_EQ(link_.repliesTaken, 2);
+    // Cancel stores nothing.
+    EXPECT_FALSE(profile_.storedText(DpiYSetting).has_value());
+}
+
+TEST_F(CalibrationDialogTest, CalculateProposesAndApplyStoresTheTexts) {
+    std::wstring question, x, y;
+    bool applied = run([&](HWND dialog) {
+        SetDlgItemTextW(dialog, IDC_CALIB_WIDTH, L"6 1/16");
+        SetDlgItemTextW(dialog, IDC_CALIB_HEIGHT, L"5 15/16");
+        // No changes nothing.
+        PostMessageW(dialog, WM_COMMAND, IDC_CALIB_CALCULATE, 0);
+        answerBox(L"Results...", IDNO);
+        x = field(dialog, IDC_CALIB_X_DPI);
+        PostMessageW(dialog, WM_COMMAND, IDC_CALIB_CALCULATE, 0);
+        question = answerBox(L"Results...", IDYES);
+        waitFor([&] { return field(dialog, IDC_CALIB_X_DPI) != x; }, 2s);
+        x = field(dialog, IDC_CALIB_X_DPI);
+        y = field(dialog, IDC_CALIB_Y_DPI);
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        waitFor([&] { return !IsWindow(dialog); }, 5s);
+    });
+    EXPECT_EQ(question,
+              L"Based on the information you provided, your new resolution would be:\n\nX Axis: 502.763\n"
+              L"Y Axis: 513.347\n\nWould you like to use these new values?");
+    EXPECT_EQ(x, L"502.763");
+    EXPECT_EQ(y, L"513.347");
+    EXPECT_TRUE(applied);
+    EXPECT_EQ(profile_.storedText(DpiXSetting), u"502.763");
+    EXPECT_EQ(profile_.storedText(DpiYSetting), u"513.347");
+}
+
+TEST_F(CalibrationDialogTest, BadInputIsRefusedAndNothingIsStored) {
+    std::vector<std::wstring> messages;
+    std::wstring xAfter;
+    bool openAfterApply = false;
+    std::size_t sentCount = 99;
+    bool applied = run([&](HWND dialog) {
+        SetDlgItemTextW(dialog, IDC_CALIB_WIDTH, L"1/0");
+        SetDlgItemTextW(dialog, IDC_CALIB_HEIGHT, L"6");
+        PostMessageW(dialog, WM_COMMAND, IDC_CALIB_CALCULATE, 0);
+        messages.push_back(answerBox(L"Error...", IDOK));
+        // Resolutions that read as zero or less are never stored, nor cut with.
+        SetDlgItemTextW(dialog, IDC_CALIB_X_DPI, L"0");
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        messages.push_back(answerBox(L"Error...", IDOK));
+        openAfterApply = IsWindow(dialog) && IsWindowVisible(dialog);
+        SetDlgItemTextW(dialog, IDC_CALIB_X_DPI, L"508");
+        SetDlgItemTextW(dialog, IDC_CALIB_Y_DPI, L"-1 1/2");
+        PostMessageW(dialog, WM_COMMAND, IDC_CALIB_CUT_SQUARE, 0);
+        messages.push_back(answerBox(L"Error...", IDOK));
+        sentCount = link_.sent().size();
+        xAfter = field(dialog, IDC_CALIB_WIDTH);
+    });
+    EXPECT_FALSE(applied);
+    EXPECT_EQ(messages, (std::vector<std::wstring>{InvalidInput, InvalidInput, InvalidInput}));
+    EXPECT_TRUE(openAfterApply);
+    EXPECT_EQ(sentCount, 0u);
+    EXPECT_EQ(xAfter, L"1/0") << "the fields keep their text";
+    EXPECT_FALSE(profile_.storedText(DpiXSetting).has_value());
+}
+
+TEST_F(CalibrationDialogTest, LostLinkClosesWithoutStoring) {
+    bool closed = false;
+    bool applied = run([&](HWND dialog) {
+        SetDlgItemTextW(dialog, IDC_CALIB_X_DPI, L"600");
+        PostMessageW(dialog, WM_COMMAND, IDC_CALIB_CUT_SQUARE, 0);
+        waitFor([&] { return !link_.sent().empty(); }, 5s);
+        PostMessageW(dialog, CalibrationDialog::ReaderEventMessage, CalibrationDialog::ThreadStarted, 0);
+        PostMessageW(dialog, CalibrationDialog::ReaderEventMessage, CalibrationDialog::PortLost, 0);
+        closed = waitFor([&] { return !IsWindow(dialog); }, 5s);
+    });
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(applied);
+    EXPECT_FALSE(profile_.storedText(DpiXSetting).has_value());
+}
+
+TEST_F(CalibrationDialogTest, CalculatorHelpOpensTheCalibrationPage) {
+    ASSERT_TRUE(help_.create(host_.hwnd()));
+    std::wstring title;
+    bool visible = false;
+    run([&](HWND dialog) {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_CALIB_CALCULATOR_GROUP, 0), 0);
+        visible = waitFor([&] { return IsWindowVisible(help_.hwnd()) != FALSE; }, 5s);
+        title = windowText(help_.hwnd());
+    });
+    EXPECT_TRUE(visible);
+    EXPECT_EQ(title, L"DPI Calibration Help");
+}
+
+}  // namespace
+}  // namespace vantrel::test
