@@ -17,7 +17,7 @@
 #include "support/win32/resource_text.h"
 #include "tools/win32/calibration_dialog.h"
 #include "tools/win32/help_dialog.h"
-#include "tools_screenshot.h"
+#include "tools_test_support.h"
 
 namespace vantrel::test {
 namespace {
@@ -70,7 +70,7 @@ std::wstring field(HWND dialog, int id) { return windowText(GetDlgItem(dialog, i
 
 // Answers the next message box with this caption; returns its text.
 std::wstring answerBox(const std::wstring& caption, int button) {
-    HWND box = waitForDialog(caption, 5s);
+    HWND box = waitForOwnDialog(caption, 5s);
     if (!box) return L"(no message box)";
     std::wstring text = windowText(GetDlgItem(box, 0xFFFF));
     PostMessageW(box, WM_COMMAND, button, 0);
@@ -83,7 +83,7 @@ protected:
     bool run(const std::function<void(HWND dialog)>& drive) {
         CalibrationDialog dialog(win::thisModule(), profile_, link_, help_.hwnd() ? &help_ : nullptr);
         DriverThread driver([&] {
-            HWND window = waitForDialog(Title, 10s);
+            HWND window = waitForOwnDialog(Title, 10s, IDC_CALIB_CALCULATE);
             if (!window) return;
             drive(window);
             if (IsWindow(window)) PostMessageW(window, WM_COMMAND, IDCANCEL, 0);

@@ -7,7 +7,7 @@
 #include "tools/win32/about_dialog.h"
 #include "tools/win32/depth_icons.h"
 #include "tools/win32/help_dialog.h"
-#include "tools_screenshot.h"
+#include "tools_test_support.h"
 
 namespace vantrel::test {
 namespace {
@@ -150,7 +150,7 @@ TEST(AboutBox, ShowsNameVersionAndBuildTime) {
     bool closed = false;
     win::AboutDialog about(win::thisModule(), L"Vantrel");
     DriverThread driver([&] {
-        HWND dialog = waitForDialog(L"About...", 10s);
+        HWND dialog = waitForOwnDialog(L"About...", 10s, IDC_ABOUT_TEXT);
         if (!dialog) return;
         text = windowText(GetDlgItem(dialog, IDC_ABOUT_TEXT));
         saveScreenshot(dialog, L"about_dialog.png");

@@ -13,7 +13,7 @@
 #include "support/win32/resource_text.h"
 #include "tools/win32/depth_icons.h"
 #include "tools/win32/presets_dialog.h"
-#include "tools_screenshot.h"
+#include "tools_test_support.h"
 
 namespace vantrel::test {
 namespace {
@@ -57,7 +57,7 @@ void select(HWND list, int index) {
     SendMessageW(list, LVM_SETITEMSTATE, index >= 0 ? index : -1, reinterpret_cast<LPARAM>(&state));
 }
 
-HWND waitForMessageBox(const std::wstring& caption) { return waitForDialog(caption, 5s); }
+HWND waitForMessageBox(const std::wstring& caption) { return waitForOwnDialog(caption, 5s); }
 std::wstring messageBoxText(HWND box) { return windowText(GetDlgItem(box, 0xFFFF)); }
 
 class PresetsDialogTest : public ::testing::Test {
@@ -67,7 +67,7 @@ protected:
         PresetsDialog dialog(win::thisModule(), profile_, currentSetup());
         std::atomic<bool> found{false};
         DriverThread driver([&] {
-            HWND window = waitForDialog(PresetsTitle, 10s);
+            HWND window = waitForOwnDialog(PresetsTitle, 10s, IDC_PRESETS_LIST);
             if (!window) return;
             found = true;
             drive(window);
@@ -87,7 +87,7 @@ protected:
         std::vector<std::wstring> messages;
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_PRESETS_SAVE_CURRENT, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_PRESETS_SAVE_CURRENT)));
-        HWND ask = waitForDialog(SaveTitle, 5s);
+        HWND ask = waitForOwnDialog(SaveTitle, 5s, IDC_SAVE_PRESET_DEPTH);
         if (!ask) return messages;
         SetDlgItemTextW(ask, IDC_SAVE_PRESET_NAME, typedName.c_str());
         if (depth >= 0) SendDlgItemMessageW(ask, IDC_SAVE_PRESET_DEPTH, CB_SETCURSEL, depth, 0);
@@ -244,7 +244,7 @@ TEST_F(PresetsDialogTest, OnlyUserPresetsAreDeletedAfterConfirmation) {
         for (int index : {0, 20}) {
             select(list, index);
             PostMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
-            if (waitForDialog(L"Confirm...", 500ms)) askedForBuiltIn = true;
+            if (waitForOwnDialog(L"Confirm...", 500ms)) askedForBuiltIn = true;
         }
         // No keeps it.
         select(list, 19);
@@ -282,7 +282,7 @@ TEST_F(PresetsDialogTest, SavePresetDialogShowsTheFourDepths) {
     int selected = -1;
     run([&](HWND dialog) {
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_PRESETS_SAVE_CURRENT, BN_CLICKED), 0);
-        HWND ask = waitForDialog(SaveTitle, 5s);
+        HWND ask = waitForOwnDialog(SaveTitle, 5s, IDC_SAVE_PRESET_DEPTH);
         if (!ask) return;
         HWND combo = GetDlgItem(ask, IDC_SAVE_PRESET_DEPTH);
         int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));

@@ -1,14 +1,52 @@
 #pragma once
-// Saves a picture of a window as PNG when VANTREL_SCREENSHOT_DIR names a
-// folder; the pictures under docs/ are made this way. Does nothing otherwise.
+// Helpers of the tools dialogs' tests: finding this program's own message
+// boxes (other test programs run beside it on the same desktop), and
+// pictures of windows for docs/.
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
+#include "support/win_test_support.h"
+
 namespace vantrel::test {
+
+// A visible dialog of this process with this title whose controls exist
+// (a message box's text is static 0xFFFF); null when there is none.
+inline HWND findOwnDialog(const std::wstring& title, int controlId = 0xFFFF) {
+    struct Search {
+        const std::wstring* title;
+        int controlId;
+        HWND found;
+    } search{&title, controlId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            wchar_t className[16] = {};
+            GetClassNameW(window, className, 16);
+            if (process != GetCurrentProcessId() || std::wstring(className) != L"#32770" || !IsWindowVisible(window) ||
+                windowText(window) != *s->title || !GetDlgItem(window, s->controlId))
+                return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+inline HWND waitForOwnDialog(const std::wstring& title, std::chrono::milliseconds timeout, int controlId = 0xFFFF) {
+    HWND found = nullptr;
+    waitFor([&] { return (found = findOwnDialog(title, controlId)) != nullptr; }, timeout);
+    return found;
+}
+
+// Saves a picture of a window as PNG when VANTREL_SCREENSHOT_DIR names a
+// folder; the pictures under docs/ are made this way. Does nothing otherwise.
 
 inline bool pngEncoder(CLSID& clsid) {
     UINT count = 0, size = 0;
