@@ -14,28 +14,30 @@
 
 namespace vantrel::test {
 
+struct OwnDialogSearch {
+    const std::wstring* title;
+    int controlId;
+    HWND found;
+};
+
+inline BOOL CALLBACK matchOwnDialog(HWND window, LPARAM data) {
+    auto* s = reinterpret_cast<OwnDialogSearch*>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (process != GetCurrentProcessId() || std::wstring(className) != L"#32770" || !IsWindowVisible(window) ||
+        windowText(window) != *s->title || !GetDlgItem(window, s->controlId))
+        return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
 // A visible dialog of this process with this title whose controls exist
 // (a message box's text is static 0xFFFF); null when there is none.
 inline HWND findOwnDialog(const std::wstring& title, int controlId = 0xFFFF) {
-    struct Search {
-        const std::wstring* title;
-        int controlId;
-        HWND found;
-    } search{&title, controlId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            wchar_t className[16] = {};
-            GetClassNameW(window, className, 16);
-            if (process != GetCurrentProcessId() || std::wstring(className) != L"#32770" || !IsWindowVisible(window) ||
-                windowText(window) != *s->title || !GetDlgItem(window, s->controlId))
-                return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    OwnDialogSearch search{&title, controlId, nullptr};
+    EnumWindows(&matchOwnDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
