@@ -77,6 +77,11 @@ foreach(src ${VANTREL_WIN_TESTS})
   add_test(NAME ${label}.${name}.${VANTREL_ARCH} COMMAND ${target} --gtest_color=no)
   set_tests_properties(${label}.${name}.${VANTREL_ARCH} PROPERTIES LABELS ${label}
     TIMEOUT ${VANTREL_TEST_TIMEOUT} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  # These programs open dialogs that take the foreground, and the keyboard
+  # tests among them need it: two of them at once on one desktop disturb each other.
+  if(name MATCHES "^(tools|operations)_")
+    set_tests_properties(${label}.${name}.${VANTREL_ARCH} PROPERTIES RESOURCE_LOCK desktop_foreground)
+  endif()
 endforeach()
 
 # Exports and imports of the built DLL, read with the cross objdump.
