@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "operations/operation_texts.h"
-#include "operations/win32/jog_button_hold.h"
 #include "operations/win32/reg_mark_dialog.h"
 #include "operations/win32/test_cut_dialog.h"
 #include "plugin/win32/plugin_app.h"
 #include "resource.h"
 #include "support/win_test_support.h"
+#include "ui/win32/jog_button.h"
 
 namespace vantrel::test {
 namespace {

@@ -1,11 +1,10 @@
 #include "operations/win32/reg_mark_dialog.h"
 
-#include <commctrl.h>
-
 #include "cutdata/commands.h"
 #include "operations/operation_texts.h"
 #include "plugin/win32/plugin_app.h"
 #include "resource.h"
+#include "ui/win32/common_controls.h"
 
 namespace vantrel::win {
 
@@ -13,20 +12,22 @@ RegMarkDialog::RegMarkDialog(MachinePort& port, std::string searchCommand)
     : port_(port), searchCommand_(std::move(searchCommand)) {}
 
 INT_PTR RegMarkDialog::run(HINSTANCE module, HWND parent) {
-    INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&classes);
+    registerCommonControls();
+    module_ = module;
     return runModal(module, IDD_REG_MARK, parent);
 }
 
 bool RegMarkDialog::onInit() {
     port_.notifyTo(hwnd());
-    HWND bar = item(IDC_REG_MARK_PROGRESS);
     // The bar shows activity, not a percentage: full, animated, with its caption.
-    SetWindowLongPtrW(bar, GWL_STYLE, GetWindowLongPtrW(bar, GWL_STYLE) | PBS_MARQUEE);
-    SendMessageW(bar, PBM_SETRANGE32, 0, 100);
-    SendMessageW(bar, PBM_SETPOS, 100, 0);
-    SetWindowTextW(bar, std::wstring(RegMarkSearchingCaption).c_str());
-    SendMessageW(bar, PBM_SETMARQUEE, TRUE, 20);
+    progress_.attach(hwnd(), IDC_REG_MARK_PROGRESS);
+    UniqueGpImage overlay = loadImage(module_, IDPNG_PROGRESS_OVERLAY);
+    if (overlay) progress_.setOverlay(tintedCopy(overlay.get(), systemColour(COLOR_BTNFACE)).releaseImage());
+    progress_.setIcon(module_, IDPNG_START_ICON);
+    progress_.setCaption(std::wstring(RegMarkSearchingCaption));
+    progress_.setRange(0, 100);
+    progress_.setPosition(100);
+    progress_.startAnimation();
     carryOut(search_.open());
     SetTimer(hwnd(), TIMER_STATUS, MarkSearchStatusPeriodMs, nullptr);
     return true;

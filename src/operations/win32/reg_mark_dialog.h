@@ -9,6 +9,7 @@
 #include "operations/mark_search.h"
 #include "operations/win32/machine_port.h"
 #include "ui/win32/dialog.h"
+#include "ui/win32/progress_bar.h"
 
 namespace vantrel::win {
 
@@ -44,6 +45,8 @@ private:
     MachinePort& port_;
     std::string searchCommand_;
     MarkSearch search_;
+    HINSTANCE module_ = nullptr;
+    AnimatedProgressBar progress_;
 };
 
 // The search step of a cut run, whole: runs the dialog over `mainDialog`,

@@ -3,22 +3,24 @@
 #include <string>
 
 #include "operations/operation_texts.h"
-#include "operations/win32/jog_button_hold.h"
 #include "resource.h"
+#include "ui/win32/common_controls.h"
+#include "ui/win32/resource_image.h"
 
 namespace vantrel::win {
 
 namespace {
 
-struct JogButton {
+struct JogDirection {
     int id;
     JogCode code;
+    int picture;
 };
-constexpr JogButton JogButtons[] = {
-    {IDC_JOG_UP, JogCode::Up},
-    {IDC_JOG_LEFT, JogCode::Left},
-    {IDC_JOG_DOWN, JogCode::Down},
-    {IDC_JOG_RIGHT, JogCode::Right},
+constexpr JogDirection JogDirections[] = {
+    {IDC_JOG_UP, JogCode::Up, IDPNG_JOG_UP},
+    {IDC_JOG_LEFT, JogCode::Left, IDPNG_JOG_LEFT},
+    {IDC_JOG_DOWN, JogCode::Down, IDPNG_JOG_DOWN},
+    {IDC_JOG_RIGHT, JogCode::Right, IDPNG_JOG_RIGHT},
 };
 
 // The one test-cut dialog of this thread whose arrow keys are being filtered.
@@ -34,16 +36,28 @@ TestCutDialog::~TestCutDialog() {
     if (keyFilter_) UnhookWindowsHookEx(keyFilter_);
 }
 
-INT_PTR TestCutDialog::run(HINSTANCE module, HWND parent) { return runModal(module, IDD_TEST_CUT, parent); }
+INT_PTR TestCutDialog::run(HINSTANCE module, HWND parent) {
+    registerCommonControls();
+    module_ = module;
+    return runModal(module, IDD_TEST_CUT, parent);
+}
 
 bool TestCutDialog::onInit() {
-    for (const auto& button : JogButtons) attachJogButtonHold(item(button.id));
+    ui::Argb face = systemColour(COLOR_BTNFACE);
+    for (std::size_t i = 0; i < std::size(JogDirections); ++i) {
+        jogButtons_[i].attach(hwnd(), JogDirections[i].id);
+        UniqueGpImage image = loadImage(module_, JogDirections[i].picture);
+        if (image) pictures_[i] = toDeviceBitmap(image.get(), face);
+        if (pictures_[i]) jogButtons_[i].setPicture(static_cast<HBITMAP>(pictures_[i].get()));
+    }
     if (session_.knifePointMode()) {
         SetWindowTextW(item(IDC_TEST_CUT_BUTTON), std::wstring(KnifePointButtonCaption).c_str());
         SetWindowTextW(hwnd(), std::wstring(KnifePointDialogTitle).c_str());
         SetWindowTextW(item(IDC_TEST_CUT_INSTRUCTIONS), std::wstring(KnifePointInstructions).c_str());
     }
     port_.notifyTo(hwnd());
+    frame_.attach(hwnd(), IDC_MOVE_CARRIAGE_FRAME);
+    frame_.setColours(0xFFFFFFFF, 0xFF000000, 0xFFFF6400, GetSysColor(COLOR_BTNFACE));
     // Arrow keys would move the focus between the buttons; the timer reads them instead.
     filteredDialog = hwnd();
     keyFilter_ = SetWindowsHookExW(WH_MSGFILTER, &TestCutDialog::arrowKeyFilter, nullptr, GetCurrentThreadId());
@@ -124,8 +138,8 @@ bool TestCutDialog::onTimer(UINT_PTR id) {
 bool TestCutDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&) {
     switch (message) {
         case WM_JOG_BUTTON:
-            for (const auto& button : JogButtons)
-                if (static_cast<int>(wParam) == button.id) carryOut(session_.jogButton(button.code, lParam != 0));
+            for (const auto& direction : JogDirections)
+                if (static_cast<int>(wParam) == direction.id) carryOut(session_.jogButton(direction.code, lParam != 0));
             return true;
         case WM_READER_EVENT:
             if (wParam == PORT_LOST) {
@@ -153,6 +167,12 @@ void TestCutDialog::onDestroy() {
         keyFilter_ = nullptr;
     }
     if (filteredDialog == hwnd()) filteredDialog = nullptr;
+    // The buttons stop showing the pictures before they go.
+    for (std::size_t i = 0; i < std::size(jogButtons_); ++i) {
+        jogButtons_[i].setPicture(nullptr);
+        jogButtons_[i].detach();
+        pictures_[i].reset();
+    }
 }
 
 bool runKnifePointPositioning(HINSTANCE module, HWND mainDialog, MachinePort& port, int force, int speed,

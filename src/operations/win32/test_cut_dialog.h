@@ -7,6 +7,8 @@
 #include "operations/test_cut.h"
 #include "operations/win32/machine_port.h"
 #include "ui/win32/dialog.h"
+#include "ui/win32/jog_button.h"
+#include "ui/win32/skin_group_box.h"
 
 namespace vantrel::win {
 
@@ -53,6 +55,11 @@ private:
     bool bladeOffset_;
     TestCutSession session_;
     HHOOK keyFilter_ = nullptr;
+    HINSTANCE module_ = nullptr;
+    SkinGroupBox frame_;
+    // Up, Left, Down, Right; the pictures outlive the buttons' use of them.
+    UniqueGdiObject pictures_[4];
+    JogButton jogButtons_[4];
 };
 
 // The knife positioning step of a "Knife Point" cut run: runs the dialog in
