@@ -1,0 +1,528 @@
+// The registration-mark and test-cut dialogs driven as a user and the port
+// threads would drive them: replies posted as the reader posts them, clicks,
+// keys, and everything the dialogs queue for the machine recorded.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "operations/operation_texts.h"
+#include "operations/win32/reg_mark_dialog.h"
+#include "operations/win32/test_cut_dialog.h"
+#include "plugin/win32/plugin_app.h"
+#include "resource.h"
+#include "support/win_test_support.h"
+#include "ui/win32/jog_button.h"
+
+namespace vantrel::test {
+namespace {
+
+using namespace std::chrono_literals;
+using win::PORT_LOST;
+using win::WM_READER_EVENT;
+using win::WM_WRITER_EVENT;
+
+const std::string Status("\x1B\x05", 2);
+const std::string Search = "!10,0|FJ|FN1|TB99|TB51,254|TB52,2|TB53,16|TB54,0,0|TB55,1|M540,381|TB23,1556,2540|";
+std::string jog(int code) { return std::string{'\x1B', '\x00', static_cast<char>(code)}; }
+
+// Stands in for the main dialog's port threads: records where notifications
+// go and what is queued.
+class RecordingPort : public win::MachinePort {
+public:
+    void notifyTo(HWND window) override {
+        std::lock_guard lock(mutex_);
+        notifyWindow_ = window;
+    }
+    void enqueue(std::string_view text) override {
+        std::lock_guard lock(mutex_);
+        sent_.emplace_back(text);
+    }
+    HWND notifyWindow() const {
+        std::lock_guard lock(mutex_);
+        return notifyWindow_;
+    }
+    std::vector<std::string> sent() const {
+        std::lock_guard lock(mutex_);
+        return sent_;
+    }
+    // Everything but the status requests, in order.
+    std::vector<std::string> commands() const {
+        std::vector<std::string> result;
+        for (auto& s : sent())
+            if (s != Status) result.push_back(s);
+        return result;
+    }
+    int count(const std::string& text) const {
+        int n = 0;
+        for (auto& s : sent()) n += s == text;
+        return n;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    HWND notifyWindow_ = nullptr;
+    std::vector<std::string> sent_;
+};
+
+// A reply as the reader posts it: length first, then a text the window owns.
+void postReply(HWND window, const std::string& reply) {
+    char* text = new char[reply.size() + 1];
+    std::memcpy(text, reply.c_str(), reply.size() + 1);
+    if (!PostMessageW(window, WM_READER_EVENT, reply.size(), reinterpret_cast<LPARAM>(text))) delete[] text;
+}
+
+void pressKey(HWND window, WPARAM key) {
+    HWND target = GetFocus() ? GetFocus() : window;
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+}
+
+// A picture of the window for the docs, taken only when VANTREL_SCREENSHOTS
+// names a folder (as a Windows path).
+void saveScreenshotIfAsked(HWND window, const wchar_t* name) {
+    wchar_t folder[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"VANTREL_SCREENSHOTS", folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    std::this_thread::sleep_for(300ms);
+    RECT bounds;
+    GetWindowRect(window, &bounds);
+    int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
+    HDC source = GetWindowDC(window);
+    HDC memory = CreateCompatibleDC(source);
+    HBITMAP bitmap = CreateCompatibleBitmap(source, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    Gdiplus::GpBitmap* image = nullptr;
+    Gdiplus::DllExports::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &image);
+    const CLSID pngEncoder = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
+    std::wstring path = std::wstring(folder) + L"\\" + name;
+    if (image) {
+        Gdiplus::DllExports::GdipSaveImageToFile(image, path.c_str(), &pngEncoder, nullptr);
+        Gdiplus::DllExports::GdipDisposeImage(image);
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, source);
+}
+
+// Waits a little and checks that the dialog is still open.
+bool stillOpenAfter(HWND dialog, std::chrono::milliseconds wait) {
+    std::this_thread::sleep_for(wait);
+    return IsWindow(dialog) && IsWindowVisible(dialog);
+}
+
+class OperationsDialogs : public ::testing::Test {
+protected:
+    GdiplusSession gdiplus_;
+    TestWindow mainWindow_;
+    RecordingPort port_;
+    HINSTANCE module_ = GetModuleHandleW(nullptr);
+};
+
+// ---------------------------------------------------------------- mark search
+
+struct SearchRun {
+    INT_PTR result = 0;
+    bool userCancelled = false;
+    int failCount = 0;
+};
+
+class RegMarkSearch : public OperationsDialogs {
+protected:
+    // Runs the dialog while `drive` acts on it from another thread.
+    SearchRun run(const std::function<void(HWND)>& drive) {
+        win::RegMarkDialog dialog(port_, Search);
+        DriverThread driver([&] {
+            HWND window = waitForDialog(std::wstring(RegMarkDialogTitle), 10s);
+            if (!window) return;
+            drive(window);
+            // Whatever the driver left open is closed so the test never hangs.
+            if (IsWindow(window)) PostMessageW(window, WM_CLOSE, 0, 0);
+        });
+        SearchRun run;
+        run.result = dialog.run(module_, mainWindow_.hwnd());
+        driver.join();
+        run.userCancelled = dialog.userCancelled();
+        run.failCount = dialog.failCount();
+        return run;
+    }
+};
+
+TEST_F(RegMarkSearch, FoundAtTheFirstTry) {
+    HWND seen = nullptr;
+    std::wstring caption;
+    SearchRun result = run([&](HWND window) {
+        seen = window;
+        caption = windowText(GetDlgItem(window, IDC_REG_MARK_PROGRESS));
+        // Status requests every 255 ms until the answer; their replies are ignored.
+        ASSERT_TRUE(waitFor([&] { return port_.count(Status) >= 2; }, 3s));
+        postReply(window, "1");
+        postReply(window, "0");
+        ASSERT_TRUE(stillOpenAfter(window, 300ms));
+        postReply(window, " 0,0,0");
+        waitFor([&] { return !IsWindow(window); }, 3s);
+    });
+    EXPECT_EQ(result.result, IDOK);
+    EXPECT_FALSE(result.userCancelled);
+    EXPECT_EQ(port_.commands(), std::vector<std::string>{Search});
+    EXPECT_EQ(port_.sent().front(), Search) << "the search goes out before any status request";
+    EXPECT_EQ(port_.notifyWindow(), seen) << "the dialog borrows the notifications; the caller takes them back";
+    EXPECT_EQ(caption, RegMarkSearchingCaption);
+}
+
+TEST_F(RegMarkSearch, NotFoundThenFoundRetriesOnceWithoutPolling) {
+    int statusAtRetry = 0;
+    SearchRun result = run([&](HWND window) {
+        ASSERT_TRUE(waitFor([&] { return port_.count(Status) >= 1; }, 3s));
+        postReply(window, "0000");  // four characters: a status-length answer, ignored
+        postReply(window, "1,0,0");
+        ASSERT_TRUE(waitFor([&] { return port_.count(Search) == 2; }, 3s));
+        statusAtRetry = port_.count(Status);
+        ASSERT_TRUE(stillOpenAfter(window, 700ms));
+        EXPECT_EQ(port_.count(Status), statusAtRetry) << "no status requests during the retry";
+        postReply(window, "0,0,0");
+        waitFor([&] { return !IsWindow(window); }, 3s);
+    });
+    EXPECT_EQ(result.result, IDOK);
+    EXPECT_EQ(result.failCount, 1);
+    EXPECT_EQ(port_.commands(), (std::vector<std::string>{Search, Search}));
+}
+
+TEST_F(RegMarkSearch, EscapeEndsItAsTheUsersChoiceButEnterDoesNot) {
+    SearchRun result = run([&](HWND window) {
+        saveScreenshotIfAsked(window, L"reg_mark_dialog.png");
+        pressKey(window, VK_RETURN);
+        ASSERT_TRUE(stillOpenAfter(window, 300ms)) << "Enter must not read as marks found";
+        pressKey(window, VK_ESCAPE);
+        waitFor([&] { return !IsWindow(window); }, 3s);
+    });
+    EXPECT_EQ(result.result, IDCANCEL);
+    EXPECT_TRUE(result.userCancelled);
+}
+
+TEST_F(RegMarkSearch, ALostIncomingChannelEndsIt) {
+    SearchRun result = run([&](HWND window) {
+        PostMessageW(window, WM_WRITER_EVENT, PORT_LOST, 0);
+        ASSERT_TRUE(stillOpenAfter(window, 300ms)) << "writer events are left alone";
+        PostMessageW(window, WM_READER_EVENT, PORT_LOST, 0);
+        waitFor([&] { return !IsWindow(window); }, 3s);
+    });
+    EXPECT_EQ(result.result, IDCANCEL);
+    EXPECT_FALSE(result.userCancelled);
+}
+
+// The search step of a cut run with its question.
+class SearchStep : public OperationsDialogs {
+protected:
+    struct Outcome {
+        bool cut = false;
+        std::wstring question;
+        std::wstring questionTitle;
+    };
+    // `answer` is IDYES, IDNO, or 0 for "no question expected".
+    Outcome runStep(RecordingPort& port, const std::vector<std::string>& replies, bool escape, int answer) {
+        Outcome outcome;
+        DriverThread driver([&] {
+            HWND window = waitForDialog(std::wstring(RegMarkDialogTitle), 10s);
+            if (!window) return;
+            for (auto& r : replies) {
+                postReply(window, r);
+                std::this_thread::sleep_for(100ms);
+            }
+            if (escape) pressKey(window, VK_ESCAPE);
+            waitFor([&] { return !IsWindow(window); }, 3s);
+            HWND box = nullptr;
+            waitFor([&] { return (box = findDialog(PluginAppTitle())) != nullptr; }, answer ? 5s : 500ms);
+            if (!box) return;
+            outcome.question = windowText(GetDlgItem(box, 0xFFFF));
+            outcome.questionTitle = windowText(box);
+            PostMessageW(box, WM_COMMAND, answer ? answer : IDNO, 0);
+        });
+        outcome.cut = win::runRegistrationMarkSearch(module_, mainWindow_.hwnd(), port, Search);
+        return outcome;
+    }
+    static std::wstring PluginAppTitle() { return win::PluginApp::instance().appName(); }
+};
+
+TEST_F(SearchStep, HomeAndTheQuestionFollowTheResult) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> replies;
+        bool escape;
+        int answer;  // 0: no question expected
+        bool cut;
+        std::vector<std::string> commands;
+    } cases[] = {
+        {"found", {"0,0,0"}, false, 0, true, {Search}},
+        {"not found twice, No", {"1,0,0", "1,0,0"}, false, IDNO, false, {Search, Search, "H|"}},
+        {"not found twice, Yes", {"1,0,0", "2,0,0"}, false, IDYES, true, {Search, Search, "H|"}},
+        {"escape", {}, true, 0, false, {Search, "H|"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingPort port;
+        Outcome outcome = runStep(port, c.replies, c.escape, c.answer);
+        EXPECT_EQ(outcome.cut, c.cut);
+        EXPECT_EQ(port.commands(), c.commands);
+        EXPECT_EQ(port.notifyWindow(), mainWindow_.hwnd()) << "notifications go back to the main dialog";
+        if (c.answer) {
+            EXPECT_EQ(outcome.question, RegMarkNotFoundQuestion);
+            EXPECT_EQ(outcome.questionTitle, PluginAppTitle());
+        } else {
+            EXPECT_TRUE(outcome.question.empty()) << "no question";
+        }
+    }
+}
+
+// ------------------------------------------------------------------- test cut
+
+struct TestCutRun {
+    INT_PTR result = 0;
+    bool moved = false;
+};
+
+class TestCut : public OperationsDialogs {
+protected:
+    TestCutRun run(bool knifePoint, const std::function<void(HWND)>& drive, int force = 12, int speed = 5,
+                   int silentTicks = SilentTestTicksAllowed) {
+        win::TestCutDialog dialog(port_, force, speed, false, knifePoint, silentTicks);
+        std::wstring title(knifePoint ? KnifePointDialogTitle : TestCutDialogTitle);
+        DriverThread driver([&] {
+            HWND window = waitForDialog(title, 10s);
+            if (!window) return;
+            drive(window);
+            if (IsWindow(window)) {
+                // Leave a running test, then close.
+                postReply(window, "0");
+                PostMessageW(window, WM_READER_EVENT, PORT_LOST, 0);
+            }
+        });
+        TestCutRun run;
+        run.result = dialog.run(module_, mainWindow_.hwnd());
+        driver.join();
+        run.moved = dialog.moved();
+        return run;
+    }
+};
+
+void clickButton(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+TEST_F(TestCut, JogButtonsSendOncePerPressAndOncePerRelease) {
+    TestCutRun result = run(false, [&](HWND window) {
+        HWND up = GetDlgItem(window, IDC_JOG_UP);
+        PostMessageW(up, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        ASSERT_TRUE(waitFor([&] { return port_.sent().size() == 1; }, 2s));
+        EXPECT_TRUE(stillOpenAfter(window, 200ms));
+        // Released far outside the button: the capture still delivers it.
+        PostMessageW(up, WM_LBUTTONUP, 0, MAKELPARAM(-200, 300));
+        ASSERT_TRUE(waitFor([&] { return port_.sent().size() == 2; }, 2s));
+        HWND left = GetDlgItem(window, IDC_JOG_LEFT);
+        PostMessageW(left, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        PostMessageW(left, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        ASSERT_TRUE(waitFor([&] { return port_.sent().size() == 4; }, 2s));
+        pressKey(window, VK_ESCAPE);
+        waitFor([&] { return !IsWindow(window); }, 3s);
+    });
+    EXPECT_EQ(result.result, IDCANCEL);
+    EXPECT_TRUE(result.moved);
+    EXPECT_EQ(port_.sent(), (std::vector<std::string>{jog(2), jog(0), jog(8), jog(0), "H|"}));
+}
+
+// Real key presses through the input system, as the 50 ms timer reads them.
+void sendKey(WORD key, bool down) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = KEYEVENTF_EXTENDEDKEY | (down ? 0 : KEYEVENTF_KEYUP);
+    SendInput(1, &input, sizeof input);
+}
+
+TEST_F(TestCut, ArrowKeysMoveOneWayAtATimeAndLeaveTheFocusAlone) {
+    HWND focusBefore = nullptr, focusAfter = nullptr;
+    TestCutRun result = run(false, [&](HWND window) {
+        SetForegroundWindow(window);
+        ASSERT_TRUE(waitFor([&] { return GetForegroundWindow() == window; }, 2s));
+        focusBefore = GetDlgItem(window, IDC_JOG_UP);
+        PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focusBefore), TRUE);
+        std::this_thread::sleep_for(100ms);
+        sendKey(VK_UP, true);
+        ASSERT_TRUE(waitFor([&] { return port_.sent().size() == 1; }, 2s));
+        sendKey(VK_LEFT, true);
+        ASSERT_TRUE(waitFor([&] { return port_.sent().size() == 2; }, 2s));
+        std::this_thread::sleep_for(300ms);  // held steadily: nothing more
+        sendKey(VK_RIGHT, true);             // left still wins
+        std::this_thread::sleep_for(200ms);
+        sendKey(VK_LEFT, false);
+        sendKey(VK_RIGHT, false);
+        sendKey(VK_UP, false);
+        ASSERT_TRUE(waitFor([&] { return port_.sent().size() >= 3; }, 2s));
+        std::this_thread::sleep_for(300ms);
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+        focusAfter = info.hwndFocus;
+        pressKey(window, VK_ESCAPE);
+        waitFor([&] { return !IsWindow(window); }, 3s);
+    });
+    EXPECT_EQ(result.result, IDCANCEL);
+    // Up, then left over up, then (left released with right and up) stop or a
+    // short right/up step at worst; the exact middle depends on the order the
+    // key-ups land between two readings, so only the rules are checked.
+    std::vector<std::string> sent = port_.sent();
+    ASSERT_GE(sent.size(), 4u);
+    EXPECT_EQ(sent[0], jog(2));
+    EXPECT_EQ(sent[1], jog(8));
+    EXPECT_EQ(sent[sent.size() - 2], jog(0)) << "the last key released stops the carriage once";
+    EXPECT_EQ(sent.back(), "H|");
+    for (std::size_t i = 1; i < sent.size(); ++i) EXPECT_NE(sent[i], sent[i - 1]) << "sent once per change";
+    EXPECT_EQ(focusAfter, focusBefore) << "arrow keys must not move the focus";
+}
+
+TEST_F(TestCut, TestCommandThenBusyUntilTheMachineIsIdle) {
+    std::wstring busyCaption, idleCaption;
+    bool jogEnabledWhileBusy = true, jogEnabledAfter = false;
+    TestCutRun result = run(false, [&](HWND window) {
+        HWND test = GetDlgItem(window, IDC_TEST_CUT_BUTTON);
+        clickButton(window, IDC_TEST_CUT_BUTTON);
+        ASSERT_TRUE(waitFor([&] { return port_.count(Status) >= 2; }, 3s));
+        busyCaption = windowText(test);
+        jogEnabledWhileBusy = IsWindowEnabled(GetDlgItem(window, IDC_JOG_DOWN));
+        // Jogs, a second test and Escape are refused while the machine cuts.
+        PostMessageW(window, win::WM_JOG_BUTTON, IDC_JOG_DOWN, 1);
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_TEST_CUT_BUTTON, BN_CLICKED), 0);
+        pressKey(window, VK_ESCAPE);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        postReply(window, "1");
+        ASSERT_TRUE(stillOpenAfter(window, 400ms));
+        postReply(window, "0");
+        ASSERT_TRUE(waitFor([&] { return windowText(test) != busyCaption; }, 2s));
+        idleCaption = windowText(test);
+        jogEnabledAfter = IsWindowEnabled(GetDlgItem(window, IDC_JOG_DOWN));
+        int statusWhenIdle = port_.count(Status);
+        std::this_thread::sleep_for(500ms);
+        EXPECT_EQ(port_.count(Status), statusWhenIdle) << "polling stops with the idle reply";
+        pressKey(window, VK_ESCAPE);
+        waitFor([&] { return !IsWindow(window); }, 3s);
+    });
+    EXPECT_EQ(result.result, IDCANCEL);
+    EXPECT_EQ(port_.commands(), std::vector<std::string>{"FC0|FX12,0|!5,0|FH|"}) << "no jog, so no way home";
+    EXPECT_EQ(busyCaption, TestingCaption);
+    EXPECT_EQ(idleCaption, TestButtonCaption);
+    EXPECT_FALSE(jogEnabledWhileBusy);
+    EXPECT_TRUE(jogEnabledAfter);
+}
+
+TEST_F(TestCut, ASilentMachineLetsTheUserOutAfterTheTimeOut) {
+    bool openBeforeTimeOut = false;
+    TestCutRun result = run(
+        false,
+        [&](HWND window) {
+            PostMessageW(window, win::WM_JOG_BUTTON, IDC_JOG_RIGHT, 1);
+            PostMessageW(window, win::WM_JOG_BUTTON, IDC_JOG_RIGHT, 0);
+            clickButton(window, IDC_TEST_CUT_BUTTON);
+            ASSERT_TRUE(waitFor([&] { return port_.count(Status) >= 1; }, 3s));
+            pressKey(window, VK_ESCAPE);
+            openBeforeTimeOut = stillOpenAfter(window, 200ms);
+            // Five silent ticks of 200 ms, then Escape works.
+            ASSERT_TRUE(waitFor([&] { return port_.count(Status) >= 6; }, 5s));
+            pressKey(window, VK_ESCAPE);
+            waitFor([&] { return !IsWindow(window); }, 3s);
+        },
+        12, 5, 5);
+    EXPECT_TRUE(openBeforeTimeOut);
+    EXPECT_EQ(result.result, IDCANCEL);
+    EXPECT_EQ(port_.commands(), (std::vector<std::string>{jog(4), jog(0), "FC0|FX12,0|!5,0|FH|", "H|"}));
+}
+
+TEST_F(TestCut, ALostOutgoingChannelLetsTheUserOutAtOnce) {
+    TestCutRun result = run(false, [&](HWND window) {
+        clickButton(window, IDC_TEST_CUT_BUTTON);
+        ASSERT_TRUE(waitFor([&] { return port_.commands().size() == 1; }, 3s));
+        PostMessageW(window, WM_WRITER_EVENT, PORT_LOST, 0);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        waitFor([&] { return !IsWindow(window); }, 3s);
+    });
+    EXPECT_EQ(result.result, IDCANCEL);
+}
+
+TEST_F(TestCut, ALostIncomingChannelEndsTheDialogEvenWhileTesting) {
+    TestCutRun result = run(false, [&](HWND window) {
+        PostMessageW(window, win::WM_JOG_BUTTON, IDC_JOG_UP, 1);
+        clickButton(window, IDC_TEST_CUT_BUTTON);
+        ASSERT_TRUE(waitFor([&] { return port_.commands().size() == 2; }, 3s));
+        PostMessageW(window, WM_READER_EVENT, PORT_LOST, 0);
+        waitFor([&] { return !IsWindow(window); }, 3s);
+    });
+    EXPECT_EQ(result.result, IDCANCEL);
+    EXPECT_EQ(port_.count("H|"), 0) << "no way home over a lost link";
+}
+
+TEST_F(TestCut, TestModeShowsTheResourceTexts) {
+    std::wstring frame, test, instructions, up;
+    run(false, [&](HWND window) {
+        frame = windowText(GetDlgItem(window, IDC_MOVE_CARRIAGE_FRAME));
+        test = windowText(GetDlgItem(window, IDC_TEST_CUT_BUTTON));
+        instructions = windowText(GetDlgItem(window, IDC_TEST_CUT_INSTRUCTIONS));
+        up = windowText(GetDlgItem(window, IDC_JOG_UP));
+        saveScreenshotIfAsked(window, L"test_cut_dialog.png");
+        pressKey(window, VK_RETURN);
+        EXPECT_TRUE(stillOpenAfter(window, 200ms)) << "Enter is no confirmation";
+        pressKey(window, VK_ESCAPE);
+        waitFor([&] { return !IsWindow(window); }, 3s);
+    });
+    EXPECT_EQ(frame, MoveCarriageFrameCaption);
+    EXPECT_EQ(test, TestButtonCaption);
+    EXPECT_EQ(instructions, TestCutInstructions);
+    EXPECT_EQ(up, JogUpCaption);
+    EXPECT_TRUE(port_.sent().empty()) << "closing without a jog sends nothing";
+}
+
+TEST_F(TestCut, KnifePointConfirmsTheJoggedSpot) {
+    std::wstring title, button, instructions;
+    TestCutRun result = run(true, [&](HWND window) {
+        title = windowText(window);
+        button = windowText(GetDlgItem(window, IDC_TEST_CUT_BUTTON));
+        instructions = windowText(GetDlgItem(window, IDC_TEST_CUT_INSTRUCTIONS));
+        saveScreenshotIfAsked(window, L"knife_point_dialog.png");
+        PostMessageW(window, win::WM_JOG_BUTTON, IDC_JOG_DOWN, 1);
+        PostMessageW(window, win::WM_JOG_BUTTON, IDC_JOG_DOWN, 0);
+        clickButton(window, IDC_TEST_CUT_BUTTON);
+        waitFor([&] { return !IsWindow(window); }, 3s);
+    });
+    EXPECT_EQ(result.result, IDOK);
+    EXPECT_EQ(title, KnifePointDialogTitle);
+    EXPECT_EQ(button, KnifePointButtonCaption);
+    EXPECT_EQ(instructions, KnifePointInstructions);
+    EXPECT_EQ(port_.sent(), (std::vector<std::string>{jog(1), jog(0)})) << "the carriage stays where it was jogged";
+}
+
+TEST_F(TestCut, KnifePointStepReportsTheChoiceAndReturnsTheNotifications) {
+    struct Case {
+        bool confirm;
+        bool cut;
+    } cases[] = {{true, true}, {false, false}};
+    for (const auto& c : cases) {
+        DriverThread driver([&] {
+            HWND window = waitForDialog(std::wstring(KnifePointDialogTitle), 10s);
+            if (!window) return;
+            if (c.confirm)
+                clickButton(window, IDC_TEST_CUT_BUTTON);
+            else
+                PostMessageW(window, WM_CLOSE, 0, 0);
+            waitFor([&] { return !IsWindow(window); }, 3s);
+        });
+        bool cut = win::runKnifePointPositioning(module_, mainWindow_.hwnd(), port_, 10, 3, true);
+        driver.join();
+        EXPECT_EQ(cut, c.cut);
+        EXPECT_EQ(port_.notifyWindow(), mainWindow_.hwnd());
+    }
+}
+
+}  // namespace
+}  // namespace vantrel::test
