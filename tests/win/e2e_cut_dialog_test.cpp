@@ -13,6 +13,7 @@
 #include "cutdata/commands.h"
 #include "cutdata/cut_stream.h"
 #include "cutdata/reg_marks.h"
+#include "operations/operation_texts.h"
 #include "design_file.h"
 #include "plugin/settings.h"
 #include "plugin/win32/plugin_app.h"
@@ -20,6 +21,7 @@
 #include "resource.h"
 #include "support/simulator_process.h"
 #include "support/win_test_support.h"
+#include "ui/win32/jog_button.h"
 
 namespace vantrel::test {
 namespace {
@@ -375,6 +377,86 @@ TEST_F(PrintAndCutRun, MarksNotFoundTwiceAskAndNoLeavesEverythingButHome) {
     EXPECT_NE(receivedAfterNo.find(search, first + 1), std::string::npos) << "one retry";
     EXPECT_EQ(receivedAfterNo.find("FM1\x03"), std::string::npos) << "no job was sent";
     EXPECT_NE(receivedAfterNo.rfind("H\x03"), std::string::npos);
+}
+
+TEST_F(PrintAndCutRun, MarksNotFoundTwiceAskAndYesCutsTheJob) {
+    SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"200", L"--search", L"not-found"});
+    ASSERT_TRUE(sim.running());
+    useSimulator(sim);
+    bool asked = false, finished = false;
+    run(SmallDesign, [&](HWND dialog) {
+        if (!waitForText(GetDlgItem(dialog, IDC_PREVIEW), L"Connected [", 15s)) return;
+        waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE; }, 3s);
+        PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
+        HWND box = nullptr;
+        waitFor([&] { return (box = messageBoxShowing(dialog, MarksQuestion)) != nullptr; }, 30s);
+        if (!box) return;
+        asked = true;
+        PostMessageW(box, WM_COMMAND, IDYES, 0);
+        waitFor([&] { return (box = messageBoxShowing(dialog, FinishedMessage)) != nullptr; }, 30s);
+        finished = box != nullptr;
+    });
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(finished);
+    const std::string received = sim.received();
+    const std::string search = searchWire(), job = jobWire();
+    ASSERT_GE(received.size(), job.size());
+    EXPECT_EQ(received.substr(received.size() - job.size()), job) << "cut where the marks were expected";
+    const std::size_t home = received.rfind("H\x03", received.size() - job.size());
+    ASSERT_NE(home, std::string::npos);
+    EXPECT_GT(home, received.rfind(search)) << "home after the second search, then the job";
+}
+
+// Knife Point: the user jogs the knife to where the cut should begin and the
+// job starts there, with no way home in between.
+TEST_F(CutDialogRun, KnifePointJogsThenCutsFromThere) {
+    SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"200"});
+    ASSERT_TRUE(sim.running());
+    useSimulator(sim);
+    {
+        win::RegistryProfile profile(win::PluginApp::instance().profileKey());
+        profile.writeInt("sil_cuttype", 2);
+    }
+    std::wstring positioningButton;
+    bool finished = false;
+    std::size_t receivedBeforeStart = 0;
+    run(SmallDesign, [&](HWND dialog) {
+        if (!waitForText(GetDlgItem(dialog, IDC_PREVIEW), L"Connected [", 15s)) return;
+        waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE; }, 3s);
+        receivedBeforeStart = sim.received().size();
+        PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
+        HWND positioning = waitForDialog(std::wstring(KnifePointDialogTitle), 10s);
+        if (!positioning) return;
+        positioningButton = textOf(GetDlgItem(positioning, IDC_TEST_CUT_BUTTON));
+        PostMessageW(positioning, win::WM_JOG_BUTTON, IDC_JOG_LEFT, 1);
+        Sleep(300);
+        PostMessageW(positioning, win::WM_JOG_BUTTON, IDC_JOG_LEFT, 0);
+        Sleep(100);
+        PostMessageW(GetDlgItem(positioning, IDC_TEST_CUT_BUTTON), BM_CLICK, 0, 0);
+        HWND box = nullptr;
+        waitFor([&] { return (box = messageBoxShowing(dialog, FinishedMessage)) != nullptr; }, 30s);
+        finished = box != nullptr;
+    });
+    EXPECT_EQ(positioningButton, KnifePointButtonCaption);
+    EXPECT_TRUE(finished);
+
+    CutJob job;
+    job.bladeOffset = true;
+    job.carrierMat = true;
+    job.passCount = 1;
+    job.path = design_;
+    job.model = 2;
+    job.knifePoint = true;
+    CutStreamResult expected = buildCutStream(job, 508.0, 508.0, 12.0f);
+    ASSERT_TRUE(expected.ok());
+    const std::string wire = toWire(expected.text);
+    const std::string received = sim.received();
+    ASSERT_GE(received.size(), receivedBeforeStart + wire.size());
+    EXPECT_EQ(received.substr(received.size() - wire.size()), wire);
+    std::string sinceStart = received.substr(receivedBeforeStart, received.size() - wire.size() - receivedBeforeStart);
+    const std::string status(StatusRequest);
+    for (auto at = sinceStart.find(status); at != std::string::npos; at = sinceStart.find(status)) sinceStart.erase(at, status.size());
+    EXPECT_EQ(sinceStart, jogSequence(JogCode::Left) + jogSequence(JogCode::Stop)) << "only the jog before the job";
 }
 
 }  // namespace
