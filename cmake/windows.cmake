@@ -37,9 +37,16 @@ add_library(Vantrel SHARED ${VANTREL_EXPORTS_SOURCE} ${VANTREL_RC} ${VANTREL_DEF
 set_target_properties(Vantrel PROPERTIES PREFIX "" OUTPUT_NAME Vantrel)
 target_link_libraries(Vantrel PRIVATE vantrel_shell)
 
+# Acting on the plug-in's windows from another thread and capturing them:
+# shared by the stand-in host's demo script and the Wine tests.
+file(GLOB VANTREL_DRIVING_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/win32/driving/*.cpp)
+add_library(vantrel_driving STATIC ${VANTREL_DRIVING_SOURCES})
+target_include_directories(vantrel_driving PUBLIC ${CMAKE_SOURCE_DIR}/host/win32 ${CMAKE_SOURCE_DIR}/src)
+target_link_libraries(vantrel_driving PUBLIC gdiplus user32 gdi32)
+
 file(GLOB VANTREL_HOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/win32/*.cpp)
 add_executable(vantrel-host ${VANTREL_HOST_SOURCES})
-target_link_libraries(vantrel-host PRIVATE vantrel_design gdiplus comctl32 user32 gdi32)
+target_link_libraries(vantrel-host PRIVATE vantrel_design vantrel_driving gdiplus comctl32 user32 gdi32)
 target_link_options(vantrel-host PRIVATE -municode)
 add_dependencies(vantrel-host Vantrel)
 
@@ -66,7 +73,7 @@ foreach(src ${VANTREL_WIN_TESTS})
   set(target win-${name})
   add_executable(${target} ${src} ${VANTREL_WIN_TEST_SUPPORT} ${VANTREL_RC})
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/win)
-  target_link_libraries(${target} PRIVATE vantrel_shell vantrel_design gtest gtest_main)
+  target_link_libraries(${target} PRIVATE vantrel_shell vantrel_design vantrel_driving gtest gtest_main)
   target_link_options(${target} PRIVATE -mconsole)
   target_compile_definitions(${target} PRIVATE VANTREL_ARCH="${VANTREL_ARCH}")
   add_dependencies(${target} Vantrel)

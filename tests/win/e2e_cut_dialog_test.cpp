@@ -15,6 +15,7 @@
 #include "cutdata/reg_marks.h"
 #include "operations/operation_texts.h"
 #include "design_file.h"
+#include "driving/window_driving.h"
 #include "plugin/settings.h"
 #include "plugin/win32/plugin_app.h"
 #include "plugin/win32/registry_profile.h"
@@ -34,35 +35,8 @@ const std::wstring FinishedMessage = L"Finished sending all data to your Silhoue
 // A small design with a curve, a closed figure and an open one, in inches.
 const char* const SmallDesign = "M 1 1 L 3 1 L 3 2 Z M 1.5 1.5 C 2 2.5 2.5 0.5 3 1.5";
 
-std::wstring textOf(HWND window) {
-    wchar_t text[512] = {};
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
-    return text;
-}
-
-struct FindOwned {
-    HWND owner;
-    HWND found;
-};
-
-BOOL CALLBACK findOwnedDialog(HWND window, LPARAM param) {
-    auto* find = reinterpret_cast<FindOwned*>(param);
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (std::wstring(className) == L"#32770" && GetWindow(window, GW_OWNER) == find->owner && IsWindowVisible(window)) {
-        find->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A message box (or other dialog) the main dialog has opened.
-HWND ownedDialog(HWND owner) {
-    FindOwned find{owner, nullptr};
-    EnumWindows(findOwnedDialog, reinterpret_cast<LPARAM>(&find));
-    return find.found;
-}
+using driving::ownedDialog;
+using driving::textOf;
 
 class CutDialogRun : public ::testing::Test {
 protected:

@@ -81,36 +81,6 @@ void pressKey(HWND window, WPARAM key) {
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
 }
 
-// A picture of the window for the docs, taken only when VANTREL_SCREENSHOTS
-// names a folder (as a Windows path).
-void saveScreenshotIfAsked(HWND window, const wchar_t* name) {
-    wchar_t folder[MAX_PATH];
-    DWORD length = GetEnvironmentVariableW(L"VANTREL_SCREENSHOTS", folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    std::this_thread::sleep_for(300ms);
-    RECT bounds;
-    GetWindowRect(window, &bounds);
-    int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
-    HDC source = GetWindowDC(window);
-    HDC memory = CreateCompatibleDC(source);
-    HBITMAP bitmap = CreateCompatibleBitmap(source, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    Gdiplus::GpBitmap* image = nullptr;
-    Gdiplus::DllExports::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &image);
-    const CLSID pngEncoder = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
-    std::wstring path = std::wstring(folder) + L"\\" + name;
-    if (image) {
-        Gdiplus::DllExports::GdipSaveImageToFile(image, path.c_str(), &pngEncoder, nullptr);
-        Gdiplus::DllExports::GdipDisposeImage(image);
-    }
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, source);
-}
-
 // Waits a little and checks that the dialog is still open.
 bool stillOpenAfter(HWND dialog, std::chrono::milliseconds wait) {
     std::this_thread::sleep_for(wait);

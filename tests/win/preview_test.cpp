@@ -400,30 +400,6 @@ Path showcaseDesign() {
     return design;
 }
 
-// Writes the dialog as it is on screen to `file` (PNG) in the working directory.
-bool saveScreenshot(HWND window, const wchar_t* file) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    RECT frame{};
-    GetWindowRect(window, &frame);
-    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    HDC source = GetWindowDC(window);
-    HDC copy = CreateCompatibleDC(source);
-    HBITMAP bitmap = CreateCompatibleBitmap(source, width, height);
-    HGDIOBJ old = SelectObject(copy, bitmap);
-    BitBlt(copy, 0, 0, width, height, source, 0, 0, SRCCOPY);
-    SelectObject(copy, old);
-    Gdiplus::GpBitmap* image = nullptr;
-    Gdiplus::DllExports::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &image);
-    const CLSID png = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
-    const bool saved =
-        image && Gdiplus::DllExports::GdipSaveImageToFile(image, file, &png, nullptr) == Gdiplus::Ok;
-    if (image) Gdiplus::DllExports::GdipDisposeImage(image);
-    DeleteObject(bitmap);
-    DeleteDC(copy);
-    ReleaseDC(window, source);
-    return saved;
-}
-
 TEST_F(PreviewWindow, Screenshots) {
     const Path design = showcaseDesign();
     const Path bottomLeft{{{0.3f, 5.3f}, {0.3f, 4.8f}, {0.33f, 4.8f}, {0.33f, 5.27f}, {0.8f, 5.27f}, {0.8f, 5.3f}},

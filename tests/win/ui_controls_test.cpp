@@ -711,31 +711,6 @@ TEST_F(ImageCombo, ControlDestroyedBeforeTheObjectLeavesNothingDangling) {
     SendMessageW(dialog_, WM_DRAWITEM, ComboId, reinterpret_cast<LPARAM>(&item));
 }
 
-// Saves what the window shows, frame included, as a PNG beside the test program.
-bool saveScreenshot(HWND window, const wchar_t* fileName) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    RECT r = {};
-    GetWindowRect(window, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC windowDc = GetWindowDC(window);
-    HDC memory = CreateCompatibleDC(windowDc);
-    HBITMAP shot = CreateCompatibleBitmap(windowDc, w, h);
-    HGDIOBJ old = SelectObject(memory, shot);
-    BitBlt(memory, 0, 0, w, h, windowDc, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    ReleaseDC(window, windowDc);
-    GpBitmap* bitmap = nullptr;
-    bool saved = false;
-    if (gp::GdipCreateBitmapFromHBITMAP(shot, nullptr, &bitmap) == Gdiplus::Ok) {
-        const CLSID png = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
-        saved = gp::GdipSaveImageToFile(bitmap, fileName, &png, nullptr) == Gdiplus::Ok;
-        gp::GdipDisposeImage(bitmap);
-    }
-    DeleteObject(shot);
-    return saved;
-}
-
 // The main dialog's template dressed with every drawn control, as the cut
 // dialog dresses it; pictures for the documentation come from here.
 TEST_F(DrawnControls, DressedMainDialogScreenshots) {

@@ -357,24 +357,8 @@ bool PathPreview::composeFrame(PreviewSurface& frame, const pv::Scene& scene) {
 bool PathPreview::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     HWND window = hwnd();
     result = 0;
+    if (handlePaintMessage(message, wParam, result)) return true;
     switch (message) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(window, &ps);
-            struct EndPaintGuard {
-                HWND window;
-                PAINTSTRUCT* ps;
-                ~EndPaintGuard() { EndPaint(window, ps); }
-            } guard{window, &ps};
-            if (dc) paint(dc);
-            return true;
-        }
-        case WM_PRINTCLIENT:
-            paint(reinterpret_cast<HDC>(wParam));
-            return true;
-        case WM_ERASEBKGND:
-            result = 1;  // the paint covers every pixel
-            return true;
         case WM_NCHITTEST:
             result = HTCLIENT;  // clicks are ours, whatever the static's style
             return true;

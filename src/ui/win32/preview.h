@@ -65,7 +65,7 @@ public:
     const PaintCounters& counters() const { return counters_; }
 
     // Draws the current picture into `dc` at (0, 0), client-sized.
-    void paint(HDC dc);
+    void paint(HDC dc) override;
 
 protected:
     bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;

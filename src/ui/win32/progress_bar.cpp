@@ -84,22 +84,8 @@ void AnimatedProgressBar::advance() {
 }
 
 bool AnimatedProgressBar::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (handlePaintMessage(message, wParam, result)) return true;
     switch (message) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(hwnd(), &ps);
-            paint(dc);
-            EndPaint(hwnd(), &ps);
-            result = 0;
-            return true;
-        }
-        case WM_PRINTCLIENT:
-            paint(reinterpret_cast<HDC>(wParam));
-            result = 0;
-            return true;
-        case WM_ERASEBKGND:
-            result = 1;
-            return true;
         case WM_TIMER:
             if (wParam != AnimationTimer) return false;
             advance();

@@ -53,7 +53,7 @@ protected:
     void onDetach() override;
 
 private:
-    void paint(HDC target);
+    void paint(HDC target) override;
 
     ui::ProgressAnimation animation_;
     UniqueGpImage stripe_;

@@ -11,7 +11,7 @@ protected:
     bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
-    void paint(HDC dc);
+    void paint(HDC dc) override;
 };
 
 }  // namespace vantrel::win

@@ -89,22 +89,8 @@ void SkinGroupBox::click() {
 }
 
 bool SkinGroupBox::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (handlePaintMessage(message, wParam, result)) return true;
     switch (message) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(hwnd(), &ps);
-            paint(dc);
-            EndPaint(hwnd(), &ps);
-            result = 0;
-            return true;
-        }
-        case WM_PRINTCLIENT:
-            paint(reinterpret_cast<HDC>(wParam));
-            result = 0;
-            return true;
-        case WM_ERASEBKGND:
-            result = 1;
-            return true;
         case WM_NCHITTEST: {
             POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
             ScreenToClient(hwnd(), &at);

@@ -37,7 +37,7 @@ protected:
     bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
-    void paint(HDC target);
+    void paint(HDC target) override;
     bool iconPlaced() const { return iconRect_.left != -1; }
     bool overIcon(POINT client) const;
     void setHovering(bool hovering);

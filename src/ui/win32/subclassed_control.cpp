@@ -65,4 +65,31 @@ LRESULT CALLBACK SubclassedControl::subclassProc(HWND hwnd, UINT message, WPARAM
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
+bool SubclassedControl::handlePaintMessage(UINT message, WPARAM wParam, LRESULT& result) {
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd_, &ps);
+            // EndPaint also when painting throws, or the update region stays.
+            struct EndPaintGuard {
+                HWND window;
+                PAINTSTRUCT* ps;
+                ~EndPaintGuard() { EndPaint(window, ps); }
+            } guard{hwnd_, &ps};
+            if (dc) paint(dc);
+            result = 0;
+            return true;
+        }
+        case WM_PRINTCLIENT:
+            paint(reinterpret_cast<HDC>(wParam));
+            result = 0;
+            return true;
+        case WM_ERASEBKGND:
+            result = 1;
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace vantrel::win

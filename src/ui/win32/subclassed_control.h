@@ -32,6 +32,12 @@ protected:
     virtual void onDetach() {}
     // The standard control's own handling.
     LRESULT callDefault(UINT message, WPARAM wParam, LPARAM lParam);
+    // Drawn controls paint everything themselves, also into a caller's DC
+    // (WM_PRINTCLIENT), and never let the background be erased first: that
+    // is what makes them flicker. True when `message` was one of those.
+    bool handlePaintMessage(UINT message, WPARAM wParam, LRESULT& result);
+    // What handlePaintMessage draws with.
+    virtual void paint(HDC) {}
 
 private:
     static LRESULT CALLBACK subclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,

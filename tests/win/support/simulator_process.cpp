@@ -3,6 +3,7 @@
 #include <atomic>
 #include <sstream>
 
+#include "driving/window_driving.h"
 #include "support/win_test_support.h"
 
 namespace vantrel::test {
@@ -30,17 +31,6 @@ std::vector<std::string> splitLines(const std::string& text) {
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
-}
-
-bool readExactly(HANDLE pipe, char* data, std::size_t size) {
-    while (size > 0) {
-        DWORD got = 0;
-        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 20));
-        if (!ReadFile(pipe, data, chunk, &got, nullptr) || got == 0) return false;
-        data += got;
-        size -= got;
-    }
-    return true;
 }
 
 }  // namespace
@@ -80,33 +70,7 @@ std::wstring SimulatorProcess::channelPath(int channel) const {
 
 bool SimulatorProcess::control(const std::string& command, std::string* payload) {
     if (!running()) return false;
-    std::wstring name = base_ + L"\\.ctl";
-    win::UniqueHandle pipe;
-    // Between two control instances the name is briefly missing or busy.
-    for (int attempt = 0; attempt < 500 && !pipe; ++attempt) {
-        pipe.reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        if (!pipe) {
-            if (!running()) return false;
-            Sleep(10);
-        }
-    }
-    if (!pipe) return false;
-    std::string line = command + "\n";
-    DWORD written = 0;
-    if (!WriteFile(pipe.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
-        written != line.size()) {
-        return false;
-    }
-    std::string header;
-    char c = 0;
-    while (header.size() < 64 && readExactly(pipe.get(), &c, 1) && c != '\n') header += c;
-    std::size_t space = header.find(' ');
-    if (c != '\n' || space == std::string::npos) return false;
-    std::size_t length = std::stoull(header.substr(space + 1));
-    std::string body(length, '\0');
-    if (length > 0 && !readExactly(pipe.get(), body.data(), length)) return false;
-    if (payload) *payload = std::move(body);
-    return header.compare(0, space, "ok") == 0;
+    return driving::simulatorCommand(base_, command, payload, [this] { return running(); });
 }
 
 std::string SimulatorProcess::received() {

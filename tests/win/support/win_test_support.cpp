@@ -1,5 +1,7 @@
 #include "support/win_test_support.h"
 
+#include "driving/window_capture.h"
+
 namespace vantrel::test {
 
 GdiplusSession::GdiplusSession() {
@@ -27,6 +29,23 @@ HWND waitForDialog(const std::wstring& title, std::chrono::milliseconds timeout)
     HWND found = nullptr;
     waitFor([&] { return (found = findDialog(title)) != nullptr; }, timeout);
     return found;
+}
+
+namespace {
+std::wstring screenshotFolder() {
+    wchar_t folder[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"VANTREL_SCREENSHOTS", folder, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(folder, length);
+}
+}  // namespace
+
+bool saveScreenshot(HWND window, const std::wstring& name) {
+    const std::wstring folder = screenshotFolder();
+    return driving::captureWindowPng(window, folder.empty() ? name : folder + L"\\" + name);
+}
+
+void saveScreenshotIfAsked(HWND window, const std::wstring& name) {
+    if (!screenshotFolder().empty()) saveScreenshot(window, name);
 }
 
 std::wstring windowText(HWND window) {

@@ -34,6 +34,14 @@ HWND waitForDialog(const std::wstring& title, std::chrono::milliseconds timeout)
 
 std::wstring windowText(HWND window);
 
+// A picture of `window`, frame included, as the PNG file `name` in the folder
+// VANTREL_SCREENSHOTS names (a Windows path), else in the working directory.
+// GDI+ must be running. False when nothing was saved.
+bool saveScreenshot(HWND window, const std::wstring& name);
+// The same, only when VANTREL_SCREENSHOTS is set: pictures for the docs from
+// tests whose timing a capture must not change otherwise.
+void saveScreenshotIfAsked(HWND window, const std::wstring& name);
+
 // Runs `work` on its own thread; joined by the destructor.
 class DriverThread {
 public:

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-namespace vantrel::host {
+namespace vantrel::driving {
 
 namespace {
 
@@ -79,4 +79,4 @@ bool captureWindowPng(HWND window, const std::wstring& fileName) {
     return bitmap.Save(fileName.c_str(), &clsid, nullptr) == Gdiplus::Ok;
 }
 
-}  // namespace vantrel::host
+}  // namespace vantrel::driving

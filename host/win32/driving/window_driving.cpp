@@ -1,0 +1,103 @@
+#include "window_driving.h"
+
+#include <algorithm>
+
+#include "support/win32/unique_handle.h"
+
+namespace vantrel::driving {
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end) return condition();
+        Sleep(25);
+    }
+    return true;
+}
+
+std::wstring textOf(HWND window) {
+    wchar_t text[512] = {};
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
+    return text;
+}
+
+namespace {
+
+struct FindOwned {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK findOwnedDialog(HWND window, LPARAM param) {
+    auto* find = reinterpret_cast<FindOwned*>(param);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (std::wstring(className) == L"#32770" && GetWindow(window, GW_OWNER) == find->owner && IsWindowVisible(window)) {
+        find->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+bool readExactly(HANDLE pipe, char* data, std::size_t size) {
+    while (size > 0) {
+        DWORD got = 0;
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 20));
+        if (!ReadFile(pipe, data, chunk, &got, nullptr) || got == 0) return false;
+        data += got;
+        size -= got;
+    }
+    return true;
+}
+
+}  // namespace
+
+HWND ownedDialog(HWND owner) {
+    FindOwned find{owner, nullptr};
+    EnumWindows(findOwnedDialog, reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+void selectRow(HWND dialog, int listId, int row) {
+    HWND list = GetDlgItem(dialog, listId);
+    SendMessageTimeoutW(list, CB_SETCURSEL, static_cast<WPARAM>(row), 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(listId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
+bool simulatorCommand(const std::wstring& base, const std::string& command, std::string* payload,
+                      const std::function<bool()>& alive) {
+    const std::wstring name = base + L"\\.ctl";
+    win::UniqueHandle pipe;
+    // Between two control instances the name is briefly missing or busy.
+    for (int attempt = 0; attempt < 500 && !pipe; ++attempt) {
+        pipe.reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!pipe) {
+            if (alive && !alive()) return false;
+            Sleep(10);
+        }
+    }
+    if (!pipe) return false;
+    const std::string line = command + "\n";
+    DWORD written = 0;
+    if (!WriteFile(pipe.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
+        written != line.size()) {
+        return false;
+    }
+    std::string header;
+    char c = 0;
+    while (header.size() < 64 && readExactly(pipe.get(), &c, 1) && c != '\n') header += c;
+    const std::size_t space = header.find(' ');
+    if (c != '\n' || space == std::string::npos) return false;
+    std::size_t length = 0;
+    for (std::size_t i = space + 1; i < header.size(); ++i) {
+        if (header[i] < '0' || header[i] > '9' || length > (std::size_t{1} << 40)) return false;
+        length = length * 10 + static_cast<std::size_t>(header[i] - '0');
+    }
+    std::string body(length, '\0');
+    if (length > 0 && !readExactly(pipe.get(), body.data(), length)) return false;
+    if (payload) *payload = std::move(body);
+    return header.compare(0, space, "ok") == 0;
+}
+
+}  // namespace vantrel::driving

@@ -1,0 +1,35 @@
+#pragma once
+// Acting on the plug-in's windows from another thread, as a user or a test
+// does while the host's thread sits in the plug-in's modal loop. Shared by
+// the stand-in host's demo script and the Wine tests.
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace vantrel::driving {
+
+// Polls until `condition` holds or `timeout` passes; returns the last result.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+
+// A window's text read with WM_GETTEXT through SendMessageTimeout, so a busy
+// or hung window on another thread cannot hang the caller.
+std::wstring textOf(HWND window);
+
+// A visible dialog (class #32770) that `owner` owns: a message box or a
+// dialog it opened. Null when there is none.
+HWND ownedDialog(HWND owner);
+
+// Picks a row of a drop-down list the way a mouse choice does: the list
+// changes and its dialog is told.
+void selectRow(HWND dialog, int listId, int row);
+
+// One command over the simulated cutter's control pipe "<base>\.ctl": a line
+// out, "ok <n>\n" and n bytes of payload back. `alive` is asked between
+// attempts to open the pipe (the simulator may be between two instances of
+// it); false gives up at once. True when the answer was "ok".
+bool simulatorCommand(const std::wstring& base, const std::string& command, std::string* payload = nullptr,
+                      const std::function<bool()>& alive = {});
+
+}  // namespace vantrel::driving
