@@ -112,7 +112,6 @@ TEST_F(CalibrationDialogTest, SquareIsCutAtTheTypedResolutionsUntilTheMachineIsI
         notified = link_.notifyWindow;
         shownX = field(dialog, IDC_CALIB_X_DPI);
         shownY = field(dialog, IDC_CALIB_Y_DPI);
-        saveScreenshot(dialog, L"calibration_dialog.png");
         PostMessageW(dialog, WM_COMMAND, IDC_CALIB_CUT_SQUARE, 0);
         waitFor([&] { return !IsWindowEnabled(GetDlgItem(dialog, IDOK)); }, 5s);
         disabledWhileCutting = !IsWindowEnabled(GetDlgItem(dialog, IDC_CALIB_WIDTH)) &&
