@@ -182,6 +182,7 @@ TEST_F(CalibrationRoundTrip, SquareMeasuredAppliedAndTheNextJobUsesTheNewResolut
 
         typeInto(GetDlgItem(calibration, IDC_CALIB_WIDTH), L"6 1/16");
         typeInto(GetDlgItem(calibration, IDC_CALIB_HEIGHT), L"5 15/16");
+        saveScreenshot(calibration, L"calibration_dialog.png");
         question = clickAndAnswer(GetDlgItem(calibration, IDC_CALIB_CALCULATE), L"Results...", IDYES);
         waitFor([&] { return textOf(GetDlgItem(calibration, IDC_CALIB_X_DPI)) == L"502.763"; }, 3s);
         PostMessageW(GetDlgItem(calibration, IDOK), BM_CLICK, 0, 0);
@@ -238,6 +239,41 @@ TEST_F(CalibrationRoundTrip, SquareMeasuredAppliedAndTheNextJobUsesTheNewResolut
     EXPECT_EQ(received.substr(received.size() - job.size()), job) << "the job at the new resolutions, byte for byte";
     EXPECT_EQ(received.find(jobWire(508.0f, 508.0f)), std::string::npos);
     EXPECT_TRUE(sim.anomalies().empty());
+}
+
+TEST_F(CalibrationRoundTrip, CablePulledDuringTheSquareClosesTheCalibrationAndTheMainDialogReconnects) {
+    SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"5000"});
+    ASSERT_TRUE(sim.running());
+    SetEnvironmentVariableW(L"VANTREL_SIMULATOR", sim.pipeBase().c_str());
+
+    bool squareSent = false, calibrationClosed = false, reconnected = false;
+    std::wstring statusAfterPull;
+    run([&](HWND dialog) {
+        HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+        if (!waitFor([&] { return textOf(preview).rfind(L"Connected [", 0) == 0; }, 15s)) return;
+        if (!waitFor([&] { return enabled(dialog, IDC_CALIBRATE_DPI); }, 3s)) return;
+        PostMessageW(GetDlgItem(dialog, IDC_CALIBRATE_DPI), BM_CLICK, 0, 0);
+        HWND calibration = waitForOwnDialog(CalibrationTitle, 5s, IDC_CALIB_CALCULATE);
+        if (!calibration) return;
+        SetDlgItemTextW(calibration, IDC_CALIB_X_DPI, L"600");
+        const std::size_t before = sim.received().size();
+        PostMessageW(GetDlgItem(calibration, IDC_CALIB_CUT_SQUARE), BM_CLICK, 0, 0);
+        squareSent = sim.waitForReceived(before + squareAt508().size(), 5s);
+        sim.unplug();
+        calibrationClosed = waitFor([&] { return !IsWindow(calibration); }, 5s);
+        // The main dialog learns of the loss too, and finds the machine again once it is back.
+        waitFor([&] { return textOf(preview) == L"Not Connected"; }, 5s);
+        statusAfterPull = textOf(preview);
+        sim.replug();
+        reconnected = waitFor([&] { return textOf(preview).rfind(L"Connected [", 0) == 0 && enabled(dialog, IDC_START); },
+                              20s);
+    });
+    EXPECT_TRUE(squareSent);
+    EXPECT_TRUE(calibrationClosed);
+    EXPECT_EQ(statusAfterPull, L"Not Connected");
+    EXPECT_TRUE(reconnected);
+    win::RegistryProfile profile(win::PluginApp::instance().profileKey());
+    EXPECT_EQ(profile.readText("sil_dpix", u"none"), u"none") << "nothing stored";
 }
 
 }  // namespace
