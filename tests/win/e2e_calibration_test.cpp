@@ -148,7 +148,7 @@ protected:
 
 TEST_F(CalibrationRoundTrip, SquareMeasuredAppliedAndTheNextJobUsesTheNewResolutions) {
     // Busy long enough after the square that waiting for the machine shows.
-    SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"1200"});
+    SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"2000"});
     ASSERT_TRUE(sim.running());
     SetEnvironmentVariableW(L"VANTREL_SIMULATOR", sim.pipeBase().c_str());
 
