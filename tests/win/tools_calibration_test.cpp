@@ -112,7 +112,6 @@ TEST_F(CalibrationDialogTest, SquareIsCutAtTheTypedResolutionsUntilTheMachineIsI
         notified = link_.notifyWindow;
         shownX = field(dialog, IDC_CALIB_X_DPI);
         shownY = field(dialog, IDC_CALIB_Y_DPI);
-        saveScreenshot(dialog, L"calibration_dialog.png");
         PostMessageW(dialog, WM_COMMAND, IDC_CALIB_CUT_SQUARE, 0);
         waitFor([&] { return !IsWindowEnabled(GetDlgItem(dialog, IDOK)); }, 5s);
         disabledWhileCutting = !IsWindowEnabled(GetDlgItem(dialog, IDC_CALIB_WIDTH)) &&
@@ -223,15 +222,89 @@ TEST_F(CalibrationDialogTest, LostLinkClosesWithoutStoring) {
     EXPECT_FALSE(profile_.storedText(DpiXSetting).has_value());
 }
 
+// Orange enough to tell from the group box's own red: the band's lower half
+// runs from 0xFF6400 down to half of it.
+bool orangeBand(COLORREF c) { return GetRValue(c) > 120 && GetGValue(c) > 30 && GetGValue(c) < 110 && GetBValue(c) < 30; }
+
+// A point inside the help icon's disc, away from its white mark.
+POINT iconDiscPoint(const ClientPicture& group) { return {group.width - 16 + 2, 4 + 5}; }
+// The same row of the band, left of the icon and right of any title.
+POINT bandPoint(const ClientPicture& group) { return {group.width - 30, 4 + 5}; }
+
+COLORREF lightened(COLORREF c) {
+    auto up = [](int v) { return v + (255 - v) / 4; };
+    return RGB(up(GetRValue(c)), up(GetGValue(c)), up(GetBValue(c)));
+}
+
+TEST_F(CalibrationDialogTest, GroupBoxesAreOrangeAndOnlyTheCalculatorHasTheHelpIcon) {
+    constexpr COLORREF Unpainted = RGB(255, 0, 255);
+    ClientPicture resolution, calculator, calculatorBusy, separator;
+    run([&](HWND dialog) {
+        resolution = printClient(GetDlgItem(dialog, IDC_CALIB_RESOLUTION_GROUP), Unpainted);
+        calculator = printClient(GetDlgItem(dialog, IDC_CALIB_CALCULATOR_GROUP), Unpainted);
+        separator = printClient(GetDlgItem(dialog, IDC_CALIB_SEPARATOR), Unpainted);
+        // While the square is cut every control is off: the band goes grey and the icon away.
+        PostMessageW(dialog, WM_COMMAND, IDC_CALIB_CUT_SQUARE, 0);
+        if (waitFor([&] { return !IsWindowEnabled(GetDlgItem(dialog, IDC_CALIB_CALCULATOR_GROUP)); }, 5s))
+            calculatorBusy = printClient(GetDlgItem(dialog, IDC_CALIB_CALCULATOR_GROUP), Unpainted);
+    });
+    for (const ClientPicture* group : {&resolution, &calculator}) {
+        ASSERT_GT(group->width, 40);
+        ASSERT_GT(group->height, 40);
+        EXPECT_TRUE(orangeBand(group->at(group->width - 30, 12))) << std::hex << group->at(group->width - 30, 12);
+        // The face around the panel, and the panel's inside left to the controls in it.
+        EXPECT_EQ(group->at(0, group->height - 1), GetSysColor(COLOR_BTNFACE));
+        EXPECT_EQ(group->at(group->width / 2, group->height / 2), Unpainted);
+    }
+    POINT band = bandPoint(resolution), disc = iconDiscPoint(resolution);
+    EXPECT_TRUE(closeColour(resolution.at(disc.x, disc.y), resolution.at(band.x, band.y), 3)) << "no icon";
+    band = bandPoint(calculator), disc = iconDiscPoint(calculator);
+    EXPECT_FALSE(closeColour(calculator.at(disc.x, disc.y), calculator.at(band.x, band.y), 40)) << "the icon";
+
+    ASSERT_GT(calculatorBusy.width, 0);
+    EXPECT_FALSE(orangeBand(calculatorBusy.at(calculatorBusy.width - 30, 12)));
+    band = bandPoint(calculatorBusy), disc = iconDiscPoint(calculatorBusy);
+    EXPECT_TRUE(closeColour(calculatorBusy.at(disc.x, disc.y), calculatorBusy.at(band.x, band.y), 3))
+        << "a disabled group box shows no icon";
+
+    // The separator is an etched line across its middle: shadow above highlight.
+    ASSERT_GE(separator.height, 4);
+    const int mid = separator.height / 2;
+    for (int x : {0, separator.width / 2, separator.width - 1}) {
+        EXPECT_EQ(separator.at(x, mid - 1), GetSysColor(COLOR_BTNSHADOW)) << x;
+        EXPECT_EQ(separator.at(x, mid), GetSysColor(COLOR_BTNHIGHLIGHT)) << x;
+        EXPECT_EQ(separator.at(x, 0), GetSysColor(COLOR_BTNFACE)) << x;
+    }
+}
+
+// The icon lights under the mouse, and its click reaches the dialog as the
+// group box's command.
 TEST_F(CalibrationDialogTest, CalculatorHelpOpensTheCalibrationPage) {
     ASSERT_TRUE(help_.create(host_.hwnd()));
+    ClientPicture before, hovered;
     std::wstring title;
     bool visible = false;
     run([&](HWND dialog) {
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_CALIB_CALCULATOR_GROUP, 0), 0);
+        HWND group = GetDlgItem(dialog, IDC_CALIB_CALCULATOR_GROUP);
+        before = printClient(group, 0);  // also places the icon, as the first paint does
+        const POINT disc = iconDiscPoint(before);
+        // The pointer really over the icon, so the group box keeps its hover state.
+        POINT screen = disc;
+        ClientToScreen(group, &screen);
+        SetCursorPos(screen.x, screen.y);
+        PostMessageW(group, WM_MOUSEMOVE, 0, MAKELPARAM(disc.x, disc.y));
+        waitFor([&] {
+            hovered = printClient(group, 0);
+            return !closeColour(hovered.at(disc.x, disc.y), before.at(disc.x, disc.y), 2);
+        }, 3s);
+        PostMessageW(group, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(disc.x, disc.y));
+        PostMessageW(group, WM_LBUTTONUP, 0, MAKELPARAM(disc.x, disc.y));
         visible = waitFor([&] { return IsWindowVisible(help_.hwnd()) != FALSE; }, 5s);
         title = windowText(help_.hwnd());
     });
+    const POINT disc = iconDiscPoint(before);
+    EXPECT_TRUE(closeColour(hovered.at(disc.x, disc.y), lightened(before.at(disc.x, disc.y)), 4))
+        << std::hex << before.at(disc.x, disc.y) << " -> " << hovered.at(disc.x, disc.y);
     EXPECT_TRUE(visible);
     EXPECT_EQ(title, L"DPI Calibration Help");
 }

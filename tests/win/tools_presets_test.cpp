@@ -303,5 +303,42 @@ TEST_F(PresetsDialogTest, SavePresetDialogShowsTheFourDepths) {
     EXPECT_EQ(profile_.storedText(PresetsSetting), std::u16string());
 }
 
+// Whether a pixel near `colour` shows in the middle row where the icon goes,
+// left of the text.
+bool showsDisc(const ClientPicture& field, COLORREF colour) {
+    for (int x = 0; x < 22 && x < field.width; ++x)
+        if (closeColour(field.at(x, field.height / 2), colour, 12)) return true;
+    return false;
+}
+
+TEST_F(PresetsDialogTest, SavePresetDepthListDrawsEachDepthWithItsDisc) {
+    // The strip's four discs: black, blue, yellow, red.
+    const COLORREF discs[] = {RGB(31, 31, 31), RGB(21, 101, 192), RGB(249, 200, 14), RGB(211, 47, 47)};
+    std::vector<ClientPicture> fields;
+    int fieldHeight = 0, entryHeight = 0;
+    run([&](HWND dialog) {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_PRESETS_SAVE_CURRENT, BN_CLICKED), 0);
+        HWND ask = waitForOwnDialog(SaveTitle, 5s, IDC_SAVE_PRESET_DEPTH);
+        if (!ask) return;
+        HWND combo = GetDlgItem(ask, IDC_SAVE_PRESET_DEPTH);
+        fieldHeight = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+        entryHeight = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, 0, 0));
+        for (int i = 0; i < 4; ++i) {
+            SendMessageW(combo, CB_SETCURSEL, i, 0);
+            fields.push_back(printClient(combo, RGB(255, 0, 255)));
+        }
+        PostMessageW(ask, WM_COMMAND, IDCANCEL, 0);
+        waitFor([&] { return !IsWindow(ask); }, 5s);
+    });
+    EXPECT_EQ(entryHeight, 20);
+    // Wine answers for the selection field with its 1-pixel frame counted in.
+    EXPECT_GE(fieldHeight, 20);
+    EXPECT_LE(fieldHeight, 22);
+    ASSERT_EQ(fields.size(), 4u);
+    for (int i = 0; i < 4; ++i)
+        for (int disc = 0; disc < 4; ++disc)
+            EXPECT_EQ(showsDisc(fields[i], discs[disc]), i == disc) << "entry " << i << ", disc " << disc;
+}
+
 }  // namespace
 }  // namespace vantrel::test

@@ -7,6 +7,7 @@
 #include <gdiplus.h>
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,65 @@ inline HWND waitForOwnDialog(const std::wstring& title, std::chrono::millisecond
     HWND found = nullptr;
     waitFor([&] { return (found = findOwnDialog(title, controlId)) != nullptr; }, timeout);
     return found;
+}
+
+// What a control draws into a device context of its client size, read back
+// pixel by pixel; the context is first filled with `fill`, so what the control
+// leaves unpainted still shows it.
+struct ClientPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, rows top down
+
+    COLORREF at(int x, int y) const {
+        if (x < 0 || y < 0 || x >= width || y >= height) return CLR_INVALID;
+        std::uint32_t p = pixels[static_cast<std::size_t>(y) * width + x];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+};
+
+// Sends WM_PRINTCLIENT from any thread: the control paints on its own.
+inline ClientPicture printClient(HWND control, COLORREF fill) {
+    ClientPicture picture;
+    RECT client{};
+    GetClientRect(control, &client);
+    picture.width = client.right;
+    picture.height = client.bottom;
+    if (picture.width <= 0 || picture.height <= 0) return picture;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = picture.width;
+    info.bmiHeader.biHeight = -picture.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ReleaseDC(nullptr, screen);
+    if (memory && bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        HBRUSH brush = CreateSolidBrush(fill);
+        FillRect(memory, &client, brush);
+        DeleteObject(brush);
+        DWORD_PTR unused = 0;
+        SendMessageTimeoutW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT, SMTO_ABORTIFHUNG,
+                            5000, &unused);
+        GdiFlush();
+        const auto* first = static_cast<const std::uint32_t*>(bits);
+        picture.pixels.assign(first, first + static_cast<std::size_t>(picture.width) * picture.height);
+        SelectObject(memory, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    if (memory) DeleteDC(memory);
+    return picture;
+}
+
+// Every channel of `a` within `tolerance` of `b`.
+inline bool closeColour(COLORREF a, COLORREF b, int tolerance) {
+    auto within = [&](int x, int y) { return x - y <= tolerance && y - x <= tolerance; };
+    return within(GetRValue(a), GetRValue(b)) && within(GetGValue(a), GetGValue(b)) && within(GetBValue(a), GetBValue(b));
 }
 
 // Saves a picture of a window as PNG when VANTREL_SCREENSHOT_DIR names a

@@ -10,13 +10,31 @@
 
 namespace vantrel::win {
 
+namespace {
+constexpr ui::Argb TitleWhite = 0xFFFFFFFF;
+constexpr ui::Argb TitleShadow = 0xFF000000;
+// The dialogs' orange in place of the group box's own red.
+constexpr ui::Argb BandOrange = 0xFFFF6400;
+}  // namespace
+
 bool CalibrationDialog::onInit() {
     link_.notifyTo(hwnd());
+    dressControls();
     std::u16string textX, textY;
     readResolution(profile_, &textX, &textY);
     SetDlgItemTextW(hwnd(), IDC_CALIB_X_DPI, wide(textX).c_str());
     SetDlgItemTextW(hwnd(), IDC_CALIB_Y_DPI, wide(textY).c_str());
     return true;
+}
+
+void CalibrationDialog::dressControls() {
+    resolutionGroup_.attach(hwnd(), IDC_CALIB_RESOLUTION_GROUP);
+    calculatorGroup_.attach(hwnd(), IDC_CALIB_CALCULATOR_GROUP);
+    separator_.attach(hwnd(), IDC_CALIB_SEPARATOR);
+    for (SkinGroupBox* group : {&resolutionGroup_, &calculatorGroup_})
+        group->setColours(TitleWhite, TitleShadow, BandOrange, GetSysColor(COLOR_BTNFACE));
+    // Its click comes back as a command with the group box's id (see onCommand).
+    calculatorGroup_.setIconFromResource(module_, IDPNG_HELP_ICON);
 }
 
 std::u16string CalibrationDialog::fieldText(int id) const { return utf16(windowText(item(id))); }

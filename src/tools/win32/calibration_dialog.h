@@ -6,6 +6,8 @@
 
 #include "plugin/profile.h"
 #include "ui/win32/dialog.h"
+#include "ui/win32/separator.h"
+#include "ui/win32/skin_group_box.h"
 
 namespace vantrel::win {
 
@@ -54,6 +56,7 @@ private:
     void cutSquare();
     void machineFinished();
     void calculate();
+    void dressControls();
     void enableChildren(bool enable);
     void invalidInput();
 
@@ -61,6 +64,9 @@ private:
     Profile& profile_;
     CalibrationLink& link_;
     HelpDialog* help_;
+    SkinGroupBox resolutionGroup_;
+    SkinGroupBox calculatorGroup_;
+    Separator separator_;
     bool cutting_ = false;
 };
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/win32/unique_handle.h"
+#include "tools/presets.h"
 
 namespace vantrel::win {
 
@@ -16,8 +17,9 @@ inline constexpr int DepthIconSize = 16;
 // The whole strip as one bitmap over opaque white; null when the image cannot
 // be loaded or GDI+ is not running.
 UniqueGdiObject loadDepthStrip(HINSTANCE module);
-// The strip's four cells, left to right; a cell that cannot be made is null.
-std::array<UniqueGdiObject, 4> loadDepthIcons(HINSTANCE module);
+// The strip's four cells, left to right, each its own bitmap over opaque
+// white; a cell that cannot be made is null.
+std::array<UniqueGdiObject, PresetDepthCount> loadDepthIcons(HINSTANCE module);
 
 // A UTF-16 text of the portable core as the platform's wide text, and back.
 inline std::wstring wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }

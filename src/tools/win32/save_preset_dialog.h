@@ -4,7 +4,9 @@
 #include <string>
 
 #include "support/win32/unique_handle.h"
+#include "tools/presets.h"
 #include "ui/win32/dialog.h"
+#include "ui/win32/image_combo_box.h"
 
 namespace vantrel::win {
 
@@ -22,15 +24,13 @@ public:
 protected:
     bool onInit() override;
     void onOk() override;
-    bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     void onDestroy() override;
 
 private:
-    void drawEntry(const DRAWITEMSTRUCT& item);
-
     HINSTANCE module_;
-    std::array<UniqueGdiObject, 4> icons_;
-    UniqueGdiObject boldFont_;
+    // The entries point at these icons without owning them: they go with the window.
+    std::array<UniqueGdiObject, PresetDepthCount> icons_;
+    ImageComboBox depthList_{ItemHeight};
     std::u16string name_;
     int depth_ = 1;
 };
