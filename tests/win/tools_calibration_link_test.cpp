@@ -14,7 +14,7 @@
 #include "support/win32/resource_text.h"
 #include "support/win_test_support.h"
 #include "tools/calibration.h"
-#include "tools/win32/port_calibration_link.h"
+#include "tools/win32/calibration_dialog.h"
 #include "tools_test_support.h"
 
 namespace vantrel::test {
@@ -56,7 +56,8 @@ TEST(CalibrationOverThePorts, SquareIsCutMeasuredAndStored) {
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         if (!waitFor([&] { return !IsWindow(dialog); }, 5s)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });
-    bool applied = win::runCalibration(win::thisModule(), mainDialog.hwnd(), profile, reader, writer, nullptr);
+    win::PortThreadsLink port(reader, writer);
+    bool applied = win::runCalibration(win::thisModule(), mainDialog.hwnd(), profile, port, nullptr);
     driver.join();
 
     EXPECT_TRUE(applied);

@@ -94,7 +94,7 @@ TEST_F(HelpWindowTest, PagesOpenInOneWindowWithTheSecondTitle) {
     EXPECT_EQ(text.rfind(L"Multi-Cut\r\n", 0), 0u) << "heading on its own line";
     EXPECT_NE(text.find(L"not lifted"), std::wstring::npos);
     EXPECT_EQ(text.find(L"<"), std::wstring::npos) << "no markup shown";
-    saveScreenshot(window, L"help_dialog.png");
+    saveScreenshotIfAsked(window, L"help_dialog.png");
 
     // A second icon: same window, same place, second title and page.
     Requester second(600);
@@ -153,7 +153,7 @@ TEST(AboutBox, ShowsNameVersionAndBuildTime) {
         HWND dialog = waitForOwnDialog(L"About...", 10s, IDC_ABOUT_TEXT);
         if (!dialog) return;
         text = windowText(GetDlgItem(dialog, IDC_ABOUT_TEXT));
-        saveScreenshot(dialog, L"about_dialog.png");
+        saveScreenshotIfAsked(dialog, L"about_dialog.png");
         // Enter does not close it; OK does.
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         Sleep(200);

@@ -121,7 +121,7 @@ TEST_F(PresetsDialogTest, CleanProfileListsTheBuiltInPresetsFirstSelected) {
         info = windowText(GetDlgItem(dialog, IDC_PRESETS_INFO));
         useEnabled = IsWindowEnabled(GetDlgItem(dialog, IDOK));
         saveEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_PRESETS_SAVE_CURRENT));
-        saveScreenshot(dialog, L"presets_dialog.png");
+        saveScreenshotIfAsked(dialog, L"presets_dialog.png");
     });
     ASSERT_EQ(items.size(), 19u);
     const auto& builtIn = builtInPresets();
@@ -293,7 +293,7 @@ TEST_F(PresetsDialogTest, SavePresetDialogShowsTheFourDepths) {
         }
         selected = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
         SetDlgItemTextW(ask, IDC_SAVE_PRESET_NAME, L"Cardboard");
-        saveScreenshot(ask, L"save_preset_dialog.png");
+        saveScreenshotIfAsked(ask, L"save_preset_dialog.png");
         PostMessageW(ask, WM_COMMAND, IDCANCEL, 0);
         waitFor([&] { return !IsWindow(ask); }, 5s);
     });

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "operations/mark_search.h"
-#include "operations/win32/machine_port.h"
+#include "device/win32/machine_port.h"
 #include "ui/win32/dialog.h"
 #include "ui/win32/progress_bar.h"
 

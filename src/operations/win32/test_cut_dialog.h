@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "operations/test_cut.h"
-#include "operations/win32/machine_port.h"
+#include "device/win32/machine_port.h"
 #include "ui/win32/dialog.h"
 #include "ui/win32/jog_button.h"
 #include "ui/win32/skin_group_box.h"

@@ -48,7 +48,6 @@ constexpr std::array<int, 5> GroupIds = {IDC_FORCE_SPEED_GROUP, IDC_MULTICUT_GRO
 CutDialog::CutDialog(PluginApp& app, Profile& profile, const HostMarkSettings& host)
     : app_(app), profile_(profile), host_(host), monitor_(*this),
       port_(monitor_.reader(), monitor_.writer()),
-      calibrationLink_(monitor_),
       generator_(monitor_.writer(), profile) {}
 
 CutDialog::~CutDialog() {
@@ -434,9 +433,8 @@ void CutDialog::onTestCut() {
 }
 
 void CutDialog::onCalibrate() {
-    CalibrationDialog calibration(app_.resources(), profile_, calibrationLink_, help_.get());
-    calibration.run(hwnd());
-    monitor_.restoreNotifications();
+    if (!monitor_.connected()) return;
+    runCalibration(app_.resources(), hwnd(), profile_, port_, help_.get());
 }
 
 void CutDialog::onPresets() {

@@ -12,7 +12,7 @@
 #include "cutdata/reg_marks.h"
 #include "cutdata/win32/cut_data_generator.h"
 #include "device/win32/connection_monitor.h"
-#include "operations/win32/machine_port.h"
+#include "device/win32/machine_port.h"
 #include "tools/win32/calibration_dialog.h"
 #include "plugin/profile.h"
 #include "plugin/settings.h"
@@ -27,23 +27,6 @@ namespace vantrel::win {
 
 class PluginApp;
 class HelpDialog;
-
-// The link as the calibration sees it: the monitor's port threads.
-class MonitorCalibrationLink : public CalibrationLink {
-public:
-    explicit MonitorCalibrationLink(ConnectionMonitor& monitor) : monitor_(monitor) {}
-    void notifyTo(HWND window) override { monitor_.redirectNotifications(window); }
-    void enqueue(std::string_view commandText) override { monitor_.Enqueue(commandText); }
-    // A reply's text belongs to whoever receives the notification.
-    std::string takeReply(WPARAM code, LPARAM value) override {
-        std::unique_ptr<char[]> text(reinterpret_cast<char*>(value));
-        if (!text || static_cast<INT_PTR>(code) < 0) return {};
-        return std::string(text.get(), static_cast<std::size_t>(code));
-    }
-
-private:
-    ConnectionMonitor& monitor_;
-};
 
 inline constexpr UINT_PTR TIMER_JOB = 55;
 inline constexpr UINT TimerJobMs = 50;
@@ -137,7 +120,6 @@ private:
     // dialog object goes, then the writer, then the reader.
     ConnectionMonitor monitor_;
     PortThreadsLink port_;
-    MonitorCalibrationLink calibrationLink_;
     CutDataGenerator generator_;
     // The search of the last "Print and Cut" run; a later job of another type keeps it.
     float markOriginX_ = 0, markOriginY_ = 0;

@@ -1,5 +1,7 @@
 #include "tools/win32/calibration_dialog.h"
 
+#include <memory>
+
 #include "cutdata/commands.h"
 #include "plugin/settings.h"
 #include "resource.h"
@@ -96,13 +98,14 @@ void CalibrationDialog::machineFinished() {
 }
 
 bool CalibrationDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&) {
-    if (message != ReaderEventMessage) return false;
-    if (wParam == ThreadStarted) return true;
-    if (wParam == PortLost) {
+    if (message != WM_READER_EVENT) return false;
+    if (wParam == THREAD_STARTED) return true;
+    if (wParam == PORT_LOST) {
         onCancel();
         return true;
     }
-    std::string reply = link_.takeReply(wParam, lParam);
+    std::unique_ptr<char[]> text = takeReplyText(lParam);
+    const std::string reply = text ? std::string(text.get()) : std::string();
     // Anything but "1" (busy) means the machine has finished the square.
     if (cutting_ && (reply.empty() || reply[0] != '1')) machineFinished();
     return true;
@@ -138,6 +141,16 @@ void CalibrationDialog::onOk() {
 void CalibrationDialog::onDestroy() {
     KillTimer(hwnd(), StatusTimer);
     cutting_ = false;
+}
+
+bool runCalibration(HINSTANCE module, HWND mainDialog, Profile& profile, MachinePort& port, HelpDialog* help) {
+    struct GiveBack {
+        MachinePort& port;
+        HWND window;
+        ~GiveBack() { port.notifyTo(window); }
+    } giveBack{port, mainDialog};
+    CalibrationDialog dialog(module, profile, port, help);
+    return dialog.run(mainDialog);
 }
 
 }  // namespace vantrel::win

@@ -1,8 +1,10 @@
 #pragma once
-// What the machine-assisted dialogs need of the main dialog's link to the
-// cutter: the port threads' notifications while they are open, and the send
-// queue. The main dialog hands in its port threads through PortThreadsLink;
-// tests may hand in their own.
+// What the dialogs that work the machine while the main dialog waits (mark
+// search, test cut, knife point, calibration) need of its link to the cutter:
+// the port threads' notifications while they are open, and the send queue.
+// Replies arrive as WM_READER_EVENT with a text the receiver frees through
+// takeReplyText. The main dialog hands in its port threads through
+// PortThreadsLink; tests may hand in their own.
 #include <windows.h>
 
 #include <string_view>
