@@ -91,7 +91,7 @@ bool simulatorCommand(const std::wstring& base, const std::string& command, std:
     if (c != '\n' || space == std::string::npos) return false;
     std::size_t length = 0;
     for (std::size_t i = space + 1; i < header.size(); ++i) {
-        if (header[i] < '0' || header[i] > '9' || length > (std::size_t{1} << 40)) return false;
+        if (header[i] < '0' || header[i] > '9' || length > 100000000) return false;  // at most about 1 GB
         length = length * 10 + static_cast<std::size_t>(header[i] - '0');
     }
     std::string body(length, '\0');
