@@ -7,23 +7,14 @@
 #include "cutdata/commands.h"
 #include "cutdata/cut_stream.h"
 #include "cutdata/path_ops.h"
+#include "path_builders.h"
 
 #include <random>
 
 namespace vantrel {
 namespace {
 
-constexpr std::uint8_t S = PathPointTypeStart, L = PathPointTypeLine, B = PathPointTypeBezier,
-                       C = PathPointTypeCloseSubpath;
-
-Path makePath(std::initializer_list<std::tuple<float, float, std::uint8_t>> points) {
-    Path path;
-    for (auto [x, y, type] : points) {
-        path.points.push_back({x, y});
-        path.types.push_back(type);
-    }
-    return path;
-}
+using namespace testing_paths;
 
 // A job whose design is already in steps (resolution 1) and stays where it is
 // (no identified model), so that the body shows the path's own numbers.

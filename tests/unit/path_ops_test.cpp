@@ -7,21 +7,12 @@
 #include <vector>
 
 #include "cutdata/path_ops.h"
+#include "path_builders.h"
 
 namespace vantrel {
 namespace {
 
-constexpr std::uint8_t S = PathPointTypeStart, L = PathPointTypeLine, B = PathPointTypeBezier,
-                       C = PathPointTypeCloseSubpath;
-
-Path makePath(std::initializer_list<std::tuple<float, float, std::uint8_t>> points) {
-    Path path;
-    for (auto [x, y, type] : points) {
-        path.points.push_back({x, y});
-        path.types.push_back(type);
-    }
-    return path;
-}
+using namespace testing_paths;
 
 // A circle of radius r about (cx, cy) in four Bézier segments, as a platform's
 // AddEllipse makes it.

@@ -12,10 +12,11 @@
 
 #include "cutdata/commands.h"
 #include "cutdata/cut_stream.h"
-#include "design_file.h"
+#include "driving/window_driving.h"
 #include "plugin/win32/plugin_app.h"
 #include "plugin/win32/registry_profile.h"
 #include "resource.h"
+#include "support/plugin_run.h"
 #include "support/simulator_process.h"
 #include "support/win_test_support.h"
 #include "tools_test_support.h"
@@ -25,9 +26,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::wstring MainTitle = L"Cut project with Silhouette\u2122 Machine";
 const std::wstring CalibrationTitle = L"Calibrate Resolution";
-const std::wstring FinishedMessage = L"Finished sending all data to your Silhouette machine!";
 
 // The square at 508 x 508 steps per inch as the machine must get it: the
 // fixed job with the five-command move list, ETX after every command.
@@ -44,35 +43,8 @@ std::string squareAt508() {
 // A closed figure with a curve and an open line, well inside a 12-inch mat.
 const char* const Design = "M 1 1 L 4 1 L 4 3 Z M 1.5 1.5 C 2 2.5 2.5 0.5 3 1.5";
 
-std::wstring textOf(HWND window) {
-    wchar_t text[512] = {};
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
-    return text;
-}
-
-struct FindOwned {
-    HWND owner;
-    HWND found;
-};
-
-BOOL CALLBACK findOwnedDialog(HWND window, LPARAM param) {
-    auto* find = reinterpret_cast<FindOwned*>(param);
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (std::wstring(className) == L"#32770" && GetWindow(window, GW_OWNER) == find->owner && IsWindowVisible(window)) {
-        find->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A message box or dialog the window `owner` has opened, or null.
-HWND ownedDialog(HWND owner) {
-    FindOwned find{owner, nullptr};
-    EnumWindows(findOwnedDialog, reinterpret_cast<LPARAM>(&find));
-    return find.found;
-}
+using driving::ownedDialog;
+using driving::textOf;
 
 bool enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
@@ -94,63 +66,17 @@ std::wstring clickAndAnswer(HWND button, const std::wstring& caption, int answer
     return text;
 }
 
-class CalibrationRoundTrip : public ::testing::Test {
+class CalibrationRoundTrip : public PluginRun {
 protected:
-    void SetUp() override {
-        auto& app = win::PluginApp::instance();
-        RegDeleteTreeW(HKEY_CURRENT_USER, app.profileKey().c_str());
-        wchar_t menu[24], description[116];
-        std::uint32_t id = 0;
-        app.getInfo(menu, description, host_.hwnd(), &id, 0, 0);
-    }
-    void TearDown() override { SetEnvironmentVariableW(L"VANTREL_SIMULATOR", nullptr); }
-
-    // Runs the plug-in on the design while `driver` acts on its dialog.
-    void run(const std::function<void(HWND dialog)>& driver) {
-        auto parsed = parseDesign(Design);
-        ASSERT_TRUE(parsed.ok) << parsed.errorText();
-        design_ = parsed.path;
-        Gdiplus::GraphicsPath path(reinterpret_cast<const Gdiplus::PointF*>(design_.points.data()),
-                                   design_.types.data(), static_cast<INT>(design_.size()));
-        DriverThread thread([&] {
-            HWND dialog = waitForDialog(MainTitle, 10s);
-            if (!dialog) return;
-            driver(dialog);
-            // Whatever the driver left open goes now, so the run always ends.
-            for (int i = 0; i < 200 && IsWindow(dialog); ++i) {
-                if (HWND calibration = ownedDialog(dialog)) {
-                    if (HWND box = ownedDialog(calibration)) PostMessageW(box, WM_COMMAND, IDOK, 0);
-                    PostMessageW(calibration, WM_COMMAND, IDCANCEL, 0);
-                }
-                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-                Sleep(50);
-            }
-        });
-        win::PluginApp::instance().cutPath(&path, 0, 12.0f);
-    }
-
-    // The job the main dialog must send for the design on a CAMEO at these resolutions.
-    std::string jobWire(float dpiX, float dpiY) const {
-        CutJob job;
-        job.bladeOffset = true;
-        job.carrierMat = true;
-        job.passCount = 1;
-        job.path = design_;
-        job.model = 2;
-        CutStreamResult built = buildCutStream(job, dpiX, dpiY, 12.0f);
-        return built.ok() ? toWire(built.text) : std::string("no job");
-    }
-
-    GdiplusSession gdiplus_;
-    TestWindow host_;
-    Path design_;
+    void run(const std::function<void(HWND dialog)>& driver) { PluginRun::run(Design, driver); }
+    std::string jobWire(float dpiX, float dpiY) const { return expectedJobWire(dpiX, dpiY); }
 };
 
 TEST_F(CalibrationRoundTrip, SquareMeasuredAppliedAndTheNextJobUsesTheNewResolutions) {
     // Busy long enough after the square that waiting for the machine shows.
     SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"2000"});
     ASSERT_TRUE(sim.running());
-    SetEnvironmentVariableW(L"VANTREL_SIMULATOR", sim.pipeBase().c_str());
+    useSimulator(sim);
 
     std::wstring connected, question, xShown, yShown, finished;
     bool calibrationOpened = false, disabledWhileBusy = false, enabledWhenIdle = false, closedByApply = false;
@@ -244,7 +170,7 @@ TEST_F(CalibrationRoundTrip, SquareMeasuredAppliedAndTheNextJobUsesTheNewResolut
 TEST_F(CalibrationRoundTrip, CablePulledDuringTheSquareClosesTheCalibrationAndTheMainDialogReconnects) {
     SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"5000"});
     ASSERT_TRUE(sim.running());
-    SetEnvironmentVariableW(L"VANTREL_SIMULATOR", sim.pipeBase().c_str());
+    useSimulator(sim);
 
     bool squareSent = false, calibrationClosed = false, reconnected = false;
     std::wstring statusAfterPull;

@@ -20,6 +20,7 @@
 #include "plugin/win32/plugin_app.h"
 #include "plugin/win32/registry_profile.h"
 #include "resource.h"
+#include "support/plugin_run.h"
 #include "support/simulator_process.h"
 #include "support/win_test_support.h"
 #include "ui/win32/jog_button.h"
@@ -29,61 +30,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::wstring DialogTitle = L"Cut project with Silhouette\u2122 Machine";
-const std::wstring FinishedMessage = L"Finished sending all data to your Silhouette machine!";
-
 // A small design with a curve, a closed figure and an open one, in inches.
 const char* const SmallDesign = "M 1 1 L 3 1 L 3 2 Z M 1.5 1.5 C 2 2.5 2.5 0.5 3 1.5";
 
 using driving::ownedDialog;
 using driving::textOf;
 
-class CutDialogRun : public ::testing::Test {
-protected:
-    void SetUp() override {
-        auto& app = win::PluginApp::instance();
-        // A clean profile for every test.
-        RegDeleteTreeW(HKEY_CURRENT_USER, app.profileKey().c_str());
-        wchar_t menu[24], description[116];
-        std::uint32_t id = 0;
-        app.getInfo(menu, description, host_.hwnd(), &id, 0, 0);
-    }
-    void TearDown() override { SetEnvironmentVariableW(L"VANTREL_SIMULATOR", nullptr); }
-
-    void useSimulator(SimulatorProcess& sim) { SetEnvironmentVariableW(L"VANTREL_SIMULATOR", sim.pipeBase().c_str()); }
-
-    // Runs the plug-in on `design` while `driver` acts on the dialog from its own thread.
-    void run(const char* design, const std::function<void(HWND dialog)>& driver) {
-        auto parsed = parseDesign(design);
-        ASSERT_TRUE(parsed.ok) << parsed.errorText();
-        design_ = parsed.path;
-        Gdiplus::GraphicsPath path(reinterpret_cast<const Gdiplus::PointF*>(design_.points.data()),
-                                   design_.types.data(), static_cast<INT>(design_.size()));
-        std::atomic<bool> returned{false};
-        DriverThread thread([&] {
-            HWND dialog = waitForDialog(DialogTitle, 10s);
-            if (!dialog) return;
-            driver(dialog);
-            // Whatever the driver left open goes now, so the run always ends.
-            for (int i = 0; i < 200 && IsWindow(dialog); ++i) {
-                if (HWND box = ownedDialog(dialog)) PostMessageW(box, WM_COMMAND, IDOK, 0);
-                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-                Sleep(50);
-            }
-        });
-        win::PluginApp::instance().cutPath(&path, 0, 12.0f);
-        returned = true;
-    }
-
-    int storedInt(const char* name) {
-        win::RegistryProfile profile(win::PluginApp::instance().profileKey());
-        return profile.readInt(name, -1000);
-    }
-
-    GdiplusSession gdiplus_;
-    TestWindow host_;
-    Path design_;
-};
+using CutDialogRun = PluginRun;
 
 bool waitForText(HWND window, const std::wstring& prefix, std::chrono::milliseconds timeout) {
     return waitFor([&] { return textOf(window).rfind(prefix, 0) == 0; }, timeout);
@@ -174,15 +127,7 @@ TEST_F(CutDialogRun, IdentifiesTheCutterAndSendsAWysiwygJobByteForByte) {
     EXPECT_EQ(progressAfterStart, L"Finished sending data to Silhouette machine");
     EXPECT_EQ(message, FinishedMessage);
 
-    CutJob job;
-    job.bladeOffset = true;
-    job.carrierMat = true;
-    job.passCount = 1;
-    job.path = design_;
-    job.model = 2;
-    CutStreamResult expected = buildCutStream(job, 508.0, 508.0, 12.0f);
-    ASSERT_TRUE(expected.ok());
-    const std::string wire = toWire(expected.text);
+    const std::string wire = expectedJobWire();
     const std::string received = sim.received();
     ASSERT_GE(received.size(), wire.size());
     EXPECT_EQ(received.substr(received.size() - wire.size()), wire) << "the job is the last thing the machine got";
@@ -204,15 +149,11 @@ TEST_F(CutDialogRun, EscapeWhileTheJobIsPreparedLeavesTheDialogOpen) {
     SimulatorProcess sim({L"--identification", L"SILHOUETTE SD", L"--busy-ms", L"100"});
     ASSERT_TRUE(sim.running());
     useSimulator(sim);
-    {
-        win::RegistryProfile profile(win::PluginApp::instance().profileKey());
-        profile.writeInt("sil_multicut", 9);  // ten passes: a stream that takes a while to prepare
-    }
+    storeInt("sil_multicut", 9);  // ten passes: a stream that takes a while to prepare
     const std::string design = zigZagDesign(200000);
     bool openAfterEscape = false, finished = false;
     run(design.c_str(), [&](HWND dialog) {
-        if (!waitForText(GetDlgItem(dialog, IDC_PREVIEW), L"Connected [", 15s)) return;
-        waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE; }, 3s);
+        if (!waitUntilConnected(dialog)) return;
         // Both land in the queue together: Escape arrives while the stream is generated.
         PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
         PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -232,17 +173,13 @@ TEST_F(CutDialogRun, AnUnpluggedTransferIsNotReportedAsSent) {
     SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"100", L"--slow"});
     ASSERT_TRUE(sim.running());
     useSimulator(sim);
-    {
-        win::RegistryProfile profile(win::PluginApp::instance().profileKey());
-        profile.writeInt("sil_multicut", 1);
-    }
+    storeInt("sil_multicut", 1);
     const std::string design = zigZagDesign(100000);
     std::wstring captionAfterUnplug, statusAfterUnplug;
     bool messageBoxShown = false;
     run(design.c_str(), [&](HWND dialog) {
         HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
-        if (!waitForText(preview, L"Connected [", 15s)) return;
-        waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE; }, 3s);
+        if (!waitUntilConnected(dialog)) return;
         PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
         HWND progress = GetDlgItem(dialog, IDC_PROGRESS);
         if (!waitForText(progress, L"Sending data to Silhouette", 30s)) return;
@@ -262,18 +199,11 @@ TEST_F(CutDialogRun, AnUnpluggedTransferIsNotReportedAsSent) {
 
 const std::wstring MarksQuestion = L"Unable to find registration marks.\n\nWould you like to continue to cut?";
 
-// The message box among the dialogs the main dialog owns, if one shows `text`.
-HWND messageBoxShowing(HWND dialog, const std::wstring& text) {
-    HWND box = ownedDialog(dialog);
-    return box && textOf(GetDlgItem(box, 0xFFFF)) == text ? box : nullptr;
-}
-
 class PrintAndCutRun : public CutDialogRun {
 protected:
     void SetUp() override {
         CutDialogRun::SetUp();
-        win::RegistryProfile profile(win::PluginApp::instance().profileKey());
-        profile.writeInt("sil_cuttype", 1);
+        storeInt("sil_cuttype", 1);
     }
     // What the cut run must send for the design on a connected CAMEO at 508 steps per inch.
     std::string searchWire() const {
@@ -285,18 +215,13 @@ protected:
         RegMarkLayout layout = RegMarkLayout::around(design_, true);
         auto search = computeRegMarkSearch(layout, 2, true, 508.0f, 508.0f);
         if (!search) return "no search";
-        CutJob job;
-        job.bladeOffset = true;
-        job.carrierMat = true;
-        job.path = design_;
-        job.model = 2;
-        job.printAndCut = true;
-        job.markOriginX = search->markOriginX;
-        job.markOriginY = search->markOriginY;
-        job.markExtentX = search->markExtentX;
-        job.markExtentY = search->markExtentY;
-        CutStreamResult built = buildCutStream(job, 508.0, 508.0, 12.0f);
-        return built.ok() ? toWire(built.text) : std::string("no job");
+        return expectedJobWire(508.0f, 508.0f, [&](CutJob& job) {
+            job.printAndCut = true;
+            job.markOriginX = search->markOriginX;
+            job.markOriginY = search->markOriginY;
+            job.markExtentX = search->markExtentX;
+            job.markExtentY = search->markExtentY;
+        });
     }
 };
 
@@ -306,12 +231,8 @@ TEST_F(PrintAndCutRun, MarksFoundAtTheFirstTryThenTheJobIsCut) {
     useSimulator(sim);
     bool finished = false;
     run(SmallDesign, [&](HWND dialog) {
-        if (!waitForText(GetDlgItem(dialog, IDC_PREVIEW), L"Connected [", 15s)) return;
-        waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE; }, 3s);
-        PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
-        HWND box = nullptr;
-        waitFor([&] { return (box = messageBoxShowing(dialog, FinishedMessage)) != nullptr; }, 30s);
-        finished = box != nullptr;
+        if (!waitUntilConnected(dialog)) return;
+        finished = startAndWaitForMessage(dialog, FinishedMessage) != nullptr;
     });
     EXPECT_TRUE(finished);
     const std::string received = sim.received();
@@ -329,11 +250,8 @@ TEST_F(PrintAndCutRun, MarksNotFoundTwiceAskAndNoLeavesEverythingButHome) {
     bool asked = false, openAfterNo = false, startEnabledAfterNo = false;
     std::string receivedAfterNo;
     run(SmallDesign, [&](HWND dialog) {
-        if (!waitForText(GetDlgItem(dialog, IDC_PREVIEW), L"Connected [", 15s)) return;
-        waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE; }, 3s);
-        PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
-        HWND box = nullptr;
-        waitFor([&] { return (box = messageBoxShowing(dialog, MarksQuestion)) != nullptr; }, 30s);
+        if (!waitUntilConnected(dialog)) return;
+        HWND box = startAndWaitForMessage(dialog, MarksQuestion);
         if (!box) return;
         asked = true;
         PostMessageW(box, WM_COMMAND, IDNO, 0);
@@ -359,16 +277,12 @@ TEST_F(PrintAndCutRun, MarksNotFoundTwiceAskAndYesCutsTheJob) {
     useSimulator(sim);
     bool asked = false, finished = false;
     run(SmallDesign, [&](HWND dialog) {
-        if (!waitForText(GetDlgItem(dialog, IDC_PREVIEW), L"Connected [", 15s)) return;
-        waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE; }, 3s);
-        PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
-        HWND box = nullptr;
-        waitFor([&] { return (box = messageBoxShowing(dialog, MarksQuestion)) != nullptr; }, 30s);
+        if (!waitUntilConnected(dialog)) return;
+        HWND box = startAndWaitForMessage(dialog, MarksQuestion);
         if (!box) return;
         asked = true;
         PostMessageW(box, WM_COMMAND, IDYES, 0);
-        waitFor([&] { return (box = messageBoxShowing(dialog, FinishedMessage)) != nullptr; }, 30s);
-        finished = box != nullptr;
+        finished = waitFor([&] { return messageBoxShowing(dialog, FinishedMessage) != nullptr; }, 30s);
     });
     EXPECT_TRUE(asked);
     EXPECT_TRUE(finished);
@@ -387,16 +301,12 @@ TEST_F(CutDialogRun, KnifePointJogsThenCutsFromThere) {
     SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"200"});
     ASSERT_TRUE(sim.running());
     useSimulator(sim);
-    {
-        win::RegistryProfile profile(win::PluginApp::instance().profileKey());
-        profile.writeInt("sil_cuttype", 2);
-    }
+    storeInt("sil_cuttype", 2);
     std::wstring positioningButton;
     bool finished = false;
     std::size_t receivedBeforeStart = 0;
     run(SmallDesign, [&](HWND dialog) {
-        if (!waitForText(GetDlgItem(dialog, IDC_PREVIEW), L"Connected [", 15s)) return;
-        waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE; }, 3s);
+        if (!waitUntilConnected(dialog)) return;
         receivedBeforeStart = sim.received().size();
         PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
         HWND positioning = waitForDialog(std::wstring(KnifePointDialogTitle), 10s);
@@ -407,23 +317,12 @@ TEST_F(CutDialogRun, KnifePointJogsThenCutsFromThere) {
         PostMessageW(positioning, win::WM_JOG_BUTTON, IDC_JOG_LEFT, 0);
         Sleep(100);
         PostMessageW(GetDlgItem(positioning, IDC_TEST_CUT_BUTTON), BM_CLICK, 0, 0);
-        HWND box = nullptr;
-        waitFor([&] { return (box = messageBoxShowing(dialog, FinishedMessage)) != nullptr; }, 30s);
-        finished = box != nullptr;
+        finished = waitFor([&] { return messageBoxShowing(dialog, FinishedMessage) != nullptr; }, 30s);
     });
     EXPECT_EQ(positioningButton, KnifePointButtonCaption);
     EXPECT_TRUE(finished);
 
-    CutJob job;
-    job.bladeOffset = true;
-    job.carrierMat = true;
-    job.passCount = 1;
-    job.path = design_;
-    job.model = 2;
-    job.knifePoint = true;
-    CutStreamResult expected = buildCutStream(job, 508.0, 508.0, 12.0f);
-    ASSERT_TRUE(expected.ok());
-    const std::string wire = toWire(expected.text);
+    const std::string wire = expectedJobWire(508.0f, 508.0f, [](CutJob& job) { job.knifePoint = true; });
     const std::string received = sim.received();
     ASSERT_GE(received.size(), receivedBeforeStart + wire.size());
     EXPECT_EQ(received.substr(received.size() - wire.size()), wire);
