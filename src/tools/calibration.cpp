@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "cutdata/commands.h"
 #include "tools/measurement.h"
@@ -66,7 +67,11 @@ std::optional<ProposedResolution> proposeResolution(double xdpi, double ydpi, do
     return r;
 }
 
-bool resolutionUsable(double dpi) { return dpi > 0 && std::isfinite(dpi); }
+// Stored texts are read back as floats: a value beyond a float's range, or so
+// small it rounds to zero, would make every later job a heap of zeros.
+bool resolutionUsable(double dpi) {
+    return std::isfinite(dpi) && dpi > 0 && dpi <= std::numeric_limits<float>::max() && static_cast<float>(dpi) > 0;
+}
 
 std::optional<ProposedResolution> proposeResolution(std::u16string_view xdpi, std::u16string_view ydpi,
                                                     std::u16string_view width, std::u16string_view height) {

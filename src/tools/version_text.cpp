@@ -59,9 +59,8 @@ std::string buildTimestamp(std::string_view date, std::string_view time) {
 }
 
 const char16_t AboutNotice[] =
-    u"\n\nCopyright \u00A9 2026 the Vantrel developers. All rights reserved. "
-    u"Silhouette, Cameo and Portrait are trademarks of their owners, named only to say which machines "
-    u"Vantrel drives; they do not make or endorse it.";
+    u"\nCopyright \u00A9 2026 the Vantrel developers. All rights reserved.\n"
+    u"Silhouette, Cameo and Portrait are trademarks of their owners; they do not make or endorse Vantrel.";
 
 std::u16string aboutText(std::u16string_view appName, std::string_view version, std::string_view buildTime) {
     std::u16string out(appName);

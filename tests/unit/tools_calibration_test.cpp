@@ -75,7 +75,7 @@ TEST(Calibration, MeasurementsNearZeroAreRefused) {
 }
 
 TEST(Calibration, OnlyPositiveFiniteResolutionsAreStored) {
-    for (double bad : {0.0, -508.0, -0.0, std::nan(""), HUGE_VAL, -HUGE_VAL}) EXPECT_FALSE(resolutionUsable(bad)) << bad;
+    for (double bad : {0.0, -508.0, -0.0, std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300, 1e-50}) EXPECT_FALSE(resolutionUsable(bad)) << bad;
     for (double good : {508.0, 0.001, 500.5, 1e6}) EXPECT_TRUE(resolutionUsable(good)) << good;
 }
 
@@ -127,7 +127,7 @@ TEST(CalibrationFields, TypedTextsAreReadAsMeasurements) {
 TEST(CalibrationFields, ApplyNeedsTwoPositiveResolutions) {
     EXPECT_TRUE(resolutionTextsUsable(u"508.0", u"500 1/2"));
     EXPECT_TRUE(resolutionTextsUsable(u"502.763", u"1/2"));
-    for (const char16_t* bad : {u"0", u"", u"abc", u"-508", u"1/0", u"0.0", u"-1 1/2", u"1e999"}) {
+    for (const char16_t* bad : {u"0", u"", u"abc", u"-508", u"1/0", u"0.0", u"-1 1/2", u"1e999", u"1e300"}) {
         EXPECT_FALSE(resolutionTextsUsable(bad, u"508")) << std::u16string(bad).size();
         EXPECT_FALSE(resolutionTextsUsable(u"508", bad)) << std::u16string(bad).size();
     }

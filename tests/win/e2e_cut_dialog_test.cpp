@@ -92,6 +92,27 @@ TEST_F(CutDialogRun, OpensOnACleanProfileAndStoresItsSettingsAtOnce) {
     EXPECT_EQ(storedInt("sil_speed"), 10);
 }
 
+TEST_F(CutDialogRun, TheCaptionHelpButtonOpensAbout) {
+    SetEnvironmentVariableW(L"VANTREL_SIMULATOR", L"\\\\.\\pipe\\vantrel-nobody-here");
+    std::wstring aboutText;
+    bool ownedByTheDialog = false;
+    run(SmallDesign, [&](HWND dialog) {
+        // A press on "?" as the caption reports it.
+        PostMessageW(dialog, WM_NCLBUTTONDOWN, HTHELP, 0);
+        HWND about = waitForDialog(L"About...", 5s);
+        if (!about) return;
+        ownedByTheDialog = GetWindow(about, GW_OWNER) == dialog;
+        aboutText = textOf(GetDlgItem(about, IDC_ABOUT_TEXT));
+        PostMessageW(about, WM_COMMAND, IDCANCEL, 0);
+        waitFor([&] { return !IsWindow(about); }, 5s);
+    });
+    EXPECT_TRUE(ownedByTheDialog);
+    // Name and version are the module's: here the test program, which links
+    // the plug-in's code and has no version resource.
+    EXPECT_NE(aboutText.find(L" v0.0.0\nBuild Timestamp: "), std::wstring::npos)
+        << std::string(aboutText.begin(), aboutText.end());
+}
+
 TEST_F(CutDialogRun, IdentifiesTheCutterAndSendsAWysiwygJobByteForByte) {
     SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"200"});
     ASSERT_TRUE(sim.running());

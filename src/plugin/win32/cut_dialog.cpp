@@ -249,9 +249,10 @@ bool CutDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& r
             result = 0;
             return true;
         }
-        case WM_SYSCOMMAND:
-            // The caption's "?" button opens the About box.
-            if ((wParam & 0xFFF0) == SC_CONTEXTHELP) {
+        case WM_NCLBUTTONDOWN:
+            // A press on the caption's "?" button opens the About box in place
+            // of the pointer-with-question-mark mode nothing here answers.
+            if (wParam == HTHELP) {
                 showAbout();
                 result = 0;
                 return true;

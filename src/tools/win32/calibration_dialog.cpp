@@ -79,7 +79,6 @@ void CalibrationDialog::cutSquare() {
         return;
     }
     enableChildren(false);
-    cutting_ = true;
     link_.enqueue(calibrationSquareJob(xdpi, ydpi));
     SetTimer(hwnd(), StatusTimer, StatusPeriodMs, nullptr);
 }
@@ -92,7 +91,6 @@ bool CalibrationDialog::onTimer(UINT_PTR id) {
 
 void CalibrationDialog::machineFinished() {
     KillTimer(hwnd(), StatusTimer);
-    cutting_ = false;
     enableChildren(true);
     SetFocus(item(IDC_CALIB_WIDTH));
 }
@@ -106,8 +104,9 @@ bool CalibrationDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, IN
     }
     std::unique_ptr<char[]> text = takeReplyText(lParam);
     const std::string reply = text ? std::string(text.get()) : std::string();
-    // Anything but "1" (busy) means the machine has finished the square.
-    if (cutting_ && (reply.empty() || reply[0] != '1')) machineFinished();
+    // Anything but "1" (busy) means the machine has finished: the square, or
+    // whatever it was doing when the dialog opened.
+    if (reply.empty() || reply[0] != '1') machineFinished();
     return true;
 }
 
@@ -140,7 +139,6 @@ void CalibrationDialog::onOk() {
 
 void CalibrationDialog::onDestroy() {
     KillTimer(hwnd(), StatusTimer);
-    cutting_ = false;
 }
 
 bool runCalibration(HINSTANCE module, HWND mainDialog, Profile& profile, MachinePort& port, HelpDialog* help) {

@@ -51,7 +51,6 @@ private:
     SkinGroupBox resolutionGroup_;
     SkinGroupBox calculatorGroup_;
     Separator separator_;
-    bool cutting_ = false;
 };
 
 // What the main dialog's "Calibrate DPI" does: runs the calibration on the
