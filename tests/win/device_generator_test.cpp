@@ -67,6 +67,25 @@ TEST_F(Generator, WithTheDialogGoneTheJobIsStillQueued) {
     EXPECT_EQ(pipe_.readFor(300ms), toWire(buildCutStream(triangleJob(), 508.0, 508.0, 12.0f).text));
 }
 
+TEST_F(Generator, AJobMadeForAConnectionThatEndedIsNotSentOnTheNextOne) {
+    const std::string expected = toWire(buildCutStream(triangleJob(), 508.0, 508.0, 12.0f).text);
+    generator_.connection = writer_.connection();
+    ASSERT_NE(generator_.connection, 0u);
+    // The cable goes and comes back while the job is being prepared.
+    writer_.closeChannel();
+    PipeEnd next;
+    ASSERT_TRUE(writer_.openChannel(next.name()));
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(generator_.waitForEnd(5000));
+    EXPECT_EQ(next.readFor(300ms), "");
+    // A job started on this connection goes out on it.
+    ASSERT_TRUE(EventWindow::pumpUntil([&] { return !generator_.isRunning(); }, 2s));
+    generator_.connection = writer_.connection();
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(generator_.waitForEnd(5000));
+    EXPECT_EQ(next.readFor(300ms), expected);
+}
+
 TEST_F(Generator, ABadJobIsReportedAndNothingIsSent) {
     struct Case {
         const char* name;

@@ -135,6 +135,23 @@ std::string largeJob(std::size_t bytes) {
     return job;
 }
 
+// The cable goes just as the generator queues its job: the job is in the
+// slot, its connection is gone, and the machine comes back a moment later.
+TEST_F(PortThreads, TextQueuedForAConnectionThatEndedNeverReachesTheNextOne) {
+    ASSERT_TRUE(writer_.openChannel(pipe_.name()));
+    writer_.Enqueue("FN0|TB50,1|D100,100|");  // the writer is not running yet: it stays in the slot
+    writer_.closeChannel();
+    PipeEnd next;
+    ASSERT_TRUE(writer_.openChannel(next.name()));
+    ASSERT_TRUE(writer_.Start(window_.hwnd(), WM_WRITER_EVENT, THREAD_PRIORITY_NORMAL, true));
+    EXPECT_EQ(next.readFor(200ms), "");
+    writer_.Enqueue("H|");
+    EXPECT_EQ(next.readFor(200ms), "H\x03");
+    ASSERT_TRUE(waitForEvents(WM_WRITER_EVENT, WRITE_DONE, 1));
+    EventWindow::pumpFor(100ms);
+    EXPECT_EQ(window_.count(WM_WRITER_EVENT, WRITE_BEGIN), 1) << "the stale job was never begun";
+}
+
 TEST_F(PortThreads, AQuitEndsTheWriterInTheMiddleOfALargeWrite) {
     startWriter();
     // Nobody reads the pipe: the write stays pending once its 64 KiB are full.

@@ -16,7 +16,10 @@ DWORD CutDataGenerator::Run() {
     // The dialog hears of the text before it is queued; if the dialog is gone
     // the text is queued all the same (and dropped when the port is closed).
     notify(GENERATOR_TEXT_READY, static_cast<LPARAM>(stream.text.size()));
-    queue_.Enqueue(stream.text);
+    if (connection != 0)
+        queue_.EnqueueFor(connection, stream.text);
+    else
+        queue_.Enqueue(stream.text);
     return 0;
 }
 

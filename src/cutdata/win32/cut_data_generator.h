@@ -29,6 +29,11 @@ public:
     // thread runs.
     CutJob job;
     float mediaWidth = 0;  // inches across the carriage, from the host
+    // The writer's connection the job is meant for (PortWriter::connection()
+    // when Start was pressed): if the cable goes while the job is prepared,
+    // the text is dropped rather than sent on the connection that follows.
+    // 0 queues it on whichever connection is open.
+    unsigned long connection = 0;
 
 protected:
     DWORD Run() override;

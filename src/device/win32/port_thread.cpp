@@ -19,6 +19,7 @@ bool PortThread::openChannel(const std::wstring& path) {
     }
     if (opened == INVALID_HANDLE_VALUE) return false;
     channel_ = opened;
+    ++connection_;
     return true;
 }
 
@@ -35,6 +36,11 @@ void PortThread::closeChannel() {
 bool PortThread::isChannelOpen() const {
     MutexLock lock(lock_.get());
     return channel_ != nullptr;
+}
+
+unsigned long PortThread::connection() const {
+    MutexLock lock(lock_.get());
+    return channel_ ? connection_ : 0;
 }
 
 bool PortThread::dropChannelAfterFailure() {

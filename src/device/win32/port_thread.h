@@ -23,6 +23,9 @@ public:
     // notices within one step and reports nothing for it.
     void closeChannel();
     bool isChannelOpen() const;
+    // Which connection the open channel is (they are counted from 1); 0 when
+    // none is open.
+    unsigned long connection() const;
 
 protected:
     enum class IoEnd { Completed, Failed, Closed, Quit };
@@ -39,6 +42,9 @@ protected:
     HANDLE channelLock() const { return lock_.get(); }
     // Guarded by the channel lock.
     HANDLE channel_ = nullptr;
+    // Counts the channels opened, so that what was meant for one connection
+    // can be told from what is meant for the next. Guarded by the channel lock.
+    unsigned long connection_ = 0;
 
 private:
     void awaitEnd(MutexLock& lock, OVERLAPPED& overlapped);

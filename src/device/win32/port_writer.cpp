@@ -9,14 +9,24 @@ PortWriter::PortWriter()
 
 PortWriter::~PortWriter() { Stop(); }
 
-void PortWriter::Enqueue(const char* bytes, std::size_t length) {
+void PortWriter::Enqueue(const char* bytes, std::size_t length) { enqueue(0, bytes, length); }
+
+void PortWriter::EnqueueFor(unsigned long connection, std::string_view commandText) {
+    // Connections count from 1: 0 would mean any.
+    if (connection != 0) enqueue(connection, commandText.data(), commandText.size());
+}
+
+void PortWriter::enqueue(unsigned long expectedConnection, const char* bytes, std::size_t length) {
+    unsigned long connection = 0;
     {
         MutexLock handleLock(channelLock());
-        if (!channel_) return;
+        if (!channel_ || (expectedConnection != 0 && connection_ != expectedConnection)) return;
+        connection = connection_;
     }
     MutexLock dataLock(dataLock_.get());
     // A buffer left by a failed write is replaced.
     slot_.assign(bytes, length);
+    slotConnection_ = connection;
     toWireInPlace(slot_);
     SetEvent(dataReady_.get());
     Sleep(WorkerStepMs);
@@ -29,6 +39,13 @@ std::size_t PortWriter::slotLength() const {
 
 bool PortWriter::writeSlot(MutexLock& handleLock) {
     MutexLock dataLock(dataLock_.get());
+    if (slotConnection_ != connection_) {
+        // Queued just as its connection ended (the cable pulled while a job
+        // was being prepared, say): a later connection must not get it.
+        slot_.clear();
+        slot_.shrink_to_fit();
+        return true;
+    }
     const std::size_t length = slot_.size();
     notify(WRITE_BEGIN, static_cast<LPARAM>(length));
     if (length == 0) {

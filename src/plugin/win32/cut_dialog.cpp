@@ -358,6 +358,7 @@ void CutDialog::startJob() {
     job.markExtentX = markExtentX_;
     job.markExtentY = markExtentY_;
     generator_.mediaWidth = app_.mediaWidth();
+    generator_.connection = monitor_.writer().connection();
 
     setMachineButtonsEnabledNow(false);
     jobSending_ = true;
