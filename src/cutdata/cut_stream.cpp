@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -38,15 +40,17 @@ int digitCount(std::int32_t value) {
 
 // Two sinks behind one writer: the first run only measures, so the job text
 // is allocated once at its exact size and never copied while it grows.
+// It counts in 64 bits: in a 32-bit process a big flattened job could
+// otherwise wrap the count and the text be made too short for what is written.
 class MeasuringSink {
 public:
     void put(char) { ++size_; }
     void put(std::string_view text) { size_ += text.size(); }
-    void put(std::int32_t value) { size_ += static_cast<std::size_t>(digitCount(value)); }
-    std::size_t size() const { return size_; }
+    void put(std::int32_t value) { size_ += static_cast<std::uint64_t>(digitCount(value)); }
+    std::uint64_t size() const { return size_; }
 
 private:
-    std::size_t size_ = 0;
+    std::uint64_t size_ = 0;
 };
 
 class WritingSink {
@@ -260,6 +264,7 @@ const char* cutStreamErrorText(CutStreamError error) {
     case CutStreamError::MalformedPath: return "The design's path data is malformed.";
     case CutStreamError::NonFiniteCoordinate: return "The design holds a coordinate that is not a number.";
     case CutStreamError::CoordinateOverflow: return "The design lies too far out to be cut.";
+    case CutStreamError::TooLarge: return "The design is too large to be prepared for cutting.";
     }
     return "Unknown error.";
 }
@@ -280,7 +285,9 @@ PlacementOffset wysiwygOffset(int model, bool carrierMat) {
 
 int feedLimit(int model) { return model == CutterModelCameo || model == CutterModelPortrait ? 60000 : 20000; }
 
-CutStreamResult buildCutStream(const CutJob& job, double dpiX, double dpiY, float mediaWidth) {
+namespace {
+
+CutStreamResult buildUnguarded(const CutJob& job, double dpiX, double dpiY, float mediaWidth) {
     if (!finiteResolution(dpiX) || !finiteResolution(dpiY)) return failure(CutStreamError::InvalidResolution);
     if (CutStreamError e = checkSettings(job); e != CutStreamError::None) return failure(e);
     long long carriageLimit = job.markExtentY;
@@ -350,7 +357,7 @@ CutStreamResult buildCutStream(const CutJob& job, double dpiX, double dpiY, floa
     const std::string header = cutHeader(values);
 
     BodyWriter body(steps, job.passCount, job.keepCurves);
-    std::size_t bodyLength = steps.curvePassLength * static_cast<std::size_t>(job.passCount);
+    std::uint64_t bodyLength = static_cast<std::uint64_t>(steps.curvePassLength) * static_cast<std::uint64_t>(job.passCount);
     if (!job.keepCurves) {
         MeasuringSink measure;
         body.write(measure);
@@ -358,7 +365,9 @@ CutStreamResult buildCutStream(const CutJob& job, double dpiX, double dpiY, floa
     }
     constexpr std::string_view OriginMove = "M0,0";
     CutStreamResult result;
-    result.text.resize(header.size() + OriginMove.size() + bodyLength + CutTrailerTail.size());
+    const std::uint64_t length = header.size() + OriginMove.size() + bodyLength + CutTrailerTail.size();
+    if (length > result.text.max_size()) return failure(CutStreamError::TooLarge);
+    result.text.resize(static_cast<std::size_t>(length));
     WritingSink out(result.text.data());
     out.put(header);
     out.put(OriginMove);
@@ -366,6 +375,20 @@ CutStreamResult buildCutStream(const CutJob& job, double dpiX, double dpiY, floa
     out.put(CutTrailerTail);
     result.text.resize(static_cast<std::size_t>(out.position() - result.text.data()));
     return result;
+}
+
+}  // namespace
+
+CutStreamResult buildCutStream(const CutJob& job, double dpiX, double dpiY, float mediaWidth) {
+    // A design too big for the memory at hand (or, in a 32-bit process, for
+    // one string) is an error like the others, not a crash of the host.
+    try {
+        return buildUnguarded(job, dpiX, dpiY, mediaWidth);
+    } catch (const std::bad_alloc&) {
+        return failure(CutStreamError::TooLarge);
+    } catch (const std::length_error&) {
+        return failure(CutStreamError::TooLarge);
+    }
 }
 
 }  // namespace vantrel

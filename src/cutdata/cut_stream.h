@@ -44,6 +44,7 @@ enum class CutStreamError {
     MalformedPath,
     NonFiniteCoordinate,
     CoordinateOverflow,
+    TooLarge,  // the job does not fit in memory
 };
 
 // A fixed English sentence for each error, fit for a message box or a tool's output.

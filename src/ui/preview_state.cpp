@@ -35,17 +35,26 @@ void PreviewState::setMarks(const std::array<const Path*, 3>& marksInches, Dpi s
 }
 
 void PreviewState::setStatus(std::wstring text, std::uint32_t argb) {
-    const bool changed = assign(statusText_, std::move(text)) | assign(statusColour_, argb);
+    // Both are assigned: no short circuit.
+    const bool first = assign(statusText_, std::move(text));
+    const bool second = assign(statusColour_, argb);
+    const bool changed = first || second;
     if (changed) ++overlayVersion_;
 }
 
 void PreviewState::setMachine(bool known, int model) {
-    const bool changed = assign(machineKnown_, known) | assign(model_, model);
+    // Both are assigned: no short circuit.
+    const bool first = assign(machineKnown_, known);
+    const bool second = assign(model_, model);
+    const bool changed = first || second;
     if (changed) ++sceneVersion_;
 }
 
 void PreviewState::setMatSize(float width, float height) {
-    const bool changed = assign(matWidth_, width) | assign(matHeight_, height);
+    // Both are assigned: no short circuit.
+    const bool first = assign(matWidth_, width);
+    const bool second = assign(matHeight_, height);
+    const bool changed = first || second;
     if (changed) ++sceneVersion_;
 }
 

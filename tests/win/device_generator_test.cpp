@@ -108,5 +108,27 @@ TEST_F(Generator, ABadJobIsReportedAndNothingIsSent) {
     }
 }
 
+// In a 32-bit process a design of twenty million corners cut ten times makes
+// more text than one string can hold: the dialog is told, nothing is sent,
+// and the host does not crash.
+TEST_F(Generator, AJobTooLargeForMemoryIsReportedAndNothingIsSent) {
+    if (sizeof(void*) != 4) GTEST_SKIP() << "only a 32-bit process runs out of room cheaply";
+    CutJob job;
+    constexpr std::size_t Corners = 20'000'000;
+    job.path.points.resize(Corners);
+    job.path.types.resize(Corners, PathPointTypeLine);
+    for (std::size_t i = 0; i < Corners; ++i)
+        job.path.points[i] = {1.0f + static_cast<float>(i % 1000) / 100.0f, 1.0f + static_cast<float>(i % 997) / 100.0f};
+    job.path.types[0] = PathPointTypeStart;
+    job.passCount = 10;
+    job.model = CutterModelCameo;
+    generator_.job = std::move(job);
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(generator_.waitForEnd(60000));
+    ASSERT_TRUE(EventWindow::pumpUntil([&] { return window_.count(WM_GENERATOR_EVENT, win::GENERATOR_FAILED) == 1; }, 2s));
+    EXPECT_EQ(window_.events().back().value, static_cast<LPARAM>(CutStreamError::TooLarge));
+    EXPECT_EQ(pipe_.readFor(150ms), "");
+}
+
 }  // namespace
 }  // namespace vantrel::test

@@ -2,6 +2,8 @@
 
 #include "plugin/settings.h"
 
+#include <new>
+
 namespace vantrel::win {
 
 CutDataGenerator::~CutDataGenerator() { Stop(); }
@@ -16,10 +18,15 @@ DWORD CutDataGenerator::Run() {
     // The dialog hears of the text before it is queued; if the dialog is gone
     // the text is queued all the same (and dropped when the port is closed).
     notify(GENERATOR_TEXT_READY, static_cast<LPARAM>(stream.text.size()));
-    if (connection != 0)
-        queue_.EnqueueFor(connection, stream.text);
-    else
-        queue_.Enqueue(stream.text);
+    try {
+        if (connection != 0)
+            queue_.EnqueueFor(connection, stream.text);
+        else
+            queue_.Enqueue(stream.text);
+    } catch (const std::bad_alloc&) {
+        // The queue's copy did not fit beside the text: nothing was sent.
+        notify(GENERATOR_FAILED, static_cast<LPARAM>(CutStreamError::TooLarge));
+    }
     return 0;
 }
 
