@@ -2,6 +2,12 @@
 # and the test programs, which run under Wine.
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 
+# The release build is the one users get: optimised for size and speed, with
+# full debug information that the packaging step moves into a separate file
+# (so a crash report can still be read), and every unused function dropped.
+add_compile_options($<$<CONFIG:Release>:-g> $<$<CONFIG:Release>:-ffunction-sections> $<$<CONFIG:Release>:-fdata-sections>)
+add_link_options($<$<CONFIG:Release>:-Wl,--gc-sections>)
+
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 add_library(vantrel_core STATIC ${VANTREL_CORE_SOURCES})
@@ -18,7 +24,8 @@ set(VANTREL_SYSTEM_LIBS gdiplus comctl32 setupapi ole32 oleaut32 uuid shlwapi ad
 set(VANTREL_EXPORTS_SOURCE ${CMAKE_SOURCE_DIR}/src/plugin/win32/dll_exports.cpp)
 list(REMOVE_ITEM VANTREL_SHELL_SOURCES ${VANTREL_EXPORTS_SOURCE})
 add_library(vantrel_shell STATIC ${VANTREL_SHELL_SOURCES})
-target_include_directories(vantrel_shell PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/resources)
+target_include_directories(vantrel_shell PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/resources
+                           ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(vantrel_shell PUBLIC vantrel_core ${VANTREL_SYSTEM_LIBS})
 
 # Resource script compiled once per target that carries the plug-in's resources.
@@ -26,6 +33,7 @@ set(VANTREL_RC ${CMAKE_SOURCE_DIR}/resources/vantrel.rc)
 # The script pulls in fragments, ids, images and pages: any change rebuilds it.
 file(GLOB_RECURSE VANTREL_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
 list(REMOVE_ITEM VANTREL_RESOURCE_FILES ${VANTREL_RC})
+list(APPEND VANTREL_RESOURCE_FILES ${CMAKE_BINARY_DIR}/generated/vantrel_version.h)
 set_source_files_properties(${VANTREL_RC} PROPERTIES OBJECT_DEPENDS "${VANTREL_RESOURCE_FILES}")
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -88,6 +96,10 @@ foreach(src ${VANTREL_WIN_TESTS})
   set_tests_properties(${label}.${name}.${VANTREL_ARCH} PROPERTIES LABELS ${label}
     TIMEOUT ${VANTREL_TEST_TIMEOUT} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin RESOURCE_LOCK wine_desktop)
 endforeach()
+
+# Loads an installed plug-in as the host does; the installer test runs it.
+add_executable(vantrel-plugin-info ${CMAKE_SOURCE_DIR}/tests/package/plugin_info.cpp)
+target_link_options(vantrel-plugin-info PRIVATE -municode -mconsole)
 
 # Exports and imports of the built DLL, read with the cross objdump.
 add_test(NAME win.dll_exports.${VANTREL_ARCH}
