@@ -2,7 +2,8 @@
 ; Quillmark's plug-in folder and registers an uninstaller in Add/Remove Programs.
 ; Built by `./vantrel package`, which passes every input:
 ;   makensis -DVERSION=3.0.0 -DDLL64=... -DDLL32=... -DREADME=... -DLICENSE=...
-;            -DICON=... -DOUTFILE=... installer/vantrel.nsi
+;            -DICON=... -DSIDEBAR=... -DSIZE64=<KiB> -DSIZE32=<KiB> -DOUTFILE=... installer/vantrel.nsi
+; SIZE64 and SIZE32: what the install puts on disk with each DLL, for "Space required".
 ;
 ; Command line (besides NSIS's own /S and /D=):
 ;   setup:     /ARCH=64 or /ARCH=32  the plug-in's architecture (default: Windows', or the earlier install's)
@@ -52,6 +53,8 @@ Var Radio32
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${SIDEBAR}"
+!define MUI_UNWELCOMEFINISHPAGE_BITMAP "${SIDEBAR}"
 !define MUI_ABORTWARNING
 
 !define MUI_WELCOMEPAGE_TEXT "This installs Vantrel ${VERSION}, the plug-in that lets Quillmark cut your designs on a Silhouette SD, Cameo or Portrait.$\r$\n$\r$\nPlease close Quillmark before you continue."
@@ -70,7 +73,9 @@ Page custom ArchPage ArchPageLeave
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
-!define MUI_COMPONENTSPAGE_TEXT_TOP "Vantrel's files are always removed. Tick the box to remove your settings and saved presets as well."
+!define MUI_COMPONENTSPAGE_TEXT_TOP "Vantrel's files and its entry in Add/Remove Programs are always removed. Tick the box to remove your settings, saved presets and Vantrel's log as well; leave it to keep them for a later install."
+!define MUI_COMPONENTSPAGE_NODESC
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW un.ComponentsShow
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
 
@@ -175,6 +180,7 @@ Function .onInit
       StrCpy $INSTDIR $DefaultDir
     ${EndIf}
   ${EndIf}
+  Call UpdateSize
 FunctionEnd
 
 Function ArchDefaultDir
@@ -225,6 +231,7 @@ Function ArchPageLeave
   ${Else}
     Call ArchDefaultDir
   ${EndIf}
+  Call UpdateSize
 FunctionEnd
 
 ; Sets $CreatedDir to the outermost missing folder on the way to $INSTDIR.
@@ -303,12 +310,27 @@ Section "Vantrel" SecMain
   WriteRegStr HKLM "${UNINST_KEY}" "CreatedFolder" "$CreatedDir"
 SectionEnd
 
+; The section holds both DLLs; only one is installed.
+Function UpdateSize
+  ${If} $Arch == "64"
+    SectionSetSize ${SecMain} ${SIZE64}
+  ${Else}
+    SectionSetSize ${SecMain} ${SIZE32}
+  ${EndIf}
+FunctionEnd
+
 ; ---------------------------------------------------------------- uninstaller
 
+Section /o "un.My settings, presets and log" UnSecProfile
+  DeleteRegKey HKCU "${PROFILE_KEY}"
+  DeleteRegKey /ifempty HKCU "${PROFILE_ROOT}"
+  Delete "$LOCALAPPDATA\Vantrel\vantrel*.log*"
+  RMDir "$LOCALAPPDATA\Vantrel"
+SectionEnd
+
+; Last, so that the uninstall ends when its folders are gone.
 Section "un.Vantrel" UnSecMain
   SectionIn RO
-  Push $INSTDIR
-  Call un.WaitForDll
   ReadRegStr $CreatedDir HKLM "${UNINST_KEY}" "CreatedFolder"
   ; Only the entry of this install: a later install elsewhere owns its own.
   ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
@@ -322,19 +344,17 @@ Section "un.Vantrel" UnSecMain
   Call un.RemoveInstall
 SectionEnd
 
-Section /o "un.My settings, presets and log" UnSecProfile
-  DeleteRegKey HKCU "${PROFILE_KEY}"
-  DeleteRegKey /ifempty HKCU "${PROFILE_ROOT}"
-  Delete "$LOCALAPPDATA\Vantrel\vantrel*.log*"
-  RMDir "$LOCALAPPDATA\Vantrel"
-SectionEnd
-
-!insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
-  !insertmacro MUI_DESCRIPTION_TEXT ${UnSecMain} "Vantrel.dll, its read-me, licence and uninstaller, and its entry in Add/Remove Programs."
-  !insertmacro MUI_DESCRIPTION_TEXT ${UnSecProfile} "Your Vantrel settings and saved presets (HKEY_CURRENT_USER\${PROFILE_KEY}) and Vantrel's log. Leave this unticked to keep them for a later install."
-!insertmacro MUI_UNFUNCTION_DESCRIPTION_END
+; Removing frees no space worth counting: hide the page's "Space required".
+Function un.ComponentsShow
+  FindWindow $0 "#32770" "" $HWNDPARENT
+  GetDlgItem $1 $0 1023
+  ShowWindow $1 ${SW_HIDE}
+FunctionEnd
 
 Function un.onInit
+  ; Before anything is removed: nothing half done while Quillmark holds the DLL.
+  Push $INSTDIR
+  Call un.WaitForDll
   ${GetParameters} $0
   ClearErrors
   ${GetOptions} $0 "/REMOVEPROFILE" $1

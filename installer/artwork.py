@@ -1,10 +1,11 @@
 #!/usr/bin/python3
-"""Draws the installer's icon: a cutter's blade holder part way round a heart
-on an orange tile, in the colours of the plug-in's own pictures.
+"""Draws the installer's pictures, in the colours of the plug-in's own:
+the icon, a cutter's blade holder part way round a heart on an orange tile,
+and the side picture of the welcome and finish pages.
 
-    /usr/bin/python3 installer/icon.py OUT.ico
+    /usr/bin/python3 installer/artwork.py OUTDIR   writes OUTDIR/vantrel.ico and OUTDIR/sidebar.bmp
 
-Every size is drawn on its own (supersampled, then reduced with an area
+Every icon size is drawn on its own (supersampled, then reduced with an area
 filter), so the small sizes stay sharp instead of being shrunk from 256.
 """
 import math
@@ -71,13 +72,27 @@ def icon(s):
     return c.result()
 
 
+def sidebar():
+    """The welcome and finish pages' picture: 164 x 314, as the wizard wants it."""
+    w, h = 164, 314
+    c = Canvas(w, h)
+    c.gradient_rounded(0, 0, w, h, 0, rgba((70, 76, 88)), rgba(SLATE))
+    picture = c.result()
+    mark = icon(112)
+    picture.alpha_composite(mark, ((w - 112) // 2, 56))
+    return picture.convert("RGB")
+
+
 def main(argv):
     if len(argv) != 1:
-        print(__doc__.strip().splitlines()[-1].strip(), file=sys.stderr)
+        print(__doc__.strip().splitlines()[4].strip(), file=sys.stderr)
         return 2
+    out = argv[0]
     images = [icon(s) for s in SIZES]
     # The largest first; the others are stored as drawn, not resampled.
-    images[-1].save(argv[0], format="ICO", sizes=[(s, s) for s in SIZES], append_images=images[:-1])
+    images[-1].save(os.path.join(out, "vantrel.ico"), format="ICO", sizes=[(s, s) for s in SIZES],
+                    append_images=images[:-1])
+    sidebar().save(os.path.join(out, "sidebar.bmp"), format="BMP")
     return 0
 
 
