@@ -119,7 +119,11 @@ Function ${UN}RemoveInstall
   Delete "$0\Vantrel-README.txt"
   Delete "$0\Vantrel-LICENSE.txt"
   Delete "$0\${UNINSTALLER}"
+  ; Only a TOP that contains DIR: never walk up into folders of others.
+  StrLen $2 "$1\"
+  StrCpy $2 "$0\" $2
   ${If} $1 != ""
+  ${AndIf} $2 == "$1\"
     StrCpy $2 $0
     ${Do}
       RMDir $2

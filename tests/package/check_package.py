@@ -6,12 +6,13 @@
 For each architecture the zip holds exactly Vantrel.dll, README.txt and
 LICENSE.txt; the DLL is the stripped one beside its debug file in
 DIST/symbols/<arch>/, smaller than 1.5 MB, of the right machine, linked to its
-debug file (name and CRC), carries the version resource with VERSION (and, if
-present, a Common Controls 6 manifest under the id a DLL's manifest needs),
-and passes tests/win/check_dll.sh (exactly the two exports, only system DLLs
-imported, the stdcall convention on 32 bits). The setup carries the same
+debug file (name and CRC); it carries the version resource with VERSION and,
+when resources/ has a manifest, a Common Controls 6 manifest under the id a
+DLL's manifest needs; and it passes tests/win/check_dll.sh (exactly the two
+exports, only system DLLs imported, the stdcall convention on 32 bits). The setup carries the same
 version and an icon. Exit status 1 on the first fault.
 """
+import glob
 import os
 import re
 import struct
@@ -19,8 +20,10 @@ import subprocess
 import sys
 import zipfile
 import zlib
+from xml.etree import ElementTree
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.join(HERE, "..", "..")
 CHECK_DLL = os.path.join(HERE, "..", "win", "check_dll.sh")
 MAX_DLL_BYTES = 1536 * 1024
 ARCHES = {
@@ -144,12 +147,16 @@ def check_dll(arch, dll_bytes, symbols, version):
          "%s DLL's version strings are %r" % (arch, strings))
 
     manifests = pe.resources().get(RT_MANIFEST, {})
+    need(manifests or not glob.glob(os.path.join(SOURCE, "resources", "*.manifest")),
+         "%s DLL carries no manifest, though resources/ has one" % arch)
     if manifests:
         need(ISOLATION_AWARE_MANIFEST_ID in manifests,
              "%s DLL's manifest has id %s, not %d" % (arch, sorted(manifests), ISOLATION_AWARE_MANIFEST_ID))
-        text = manifests[ISOLATION_AWARE_MANIFEST_ID].decode("utf-8", "replace")
-        need("Microsoft.Windows.Common-Controls" in text and 'version="6.0.0.0"' in text,
-             "%s DLL's manifest does not ask for Common Controls 6" % arch)
+        root = ElementTree.fromstring(manifests[ISOLATION_AWARE_MANIFEST_ID])
+        wanted = [a.attrib for a in root.iter("{urn:schemas-microsoft-com:asm.v1}assemblyIdentity")]
+        need({"name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0"}.items()
+             <= (wanted[0].items() if wanted else set()),
+             "%s DLL's manifest does not ask for Common Controls 6: %s" % (arch, wanted))
         manifest = "manifest (id %d)" % ISOLATION_AWARE_MANIFEST_ID
     else:
         manifest = "no manifest"

@@ -8,6 +8,7 @@
 #include "tools/win32/depth_icons.h"
 #include "tools/win32/help_dialog.h"
 #include "tools_test_support.h"
+#include "vantrel_version.h"
 
 namespace vantrel::test {
 namespace {
@@ -143,7 +144,7 @@ TEST(AboutBox, ShowsNameVersionAndBuildTime) {
     TestWindow host;
     HMODULE library = LoadLibraryW((programDirectory() + L"Vantrel.dll").c_str());
     ASSERT_NE(library, nullptr);
-    EXPECT_EQ(win::moduleVersionText(L"Vantrel"), "3.0.0");
+    EXPECT_EQ(win::moduleVersionText(L"Vantrel"), VANTREL_VERSION_SHORT);
     EXPECT_EQ(win::moduleVersionText(L"NoSuchLibrary"), "0.0.0");
 
     std::wstring text;
@@ -166,7 +167,7 @@ TEST(AboutBox, ShowsNameVersionAndBuildTime) {
     FreeLibrary(library);
     EXPECT_TRUE(closed);
     const std::string buildTime = win::libraryBuildTime();
-    const std::wstring head = L"Vantrel v3.0.0\nBuild Timestamp: " + std::wstring(buildTime.begin(), buildTime.end());
+    const std::wstring head = L"Vantrel v" VANTREL_VERSION_SHORT "\nBuild Timestamp: " + std::wstring(buildTime.begin(), buildTime.end());
     EXPECT_EQ(text.rfind(head, 0), 0u) << std::string(text.begin(), text.end());
     EXPECT_NE(text.find(L"Copyright"), std::wstring::npos);
 }
