@@ -1,7 +1,9 @@
 #include "tools/win32/help_dialog.h"
 
+#include <optional>
 #include <vector>
 
+#include "tools/help_format.h"
 #include "tools/win32/depth_icons.h"
 
 namespace vantrel::win {
@@ -41,6 +43,21 @@ void HelpDialog::destroy() {
 
 bool HelpDialog::onInit() {
     viewCreated_ = view_.create(hwnd(), ViewPlaceholderId, browserWait_);
+    // A link names another page by its file name; it opens here, in place,
+    // once the view has finished with the click.
+    view_.setLinkHandler([this](std::u16string_view target) {
+        if (std::optional<HelpPage> page = helpPageForLink(target))
+            PostMessageW(hwnd(), WM_SHOW_LINKED_PAGE, static_cast<WPARAM>(page->resourceId), 0);
+    });
+    return true;
+}
+
+bool HelpDialog::onMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
+    if (message != WM_SHOW_LINKED_PAGE) return false;
+    for (const HelpPage& page : {SettingsHelp, PerformCutHelp, MultiCutHelp, CutTypeHelp, CalibrationHelp}) {
+        if (page.resourceId == static_cast<int>(wParam)) showPage(page, hwnd());
+    }
+    result = 0;
     return true;
 }
 
@@ -74,6 +91,7 @@ void HelpDialog::showPage(int resourceId, std::u16string_view title, HWND reques
         view_.write(document);
     }
     ShowWindow(hwnd(), SW_SHOW);
+    view_.scrollToTop();
 }
 
 }  // namespace vantrel::win

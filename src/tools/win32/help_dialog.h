@@ -18,6 +18,8 @@ class HelpDialog : public Dialog {
 public:
     static constexpr int TemplateId = 9032;
     static constexpr int ViewPlaceholderId = 9000;
+    // Posted to itself when a link in the page names another page (the page's resource id).
+    static constexpr UINT WM_SHOW_LINKED_PAGE = WM_APP + 32;
 
     explicit HelpDialog(HINSTANCE module, std::chrono::milliseconds browserWait = HtmlView::DefaultBrowserWait)
         : module_(module), browserWait_(browserWait) {}
@@ -39,6 +41,7 @@ protected:
     // Enter does nothing here.
     void onOk() override {}
     void onDestroy() override { view_.destroy(); }
+    bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
     void centreOver(HWND requester);
