@@ -378,6 +378,8 @@ protected:
     void SetUp() override {
         g_seen = &seen_;
         registerCommonControls();
+        // With the controls the plug-in's dialogs get.
+        ActivationScope themed;
         dialog_ = CreateDialogParamW(resources(), MAKEINTRESOURCEW(IDD_CUT_DIALOG), nullptr, recordingProc, 0);
         ASSERT_NE(dialog_, nullptr);
     }

@@ -2,35 +2,9 @@
 
 #include "ui/control_layout.h"
 #include "ui/win32/dpi.h"
+#include "ui/win32/resource_image.h"
 
 namespace vantrel::win {
-
-namespace {
-
-// `picture` stretched to `width` by `height` with the halftone filter; null on failure.
-HBITMAP stretchedCopy(HBITMAP picture, int width, int height) {
-    BITMAP info{};
-    if (!GetObjectW(picture, sizeof info, &info)) return nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC from = CreateCompatibleDC(screen);
-    HDC to = CreateCompatibleDC(screen);
-    HBITMAP copy = CreateCompatibleBitmap(screen, width, height);
-    if (from && to && copy) {
-        HGDIOBJ oldFrom = SelectObject(from, picture);
-        HGDIOBJ oldTo = SelectObject(to, copy);
-        SetStretchBltMode(to, HALFTONE);
-        SetBrushOrgEx(to, 0, 0, nullptr);
-        StretchBlt(to, 0, 0, width, height, from, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
-        SelectObject(to, oldTo);
-        SelectObject(from, oldFrom);
-    }
-    if (to) DeleteDC(to);
-    if (from) DeleteDC(from);
-    ReleaseDC(nullptr, screen);
-    return copy;
-}
-
-}  // namespace
 
 void JogButton::setPicture(HBITMAP picture) {
     if (!hwnd()) return;
@@ -41,7 +15,7 @@ void JogButton::setPicture(HBITMAP picture) {
     BITMAP info{};
     const int dpi = windowDpi(hwnd());
     if (picture && dpi != ui::DesignDpi && GetObjectW(picture, sizeof info, &info)) {
-        scaled.reset(stretchedCopy(picture, ui::scaled(info.bmWidth, dpi), ui::scaled(info.bmHeight, dpi)));
+        scaled = stretchedCopy(picture, ui::scaled(info.bmWidth, dpi), ui::scaled(info.bmHeight, dpi));
         if (scaled) shown = static_cast<HBITMAP>(scaled.get());
     }
     SendMessageW(hwnd(), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(shown));
