@@ -282,6 +282,11 @@ TEST(ThemedControls, OurDialogsGetVersionSixControlsWhateverTheProgramSays) {
     EXPECT_FALSE(isVersionSixButton(plain.item(IDC_START)));
 
     ASSERT_NE(win::moduleActivationContext(), INVALID_HANDLE_VALUE) << "the manifest resource is there";
+    // The built plug-in carries it as RT_MANIFEST 2, where Windows looks for a DLL's own manifest.
+    HMODULE plugin = LoadLibraryExW((programDirectory() + L"Vantrel.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(plugin, nullptr);
+    EXPECT_NE(FindResourceW(plugin, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(24)), nullptr);
+    FreeLibrary(plugin);
     HANDLE before = nullptr;
     GetCurrentActCtx(&before);
     struct Probe : win::Dialog {
