@@ -1,6 +1,7 @@
 #include "tools/win32/help_dialog.h"
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "tools/help_format.h"
@@ -46,17 +47,17 @@ bool HelpDialog::onInit() {
     // A link names another page by its file name; it opens here, in place,
     // once the view has finished with the click.
     view_.setLinkHandler([this](std::u16string_view target) {
-        if (std::optional<HelpPage> page = helpPageForLink(target))
-            PostMessageW(hwnd(), WM_SHOW_LINKED_PAGE, static_cast<WPARAM>(page->resourceId), 0);
+        if (std::optional<HelpPage> page = helpPageForLink(target)) {
+            linkedPage_ = page;
+            PostMessageW(hwnd(), WM_SHOW_LINKED_PAGE, 0, 0);
+        }
     });
     return true;
 }
 
-bool HelpDialog::onMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
+bool HelpDialog::onMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
     if (message != WM_SHOW_LINKED_PAGE) return false;
-    for (const HelpPage& page : {SettingsHelp, PerformCutHelp, MultiCutHelp, CutTypeHelp, CalibrationHelp}) {
-        if (page.resourceId == static_cast<int>(wParam)) showPage(page, hwnd());
-    }
+    if (std::optional<HelpPage> page = std::exchange(linkedPage_, std::nullopt)) showPage(*page, hwnd());
     result = 0;
     return true;
 }

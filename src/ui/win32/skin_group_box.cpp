@@ -185,13 +185,13 @@ void SkinGroupBox::paint(HDC target) {
     UniqueGpBrush backgroundBrush = solidBrush(background);
     gp::GdipFillRectangleI(g, backgroundBrush.get(), 0, 0, w, h);
 
-    const float inset = px(3), radius2 = px(10);
-    UniqueGpPath body = roundedPath(inset, px(17), W - inset, H - inset, radius2);
+    const float inset = px(3), cornerDiameter = px(10);
+    UniqueGpPath body = roundedPath(inset, px(17), W - inset, H - inset, cornerDiameter);
     UniqueGpPath outside;
     gp::GdipCreatePath(Gdiplus::FillModeAlternate, outside.receive());
     gp::GdipAddPathRectangleI(outside.get(), 0, 0, w, h);
     gp::GdipAddPathPath(outside.get(), body.get(), FALSE);
-    UniqueGpPath band = roundedPath(inset, 0, W - inset, H - inset, radius2);
+    UniqueGpPath band = roundedPath(inset, 0, W - inset, H - inset, cornerDiameter);
     gp::GdipAddPathPath(band.get(), body.get(), FALSE);
 
     // Inner shadow: the outside in black, shrunk and grown again to blur it,
