@@ -288,7 +288,7 @@ std::string helpRtf(const FormattedHelp& help, const HelpColours& colours) {
         switch (block.kind) {
             case HelpBlockKind::Heading:
                 rtf += "\\sb" + std::to_string(HeadingSpaceBefore) + "\\sa" + std::to_string(HeadingSpaceAfter) +
-                       "\\keepn\\fs" + std::to_string(HeadingHalfPoints);
+                       "\\fs" + std::to_string(HeadingHalfPoints);
                 break;
             case HelpBlockKind::Bullet:
             case HelpBlockKind::Numbered:
