@@ -1,7 +1,13 @@
 #include "tools/help_document.h"
 
+#include "tools/html_tokens.h"
 
 namespace vantrel {
+
+using html::decodeEntity;
+using html::isSpace;
+using html::lower;
+using html::tagName;
 
 namespace {
 
@@ -9,61 +15,6 @@ void appendHexByte(std::u16string& out, std::uint8_t value) {
     static constexpr char16_t digits[] = u"0123456789ABCDEF";
     out.push_back(digits[value >> 4]);
     out.push_back(digits[value & 0xF]);
-}
-
-char16_t lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c; }
-
-bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f'; }
-
-// The element name of a tag body such as "/p", "br /" or "li class='x'".
-std::u16string tagName(std::u16string_view body, bool& closing) {
-    std::size_t i = 0;
-    while (i < body.size() && isSpace(body[i])) ++i;
-    closing = i < body.size() && body[i] == u'/';
-    if (closing) ++i;
-    std::u16string name;
-    for (; i < body.size() && !isSpace(body[i]) && body[i] != u'/' && body[i] != u'>'; ++i) name.push_back(lower(body[i]));
-    return name;
-}
-
-struct Entity {
-    std::u16string_view name;
-    char16_t value;
-};
-constexpr Entity Entities[] = {{u"amp", u'&'}, {u"lt", u'<'}, {u"gt", u'>'}, {u"quot", u'"'},
-                               {u"apos", u'\''}, {u"nbsp", u' '}, {u"trade", u'\u2122'}, {u"copy", u'\u00A9'},
-                               {u"reg", u'\u00AE'}, {u"bull", u'\u2022'}, {u"deg", u'\u00B0'}, {u"sup2", u'\u00B2'}};
-
-// Decodes the entity starting after '&'; returns how many characters it used (0 if none).
-std::size_t decodeEntity(std::u16string_view text, char16_t& out) {
-    std::size_t semicolon = text.find(u';');
-    if (semicolon == std::u16string_view::npos || semicolon == 0 || semicolon > 8) return 0;
-    std::u16string_view name = text.substr(0, semicolon);
-    if (name[0] == u'#') {
-        unsigned long value = 0;
-        bool hex = name.size() > 1 && (name[1] == u'x' || name[1] == u'X');
-        std::size_t i = hex ? 2 : 1;
-        if (i >= name.size()) return 0;
-        for (; i < name.size(); ++i) {
-            char16_t c = lower(name[i]);
-            unsigned digit;
-            if (c >= u'0' && c <= u'9') digit = c - u'0';
-            else if (hex && c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-            else return 0;
-            value = value * (hex ? 16 : 10) + digit;
-            if (value > 0xFFFF) return 0;
-        }
-        if (value == 0) return 0;
-        out = static_cast<char16_t>(value);
-        return semicolon + 1;
-    }
-    for (const auto& e : Entities) {
-        if (e.name == name) {
-            out = e.value;
-            return semicolon + 1;
-        }
-    }
-    return 0;
 }
 
 }  // namespace

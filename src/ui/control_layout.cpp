@@ -4,13 +4,22 @@
 
 namespace vantrel::ui {
 
-IntRect groupBoxIconRect(int clientWidth, int iconWidth, int iconHeight) {
-    int left = clientWidth - iconWidth - 6;
-    return {left, 4, left + iconWidth, 4 + iconHeight};
+int scaled(int pixels, int dpi) {
+    long long product = static_cast<long long>(pixels) * dpi;
+    long long half = DesignDpi / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / DesignDpi : -((-product + half) / DesignDpi));
 }
 
-IntRect groupBoxInterior(int clientWidth, int clientHeight) {
-    return {6, 21, 6 + std::max(0, clientWidth - 13), 21 + std::max(0, clientHeight - 27)};
+IntRect groupBoxIconRect(int clientWidth, int iconWidth, int iconHeight, int dpi) {
+    int width = scaled(iconWidth, dpi), height = scaled(iconHeight, dpi);
+    int left = clientWidth - width - scaled(6, dpi), top = scaled(4, dpi);
+    return {left, top, left + width, top + height};
+}
+
+IntRect groupBoxInterior(int clientWidth, int clientHeight, int dpi) {
+    int left = scaled(6, dpi), top = scaled(21, dpi);
+    return {left, top, left + std::max(0, clientWidth - scaled(13, dpi)),
+            top + std::max(0, clientHeight - scaled(27, dpi))};
 }
 
 int shadowSize(int size) {
@@ -31,11 +40,12 @@ std::wstring separatorCaption(const std::wstring& text, SeparatorAlign align) {
     return text + L"  ";
 }
 
-ComboEntryLayout layoutComboEntry(const IntRect& item, int bitmapWidth, int bitmapHeight, bool hasSecondText) {
+ComboEntryLayout layoutComboEntry(const IntRect& item, int bitmapWidth, int bitmapHeight, bool hasSecondText, int dpi) {
     ComboEntryLayout layout;
-    layout.bitmapLeft = item.left + 2;
+    layout.bitmapLeft = item.left + scaled(2, dpi);
     layout.bitmapTop = item.top + (item.height() - bitmapHeight) / 2;
-    layout.text = {item.left + std::max(0, bitmapWidth) + 6, item.top + (hasSecondText ? 12 : 0), item.right, item.bottom};
+    layout.text = {item.left + std::max(0, bitmapWidth) + scaled(6, dpi), item.top + (hasSecondText ? scaled(12, dpi) : 0),
+                   item.right, item.bottom};
     return layout;
 }
 

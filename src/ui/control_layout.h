@@ -14,13 +14,24 @@ struct IntRect {
     bool operator==(const IntRect&) const = default;
 };
 
-// The group box's icon, placed once: left at W - icon width - 6, top 4.
-IntRect groupBoxIconRect(int clientWidth, int iconWidth, int iconHeight);
+// Lengths of the drawn controls are designed at 96 dots per inch.
+inline constexpr int DesignDpi = 96;
+
+// `pixels` at 96 dots per inch as pixels at `dpi`, rounded to the nearest,
+// halves away from zero.
+int scaled(int pixels, int dpi);
+inline float scaledF(float pixels, int dpi) { return pixels * static_cast<float>(dpi) / DesignDpi; }
+// A line that is 1 pixel at 96 dots per inch: whole pixels only, so it stays sharp.
+inline int lineWidth(int dpi) { return dpi >= 2 * DesignDpi ? dpi / DesignDpi : 1; }
+
+// The group box's icon, placed once: left at W - icon width - 6, top 4, all
+// scaled to `dpi` (the icon's size too: give it at 96 dots per inch).
+IntRect groupBoxIconRect(int clientWidth, int iconWidth, int iconHeight, int dpi = DesignDpi);
 
 // The panel's inside, which the group box never paints so the controls in
 // it are not overwritten: from (6, 21), W - 13 wide and H - 27 high (never
-// negative).
-IntRect groupBoxInterior(int clientWidth, int clientHeight);
+// negative), the constants scaled to `dpi`.
+IntRect groupBoxInterior(int clientWidth, int clientHeight, int dpi = DesignDpi);
 
 // 70 % of a size, rounded half away from zero: the blurred shadow's bitmap.
 int shadowSize(int size);
@@ -37,6 +48,8 @@ struct ComboEntryLayout {
     int bitmapTop = 0;
     IntRect text;
 };
-ComboEntryLayout layoutComboEntry(const IntRect& item, int bitmapWidth, int bitmapHeight, bool hasSecondText);
+// Gaps are scaled to `dpi`; the bitmap's size is given as drawn.
+ComboEntryLayout layoutComboEntry(const IntRect& item, int bitmapWidth, int bitmapHeight, bool hasSecondText,
+                                  int dpi = DesignDpi);
 
 }  // namespace vantrel::ui

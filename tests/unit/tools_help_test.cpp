@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tools/help_document.h"
+#include "tools/help_format.h"
 #include "tools/version_text.h"
 
 namespace vantrel {
@@ -43,6 +46,73 @@ TEST(HelpDocument, FallbackTextReadsLikeThePage) {
         {"attributes and case", u"<FONT color='red'>IMPORTANT</FONT>: x", u"IMPORTANT: x"},
     };
     for (const auto& c : cases) EXPECT_EQ(helpFallbackText(c.page), c.text) << c.what;
+}
+
+// The formatted view reads the very document the browser gets.
+TEST(HelpFormat, PageBecomesHeadingsParagraphsListsRulesAndLinks) {
+    const std::u16string page =
+        u"<b>Perform Cut</b>\r\nPress <b>Start</b> &amp; wait.\r\n"
+        u"<ul style='margin-top:2px'><li>Mat <a href='settings.html#mat'>loaded</a></li><li>Blade set</li></ul>\r\n"
+        u"<hr />\r\n<font color='#FF0000'><b>Note:</b> landscape</font>\r\n"
+        u"<ol><li>One</li><li>Two</li></ol>\r\n\r\nEnd <A HREF=\"cut_type.html\"><b>Cut</b> Type</a>.";
+    FormattedHelp help = formatHelp(buildHelpDocument(page, 0x00000000, 0x00F0F0F0));
+
+    using K = HelpBlockKind;
+    std::vector<std::pair<K, std::u16string>> blocks;
+    for (const auto& b : help.blocks) {
+        std::u16string text;
+        for (const auto& r : b.runs) text += r.text;
+        blocks.emplace_back(b.kind, text);
+    }
+    std::vector<std::pair<K, std::u16string>> expected = {
+        {K::Heading, u"Perform Cut"},  {K::Paragraph, u"Press Start & wait."}, {K::Bullet, u"Mat loaded"},
+        {K::Bullet, u"Blade set"},      {K::Rule, u""},                         {K::Paragraph, u"Note: landscape"},
+        {K::Numbered, u"One"},          {K::Numbered, u"Two"},                  {K::Paragraph, u""},
+        {K::Paragraph, u"End Cut Type."}};
+    EXPECT_EQ(blocks, expected);
+    EXPECT_EQ(help.blocks[7].number, 2);
+    // Styles: bold inside a line, the red note keeps its colour through the bold part.
+    ASSERT_EQ(help.blocks[1].runs.size(), 3u);
+    EXPECT_TRUE(help.blocks[1].runs[1].bold);
+    EXPECT_FALSE(help.blocks[1].runs[2].bold);
+    for (const auto& r : help.blocks[5].runs) EXPECT_EQ(r.colour, 0xFF0000);
+
+    EXPECT_EQ(help.plainText(), u"Perform Cut\rPress Start & wait.\r\u2022\tMat loaded\r\u2022\tBlade set\r\r"
+                                u"Note: landscape\r1.\tOne\r2.\tTwo\r\rEnd Cut Type.\r");
+    std::vector<HelpLinkRange> links = help.linkRanges();
+    ASSERT_EQ(links.size(), 2u);
+    std::u16string text = help.plainText();
+    EXPECT_EQ(text.substr(links[0].start, links[0].end - links[0].start), u"loaded");
+    EXPECT_EQ(links[0].target, u"settings.html#mat");
+    EXPECT_EQ(text.substr(links[1].start, links[1].end - links[1].start), u"Cut Type") << "one range across styles";
+
+    EXPECT_EQ(helpPageForLink(links[0].target)->resourceId, SettingsHelp.resourceId);
+    EXPECT_EQ(helpPageForLink(u"res://x/HELP/Cut_Type.HTML")->resourceId, CutTypeHelp.resourceId);
+    EXPECT_FALSE(helpPageForLink(u"https://example.com/"));
+    EXPECT_FALSE(helpPageForLink(u""));
+}
+
+TEST(HelpFormat, RtfCarriesTheStylesAndEscapesTheText) {
+    FormattedHelp help = formatHelp(
+        u"<b>Title</b><br />a {b} \\ c&trade;<br /><ul><li>x</li></ul><font color='red'>r</font> <a href='a.html'>l</a><hr>");
+    std::string rtf = helpRtf(help, {0x00563412, 0x00CC6600});
+    auto has = [&](const std::string& part) { return rtf.find(part) != std::string::npos; };
+    EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
+    EXPECT_EQ(rtf.back(), '}');
+    EXPECT_TRUE(has("{\\fonttbl{\\f0\\fswiss\\fcharset0 Tahoma;}}"));
+    // Colour 1 the text (red first), 2 the links, 3 the page's red.
+    EXPECT_TRUE(has("{\\colortbl ;\\red18\\green52\\blue86;\\red0\\green102\\blue204;\\red255\\green0\\blue0;}"));
+    EXPECT_TRUE(has("\\fs22 {\\b Title}\\par")) << "heading bold and larger than the \\fs17 body";
+    EXPECT_TRUE(has("\\fs17 {a \\{b\\} \\\\ c\\u8482?}\\par"));
+    EXPECT_TRUE(has("\\fi-300\\li600\\tx600\\fs17 \\u8226?\\tab {x}\\par"));
+    EXPECT_TRUE(has("{\\cf3 r}{ }{\\ul\\cf2 l}"));
+    EXPECT_TRUE(has("\\brdrb"));
+    for (char c : rtf) EXPECT_LT(static_cast<unsigned char>(c), 0x80u);
+    // Paragraphs, as the control counts them, match the text the links are placed in.
+    std::size_t pars = 0;
+    for (std::size_t at = rtf.find("\\par\n"); at != std::string::npos; at = rtf.find("\\par\n", at + 1)) ++pars;
+    std::u16string text = help.plainText();
+    EXPECT_EQ(pars, static_cast<std::size_t>(std::count(text.begin(), text.end(), u'\r')));
 }
 
 TEST(AboutText, VersionHasTheAskedParts) {

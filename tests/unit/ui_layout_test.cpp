@@ -21,6 +21,24 @@ TEST(UiLayout, GroupBoxInteriorNeverTurnsInsideOut) {
     EXPECT_EQ(groupBoxInterior(0, 0).width(), 0);
 }
 
+TEST(UiLayout, DrawnLengthsScaleWithTheDisplay) {
+    EXPECT_EQ(scaled(11, 96), 11);
+    EXPECT_EQ(scaled(11, 144), 17) << "16.5 rounds away from zero";
+    EXPECT_EQ(scaled(-3, 144), -5);
+    EXPECT_EQ(scaled(20, 192), 40);
+    EXPECT_EQ(scaled(6, 120), 8) << "7.5";
+    EXPECT_EQ(lineWidth(96), 1);
+    EXPECT_EQ(lineWidth(144), 1) << "whole pixels keep the lines sharp";
+    EXPECT_EQ(lineWidth(192), 2);
+    // The icon, its gap and the band's top inset grow together; the inside with them.
+    EXPECT_EQ(groupBoxIconRect(360, 10, 10, 144), (IntRect{336, 6, 351, 21}));
+    EXPECT_EQ(groupBoxIconRect(478, 10, 10, 192), (IntRect{446, 8, 466, 28}));
+    EXPECT_EQ(groupBoxInterior(478, 182, 192), (IntRect{12, 42, 464, 170}));
+    ComboEntryLayout entry = layoutComboEntry({0, 0, 200, 40}, 32, 32, true, 192);
+    EXPECT_EQ(entry.bitmapLeft, 4);
+    EXPECT_EQ(entry.text, (IntRect{44, 24, 200, 40}));
+}
+
 TEST(UiLayout, ShadowSizeRoundsHalvesAwayFromZero) {
     struct Case {
         int size, shadow;

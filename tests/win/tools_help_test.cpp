@@ -1,9 +1,14 @@
 // The help window and the About box, driven through the window system.
 #include <gtest/gtest.h>
 
+#include <richedit.h>
+
+#include <algorithm>
+
 #include "resource.h"
 #include "support/win_test_support.h"
 #include "support/win32/resource_text.h"
+#include "tools/help_format.h"
 #include "tools/win32/about_dialog.h"
 #include "tools/win32/depth_icons.h"
 #include "tools/win32/help_dialog.h"
@@ -124,6 +129,101 @@ TEST_F(HelpWindowTest, PagesOpenInOneWindowWithTheSecondTitle) {
 
     help.destroy();
     EXPECT_FALSE(IsWindow(window));
+}
+
+// The character format of [start, end) of a rich-edit control.
+CHARFORMAT2W formatOf(HWND edit, LONG start, LONG end) {
+    CHARRANGE range{start, end};
+    SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    SendMessageW(edit, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    return format;
+}
+
+PARAFORMAT2 paragraphAt(HWND edit, LONG at) {
+    CHARRANGE range{at, at};
+    SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    PARAFORMAT2 format{};
+    format.cbSize = sizeof format;
+    SendMessageW(edit, EM_GETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&format));
+    return format;
+}
+
+TEST_F(HelpWindowTest, FallbackViewShowsThePageFormatted) {
+    win::HelpDialog help(win::thisModule());
+    ASSERT_TRUE(help.create(host_.hwnd()));
+    Requester requester(100);
+    help.showPage(PerformCutHelp, requester.window);
+    HWND edit = help.view().textView();
+    ASSERT_NE(edit, nullptr);
+    // Taken first: looking at the formats below moves the selection, and the view with it.
+    saveScreenshotIfAsked(help.hwnd(), L"help_dialog_formatted.png");
+    // The control's own text, paragraphs ended by "\r", is what the formatter laid out.
+    std::wstring text = windowText(edit);
+    ASSERT_EQ(text.rfind(L"Perform Cut\r\n", 0), 0u);
+    const LONG body = static_cast<LONG>(std::wstring(L"Perform Cut\r").size());
+
+    CHARFORMAT2W heading = formatOf(edit, 0, 7), plain = formatOf(edit, body, body + 4);
+    EXPECT_TRUE(heading.dwEffects & CFE_BOLD);
+    EXPECT_FALSE(plain.dwEffects & CFE_BOLD);
+    EXPECT_GT(heading.yHeight, plain.yHeight) << "headings are larger";
+    EXPECT_EQ(std::wstring(plain.szFaceName), L"Tahoma");
+    EXPECT_EQ(plain.crTextColor, GetSysColor(COLOR_BTNTEXT));
+    EXPECT_GT(paragraphAt(edit, body).dySpaceAfter, 0) << "paragraphs are spaced";
+
+    // Eight checklist items, each a bullet with a hanging indent.
+    std::size_t bullets = 0;
+    LONG plainAt = 0;
+    for (std::size_t at = text.find(L"\u2022\t"); at != std::wstring::npos; at = text.find(L"\u2022\t", at + 1)) {
+        ++bullets;
+        // The control's positions count each "\r\n" of the text as one.
+        plainAt = static_cast<LONG>(at - std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), L'\n'));
+        PARAFORMAT2 item = paragraphAt(edit, plainAt);
+        EXPECT_GT(item.dxStartIndent, 0) << "indented";
+        EXPECT_GT(item.dxOffset, 0) << "wrapped lines start under the text, right of the bullet";
+    }
+    EXPECT_EQ(bullets, 8u);
+}
+
+TEST_F(HelpWindowTest, LinksInTheFallbackViewNameTheirPage) {
+    win::HtmlView view;
+    ASSERT_TRUE(view.create(host_.hwnd(), 77));
+    ASSERT_NE(view.textView(), nullptr);
+    SetWindowPos(view.hwnd(), nullptr, 0, 0, 400, 200, SWP_NOZORDER);
+    std::u16string clicked;
+    view.setLinkHandler([&](std::u16string_view target) { clicked = target; });
+    view.clear();
+    view.write(buildHelpDocument(u"<b>See also</b>\r\nThe <a href='cut_type.html'>Cut Type</a> page.\r\n",
+                                 GetSysColor(COLOR_BTNTEXT), GetSysColor(COLOR_BTNFACE)));
+    ASSERT_EQ(view.links().size(), 1u);
+    const HelpLinkRange& link = view.links()[0];
+    HWND edit = view.textView();
+    // The range the formatter computed is where the control holds the words.
+    std::wstring words(static_cast<std::size_t>(link.end - link.start) + 1, L'\0');
+    TEXTRANGEW range{{static_cast<LONG>(link.start), static_cast<LONG>(link.end)}, words.data()};
+    SendMessageW(edit, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
+    words.resize(link.end - link.start);
+    EXPECT_EQ(words, L"Cut Type");
+    EXPECT_TRUE(formatOf(edit, static_cast<LONG>(link.start), static_cast<LONG>(link.end)).dwEffects & CFE_LINK);
+    EXPECT_FALSE(formatOf(edit, 0, 3).dwEffects & CFE_LINK);
+
+    // A click on the words, as the mouse makes it.
+    LRESULT place = SendMessageW(edit, EM_POSFROMCHAR, static_cast<WPARAM>(link.start + 2), 0);
+    LPARAM at = MAKELPARAM(LOWORD(place) + 2, HIWORD(place) + 4);
+    SendMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(edit, WM_LBUTTONUP, 0, at);
+    EXPECT_EQ(clicked, u"cut_type.html");
+    ASSERT_TRUE(helpPageForLink(clicked));
+    EXPECT_EQ(helpPageForLink(clicked)->resourceId, CutTypeHelp.resourceId);
+
+    // Elsewhere in the text nothing happens.
+    clicked.clear();
+    place = SendMessageW(edit, EM_POSFROMCHAR, 1, 0);
+    at = MAKELPARAM(LOWORD(place) + 2, HIWORD(place) + 4);
+    SendMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(edit, WM_LBUTTONUP, 0, at);
+    EXPECT_TRUE(clicked.empty());
 }
 
 TEST_F(HelpWindowTest, ViewFollowsTheWindowSize) {

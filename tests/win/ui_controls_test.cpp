@@ -3,6 +3,7 @@
 // to them, and each control attached to a live dialog and driven by messages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,7 +11,10 @@
 #include "images/image_digests.h"
 #include "resource.h"
 #include "support/win_test_support.h"
+#include "ui/win32/activation_context.h"
 #include "ui/win32/common_controls.h"
+#include "ui/win32/dialog.h"
+#include "ui/win32/dpi.h"
 #include "ui/win32/image_combo_box.h"
 #include "ui/win32/jog_button.h"
 #include "ui/win32/progress_bar.h"
@@ -19,6 +23,8 @@
 #include "ui/win32/skin_group_box.h"
 
 #include <commctrl.h>
+
+#include <cwchar>
 
 namespace vantrel::test {
 namespace {
@@ -262,6 +268,41 @@ TEST(MainDialogTemplate, ProgressOverlayCoversTheBarExactly) {
     EXPECT_EQ(static_cast<LONG>(overlay.height), bar.bottom);
 }
 
+// Version 6 buttons answer BCM_GETIDEALSIZE; the old ones of user32 do not.
+bool isVersionSixButton(HWND button) {
+    SIZE ideal{};
+    return SendMessageW(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)) != FALSE && ideal.cx > 0;
+}
+
+TEST(ThemedControls, OurDialogsGetVersionSixControlsWhateverTheProgramSays) {
+    // This program has no manifest of its own, like a host that never asked
+    // for the themed controls: a template it opens itself gets the old ones.
+    TemplateDialog plain(IDD_CUT_DIALOG);
+    ASSERT_NE(plain.hwnd(), nullptr);
+    EXPECT_FALSE(isVersionSixButton(plain.item(IDC_START)));
+
+    ASSERT_NE(win::moduleActivationContext(), INVALID_HANDLE_VALUE) << "the manifest resource is there";
+    // The built plug-in carries it as RT_MANIFEST 2, where Windows looks for a DLL's own manifest.
+    HMODULE plugin = LoadLibraryExW((programDirectory() + L"Vantrel.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(plugin, nullptr);
+    EXPECT_NE(FindResourceW(plugin, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(24)), nullptr);
+    FreeLibrary(plugin);
+    HANDLE before = nullptr;
+    GetCurrentActCtx(&before);
+    struct Probe : win::Dialog {
+        using Dialog::item;
+    } ours;
+    ASSERT_NE(ours.createModeless(resources(), IDD_CUT_DIALOG, nullptr), nullptr);
+    for (int id : {IDC_START, IDC_TEST_CUT, IDC_CARRIER_MAT}) EXPECT_TRUE(isVersionSixButton(ours.item(id))) << id;
+    // Only around the creation: the thread's context is what it was before.
+    HANDLE after = nullptr;
+    GetCurrentActCtx(&after);
+    EXPECT_EQ(after, before);
+    if (after) ReleaseActCtx(after);
+    if (before) ReleaseActCtx(before);
+    DestroyWindow(ours.hwnd());
+}
+
 // What the test dialog's procedure saw: commands, jog and delete notifications.
 struct Notification {
     UINT message;
@@ -342,6 +383,8 @@ protected:
     void SetUp() override {
         g_seen = &seen_;
         registerCommonControls();
+        // With the controls the plug-in's dialogs get.
+        ActivationScope themed;
         dialog_ = CreateDialogParamW(resources(), MAKEINTRESOURCEW(IDD_CUT_DIALOG), nullptr, recordingProc, 0);
         ASSERT_NE(dialog_, nullptr);
     }
@@ -770,6 +813,148 @@ TEST_F(DrawnControls, DressedMainDialogScreenshots) {
     pumpMessages(std::chrono::milliseconds(300));
     EXPECT_TRUE(saveScreenshot(dialog_, L"ui_controls_running.png"));
     EXPECT_EQ(windowText(bar.hwnd()), L"Sending data to Silhouette... Please wait...");
+}
+
+// Display scaling. Wine takes the scale from the prefix's LogPixels when a
+// process starts, so the checks run in a child of this program started with
+// the value raised and put back afterwards.
+constexpr wchar_t ScaledDpiVariable[] = L"VANTREL_TEST_DPI";
+
+class RaisedLogPixels {
+public:
+    explicit RaisedLogPixels(DWORD dpi) {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                            nullptr, &key_, nullptr) != ERROR_SUCCESS)
+            return;
+        DWORD size = sizeof previous_;
+        hadValue_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&previous_), &size) ==
+                    ERROR_SUCCESS;
+        set_ = RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi) ==
+               ERROR_SUCCESS;
+    }
+    ~RaisedLogPixels() {
+        if (!key_) return;
+        if (set_) {
+            if (hadValue_)
+                RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous_), sizeof previous_);
+            else
+                RegDeleteValueW(key_, L"LogPixels");
+        }
+        RegCloseKey(key_);
+    }
+    RaisedLogPixels(const RaisedLogPixels&) = delete;
+    RaisedLogPixels& operator=(const RaisedLogPixels&) = delete;
+    bool set() const { return set_; }
+
+private:
+    HKEY key_ = nullptr;
+    DWORD previous_ = 0;
+    bool hadValue_ = false;
+    bool set_ = false;
+};
+
+// Runs this program's DisplayScaling tests in a child process at `dpi`; its exit code.
+DWORD runScaledChild(DWORD dpi) {
+    RaisedLogPixels raised(dpi);
+    if (!raised.set()) return 100;
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(program) + L"\" --gtest_filter=DisplayScaling.* --gtest_color=no";
+    SetEnvironmentVariableW(ScaledDpiVariable, std::to_wstring(dpi).c_str());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    BOOL started = CreateProcessW(program, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    SetEnvironmentVariableW(ScaledDpiVariable, nullptr);
+    if (!started) return 101;
+    DWORD code = 102;
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+    else TerminateProcess(process.hProcess, 103);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+int childDpi() {
+    wchar_t value[16] = {};
+    return GetEnvironmentVariableW(ScaledDpiVariable, value, 16) ? _wtoi(value) : 0;
+}
+
+TEST(DisplayScalingRun, DrawnControlsAt144DotsPerInchInAChild) {
+    if (childDpi() != 0) GTEST_SKIP() << "the child runs the checks";
+    EXPECT_EQ(runScaledChild(144), 0u) << "the checks at 144 dots per inch failed; their output is above";
+}
+
+class DisplayScaling : public DrawnControls {
+protected:
+    void SetUp() override {
+        if (childDpi() == 0) GTEST_SKIP() << "runs only in the child at a raised scale";
+        DrawnControls::SetUp();
+    }
+};
+
+TEST_F(DisplayScaling, GroupBoxBandTitleAndIconGrowAndTheIconIsClickedWhereItIsDrawn) {
+    const int dpi = childDpi();
+    ASSERT_EQ(windowDpi(dialog_), dpi) << "the prefix's scale reached this process";
+    SkinGroupBox box;
+    ASSERT_TRUE(box.attach(dialog_, IDC_SETTINGS_GROUP));
+    box.setColours(0xFFFFFFFF, 0xFF000000, 0xFFFF6400, GetSysColor(COLOR_BTNFACE));
+    box.setIconFromResource(resources(), IDPNG_HELP_ICON);
+    Snapshot shot(box.hwnd(), Magenta);
+    const int w = shot.width(), h = shot.height();
+
+    // The 10-pixel icon is 15 pixels, 9 from the right and 6 from the top, and drawn there.
+    ui::IntRect icon = box.iconRect();
+    EXPECT_EQ(icon, (ui::IntRect{w - 24, 6, w - 9, 21}));
+    EXPECT_LT(GetRValue(shot.at(icon.left + 1, icon.top + 7)), 120) << "dark badge pixels at the scaled place";
+    // The band is 30 pixels high: a row the unscaled inside would leave unpainted is band.
+    COLORREF band = shot.at(30, 25);
+    EXPECT_NE(band, Magenta);
+    EXPECT_GT(GetRValue(band), GetGValue(band));
+    EXPECT_GT(GetGValue(band), GetBValue(band));
+    ui::IntRect inside = ui::groupBoxInterior(w, h, dpi);
+    EXPECT_EQ(inside.top, 32);
+    for (int y = inside.top; y < inside.bottom; y += 4)
+        for (int x = inside.left; x < inside.right; x += 4) ASSERT_EQ(shot.at(x, y), Magenta) << x << "," << y;
+    // The title is drawn at 16.5 pixels: ink reaches below the unscaled text's 13th row.
+    int lowestInk = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 6; x < 60; ++x)
+            if (GetRValue(shot.at(x, y)) > 245 && GetGValue(shot.at(x, y)) > 245) lowestInk = std::max(lowestInk, y);
+    EXPECT_GE(lowestInk, 15);
+
+    // A click inside the 15 pixels, where a 10-pixel icon would not reach, is the icon's.
+    const int x = icon.left + 13, y = icon.top + 13;
+    EXPECT_EQ(SendMessageW(box.hwnd(), WM_NCHITTEST, 0, screenPoint(box.hwnd(), x, y)), HTCLIENT);
+    SendMessageW(box.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    SendMessageW(box.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(box.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    ASSERT_EQ(seen_.size(), 1u);
+    EXPECT_EQ(seen_[0], (Notification{WM_COMMAND, MAKEWPARAM(IDC_SETTINGS_GROUP, 0), 0}));
+}
+
+TEST_F(DisplayScaling, ComboRowsAndJogPicturesGrowWithTheDialog) {
+    const int dpi = childDpi();
+    HWND combo = CreateWindowExW(0, L"COMBOBOX", L"",
+                                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS,
+                                 10, 10, 200, 160, dialog_, reinterpret_cast<HMENU>(4243), resources(), nullptr);
+    ASSERT_NE(combo, nullptr);
+    ImageComboBox box(20);
+    ASSERT_TRUE(box.attach(combo));
+    EXPECT_EQ(box.itemHeight(), ui::scaled(20, dpi));
+    EXPECT_EQ(SendMessageW(combo, CB_GETITEMHEIGHT, 0, 0), ui::scaled(20, dpi));
+
+    JogButton jog;
+    ASSERT_TRUE(jog.attach(dialog_, IDC_START));
+    UniqueGdiObject picture = toDeviceBitmap(loadImage(resources(), IDPNG_JOG_UP).get(), systemColour(COLOR_BTNFACE));
+    jog.setPicture(static_cast<HBITMAP>(picture.get()));
+    auto shown = reinterpret_cast<HBITMAP>(SendMessageW(jog.hwnd(), BM_GETIMAGE, IMAGE_BITMAP, 0));
+    ASSERT_NE(shown, nullptr);
+    BITMAP info{};
+    ASSERT_NE(GetObjectW(shown, sizeof info, &info), 0);
+    EXPECT_EQ(info.bmWidth, ui::scaled(24, dpi));
+    EXPECT_EQ(info.bmHeight, ui::scaled(24, dpi));
+    jog.setPicture(nullptr);
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "tools/win32/help_dialog.h"
 
+#include <optional>
+#include <utility>
 #include <vector>
 
+#include "tools/help_format.h"
 #include "tools/win32/depth_icons.h"
 
 namespace vantrel::win {
@@ -41,6 +44,21 @@ void HelpDialog::destroy() {
 
 bool HelpDialog::onInit() {
     viewCreated_ = view_.create(hwnd(), ViewPlaceholderId, browserWait_);
+    // A link names another page by its file name; it opens here, in place,
+    // once the view has finished with the click.
+    view_.setLinkHandler([this](std::u16string_view target) {
+        if (std::optional<HelpPage> page = helpPageForLink(target)) {
+            linkedPage_ = page;
+            PostMessageW(hwnd(), WM_SHOW_LINKED_PAGE, 0, 0);
+        }
+    });
+    return true;
+}
+
+bool HelpDialog::onMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
+    if (message != WM_SHOW_LINKED_PAGE) return false;
+    if (std::optional<HelpPage> page = std::exchange(linkedPage_, std::nullopt)) showPage(*page, hwnd());
+    result = 0;
     return true;
 }
 
@@ -74,6 +92,7 @@ void HelpDialog::showPage(int resourceId, std::u16string_view title, HWND reques
         view_.write(document);
     }
     ShowWindow(hwnd(), SW_SHOW);
+    view_.scrollToTop();
 }
 
 }  // namespace vantrel::win

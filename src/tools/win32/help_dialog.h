@@ -2,6 +2,7 @@
 // The one help window of the main dialog: modeless, hidden until a help icon
 // asks for a page, then reused for every page.
 #include <chrono>
+#include <optional>
 #include <string_view>
 
 #include "tools/help_document.h"
@@ -18,6 +19,8 @@ class HelpDialog : public Dialog {
 public:
     static constexpr int TemplateId = 9032;
     static constexpr int ViewPlaceholderId = 9000;
+    // Posted to itself when a link in the page names another page.
+    static constexpr UINT WM_SHOW_LINKED_PAGE = WM_APP + 32;
 
     explicit HelpDialog(HINSTANCE module, std::chrono::milliseconds browserWait = HtmlView::DefaultBrowserWait)
         : module_(module), browserWait_(browserWait) {}
@@ -39,6 +42,7 @@ protected:
     // Enter does nothing here.
     void onOk() override {}
     void onDestroy() override { view_.destroy(); }
+    bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
     void centreOver(HWND requester);
@@ -47,6 +51,8 @@ private:
     std::chrono::milliseconds browserWait_;
     HtmlView view_;
     bool viewCreated_ = false;
+    // The page a clicked link named, shown once the view is done with the click.
+    std::optional<HelpPage> linkedPage_;
 };
 
 }  // namespace vantrel::win

@@ -5,9 +5,12 @@
 #include <ole2.h>
 #include <richedit.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "tools/help_document.h"
+#include "tools/help_format.h"
 #include "support/win32/resource_text.h"
 
 namespace vantrel::win {
@@ -46,6 +49,22 @@ std::wstring withCrLf(std::u16string_view text) {
         else out.push_back(static_cast<wchar_t>(c));
     }
     return out;
+}
+
+// Feeds the RTF text to EM_STREAMIN in the pieces the control asks for.
+struct RtfSource {
+    const std::string* text;
+    std::size_t at = 0;
+};
+
+DWORD CALLBACK readRtf(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given) {
+    auto* source = reinterpret_cast<RtfSource*>(cookie);
+    std::size_t left = source->text->size() - source->at;
+    std::size_t count = std::min(left, static_cast<std::size_t>(wanted > 0 ? wanted : 0));
+    std::memcpy(buffer, source->text->data() + source->at, count);
+    source->at += count;
+    *given = static_cast<LONG>(count);
+    return 0;
 }
 
 struct ComRelease {
@@ -195,6 +214,7 @@ void HtmlView::layout() {
 
 void HtmlView::clear() {
     if (text_) {
+        links_.clear();
         SetWindowTextW(text_, L"");
         return;
     }
@@ -220,18 +240,11 @@ void HtmlView::clear() {
 
 void HtmlView::write(std::u16string_view document) {
     if (text_) {
-        // The user's colours, read afresh so a changed scheme shows in the next page.
         if (richEdit_) {
-            SendMessageW(text_, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_BTNFACE));
-            CHARFORMAT2W format{};
-            format.cbSize = sizeof format;
-            format.dwMask = CFM_COLOR | CFM_FACE | CFM_SIZE;
-            format.crTextColor = GetSysColor(COLOR_BTNTEXT);
-            format.yHeight = 165;  // 11 pixels at 96 dots per inch, in twips
-            lstrcpynW(format.szFaceName, L"Tahoma", LF_FACESIZE);
-            SendMessageW(text_, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+            showFormatted(document);
+        } else {
+            SetWindowTextW(text_, withCrLf(helpPageAsText(document)).c_str());
         }
-        SetWindowTextW(text_, withCrLf(helpPageAsText(document)).c_str());
         return;
     }
     if (!document_) return;
@@ -247,6 +260,54 @@ void HtmlView::write(std::u16string_view document) {
     }
     // Destroying the array frees the text it holds.
     SafeArrayDestroy(parts);
+}
+
+void HtmlView::showFormatted(std::u16string_view document) {
+    FormattedHelp page = formatHelp(document);
+    // The user's colours, read afresh so a changed scheme shows in the next page.
+    SendMessageW(text_, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_BTNFACE));
+    const std::string rtf = helpRtf(page, {GetSysColor(COLOR_BTNTEXT), GetSysColor(COLOR_HOTLIGHT)});
+    RtfSource source{&rtf};
+    EDITSTREAM stream{};
+    stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
+    stream.pfnCallback = &readRtf;
+    SendMessageW(text_, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+
+    // The control reports clicks only on text marked as a link.
+    links_ = page.linkRanges();
+    for (const HelpLinkRange& link : links_) {
+        CHARRANGE range{static_cast<LONG>(link.start), static_cast<LONG>(link.end)};
+        SendMessageW(text_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+        CHARFORMAT2W format{};
+        format.cbSize = sizeof format;
+        format.dwMask = CFM_LINK;
+        format.dwEffects = CFE_LINK;
+        SendMessageW(text_, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    }
+    SendMessageW(text_, EM_SETEVENTMASK, 0, ENM_LINK);
+    scrollToTop();
+}
+
+void HtmlView::scrollToTop() {
+    if (!text_) return;
+    CHARRANGE top{0, 0};
+    SendMessageW(text_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&top));
+    SendMessageW(text_, WM_VSCROLL, SB_TOP, 0);
+}
+
+void HtmlView::onLink(LPARAM notification) {
+    const auto* link = reinterpret_cast<const ENLINK*>(notification);
+    // A click is a button going up over the link, as with any button.
+    if (link->msg != WM_LBUTTONUP || !linkHandler_) return;
+    auto at = static_cast<std::size_t>(std::max<LONG>(0, link->chrg.cpMin));
+    for (const HelpLinkRange& range : links_) {
+        if (at >= range.start && at < range.end) {
+            // A copy: the handler may clear the page, and with it the ranges.
+            std::u16string target = range.target;
+            linkHandler_(target);
+            return;
+        }
+    }
 }
 
 void HtmlView::destroy() {
@@ -296,6 +357,11 @@ LRESULT HtmlView::handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             if (text_) SetFocus(text_);
             else if (browserHost_) SetFocus(browserHost_);
             return 0;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header && text_ && header->hwndFrom == text_ && header->code == EN_LINK) onLink(lParam);
+            return 0;
+        }
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT: {
             // The plain edit fallback in the dialog's colours.

@@ -1,12 +1,17 @@
 #pragma once
 // A child window that shows an HTML document made in memory. It hosts the
 // platform's web browser; when the browser cannot be created or never
-// delivers its first document within a bounded wait, it shows the document's
-// text in a read-only rich-edit view instead, so the pages can still be read.
+// delivers its first document within a bounded wait, it shows the same
+// document formatted in a read-only rich-edit view instead (headings, spaced
+// paragraphs, lists, links), or as plain text where not even rich edit exists.
 #include <windows.h>
 
 #include <chrono>
+#include <functional>
 #include <string_view>
+#include <vector>
+
+#include "tools/help_format.h"
 
 #include "support/win32/unique_handle.h"
 
@@ -32,11 +37,21 @@ public:
     // The whole document, written in one piece.
     void write(std::u16string_view document);
     void destroy();
+    // The text view back at the top of its page; the control keeps its place
+    // while hidden, so the window calls this once it is shown.
+    void scrollToTop();
 
     HWND hwnd() const { return window_; }
     bool usesBrowser() const { return document_ != nullptr; }
     // The read-only text view when the browser is not used, else null.
     HWND textView() const { return text_; }
+    // Where the links of the page shown in the rich-edit view lie in its text.
+    const std::vector<HelpLinkRange>& links() const { return links_; }
+
+    // Called with a link's target when the user clicks it in the text view.
+    // The view's content may not be replaced from inside the call: the
+    // control is still handling the click.
+    void setLinkHandler(std::function<void(std::u16string_view target)> handler) { linkHandler_ = std::move(handler); }
 
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -46,6 +61,8 @@ private:
     void releaseBrowser();
     bool createTextView();
     void layout();
+    void showFormatted(std::u16string_view document);
+    void onLink(LPARAM notification);
 
     HWND window_ = nullptr;
     HWND browserHost_ = nullptr;
@@ -56,6 +73,8 @@ private:
     UniqueModule richEdit_;
     bool oleStarted_ = false;
     std::chrono::milliseconds browserWait_{DefaultBrowserWait};
+    std::vector<HelpLinkRange> links_;
+    std::function<void(std::u16string_view)> linkHandler_;
 };
 
 }  // namespace vantrel::win

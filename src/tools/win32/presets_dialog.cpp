@@ -6,6 +6,9 @@
 #include "resource.h"
 #include "tools/win32/depth_icons.h"
 #include "tools/win32/save_preset_dialog.h"
+#include "ui/control_layout.h"
+#include "ui/win32/dpi.h"
+#include "ui/win32/resource_image.h"
 
 namespace vantrel::win {
 
@@ -21,7 +24,11 @@ std::optional<MaterialPreset> PresetsDialog::run(HWND owner) {
 bool PresetsDialog::onInit() {
     HWND view = list();
     strip_ = loadDepthStrip(module_);
-    if (HIMAGELIST images = ImageList_Create(DepthIconSize, DepthIconSize, ILC_COLOR32 | ILC_MASK, 4, 4)) {
+    // The discs grow with the list's text.
+    const int dpi = windowDpi(view), iconSize = ui::scaled(DepthIconSize, dpi);
+    if (strip_ && iconSize != DepthIconSize)
+        strip_ = stretchedCopy(static_cast<HBITMAP>(strip_.get()), iconSize * PresetDepthCount, iconSize);
+    if (HIMAGELIST images = ImageList_Create(iconSize, iconSize, ILC_COLOR32 | ILC_MASK, 4, 4)) {
         if (strip_) ImageList_AddMasked(images, static_cast<HBITMAP>(strip_.get()), RGB(255, 255, 255));
         // The list destroys its image list with itself.
         ListView_SetImageList(view, images, LVSIL_SMALL);
@@ -30,7 +37,8 @@ bool PresetsDialog::onInit() {
     LVCOLUMNW column{};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
     column.fmt = LVCFMT_LEFT;
-    column.cx = ColumnWidth;
+    // Designed at 96 dots per inch; the list itself grows with the display.
+    column.cx = ui::scaled(ColumnWidth, dpi);
     column.pszText = const_cast<wchar_t*>(L"Description");
     ListView_InsertColumn(view, 0, &column);
 

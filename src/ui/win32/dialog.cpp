@@ -1,13 +1,23 @@
 #include "ui/win32/dialog.h"
 
+#include "ui/win32/activation_context.h"
+#include "ui/win32/dpi.h"
+
 namespace vantrel::win {
 
 INT_PTR Dialog::runModal(HINSTANCE module, int templateId, HWND owner) {
+    // Active for the whole modal loop: every control, sub-dialog and message
+    // box made from here on gets the themed common controls.
+    ActivationScope themed;
+    DpiAwarenessScope sharp;
     return DialogBoxParamW(module, MAKEINTRESOURCEW(templateId), owner, &Dialog::dialogProc,
                            reinterpret_cast<LPARAM>(this));
 }
 
 HWND Dialog::createModeless(HINSTANCE module, int templateId, HWND owner) {
+    // Classes are looked up when the controls are made, so creation is what counts.
+    ActivationScope themed;
+    DpiAwarenessScope sharp;
     return CreateDialogParamW(module, MAKEINTRESOURCEW(templateId), owner, &Dialog::dialogProc,
                               reinterpret_cast<LPARAM>(this));
 }

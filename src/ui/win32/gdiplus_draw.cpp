@@ -49,6 +49,31 @@ void setQualityDrawing(GpGraphics* graphics) {
     gp::GdipSetPageUnit(graphics, Gdiplus::UnitPixel);
 }
 
+void drawImageScaled(GpGraphics* graphics, GpImage* image, int left, int top, int width, int height) {
+    if (!graphics || !image || width <= 0 || height <= 0) return;
+    UINT w = 0, h = 0;
+    gp::GdipGetImageWidth(image, &w);
+    gp::GdipGetImageHeight(image, &h);
+    if (static_cast<int>(w) == width && static_cast<int>(h) == height) {
+        gp::GdipDrawImageRectI(graphics, image, left, top, width, height);
+        return;
+    }
+    Gdiplus::InterpolationMode interpolation = Gdiplus::InterpolationModeDefault;
+    Gdiplus::PixelOffsetMode offset = Gdiplus::PixelOffsetModeDefault;
+    gp::GdipGetInterpolationMode(graphics, &interpolation);
+    gp::GdipGetPixelOffsetMode(graphics, &offset);
+    gp::GdipSetInterpolationMode(graphics, Gdiplus::InterpolationModeHighQualityBicubic);
+    gp::GdipSetPixelOffsetMode(graphics, Gdiplus::PixelOffsetModeHalf);
+    // Clamped at the edges: the filter would otherwise blend in transparency from outside the picture.
+    UniqueGpImageAttributes clamp;
+    gp::GdipCreateImageAttributes(clamp.receive());
+    if (clamp) gp::GdipSetImageAttributesWrapMode(clamp.get(), Gdiplus::WrapModeTileFlipXY, 0, FALSE);
+    gp::GdipDrawImageRectRectI(graphics, image, left, top, width, height, 0, 0, static_cast<INT>(w), static_cast<INT>(h),
+                               Gdiplus::UnitPixel, clamp.get(), nullptr, nullptr);
+    gp::GdipSetInterpolationMode(graphics, interpolation);
+    gp::GdipSetPixelOffsetMode(graphics, offset);
+}
+
 void addRoundedRectangle(GpPath* path, float left, float top, float right, float bottom, float diameter) {
     float d = diameter;
     gp::GdipStartPathFigure(path);

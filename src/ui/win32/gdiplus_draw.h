@@ -97,6 +97,11 @@ UniqueGpFont makeUiFont(float pixels, int style);
 // Anti-aliasing, high-quality bicubic interpolation, pixel units.
 void setQualityDrawing(GpGraphics* graphics);
 
+// Draws `image` into the rectangle: pixel for pixel when the sizes match (a
+// picture at 96 dots per inch stays exact), else resampled with high-quality
+// bicubic interpolation over whole source pixels so its edges do not fade.
+void drawImageScaled(GpGraphics* graphics, GpImage* image, int left, int top, int width, int height);
+
 // A rounded rectangle from (left, top) to (right, bottom) with quarter arcs
 // in `diameter` squares, appended to `path` as one closed figure.
 void addRoundedRectangle(GpPath* path, float left, float top, float right, float bottom, float diameter);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "ui/control_layout.h"
+#include "ui/win32/dpi.h"
 
 namespace vantrel::win {
 
@@ -23,6 +24,8 @@ UniqueGdiObject boldFormOf(HFONT font) {
 ImageComboBox::~ImageComboBox() { detach(); }
 
 void ImageComboBox::onAttach() {
+    dpi_ = windowDpi(hwnd());
+    itemHeight_ = ui::scaled(designItemHeight_, dpi_);
     // The selection field as tall as the entries; the list's height was asked
     // for at creation, before we were here, so it is set as well.
     SendMessageW(hwnd(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), itemHeight_);
@@ -62,7 +65,7 @@ int ImageComboBox::addEntry(const std::wstring& text, HBITMAP bitmap, const std:
         LOGFONTW description = {};
         GetObjectW(controlFont ? controlFont : GetStockObject(DEFAULT_GUI_FONT), sizeof(description), &description);
         lstrcpynW(description.lfFaceName, faceName.c_str(), LF_FACESIZE);
-        description.lfHeight = -std::max(8, itemHeight_ - 6);
+        description.lfHeight = -std::max(ui::scaled(8, dpi_), itemHeight_ - ui::scaled(6, dpi_));
         description.lfWidth = 0;
         description.lfQuality = CLEARTYPE_QUALITY;
         record->font.reset(CreateFontIndirectW(&description));
@@ -175,12 +178,24 @@ void ImageComboBox::draw(const DRAWITEMSTRUCT& item) {
     BITMAP picture = {};
     if (record && record->bitmap) GetObjectW(record->bitmap, sizeof(picture), &picture);
     const bool hasSecond = record && !record->secondText.empty();
-    ui::ComboEntryLayout layout = ui::layoutComboEntry({area.left, area.top, area.right, area.bottom},
-                                                       picture.bmWidth, picture.bmHeight, hasSecond);
+    // Pictures are made at 96 dots per inch and grow with the list.
+    const int shownWidth = ui::scaled(picture.bmWidth, dpi_), shownHeight = ui::scaled(picture.bmHeight, dpi_);
+    ui::ComboEntryLayout layout = ui::layoutComboEntry({area.left, area.top, area.right, area.bottom}, shownWidth,
+                                                       shownHeight, hasSecond, dpi_);
     if (record && record->bitmap) {
         HDC source = CreateCompatibleDC(dc);
         HGDIOBJ previous = SelectObject(source, record->bitmap);
-        BitBlt(dc, layout.bitmapLeft, layout.bitmapTop, picture.bmWidth, picture.bmHeight, source, 0, 0, SRCCOPY);
+        if (shownWidth == picture.bmWidth && shownHeight == picture.bmHeight) {
+            BitBlt(dc, layout.bitmapLeft, layout.bitmapTop, picture.bmWidth, picture.bmHeight, source, 0, 0, SRCCOPY);
+        } else {
+            int previousMode = SetStretchBltMode(dc, HALFTONE);
+            POINT origin;
+            SetBrushOrgEx(dc, 0, 0, &origin);
+            StretchBlt(dc, layout.bitmapLeft, layout.bitmapTop, shownWidth, shownHeight, source, 0, 0, picture.bmWidth,
+                       picture.bmHeight, SRCCOPY);
+            SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
+            SetStretchBltMode(dc, previousMode);
+        }
         SelectObject(source, previous);
         DeleteDC(source);
     }

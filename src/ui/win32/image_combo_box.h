@@ -29,7 +29,9 @@ public:
         UniqueGdiObject font;
     };
 
-    explicit ImageComboBox(int itemHeight) : itemHeight_(itemHeight) {}
+    // `itemHeight` in pixels at 96 dots per inch; the control scales it, and
+    // the pictures, to its window.
+    explicit ImageComboBox(int itemHeight) : designItemHeight_(itemHeight), itemHeight_(itemHeight) {}
     ~ImageComboBox() override;
 
     // Appends an entry; the bitmap stays the caller's. Without a colour the
@@ -40,6 +42,7 @@ public:
     int count() const;
     // The record of row `index`, or null.
     const Entry* entry(int index) const;
+    // The entries' height in pixels, as drawn.
     int itemHeight() const { return itemHeight_; }
 
 protected:
@@ -53,7 +56,9 @@ private:
     void draw(const DRAWITEMSTRUCT& item);
     void forget(const Entry* entry);
 
+    int designItemHeight_;
     int itemHeight_;
+    int dpi_ = 96;
     HWND subclassedParent_ = nullptr;
     std::vector<std::unique_ptr<Entry>> entries_;
 };

@@ -1,12 +1,26 @@
 #include "ui/win32/jog_button.h"
 
+#include "ui/control_layout.h"
+#include "ui/win32/dpi.h"
+#include "ui/win32/resource_image.h"
+
 namespace vantrel::win {
 
 void JogButton::setPicture(HBITMAP picture) {
     if (!hwnd()) return;
     LONG_PTR style = GetWindowLongPtrW(hwnd(), GWL_STYLE);
     if (!(style & BS_BITMAP)) SetWindowLongPtrW(hwnd(), GWL_STYLE, style | BS_BITMAP);
-    SendMessageW(hwnd(), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+    HBITMAP shown = picture;
+    UniqueGdiObject scaled;
+    BITMAP info{};
+    const int dpi = windowDpi(hwnd());
+    if (picture && dpi != ui::DesignDpi && GetObjectW(picture, sizeof info, &info)) {
+        scaled = stretchedCopy(picture, ui::scaled(info.bmWidth, dpi), ui::scaled(info.bmHeight, dpi));
+        if (scaled) shown = static_cast<HBITMAP>(scaled.get());
+    }
+    SendMessageW(hwnd(), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(shown));
+    // Released only once the button no longer shows it.
+    scaledPicture_ = std::move(scaled);
     InvalidateRect(hwnd(), nullptr, TRUE);
 }
 

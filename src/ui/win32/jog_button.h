@@ -1,6 +1,7 @@
 #pragma once
 // A press-and-hold push button: pressing it tells the parent at once, and so
 // does letting go, wherever the mouse is by then (the mouse is captured).
+#include "support/win32/unique_handle.h"
 #include "ui/win32/subclassed_control.h"
 
 namespace vantrel::win {
@@ -14,7 +15,9 @@ public:
     ~JogButton() override { detach(); }
     // Shows `picture` on the button instead of its caption (which stays the
     // window text for keyboard mnemonics and screen readers). The caller keeps
-    // ownership of the bitmap and must outlive the button's use of it.
+    // ownership of the bitmap and must outlive the button's use of it. A
+    // picture made at 96 dots per inch is shown as a copy scaled to the button's
+    // window, which the button owns.
     void setPicture(HBITMAP picture);
     bool pressed() const { return pressed_; }
 
@@ -26,6 +29,7 @@ private:
     void release();
 
     bool pressed_ = false;
+    UniqueGdiObject scaledPicture_;
 };
 
 }  // namespace vantrel::win

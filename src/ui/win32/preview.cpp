@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "ui/control_layout.h"
+#include "ui/win32/dpi.h"
 #include "ui/win32/resource_image.h"
 
 namespace vantrel::win {
@@ -51,13 +53,25 @@ UniqueGpPath toGpPath(const Path& path) {
     return created;
 }
 
-void drawPicture(Gdiplus::GpGraphics* graphics, const UniqueGpBitmap& bitmap, PointF at) {
+// Pictures and their places are made for 96 dots per inch; `scale` takes them to the display.
+void drawPicture(Gdiplus::GpGraphics* graphics, const UniqueGpBitmap& bitmap, PointF at, float scale) {
     if (!bitmap) return;
     GpImage* picture = bitmap.image();
     UINT width = 0, height = 0;
     gp::GdipGetImageWidth(picture, &width);
     gp::GdipGetImageHeight(picture, &height);
-    gp::GdipDrawImageRect(graphics, picture, at.x, at.y, static_cast<float>(width), static_cast<float>(height));
+    gp::GdipDrawImageRect(graphics, picture, at.x * scale, at.y * scale, static_cast<float>(width) * scale,
+                          static_cast<float>(height) * scale);
+}
+
+// The status band laid out at 96 dots per inch and scaled, so the text fits its band at any scale.
+pv::StatusLayout scaledStatus(const pv::StatusLayout& unscaled, float width, float height, float scale) {
+    if (scale == 1.0f) return unscaled;
+    pv::StatusLayout status = pv::statusLayout(width / scale, height / scale);
+    for (RectF* r : {&status.band, &status.text, &status.shadow, &status.version})
+        *r = {r->x * scale, r->y * scale, r->width * scale, r->height * scale};
+    for (PointF* p : {&status.dashFrom, &status.dashTo}) *p = {p->x * scale, p->y * scale};
+    return status;
 }
 
 void setQuality(Gdiplus::GpGraphics* graphics, bool smooth) {
@@ -130,8 +144,9 @@ void PathPreview::onAttach() {
         rails_[slotOf(model)] = loadPicture(resources_, pictures.rail);
     }
     head_ = loadPicture(resources_, pv::ToolHeadImage);
-    statusFont_ = makeUiFont(pv::StatusFontPixels, Gdiplus::FontStyleBold);
-    captionFont_ = makeUiFont(pv::CaptionFontPixels, Gdiplus::FontStyleBold);
+    displayScale_ = ui::scaledF(1.0f, windowDpi(hwnd()));
+    statusFont_ = makeUiFont(pv::StatusFontPixels * displayScale_, Gdiplus::FontStyleBold);
+    captionFont_ = makeUiFont(pv::CaptionFontPixels * displayScale_, Gdiplus::FontStyleBold);
     state_.setVersionText(pv::versionText(fileVersionOf(resources_)));
     // The status line is the window text; the static must not draw it itself.
     DefWindowProcW(hwnd(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(state_.statusText().c_str()));
@@ -286,7 +301,7 @@ bool PathPreview::renderScene(const pv::Scene& scene) {
         if (checker) gp::GdipFillRectangleI(graphics, checker.get(), 0, 0, scene_.width(), scene_.height());
     }
     setWorldTransform(graphics, scene.transform);
-    if (scene.machine) drawPicture(graphics, bodies_[slotOf(state_.model())], {0, 0});
+    if (scene.machine) drawPicture(graphics, bodies_[slotOf(state_.model())], {0, 0}, displayScale_);
     if (scene.mat) drawMat(graphics, scene);
     if (scene.design && state_.design()) {
         const RectF& area = scene.shownArea;
@@ -332,12 +347,13 @@ bool PathPreview::composeFrame(PreviewSurface& frame, const pv::Scene& scene) {
         if (markFill) gp::GdipFillPath(graphics, markFill.get(), placed.get());
     }
     if (scene.machine) {
-        drawPicture(graphics, rails_[slotOf(state_.model())], scene.pictures.railAt);
-        drawPicture(graphics, head_, scene.pictures.headAt);
+        drawPicture(graphics, rails_[slotOf(state_.model())], scene.pictures.railAt, displayScale_);
+        drawPicture(graphics, head_, scene.pictures.headAt, displayScale_);
     }
     if (scene.status) {
         gp::GdipResetWorldTransform(graphics);
-        const pv::StatusLayout& status = scene.statusLayout;
+        const pv::StatusLayout status = scaledStatus(scene.statusLayout, static_cast<float>(frame.width()),
+                                                     static_cast<float>(frame.height()), displayScale_);
         if (auto band = solidBrush(systemColour(COLOR_BTNFACE)))
             gp::GdipFillRectangle(graphics, band.get(), status.band.x, status.band.y, status.band.width,
                                   status.band.height);

@@ -95,6 +95,9 @@ private:
     UniqueGpBitmap head_;
     UniqueGpFont statusFont_;
     UniqueGpFont captionFont_;
+    // The display's dots per inch over 96, taken when attached: pictures and
+    // the status band are made for 96.
+    float displayScale_ = 1.0f;
 
     // Layers and what they were drawn for.
     PreviewSurface scene_;

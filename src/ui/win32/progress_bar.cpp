@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include "resource.h"
+#include "ui/control_layout.h"
+#include "ui/win32/dpi.h"
 #include "support/win32/resource_text.h"
 
 namespace vantrel::win {
@@ -21,7 +23,6 @@ ui::Argb grey(int level) { return ui::makeArgb(0xFF, level, level, level); }
 
 void AnimatedProgressBar::onAttach() {
     stripe_ = loadImage(thisModule(), IDPNG_STRIPES);
-    font_ = makeUiFont(11.0f, Gdiplus::FontStyleBold);
 }
 
 void AnimatedProgressBar::onDetach() {
@@ -115,6 +116,12 @@ void AnimatedProgressBar::paint(HDC target) {
     if (!surface.valid()) return;
     GpGraphics* g = surface.graphics();
     setQualityDrawing(g);
+    // Pictures, stripes and caption are designed at 96 dots per inch.
+    const int dpi = windowDpi(hwnd());
+    if (!font_ || fontDpi_ != dpi) {
+        font_ = makeUiFont(ui::scaledF(11.0f, dpi), Gdiplus::FontStyleBold);
+        fontDpi_ = dpi;
+    }
 
     UniqueGpBrush face = solidBrush(systemColour(COLOR_BTNFACE));
     gp::GdipFillRectangleI(g, face.get(), 0, 0, width, height);
@@ -128,8 +135,10 @@ void AnimatedProgressBar::paint(HDC target) {
         UniqueGpBrush bar = solidBrush(barColour_);
         gp::GdipFillRectangleI(g, bar.get(), 0, 0, filled, height);
         ImageSize tile = imageSize(stripe_.get());
-        for (int x : ui::stripeTiles(animation_.stripeOffset(), static_cast<int>(tile.width), width))
-            gp::GdipDrawImageRectI(g, stripe_.get(), x, 0, static_cast<INT>(tile.width), static_cast<INT>(tile.height));
+        const int tileWidth = ui::scaled(static_cast<int>(tile.width), dpi);
+        const int tileHeight = ui::scaled(static_cast<int>(tile.height), dpi);
+        for (int x : ui::stripeTiles(ui::scaled(animation_.stripeOffset(), dpi), tileWidth, width))
+            drawImageScaled(g, stripe_.get(), x, 0, tileWidth, tileHeight);
     }
     gp::GdipResetClip(g);
 
@@ -146,8 +155,9 @@ void AnimatedProgressBar::paint(HDC target) {
         gp::GdipMeasureString(g, text.c_str(), static_cast<INT>(text.size()), font_.get(), &unbounded, format.get(), &box,
                               nullptr, nullptr);
         const float left = (static_cast<float>(width) - box.Width) / 2;
+        const float shift = static_cast<float>(ui::lineWidth(dpi));
         Gdiplus::RectF place(left, 0, box.Width + 1, static_cast<float>(height));
-        Gdiplus::RectF shifted(left - 1, 1, box.Width + 1, static_cast<float>(height));
+        Gdiplus::RectF shifted(left - shift, shift, box.Width + 1, static_cast<float>(height));
         UniqueGpBrush b = solidBrush(grey(animation_.greyB()));
         UniqueGpBrush c = solidBrush(grey(animation_.greyC()));
         auto draw = [&](const Gdiplus::RectF& where, GpBrush* brush) {
@@ -163,15 +173,18 @@ void AnimatedProgressBar::paint(HDC target) {
 
         if (icon_) {
             ImageSize size = imageSize(icon_.get());
+            const int iconWidth = ui::scaled(static_cast<int>(size.width), dpi);
+            const int iconHeight = ui::scaled(static_cast<int>(size.height), dpi);
             INT iconLeft = static_cast<INT>(left + box.Width);
-            INT top = (height - static_cast<INT>(size.height)) / 2;
-            gp::GdipDrawImageRectI(g, icon_.get(), iconLeft, top, static_cast<INT>(size.width), static_cast<INT>(size.height));
+            INT top = (height - iconHeight) / 2;
+            drawImageScaled(g, icon_.get(), iconLeft, top, iconWidth, iconHeight);
         }
     }
 
     if (overlay_) {
         ImageSize size = imageSize(overlay_.get());
-        gp::GdipDrawImageRectI(g, overlay_.get(), 0, 0, static_cast<INT>(size.width), static_cast<INT>(size.height));
+        drawImageScaled(g, overlay_.get(), 0, 0, ui::scaled(static_cast<int>(size.width), dpi),
+                        ui::scaled(static_cast<int>(size.height), dpi));
     }
     surface.flush();
     BitBlt(target, 0, 0, width, height, surface.dc(), 0, 0, SRCCOPY);

@@ -61,6 +61,7 @@ private:
     int iconId_ = 0;
     UniqueGpImage overlay_;
     UniqueGpFont font_;
+    int fontDpi_ = 0;
     ui::Argb barColour_ = 0xFFFF6400;
 };
 

@@ -170,6 +170,28 @@ UniqueGdiObject toDeviceBitmap(GpImage* image, ui::Argb background, int x, int y
     return UniqueGdiObject(device);
 }
 
+UniqueGdiObject stretchedCopy(HBITMAP picture, int width, int height) {
+    BITMAP info{};
+    if (!picture || !GetObjectW(picture, sizeof info, &info)) return {};
+    HDC screen = GetDC(nullptr);
+    HDC from = CreateCompatibleDC(screen);
+    HDC to = CreateCompatibleDC(screen);
+    HBITMAP copy = CreateCompatibleBitmap(screen, width, height);
+    if (from && to && copy) {
+        HGDIOBJ oldFrom = SelectObject(from, picture);
+        HGDIOBJ oldTo = SelectObject(to, copy);
+        SetStretchBltMode(to, HALFTONE);
+        SetBrushOrgEx(to, 0, 0, nullptr);
+        StretchBlt(to, 0, 0, width, height, from, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+        SelectObject(to, oldTo);
+        SelectObject(from, oldFrom);
+    }
+    if (to) DeleteDC(to);
+    if (from) DeleteDC(from);
+    ReleaseDC(nullptr, screen);
+    return UniqueGdiObject(copy);
+}
+
 UniqueGpBitmap tintedCopy(GpImage* image, ui::Argb face) {
     return changedCopy(image, [face](ui::Argb* row, UINT count) { ui::multiplyPixels(row, count, face); });
 }

@@ -31,6 +31,10 @@ UniqueGpBitmap toBitmap(GpImage* image, std::optional<Gdiplus::PixelFormat> form
 UniqueGdiObject toDeviceBitmap(GpImage* image, ui::Argb background);
 UniqueGdiObject toDeviceBitmap(GpImage* image, ui::Argb background, int x, int y, int width, int height);
 
+// A device bitmap stretched to `width` by `height` with the halftone filter
+// (a picture made at 96 dots per inch, shown larger); empty on failure.
+UniqueGdiObject stretchedCopy(HBITMAP picture, int width, int height);
+
 // Copies with every pixel's red, green and blue changed, alpha kept:
 // multiplied by `face` (ui::multiplyRgb), or blended (ui::blendColour).
 UniqueGpBitmap tintedCopy(GpImage* image, ui::Argb face);

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "ui/colour.h"
+#include "ui/win32/dpi.h"
 
 namespace vantrel::win {
 
@@ -14,16 +15,16 @@ UniqueGpBrush solidBrush(ui::Argb colour) {
     return brush;
 }
 
-UniqueGpPen pen(ui::Argb colour) {
+UniqueGpPen pen(ui::Argb colour, float width) {
     UniqueGpPen result;
-    gp::GdipCreatePen1(colour, 1.0f, Gdiplus::UnitPixel, result.receive());
+    gp::GdipCreatePen1(colour, width, Gdiplus::UnitPixel, result.receive());
     return result;
 }
 
-UniqueGpPath roundedPath(float left, float top, float right, float bottom) {
+UniqueGpPath roundedPath(float left, float top, float right, float bottom, float diameter) {
     UniqueGpPath path;
     gp::GdipCreatePath(Gdiplus::FillModeAlternate, path.receive());
-    if (path) addRoundedRectangle(path.get(), left, top, right, bottom, 10.0f);
+    if (path) addRoundedRectangle(path.get(), left, top, right, bottom, diameter);
     return path;
 }
 
@@ -169,6 +170,11 @@ void SkinGroupBox::paint(HDC target) {
     GetClientRect(hwnd(), &client);
     const int w = client.right, h = client.bottom;
     const float W = static_cast<float>(w), H = static_cast<float>(h);
+    // Every length below is the 96-dots-per-inch design, scaled to the window.
+    const int dpi = windowDpi(hwnd());
+    auto px = [dpi](float designed) { return ui::scaledF(designed, dpi); };
+    auto pxi = [dpi](int designed) { return ui::scaled(designed, dpi); };
+    const float line = static_cast<float>(ui::lineWidth(dpi));
     OffscreenSurface surface(target, w, h);
     if (!surface.valid()) return;
     GpGraphics* g = surface.graphics();
@@ -179,12 +185,13 @@ void SkinGroupBox::paint(HDC target) {
     UniqueGpBrush backgroundBrush = solidBrush(background);
     gp::GdipFillRectangleI(g, backgroundBrush.get(), 0, 0, w, h);
 
-    UniqueGpPath body = roundedPath(3, 17, W - 3, H - 3);
+    const float inset = px(3), cornerDiameter = px(10);
+    UniqueGpPath body = roundedPath(inset, px(17), W - inset, H - inset, cornerDiameter);
     UniqueGpPath outside;
     gp::GdipCreatePath(Gdiplus::FillModeAlternate, outside.receive());
     gp::GdipAddPathRectangleI(outside.get(), 0, 0, w, h);
     gp::GdipAddPathPath(outside.get(), body.get(), FALSE);
-    UniqueGpPath band = roundedPath(3, 0, W - 3, H - 3);
+    UniqueGpPath band = roundedPath(inset, 0, W - inset, H - inset, cornerDiameter);
     gp::GdipAddPathPath(band.get(), body.get(), FALSE);
 
     // Inner shadow: the outside in black, shrunk and grown again to blur it,
@@ -208,11 +215,11 @@ void SkinGroupBox::paint(HDC target) {
             gp::GdipSetInterpolationMode(blurredG.get(), Gdiplus::InterpolationModeHighQualityBicubic);
             gp::GdipSetPixelOffsetMode(blurredG.get(), Gdiplus::PixelOffsetModeHighQuality);
             gp::GdipDrawImageRectI(blurredG.get(), small.image(), 0, 0, w, h);
-            gp::GdipDrawImageRectI(g, blurred.image(), -2, 2, w, h);
+            gp::GdipDrawImageRectI(g, blurred.image(), -pxi(2), pxi(2), w, h);
         }
     }
 
-    UniqueGpPen backgroundPen = pen(background);
+    UniqueGpPen backgroundPen = pen(background, line);
     gp::GdipFillPath(g, backgroundBrush.get(), outside.get());
     gp::GdipDrawPath(g, backgroundPen.get(), outside.get());
 
@@ -220,25 +227,25 @@ void SkinGroupBox::paint(HDC target) {
     gp::GdipSetClipPath(g, band.get(), Gdiplus::CombineModeReplace);
     const ui::Argb bandColour = enabled ? bandColour_ : systemColour(COLOR_INACTIVECAPTION);
     UniqueGpBrush bandBrush = solidBrush(bandColour);
-    gp::GdipFillRectangleI(g, bandBrush.get(), 0, 0, w, 20);
+    gp::GdipFillRectangleI(g, bandBrush.get(), 0, 0, w, pxi(20));
     {
-        Gdiplus::RectF lower(0, 7, W, 13);
+        Gdiplus::RectF lower(0, px(7), W, px(13));
         UniqueGpBrush gradient;
         gp::GdipCreateLineBrushFromRect(&lower, bandColour, ui::halveRgb(bandColour), Gdiplus::LinearGradientModeVertical,
                                         Gdiplus::WrapModeTileFlipXY,
                                         reinterpret_cast<Gdiplus::GpLineGradient**>(gradient.receive()));
-        if (gradient) gp::GdipFillRectangle(g, gradient.get(), 0, 7, W, 13);
+        if (gradient) gp::GdipFillRectangle(g, gradient.get(), lower.X, lower.Y, lower.Width, lower.Height);
     }
     // Gloss over the top of the band.
     {
         UniqueGpPath gloss;
         gp::GdipClonePath(band.get(), gloss.receive());
         UniqueGpMatrix shrink;
-        gp::GdipCreateMatrix2(0.993f, 0, 0, 0.993f, 1.0f, 1.5f, shrink.receive());
+        gp::GdipCreateMatrix2(0.993f, 0, 0, 0.993f, px(1.0f), px(1.5f), shrink.receive());
         if (gloss && shrink) {
             gp::GdipTransformPath(gloss.get(), shrink.get());
-            gp::GdipSetClipRectI(g, 0, 0, w, 10, Gdiplus::CombineModeReplace);
-            Gdiplus::RectF top(0, 0, W, 10);
+            gp::GdipSetClipRectI(g, 0, 0, w, pxi(10), Gdiplus::CombineModeReplace);
+            Gdiplus::RectF top(0, 0, W, px(10));
             UniqueGpBrush shine;
             gp::GdipCreateLineBrushFromRect(&top, 0xFFFFFFFF, 0x00000000, Gdiplus::LinearGradientModeVertical,
                                             Gdiplus::WrapModeTileFlipXY,
@@ -248,14 +255,17 @@ void SkinGroupBox::paint(HDC target) {
     }
     gp::GdipResetClip(g);
 
-    UniqueGpPen edge = pen(ui::blendColour(background, 0.3, false));
+    UniqueGpPen edge = pen(ui::blendColour(background, 0.3, false), line);
     gp::GdipDrawPath(g, edge.get(), band.get());
     gp::GdipDrawPath(g, edge.get(), body.get());
 
     // Title with its shadow; the mnemonic underline follows the keyboard-cue state.
     int length = GetWindowTextLengthW(hwnd());
     if (length > 0) {
-        if (!font_) font_ = makeUiFont(11.0f, Gdiplus::FontStyleBold);
+        if (!font_ || fontDpi_ != dpi) {
+            font_ = makeUiFont(px(11.0f), Gdiplus::FontStyleBold);
+            fontDpi_ = dpi;
+        }
         std::wstring title(static_cast<std::size_t>(length) + 1, L'\0');
         title.resize(static_cast<std::size_t>(GetWindowTextW(hwnd(), title.data(), length + 1)));
         gp::GdipSetTextRenderingHint(g, Gdiplus::TextRenderingHintAntiAliasGridFit);
@@ -264,7 +274,7 @@ void SkinGroupBox::paint(HDC target) {
         bool hideCues = (SendMessageW(hwnd(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL) != 0;
         gp::GdipSetStringFormatHotkeyPrefix(format.get(), hideCues ? Gdiplus::HotkeyPrefixHide : Gdiplus::HotkeyPrefixShow);
         UniqueGpBrush shadow = solidBrush(shadowColour_), text = solidBrush(textColour_);
-        Gdiplus::RectF shadowAt(4, 3, 0, 0), textAt(5, 2, 0, 0);
+        Gdiplus::RectF shadowAt(px(4), px(3), 0, 0), textAt(px(5), px(2), 0, 0);
         if (font_) {
             gp::GdipDrawString(g, title.c_str(), static_cast<INT>(title.size()), font_.get(), &shadowAt, format.get(),
                                shadow.get());
@@ -276,14 +286,14 @@ void SkinGroupBox::paint(HDC target) {
     if (icon_ && enabled) {
         if (!iconPlaced()) {
             ImageSize size = imageSize(icon_.get());
-            iconRect_ = ui::groupBoxIconRect(w, static_cast<int>(size.width), static_cast<int>(size.height));
+            iconRect_ = ui::groupBoxIconRect(w, static_cast<int>(size.width), static_cast<int>(size.height), dpi);
         }
         GpImage* shown = hovering_ && hoverIcon_ ? hoverIcon_.get() : icon_.get();
-        gp::GdipDrawImageRectI(g, shown, iconRect_.left, iconRect_.top, iconRect_.width(), iconRect_.height());
+        drawImageScaled(g, shown, iconRect_.left, iconRect_.top, iconRect_.width(), iconRect_.height());
     }
 
     surface.flush();
-    ui::IntRect inside = ui::groupBoxInterior(w, h);
+    ui::IntRect inside = ui::groupBoxInterior(w, h, dpi);
     int saved = SaveDC(target);
     ExcludeClipRect(target, inside.left, inside.top, inside.right, inside.bottom);
     BitBlt(target, 0, 0, w, h, surface.dc(), 0, 0, SRCCOPY);

@@ -29,7 +29,8 @@ public:
     void setIconFromResource(HINSTANCE module, int resourceId);
     bool hasIcon() const { return static_cast<bool>(icon_); }
 
-    // Where the icon is drawn and hit-tested; all -1 until the first paint with an icon.
+    // Where the icon is drawn and hit-tested, in client pixels at the
+    // window's scale; all -1 until the first paint with an icon.
     ui::IntRect iconRect() const { return iconRect_; }
     bool hovering() const { return hovering_; }
 
@@ -54,6 +55,7 @@ private:
     bool pressedOnIcon_ = false;
     UniqueCursor handCursor_;
     UniqueGpFont font_;
+    int fontDpi_ = 0;
 };
 
 }  // namespace vantrel::win

@@ -1,0 +1,126 @@
+#include "tools/html_tokens.h"
+
+namespace vantrel::html {
+
+char16_t lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c; }
+
+bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f'; }
+
+std::u16string tagName(std::u16string_view body, bool& closing) {
+    std::size_t i = 0;
+    while (i < body.size() && isSpace(body[i])) ++i;
+    closing = i < body.size() && body[i] == u'/';
+    if (closing) ++i;
+    std::u16string name;
+    for (; i < body.size() && !isSpace(body[i]) && body[i] != u'/' && body[i] != u'>'; ++i) name.push_back(lower(body[i]));
+    return name;
+}
+
+std::u16string attribute(std::u16string_view body, std::u16string_view name) {
+    std::size_t i = 0;
+    // Past the element name.
+    while (i < body.size() && isSpace(body[i])) ++i;
+    while (i < body.size() && !isSpace(body[i])) ++i;
+    while (i < body.size()) {
+        while (i < body.size() && (isSpace(body[i]) || body[i] == u'/')) ++i;
+        std::u16string key;
+        while (i < body.size() && !isSpace(body[i]) && body[i] != u'=' && body[i] != u'/') key.push_back(lower(body[i++]));
+        while (i < body.size() && isSpace(body[i])) ++i;
+        std::u16string value;
+        if (i < body.size() && body[i] == u'=') {
+            ++i;
+            while (i < body.size() && isSpace(body[i])) ++i;
+            if (i < body.size() && (body[i] == u'\'' || body[i] == u'"')) {
+                char16_t quote = body[i++];
+                std::size_t end = body.find(quote, i);
+                if (end == std::u16string_view::npos) end = body.size();
+                value = std::u16string(body.substr(i, end - i));
+                i = end + 1;
+            } else {
+                while (i < body.size() && !isSpace(body[i])) value.push_back(body[i++]);
+            }
+        }
+        if (key.empty()) break;
+        if (key == name) return value;
+    }
+    return {};
+}
+
+namespace {
+
+struct Entity {
+    std::u16string_view name;
+    char16_t value;
+};
+constexpr Entity Entities[] = {{u"amp", u'&'}, {u"lt", u'<'}, {u"gt", u'>'}, {u"quot", u'"'},
+                               {u"apos", u'\''}, {u"nbsp", u' '}, {u"trade", u'\u2122'}, {u"copy", u'\u00A9'},
+                               {u"reg", u'\u00AE'}, {u"bull", u'\u2022'}, {u"deg", u'\u00B0'}, {u"sup2", u'\u00B2'}};
+
+struct NamedColour {
+    std::u16string_view name;
+    long value;
+};
+constexpr NamedColour Colours[] = {{u"red", 0xFF0000}, {u"black", 0x000000}, {u"white", 0xFFFFFF},
+                                   {u"blue", 0x0000FF}, {u"green", 0x008000}, {u"gray", 0x808080},
+                                   {u"grey", 0x808080}, {u"maroon", 0x800000}, {u"navy", 0x000080}};
+
+int hexDigit(char16_t c) {
+    c = lower(c);
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::size_t decodeEntity(std::u16string_view text, char16_t& out) {
+    std::size_t semicolon = text.find(u';');
+    if (semicolon == std::u16string_view::npos || semicolon == 0 || semicolon > 8) return 0;
+    std::u16string_view name = text.substr(0, semicolon);
+    if (name[0] == u'#') {
+        unsigned long value = 0;
+        bool hex = name.size() > 1 && (name[1] == u'x' || name[1] == u'X');
+        std::size_t i = hex ? 2 : 1;
+        if (i >= name.size()) return 0;
+        for (; i < name.size(); ++i) {
+            int digit = hexDigit(name[i]);
+            if (digit < 0 || (!hex && digit > 9)) return 0;
+            value = value * (hex ? 16 : 10) + static_cast<unsigned>(digit);
+            if (value > 0xFFFF) return 0;
+        }
+        if (value == 0) return 0;
+        out = static_cast<char16_t>(value);
+        return semicolon + 1;
+    }
+    for (const auto& e : Entities) {
+        if (e.name == name) {
+            out = e.value;
+            return semicolon + 1;
+        }
+    }
+    return 0;
+}
+
+long parseColour(std::u16string_view text) {
+    while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
+    if (!text.empty() && text[0] == u'#') {
+        text.remove_prefix(1);
+        if (text.size() != 6 && text.size() != 3) return -1;
+        long value = 0;
+        for (char16_t c : text) {
+            int digit = hexDigit(c);
+            if (digit < 0) return -1;
+            value = value * 16 + digit;
+            if (text.size() == 3) value = value * 16 + digit;
+        }
+        return value;
+    }
+    std::u16string name;
+    for (char16_t c : text) name.push_back(lower(c));
+    for (const auto& c : Colours)
+        if (c.name == name) return c.value;
+    return -1;
+}
+
+}  // namespace vantrel::html

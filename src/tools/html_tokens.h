@@ -1,0 +1,28 @@
+#pragma once
+// The small part of HTML the help pages use, read token by token: shared by
+// the plain-text and the formatted fallback views of a page.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vantrel::html {
+
+char16_t lower(char16_t c);
+bool isSpace(char16_t c);
+
+// The element name of a tag body such as "/p", "br /" or "li class='x'", in
+// lower case; `closing` tells whether it was an end tag.
+std::u16string tagName(std::u16string_view body, bool& closing);
+
+// The value of attribute `name` (lower case) in a tag body, quoted with ' or "
+// or bare; empty when absent. Entities in it are not decoded.
+std::u16string attribute(std::u16string_view body, std::u16string_view name);
+
+// Decodes the entity whose name starts `text` (just after the '&'); returns
+// how many characters of `text` it used, or 0 when it is none we know.
+std::size_t decodeEntity(std::u16string_view text, char16_t& out);
+
+// A "#RRGGBB" or "#RGB" colour, or one of a few names, as 0xRRGGBB; -1 if none.
+long parseColour(std::u16string_view text);
+
+}  // namespace vantrel::html
