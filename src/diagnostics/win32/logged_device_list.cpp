@@ -38,6 +38,8 @@ public:
 
     std::optional<std::string> deviceId(const DeviceInterface& device) override {
         // Cleared first, so that a failure that sets no error shows as none.
+        // A failed query closes its handle on the way out; CloseHandle sets
+        // the error only when it fails itself, so the query's error survives.
         SetLastError(ERROR_SUCCESS);
         std::optional<std::string> id = inner_->deviceId(device);
         const DWORD error = id ? ERROR_SUCCESS : GetLastError();
