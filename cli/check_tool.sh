@@ -69,6 +69,8 @@ refuse "malformed path data" "$work/malformed.path"
 refuse "coordinate out of range" "$work/far.path"
 refuse "force above 33" --force 34 "$data/triangle.path"
 refuse "resolution 0" --dpi-x 0 "$data/triangle.path"
+refuse "resolution 1e8" --dpi-y 1e8 "$data/triangle.path"
+refuse "resolution 1e-30" --dpi-y 1e-30 "$data/triangle.path"
 refuse "search without print-and-cut" --search-command "$data/triangle.path"
 refuse "no design" --force 12
 refuse "option without value" "$data/triangle.path" --force

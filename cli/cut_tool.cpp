@@ -9,6 +9,7 @@
 #include "cutdata/cut_job.h"
 #include "cutdata/cut_stream.h"
 #include "cutdata/reg_marks.h"
+#include "cutdata/resolution_range.h"
 #include "design_file.h"
 #include "tools/measurement.h"
 
@@ -58,14 +59,12 @@ std::optional<bool> onOff(std::string_view text) {
 
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
-// A resolution for the tool: the same reading as the plug-in's, but a value the
-// machine cannot use is refused instead of cut.
+// A resolution for the tool: the same reading and the same range as the
+// plug-in's, a value no machine has being refused instead of cut.
 std::optional<float> resolution(const std::string& text) {
     double value = ParseMeasurement(text);
-    if (!(value > 0) || value > std::numeric_limits<float>::max()) return std::nullopt;
-    const float steps = static_cast<float>(value);
-    if (!(steps > 0)) return std::nullopt;  // too small to survive as a float
-    return steps;
+    if (!resolutionInRange(value)) return std::nullopt;
+    return static_cast<float>(value);
 }
 
 }  // namespace
@@ -152,7 +151,7 @@ ParsedArguments parseCutToolArguments(const std::vector<std::string>& arguments)
             if (!width) return badValue("a number of inches above 0");
             o.mediaWidth = *width;
         } else if (argument == "--dpi-x" || argument == "--dpi-y") {
-            if (!resolution(value)) return badValue("a resolution above 0, such as 508.0 or 1016/2");
+            if (!resolution(value)) return badValue("a resolution from 1 to 100000 steps per inch, such as 508.0 or 1016/2");
             (argument == "--dpi-x" ? o.dpiX : o.dpiY) = value;
         } else if (argument == "-o" || argument == "--output") {
             if (value.empty()) return badValue("a file name");

@@ -17,7 +17,7 @@ add_library(vantrel_design STATIC ${VANTREL_DESIGN_SOURCES})
 target_include_directories(vantrel_design PUBLIC ${CMAKE_SOURCE_DIR}/host)
 target_link_libraries(vantrel_design PUBLIC vantrel_core)
 
-set(VANTREL_SYSTEM_LIBS gdiplus comctl32 setupapi ole32 oleaut32 uuid shlwapi advapi32 user32 gdi32 kernel32)
+set(VANTREL_SYSTEM_LIBS gdiplus comctl32 setupapi ole32 oleaut32 uuid shlwapi shell32 advapi32 user32 gdi32 kernel32)
 
 # Everything of the plug-in but its two exports, so that tests can link it
 # directly and look inside.
@@ -100,6 +100,11 @@ endforeach()
 # Loads an installed plug-in as the host does; the installer test runs it.
 add_executable(vantrel-plugin-info ${CMAKE_SOURCE_DIR}/tests/package/plugin_info.cpp)
 target_link_options(vantrel-plugin-info PRIVATE -municode -mconsole)
+
+# The fault table runs the plug-in once per row.
+if(TEST e2e.e2e_faults_test.${VANTREL_ARCH})
+  set_tests_properties(e2e.e2e_faults_test.${VANTREL_ARCH} PROPERTIES TIMEOUT 600)
+endif()
 
 # Exports and imports of the built DLL, read with the cross objdump.
 add_test(NAME win.dll_exports.${VANTREL_ARCH}

@@ -11,6 +11,7 @@
 
 #include "cutdata/commands.h"
 #include "cutdata/path_ops.h"
+#include "cutdata/resolution_range.h"
 
 namespace vantrel {
 
@@ -18,8 +19,6 @@ namespace {
 
 // The largest float below 2^31: every value up to it rounds into an int32.
 constexpr double MaxSteps = 2147483520.0;
-
-bool finiteResolution(double dpi) { return std::isfinite(dpi) && dpi > 0; }
 
 // False for NaN as well.
 bool fitsSteps(float value) { return std::fabs(value) <= MaxSteps; }
@@ -258,7 +257,7 @@ CutStreamResult failure(CutStreamError error) { return {error, {}}; }
 const char* cutStreamErrorText(CutStreamError error) {
     switch (error) {
     case CutStreamError::None: return "No error.";
-    case CutStreamError::InvalidResolution: return "The machine resolution must be a number greater than 0.";
+    case CutStreamError::InvalidResolution: return "The machine resolution must be from 1 to 100000 steps per inch.";
     case CutStreamError::InvalidMediaWidth: return "The media width does not give a usable cutting width.";
     case CutStreamError::InvalidSetting: return "A cut setting is out of its range.";
     case CutStreamError::MalformedPath: return "The design's path data is malformed.";
@@ -288,7 +287,7 @@ int feedLimit(int model) { return model == CutterModelCameo || model == CutterMo
 namespace {
 
 CutStreamResult buildUnguarded(const CutJob& job, double dpiX, double dpiY, float mediaWidth) {
-    if (!finiteResolution(dpiX) || !finiteResolution(dpiY)) return failure(CutStreamError::InvalidResolution);
+    if (!resolutionInRange(dpiX) || !resolutionInRange(dpiY)) return failure(CutStreamError::InvalidResolution);
     if (CutStreamError e = checkSettings(job); e != CutStreamError::None) return failure(e);
     long long carriageLimit = job.markExtentY;
     if (!job.printAndCut) {

@@ -17,7 +17,8 @@
 // passes of a closed figure extend one draw list.
 //
 // Bad input never yields a job: the result then carries an error and no text.
-//  - resolution not a finite number above 0               -> InvalidResolution
+//  - resolution outside 1 to 100000 steps per inch (NaN included)
+//                                                          -> InvalidResolution
 //  - media width not finite, or a carriage limit below 1 step or beyond
 //    32 bits (not checked for Print and Cut, which does not use it)
 //                                                          -> InvalidMediaWidth

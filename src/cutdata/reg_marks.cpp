@@ -5,6 +5,7 @@
 
 #include "cutdata/commands.h"
 #include "cutdata/path_ops.h"
+#include "cutdata/resolution_range.h"
 
 namespace vantrel {
 
@@ -81,7 +82,7 @@ PointF markOffsetTable(int cutterModel, bool carrierMat) {
 
 std::optional<RegMarkSearch> computeRegMarkSearch(const RegMarkLayout& layout, int cutterModel, bool carrierMat,
                                                   float dpiX, float dpiY) {
-    if (!std::isfinite(dpiX) || !std::isfinite(dpiY) || dpiX <= 0 || dpiY <= 0) return std::nullopt;
+    if (!resolutionInRange(dpiX) || !resolutionInRange(dpiY)) return std::nullopt;
     const RectF a = curveAwareBounds(layout.markTopLeft);
     const RectF b = curveAwareBounds(layout.markBottomLeft);
     const RectF c = curveAwareBounds(layout.markTopRight);

@@ -65,7 +65,7 @@ struct RegMarkSearch {
     friend bool operator==(const RegMarkSearch&, const RegMarkSearch&) = default;
 };
 
-// Empty when the resolution is not finite and above 0, or when a value would not
+// Empty when the resolution lies outside 1 to 100000 steps per inch, or when a value would not
 // fit the machine's integers: no search is better than a search for marks that
 // are not where the machine is told to look.
 std::optional<RegMarkSearch> computeRegMarkSearch(const RegMarkLayout& layout, int cutterModel, bool carrierMat,

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "cutdata/resolution_range.h"
 #include "tools/measurement.h"
 
 namespace vantrel {
@@ -82,8 +83,7 @@ Resolution readResolution(const Profile& profile, std::u16string* textX, std::u1
 }
 
 bool isUsableResolution(const Resolution& resolution) {
-    return std::isfinite(resolution.dpiX) && std::isfinite(resolution.dpiY) && resolution.dpiX > 0 &&
-           resolution.dpiY > 0;
+    return resolutionInRange(resolution.dpiX) && resolutionInRange(resolution.dpiY);
 }
 
 void saveResolutionTexts(Profile& profile, std::u16string_view textX, std::u16string_view textY) {

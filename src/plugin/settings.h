@@ -122,9 +122,9 @@ struct Resolution {
 Resolution readResolution(const Profile& profile, std::u16string* textX = nullptr,
                           std::u16string* textY = nullptr);
 
-// A resolution a length can be converted with: finite and above 0. Whoever
-// converts checks this first, so a bad stored text never becomes a job of
-// zero-length or infinite moves.
+// A resolution a length can be converted with: 1 to 100000 steps per inch on
+// both axes (resolutionInRange). Whoever converts checks this first, so a bad
+// stored text never becomes a job of zero-length or gigantic moves.
 bool isUsableResolution(const Resolution& resolution);
 
 // Stores both texts exactly as typed, unparsed.

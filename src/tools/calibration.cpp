@@ -2,9 +2,9 @@
 
 #include <charconv>
 #include <cmath>
-#include <limits>
 
 #include "cutdata/commands.h"
+#include "cutdata/resolution_range.h"
 #include "tools/measurement.h"
 
 namespace vantrel {
@@ -67,11 +67,9 @@ std::optional<ProposedResolution> proposeResolution(double xdpi, double ydpi, do
     return r;
 }
 
-// Stored texts are read back as floats: a value beyond a float's range, or so
-// small it rounds to zero, would make every later job a heap of zeros.
-bool resolutionUsable(double dpi) {
-    return std::isfinite(dpi) && dpi > 0 && dpi <= std::numeric_limits<float>::max() && static_cast<float>(dpi) > 0;
-}
+// Stored texts are what every later job is scaled by, and the cut run refuses
+// a resolution no machine has: better to say so here, where it is typed.
+bool resolutionUsable(double dpi) { return resolutionInRange(dpi); }
 
 std::optional<ProposedResolution> proposeResolution(std::u16string_view xdpi, std::u16string_view ydpi,
                                                     std::u16string_view width, std::u16string_view height) {

@@ -41,8 +41,9 @@ struct ProposedResolution {
 // either measurement is unusable.
 std::optional<ProposedResolution> proposeResolution(double xdpi, double ydpi, double width, double height);
 
-// A resolution stored for later jobs must be a positive number of steps per
-// inch: zero or less would turn every later job into zeros or mirror it.
+// A resolution stored for later jobs must lie within 1 to 100000 steps per
+// inch (resolutionInRange): zero or less would turn every later job into
+// zeros or mirror it, and the cut run refuses anything outside that range.
 bool resolutionUsable(double dpi);
 
 // The same from the four fields as typed, each read with ParseMeasurement.

@@ -270,6 +270,12 @@ TEST(CutStream, BadInputIsRefusedNeverCut) {
         {"resolution 0", job(triangle(true)), 0, 12, CutStreamError::InvalidResolution},
         {"resolution below 0", job(triangle(true)), -508, 12, CutStreamError::InvalidResolution},
         {"resolution NaN", job(triangle(true)), std::nan(""), 12, CutStreamError::InvalidResolution},
+        // No machine has these; the media width must not take the blame for them.
+        {"resolution 1e-30", job(triangle(true)), 1e-30, 12, CutStreamError::InvalidResolution},
+        {"resolution just below 1", job(triangle(true)), 0.999, 12, CutStreamError::InvalidResolution},
+        {"resolution just above 100000", job(triangle(true)), 100000.01, 12, CutStreamError::InvalidResolution},
+        {"resolution 1e8", job(triangle(true)), 1e8, 12, CutStreamError::InvalidResolution},
+        {"resolution 1e9", job(triangle(true)), 1e9, 12, CutStreamError::InvalidResolution},
         {"media width NaN", job(triangle(true)), 508, nan, CutStreamError::InvalidMediaWidth},
         {"media width 0", job(triangle(true)), 508, 0, CutStreamError::InvalidMediaWidth},
         {"media width beyond 32 bits", job(triangle(true)), 508, 1e8f, CutStreamError::InvalidMediaWidth},
@@ -289,6 +295,12 @@ TEST(CutStream, BadInputIsRefusedNeverCut) {
     marks.printAndCut = true;
     marks.markExtentX = marks.markExtentY = 100;
     EXPECT_TRUE(buildCutStream(marks, 508, 508, nan).ok());
+    // One axis alone out of range is refused all the same; the range's ends are cut.
+    EXPECT_EQ(buildCutStream(job(triangle(true)), 508, 1e9, 12).error, CutStreamError::InvalidResolution);
+    EXPECT_EQ(buildCutStream(job(triangle(true)), 1e-30, 508, 12).error, CutStreamError::InvalidResolution);
+    EXPECT_TRUE(buildCutStream(job(triangle(true)), 100000, 100000, 12).ok());
+    EXPECT_STREQ(cutStreamErrorText(CutStreamError::InvalidResolution),
+                 "The machine resolution must be from 1 to 100000 steps per inch.");
     // The largest coordinate that still fits is cut.
     EXPECT_TRUE(buildCutStream(job(makePath({{2147483520.0f, -2147483520.0f, S}})), 1, 1, 12).ok());
 }

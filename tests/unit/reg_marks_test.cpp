@@ -131,7 +131,7 @@ TEST(RegMarks, NoSearchForAnUnusableResolutionOrDesign) {
     const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
     const RegMarkLayout layout = RegMarkLayout::around(rectangle(1, 1, 4, 3), false);
     for (auto [dpiX, dpiY] : {std::pair{0.0f, 508.0f}, {508.0f, -508.0f}, {inf, 508.0f}, {508.0f, nan},
-                              {1e30f, 508.0f}})
+                              {1e30f, 508.0f}, {508.0f, 1e-30f}, {1e8f, 508.0f}})
         EXPECT_FALSE(computeRegMarkSearch(layout, 1, true, dpiX, dpiY)) << dpiX << ' ' << dpiY;
 
     const RegMarkLayout far = RegMarkLayout::around(rectangle(1, 1, 4e7f, 3), false);

@@ -114,6 +114,9 @@ TEST(Resolution, ReadsStoredTextsAfreshAndHandsThemBack) {
         {u"508", u"-508", 508.0f, -508.0f, false},
         {u"1/0", u"508", 0.0f, 508.0f, false},
         {u"1e300", u"508", 0.0f, 508.0f, false},  // beyond a float: reads as no number
+        {u"508", u"1e-30", 508.0f, 1e-30f, false},  // no machine has these
+        {u"1e8", u"508", 1e8f, 508.0f, false},
+        {u"1", u"100000", 1.0f, 100000.0f, true},
     };
     for (const auto& c : cases) {
         MemoryProfile profile;

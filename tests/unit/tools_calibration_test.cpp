@@ -74,9 +74,10 @@ TEST(Calibration, MeasurementsNearZeroAreRefused) {
     EXPECT_TRUE(proposeResolution(508, 508, 0.001, -0.001));
 }
 
-TEST(Calibration, OnlyPositiveFiniteResolutionsAreStored) {
-    for (double bad : {0.0, -508.0, -0.0, std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300, 1e-50}) EXPECT_FALSE(resolutionUsable(bad)) << bad;
-    for (double good : {508.0, 0.001, 500.5, 1e6}) EXPECT_TRUE(resolutionUsable(good)) << good;
+TEST(Calibration, OnlyResolutionsAMachineCanHaveAreStored) {
+    for (double bad : {0.0, -508.0, -0.0, std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300, 1e-50, 0.001, 0.999, 100000.5, 1e6})
+        EXPECT_FALSE(resolutionUsable(bad)) << bad;
+    for (double good : {508.0, 1.0, 500.5, 100000.0}) EXPECT_TRUE(resolutionUsable(good)) << good;
 }
 
 TEST(Calibration, ThreeDecimalsMatchPrintf) {
@@ -126,8 +127,9 @@ TEST(CalibrationFields, TypedTextsAreReadAsMeasurements) {
 
 TEST(CalibrationFields, ApplyNeedsTwoPositiveResolutions) {
     EXPECT_TRUE(resolutionTextsUsable(u"508.0", u"500 1/2"));
-    EXPECT_TRUE(resolutionTextsUsable(u"502.763", u"1/2"));
-    for (const char16_t* bad : {u"0", u"", u"abc", u"-508", u"1/0", u"0.0", u"-1 1/2", u"1e999", u"1e300"}) {
+    EXPECT_TRUE(resolutionTextsUsable(u"502.763", u"1016/2"));
+    for (const char16_t* bad : {u"0", u"", u"abc", u"-508", u"1/0", u"0.0", u"-1 1/2", u"1e999", u"1e300", u"1e-30",
+                                u"1e9", u"1/2"}) {
         EXPECT_FALSE(resolutionTextsUsable(bad, u"508")) << std::u16string(bad).size();
         EXPECT_FALSE(resolutionTextsUsable(u"508", bad)) << std::u16string(bad).size();
     }

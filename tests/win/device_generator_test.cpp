@@ -93,6 +93,8 @@ TEST_F(Generator, ABadJobIsReportedAndNothingIsSent) {
         int force;
         CutStreamError error;
     } cases[] = {{"unreadable resolution", u"abc", 12, CutStreamError::InvalidResolution},
+                 {"resolution no machine has", u"1e-30", 12, CutStreamError::InvalidResolution},
+                 {"resolution of 10^8 steps per inch", u"1e8", 12, CutStreamError::InvalidResolution},
                  {"force out of range", u"508.0", 40, CutStreamError::InvalidSetting}};
     for (const auto& c : cases) {
         window_.clear();

@@ -59,7 +59,7 @@ TEST_F(HelpWindowTest, EveryPageIsStoredWithItsSubject) {
         std::vector<const char16_t*> phrases;
     } cases[] = {
         {SettingsHelp, {u"Track Enhancing", u"Using Carrier Mat", u"IMPORTANT", u"Blade Offset", u"Test Cut",
-                        u"Calibrate DPI"}},
+                        u"Calibrate DPI", u"Not Connected", u"%LOCALAPPDATA%\\Vantrel\\vantrel.log", u"discovery:"}},
         {PerformCutHelp, {u"Start", u"<ul", u"with a carrier mat", u"without a carrier mat"}},
         {MultiCutHelp, {u"not lifted", u"off by default"}},
         {CutTypeHelp, {u"WYSIWYG", u"Print and Cut", u"Knife Point", u"landscape", u"#FF0000"}},
@@ -72,11 +72,11 @@ TEST_F(HelpWindowTest, EveryPageIsStoredWithItsSubject) {
         for (const char16_t* phrase : c.phrases)
             EXPECT_NE(page.find(phrase), std::u16string::npos) << c.page.resourceId << ": " << win::wide(phrase);
     }
-    // The settings page has its five sections separated by rules.
+    // The settings page has its five sections and the one on the log separated by rules.
     std::u16string settings = win::loadHelpPage(win::thisModule(), SettingsHelp.resourceId);
     std::size_t rules = 0;
     for (std::size_t at = settings.find(u"<hr"); at != std::u16string::npos; at = settings.find(u"<hr", at + 1)) ++rules;
-    EXPECT_EQ(rules, 4u);
+    EXPECT_EQ(rules, 5u);
     EXPECT_EQ(win::loadHelpPage(win::thisModule(), 9999), u"");
 }
 

@@ -1,11 +1,12 @@
 #include "device/win32/connection_monitor.h"
 
 #include "cutdata/commands.h"
+#include "diagnostics/win32/diagnostics_run.h"
 
 namespace vantrel::win {
 
 ConnectionMonitor::ConnectionMonitor(ConnectionListener& listener, DeviceListFactory devices)
-    : listener_(listener), devices_(std::move(devices)) {}
+    : listener_(listener), devices_(withDiscoveryLog(std::move(devices))) {}
 
 ConnectionMonitor::~ConnectionMonitor() {
     // The threads must not outlive the dialog's window. The listener (often
@@ -34,6 +35,7 @@ void ConnectionMonitor::closeLink() {
         KillTimer(window_, TIMER_STATUS_POLL);
         KillTimer(window_, TIMER_CONNECT);
     }
+    logDisconnected(connected_, "the dialog was closed");
     Disconnect();
     reader_.Stop();
     writer_.Stop();
@@ -81,6 +83,7 @@ void ConnectionMonitor::check() {
         }
         writerPath_ = *path;
         if (!writer_.openChannel(writerPath_)) {
+            logChannelNotOpened(true, writerPath_, GetLastError());
             SetConnected(false);
             Disconnect();
             return;
@@ -103,7 +106,9 @@ void ConnectionMonitor::check() {
     if (reader_.openChannel(readerPath_)) {
         listener_.showStatus(connectingStatus());
         SetConnected(true);
+        logConnected(writerPath_, readerPath_);
     } else {
+        logChannelNotOpened(false, readerPath_, GetLastError());
         SetConnected(false);
         Disconnect();
     }
@@ -149,6 +154,7 @@ void ConnectionMonitor::onReply(std::size_t length, std::unique_ptr<char[]> text
         if (isBusyReply(reply) || awaitingIdentity_) return;
         if (window_) KillTimer(window_, TIMER_STATUS_POLL);
         awaitingIdentity_ = true;
+        logIdentificationAsked();
         CommandStream identify;
         identify.identify();
         writer_.Enqueue(identify.text());
@@ -170,6 +176,7 @@ void ConnectionMonitor::onWriterEvent(WPARAM code, LPARAM value) {
 void ConnectionMonitor::IdentifyCutter(std::string_view identification) {
     listener_.showStatus(connectedStatus(identification));
     model_ = modelFromIdentification(identification);
+    logIdentified(identification, model_);
     listener_.cutterIdentified(model_, identification);
     listener_.setMachineButtonsEnabled(true);
     listener_.showMat(matSizeFor(model_, listener_.designRightEdge()));

@@ -1,5 +1,7 @@
 #include "device/win32/port_thread.h"
 
+#include "diagnostics/win32/diagnostics_run.h"
+
 namespace vantrel::win {
 
 PortThread::PortThread() : lock_(CreateMutexW(nullptr, FALSE, nullptr)) {}
@@ -11,13 +13,17 @@ PortThread::~PortThread() {
 bool PortThread::openChannel(const std::wstring& path) {
     HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD openError = GetLastError();
     MutexLock lock(lock_.get());
     if (channel_) {
         CancelIoEx(channel_, nullptr);
         CloseHandle(channel_);
         channel_ = nullptr;
     }
-    if (opened == INVALID_HANDLE_VALUE) return false;
+    if (opened == INVALID_HANDLE_VALUE) {
+        SetLastError(openError);
+        return false;
+    }
     channel_ = opened;
     ++connection_;
     return true;
@@ -45,6 +51,7 @@ unsigned long PortThread::connection() const {
 
 bool PortThread::dropChannelAfterFailure() {
     if (!channel_) return false;
+    logChannelLost(notifyMessage(), GetLastError());
     CloseHandle(channel_);
     channel_ = nullptr;
     return true;

@@ -17,7 +17,7 @@ public:
     ~PortThread() override;
 
     // Opens `path` overlapped as this thread's channel (closing any previous
-    // one); false when it cannot be opened.
+    // one); false when it cannot be opened, GetLastError then telling why.
     bool openChannel(const std::wstring& path);
     // Ends any transfer pending on the channel and closes it. The thread
     // notices within one step and reports nothing for it.

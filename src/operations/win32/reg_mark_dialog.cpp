@@ -1,6 +1,7 @@
 #include "operations/win32/reg_mark_dialog.h"
 
 #include "cutdata/commands.h"
+#include "diagnostics/win32/diagnostics_run.h"
 #include "operations/operation_texts.h"
 #include "plugin/win32/plugin_app.h"
 #include "resource.h"
@@ -85,6 +86,7 @@ bool runRegistrationMarkSearch(HINSTANCE module, HWND mainDialog, MachinePort& p
     // The carriage goes home whatever happens next; a closed channel drops it.
     port.enqueue("H|");
     if (dialog.userCancelled()) return false;
+    logMessageShown(std::wstring(RegMarkNotFoundQuestion).c_str());
     int answer = MessageBoxW(mainDialog, std::wstring(RegMarkNotFoundQuestion).c_str(),
                              PluginApp::instance().appName().c_str(), MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2);
     return answer == IDYES;

@@ -6,6 +6,7 @@
 
 #include "cutdata/path_ops.h"
 #include "cutdata/win32/gdiplus_path_bridge.h"
+#include "diagnostics/win32/diagnostics_run.h"
 #include "plugin/win32/plugin_app.h"
 #include "operations/win32/reg_mark_dialog.h"
 #include "operations/win32/test_cut_dialog.h"
@@ -274,6 +275,7 @@ bool CutDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& r
 void CutDialog::onCancel() {
     // Never while a job's stream is being prepared: the generator owns the job.
     if (generator_.isRunning()) return;
+    if (jobSending_ && jobState_ == JobState::Sending) logJobEnded(JobEnd::Abandoned, jobLength_);
     KillTimer(hwnd(), TIMER_JOB);
     progress_.stopAnimation();
     monitor_.closeLink();
@@ -289,6 +291,7 @@ void CutDialog::onDestroy() {
 }
 
 void CutDialog::messageBox(const wchar_t* text, UINT flags) {
+    logMessageShown(text);
     MessageBoxW(hwnd(), text, app_.appName().c_str(), flags);
 }
 
@@ -381,6 +384,7 @@ void CutDialog::onGeneratorEvent(WPARAM code, LPARAM value) {
     if (code == GENERATOR_TEXT_READY) {
         jobLength_ = static_cast<std::size_t>(value);
         jobLengthKnown_ = true;
+        logJobStarted(generator_.job, jobLength_, readResolution(profile_), generator_.mediaWidth);
         if (jobState_ == JobState::Preparing) {
             jobState_ = JobState::Sending;
             progress_.setCaption(SendingCaption);
@@ -388,6 +392,7 @@ void CutDialog::onGeneratorEvent(WPARAM code, LPARAM value) {
         }
     } else if (code == GENERATOR_FAILED) {
         // The design cannot become a job (see the generator); nothing was sent.
+        logJobEnded(JobEnd::Refused, 0);
         jobSending_ = false;
         jobState_ = JobState::Idle;
         KillTimer(hwnd(), TIMER_JOB);
@@ -409,6 +414,7 @@ void CutDialog::writeDone(std::size_t bytes) {
 
 void CutDialog::jobFinished() {
     jobState_ = JobState::Finished;
+    logJobEnded(JobEnd::Sent, jobLength_);
     progress_.stopAnimation();
     KillTimer(hwnd(), TIMER_JOB);
     progress_.setCaption(FinishedCaption);
@@ -419,6 +425,7 @@ void CutDialog::jobFinished() {
 
 void CutDialog::jobFailed(const std::wstring& caption) {
     jobState_ = JobState::Failed;
+    logJobEnded(JobEnd::LinkLost, jobLength_);
     jobSending_ = false;
     progress_.stopAnimation();
     KillTimer(hwnd(), TIMER_JOB);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "diagnostics/win32/diagnostics_run.h"
 #include "plugin/win32/cut_dialog.h"
 #include "plugin/win32/host_graphics_path.h"
 #include "plugin/win32/host_settings.h"
@@ -79,6 +80,8 @@ void PluginApp::cutPath(void* hostGraphicsPath, std::uint32_t hostValue, float m
     mediaWidth_ = mediaWidth;
 
     running_ = true;
+    // Outlives the dialog, so that the dialog's last events are logged.
+    DiagnosticsRun diagnostics(appName_);
     RegistryProfile profile(profileKey_);
     RegistryHostMarkSettings hostSettings;
     auto dialog = std::make_unique<CutDialog>(*this, profile, hostSettings);

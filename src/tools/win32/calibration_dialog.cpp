@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "cutdata/commands.h"
+#include "diagnostics/win32/diagnostics_run.h"
 #include "plugin/settings.h"
 #include "resource.h"
 #include "tools/calibration.h"
@@ -42,6 +43,7 @@ void CalibrationDialog::dressControls() {
 std::u16string CalibrationDialog::fieldText(int id) const { return utf16(windowText(item(id))); }
 
 void CalibrationDialog::invalidInput() {
+    logMessageShown(wide(InvalidInputMessage).c_str());
     MessageBoxW(hwnd(), wide(InvalidInputMessage).c_str(), wide(InvalidInputCaption).c_str(), MB_OK | MB_ICONERROR);
 }
 

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "diagnostics/win32/diagnostics_run.h"
 #include "plugin/settings.h"
 #include "resource.h"
 #include "tools/win32/depth_icons.h"
@@ -89,6 +90,7 @@ bool PresetsDialog::onCommand(int id, int notifyCode, HWND control) {
 void PresetsDialog::onOk() {
     int index = selectedIndex();
     if (index < 0) {
+        logMessageShown(L"Please select a preset from the list!");
         MessageBoxW(hwnd(), L"Please select a preset from the list!", L"Error...", MB_OK | MB_ICONERROR);
         return;
     }

@@ -1,5 +1,6 @@
 #include "tools/win32/save_preset_dialog.h"
 
+#include "diagnostics/win32/diagnostics_run.h"
 #include "resource.h"
 #include "tools/win32/depth_icons.h"
 
@@ -24,12 +25,14 @@ bool SavePresetDialog::onInit() {
 void SavePresetDialog::onOk() {
     std::u16string name = trimPresetName(utf16(windowText(item(IDC_SAVE_PRESET_NAME))));
     if (name.empty()) {
+        logMessageShown(L"Please enter a name...");
         MessageBoxW(hwnd(), L"Please enter a name...", L"Error...", MB_OK | MB_ICONERROR);
         return;
     }
     // The record format has no escape for its separator and terminator: such a
     // name would come back cut short or split the stored presets.
     if (std::u16string problem = presetNameProblem(name); !problem.empty()) {
+        logMessageShown(wide(problem).c_str());
         MessageBoxW(hwnd(), wide(problem).c_str(), L"Error...", MB_OK | MB_ICONERROR);
         return;
     }

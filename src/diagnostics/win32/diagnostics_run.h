@@ -1,0 +1,61 @@
+#pragma once
+// The diagnostics log of one plug-in run and the hooks that write to it. The
+// run's scope (OnPluginCutPath) owns a DiagnosticsRun; while it lives, the
+// hooks below add their events to its log, from any thread. Outside a run
+// (and in tests that do not make one) every hook does nothing. No hook
+// throws, and none waits for the file.
+#include <windows.h>
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "cutdata/cut_job.h"
+#include "diagnostics/log_events.h"
+#include "plugin/settings.h"
+
+namespace vantrel::win {
+
+class DeviceList;
+
+class DiagnosticsRun {
+public:
+    // Starts the log (in `folder`, or the default folder when empty) and
+    // writes the run's first line.
+    explicit DiagnosticsRun(const std::wstring& appName, std::wstring folder = {});
+    // Writes the run's last line and lets the log's writer finish.
+    ~DiagnosticsRun();
+    DiagnosticsRun(const DiagnosticsRun&) = delete;
+    DiagnosticsRun& operator=(const DiagnosticsRun&) = delete;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> state_;
+};
+
+// Discovery: lists made by the returned factory record what each pass saw
+// and log the pass when its outcome has changed.
+using DeviceListFactory = std::function<std::unique_ptr<DeviceList>()>;
+DeviceListFactory withDiscoveryLog(DeviceListFactory factory);
+void logDiscoveryPass(const DiscoveryPass& pass) noexcept;
+
+// The connection monitor.
+void logChannelNotOpened(bool outgoing, const std::wstring& path, DWORD error) noexcept;
+void logConnected(const std::wstring& outgoingPath, const std::wstring& incomingPath) noexcept;
+void logIdentificationAsked() noexcept;
+void logIdentified(std::string_view identification, int model) noexcept;
+// Only when the link was made: `connected` says whether it was.
+void logDisconnected(bool connected, const char* why) noexcept;
+// A port thread closed its channel after a failed transfer; `notifyMessage`
+// (WM_READER_EVENT or WM_WRITER_EVENT) tells which channel it was.
+void logChannelLost(UINT notifyMessage, DWORD error) noexcept;
+
+// The cut run.
+void logJobStarted(const CutJob& job, std::size_t bytes, const Resolution& resolution, float mediaWidth) noexcept;
+void logJobEnded(JobEnd end, std::size_t bytes) noexcept;
+void logMessageShown(const wchar_t* text) noexcept;
+
+}  // namespace vantrel::win
