@@ -97,7 +97,12 @@ PointF placementTarget(const RectF& cuttingArea, const RectF& boundsInches, Dpi 
 PointF placementOffset(const RectF& cuttingArea, const RectF& boundsInches, const RectF& scaledBounds, Dpi surface) {
     const InchScale inch(surface);
     // The corner products round as the scaled points did: equal corners give exactly the area's origin.
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+    // x87 arithmetic keeps extra precision in registers; a store rounds it to float.
+    volatile float cornerX = boundsInches.x * inch.x, cornerY = boundsInches.y * inch.y;
+#else
     const float cornerX = boundsInches.x * inch.x, cornerY = boundsInches.y * inch.y;
+#endif
     return {cuttingArea.x + (cornerX - scaledBounds.x), cuttingArea.y + (cornerY - scaledBounds.y)};
 }
 
