@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
@@ -216,11 +217,12 @@ bool toClosedSteps(const Path& path, Map&& map, StepPath& steps) {
 // The flattened form of `path` mapped by `map`: each figure flattened to
 // `tolerance`, closed and rounded in turn, so that no flattened copy of the
 // whole design is ever held. `bounds` gets the plain bounds of the flattened
-// points before rounding (closing only repeats a figure's first point).
+// points before rounding (closing only repeats a figure's first point), when
+// asked for.
 // Every mapped point must fit 32 bits (checked before: far-out curves are
 // never subdivided).
 template <typename Map>
-void toFlatClosedSteps(const Path& path, Map&& map, double tolerance, StepPath& steps, RectF& bounds) {
+void toFlatClosedSteps(const Path& path, Map&& map, double tolerance, StepPath& steps, RectF* bounds) {
     steps.points.reserve(path.points.size() + path.points.size() / 2);
     steps.types.reserve(path.points.size() + path.points.size() / 2);
     Path figure;
@@ -246,7 +248,7 @@ void toFlatClosedSteps(const Path& path, Map&& map, double tolerance, StepPath& 
             current = end;
             i += 3;
         }
-        for (const PointF& p : figure.points) {
+        for (const PointF& p : bounds ? std::span<const PointF>(figure.points) : std::span<const PointF>()) {
             if (!any) {
                 minX = maxX = p.x, minY = maxY = p.y;
                 any = true;
@@ -259,7 +261,7 @@ void toFlatClosedSteps(const Path& path, Map&& map, double tolerance, StepPath& 
             steps.types.push_back(type);
         });
     });
-    bounds = {minX, minY, maxX - minX, maxY - minY};
+    if (bounds) *bounds = {minX, minY, maxX - minX, maxY - minY};
 }
 
 // Writes the body of the prepared path (see the header for both forms).
@@ -437,7 +439,7 @@ CutStreamError prepareJob(const CutJob& job, double dpiX, double dpiY, float med
         // Checked before flattening, so a far-out curve is never subdivided at all.
         for (const PointF& p : job.path.points)
             if (const PointF q = placed(p); !fitsSteps(q.x) || !fitsSteps(q.y)) return CutStreamError::CoordinateOverflow;
-        toFlatClosedSteps(job.path, placed, 0.25, steps, flatBounds);
+        toFlatClosedSteps(job.path, placed, 0.25, steps, job.trackEnhancing ? &flatBounds : nullptr);
     }
 
     std::string farCorner;

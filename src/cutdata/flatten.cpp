@@ -133,6 +133,8 @@ constexpr double MaxChordsPerCubic = double(std::size_t{1} << 22);
 constexpr double Aim = 0.93;
 // A chord that uses this share of the limit is long enough to keep.
 constexpr double GoodEnough = 0.8;
+// Curves of at most this many chords try to do with one fewer.
+constexpr int MostRebalanced = 10;
 
 }  // namespace
 
@@ -227,10 +229,11 @@ std::size_t flattenCubic(PointF p0, PointF p1, PointF p2, PointF p3, double tole
     }
 
     // A short last chord costs a whole vertex, which matters most when there
-    // are few. Each other chord may grow until it reaches the limit (its error
+    // are few (past ten, one more is at most a tenth and the check costs more
+    // than it saves). Each other chord may grow until it reaches the limit (its error
     // growing with the square of its length); when together they would cover
     // the curve, share it out among them in that proportion and check.
-    if (chords >= 2 && chords <= Kept) {
+    if (chords >= 2 && chords <= MostRebalanced) {
         double reach[Kept];
         double total = 0;
         for (int i = 0; i < chords - 1; ++i) {
