@@ -1,8 +1,10 @@
-# Benchmarks of the cut stream and of flattening (Google Benchmark). Built
-# with the native tree when the library is installed; never run by the tests.
-# For figures, build a Release tree:
-#   cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release && cmake --build build/bench --target vantrel-bench
-#   build/bench/bin/vantrel-bench
+# Benchmarks (never run by the tests). For figures, build a Release tree:
+#   cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release
+#   cmake --build build/bench --target vantrel-bench vantrel-cut-bench vantrel-cut
+#   build/bench/bin/vantrel-bench                                  (the generator in memory)
+#   build/bench/bin/vantrel-cut-bench build/bench/bin/vantrel-cut  (whole runs against a floor process)
+add_executable(vantrel-cut-bench ${CMAKE_SOURCE_DIR}/bench/cut_tool_bench.cpp)
+
 if(NOT benchmark_FOUND)
   return()
 endif()

@@ -1,5 +1,6 @@
 #include "cut_tool.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -10,7 +11,6 @@
 #include "cutdata/cut_stream.h"
 #include "cutdata/reg_marks.h"
 #include "cutdata/resolution_range.h"
-#include "design_file.h"
 #include "tools/measurement.h"
 
 namespace vantrel::cli {
@@ -170,17 +170,39 @@ ParsedArguments parseCutToolArguments(const std::vector<std::string>& arguments)
     return parsed;
 }
 
-CutToolResult runCutTool(const CutToolOptions& options, std::string_view designText, std::string_view designName) {
-    CutToolResult result;
+namespace {
+
+// Turns every "|" into ETX on the way to the next writer.
+class WireWriter : public CutStreamWriter {
+public:
+    explicit WireWriter(CutStreamWriter& next) : next_(next) {}
+    bool write(char* text, std::size_t size) override {
+        std::replace(text, text + size, CommandTerminator, ETX);
+        return next_.write(text, size);
+    }
+
+private:
+    CutStreamWriter& next_;
+};
+
+bool writeWhole(std::string text, CutStreamWriter& output) { return output.write(text.data(), text.size()); }
+
+// `parse` gives the DesignParseResult; it runs once the options are known good.
+template <typename Parse>
+CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string_view designName,
+                       CutStreamWriter& finalOutput) {
+    CutToolStatus status;
+    WireWriter wire(finalOutput);
+    CutStreamWriter& output = options.wire ? static_cast<CutStreamWriter&>(wire) : finalOutput;
     const auto dpiX = resolution(options.dpiX), dpiY = resolution(options.dpiY);
     if (!dpiX || !dpiY) {
-        result.error = "bad resolution " + quoted(!dpiX ? options.dpiX : options.dpiY);
-        return result;
+        status.error = "bad resolution " + quoted(!dpiX ? options.dpiX : options.dpiY);
+        return status;
     }
-    DesignParseResult design = parseDesign(designText);
+    DesignParseResult design = parse();
     if (!design.ok) {
-        result.error = std::string(designName) + ": " + design.errorText();
-        return result;
+        status.error = std::string(designName) + ": " + design.errorText();
+        return status;
     }
 
     CutJob job;
@@ -201,30 +223,53 @@ CutToolResult runCutTool(const CutToolOptions& options, std::string_view designT
         const RegMarkLayout layout = RegMarkLayout::around(design.path, square);
         const auto search = computeRegMarkSearch(layout, options.model, options.carrierMat, *dpiX, *dpiY);
         if (!search) {
-            result.error = "the registration marks of this design do not fit the machine's coordinates";
-            return result;
+            status.error = "the registration marks of this design do not fit the machine's coordinates";
+            return status;
         }
         if (options.searchCommand) {
-            result.output = regMarkSearchCommand(*search, options.speed);
-            if (options.wire) toWireInPlace(result.output);
-            result.ok = true;
-            return result;
+            status.ok = writeWhole(regMarkSearchCommand(*search, options.speed), output);
+            return status;
         }
         job.markOriginX = search->markOriginX;
         job.markOriginY = search->markOriginY;
         job.markExtentX = search->markExtentX;
         job.markExtentY = search->markExtentY;
     }
+    // The job owns the only copy of the design from here on.
     job.path = std::move(design.path);
 
-    CutStreamResult stream = buildCutStream(job, *dpiX, *dpiY, options.mediaWidth);
-    if (!stream.ok()) {
-        result.error = std::string(designName) + ": " + cutStreamErrorText(stream.error);
-        return result;
+    const CutStreamError error = writeCutStream(job, *dpiX, *dpiY, options.mediaWidth, output);
+    if (error != CutStreamError::None) {
+        status.error = std::string(designName) + ": " + cutStreamErrorText(error);
+        return status;
     }
-    result.output = std::move(stream.text);
-    if (options.wire) toWireInPlace(result.output);
-    result.ok = true;
+    status.ok = true;
+    return status;
+}
+
+class CollectingWriter : public CutStreamWriter {
+public:
+    bool write(char* text, std::size_t size) override {
+        collected.append(text, size);
+        return true;
+    }
+    std::string collected;
+};
+
+}  // namespace
+
+CutToolStatus runCutTool(const CutToolOptions& options, DesignTextSource& design, std::string_view designName,
+                         CutStreamWriter& output) {
+    return generate(options, [&] { return parseDesign(design); }, designName, output);
+}
+
+CutToolResult runCutTool(const CutToolOptions& options, std::string_view designText, std::string_view designName) {
+    CollectingWriter output;
+    const CutToolStatus status = generate(options, [&] { return parseDesign(designText); }, designName, output);
+    CutToolResult result;
+    result.ok = status.ok;
+    result.error = status.error;
+    if (status.ok) result.output = std::move(output.collected);
     return result;
 }
 

@@ -6,6 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "cutdata/cut_stream.h"
+#include "design_file.h"
+
 namespace vantrel::cli {
 
 struct CutToolOptions {
@@ -38,14 +41,25 @@ struct ParsedArguments {
 // argument or after "=" ("--force 12", "--force=12"); "--" ends the options.
 ParsedArguments parseCutToolArguments(const std::vector<std::string>& arguments);
 
+struct CutToolStatus {
+    bool ok = false;
+    std::string error;            // one line, without the program name
+};
+
+// The job (or the search command) for a design read piece by piece from
+// `design`, handed to `output` as it is made, so that neither is held whole.
+// Refused input reaches `output` not at all. `designName` only names the
+// design in errors. An exception of the source passes through.
+CutToolStatus runCutTool(const CutToolOptions& options, DesignTextSource& design, std::string_view designName,
+                         CutStreamWriter& output);
+
 struct CutToolResult {
     bool ok = false;
     std::string output;           // what goes to the file or standard output
     std::string error;            // one line, without the program name
 };
 
-// The job (or the search command) for a design file's text. `designName` only
-// names the design in errors.
+// The same for a design's whole text, with the output collected.
 CutToolResult runCutTool(const CutToolOptions& options, std::string_view designText, std::string_view designName);
 
 extern const char* const CutToolUsage;

@@ -1,11 +1,12 @@
 // vantrel-cut: writes the job text the plug-in would send for a design file.
 // Bad input gets one line on standard error, exit status 2, and no output.
+// The design is read and the job written piece by piece: neither is ever held
+// whole, so a big design needs little more memory than its path.
 #include <cstdio>
 #include <exception>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <sstream>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -25,32 +26,74 @@ int failWith(const std::string& message) {
     return BadInput;
 }
 
-bool readAll(std::istream& in, std::string& text) {
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
+// Owns a C stream it opened (never standard input or output).
+struct FileCloser {
+    void operator()(std::FILE* file) const {
+        if (file) std::fclose(file);
+    }
+};
+using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// Written beside the target and renamed over it, so a failed write never
-// leaves a partial job where a good one is expected.
-bool writeFile(const std::string& path, const std::string& data) {
-    const std::string partial = path + ".partial";
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(data.data(), static_cast<std::streamsize>(data.size()));
-        out.close();
-        if (!out) {
-            std::remove(partial.c_str());
-            return false;
+class FileSource : public vantrel::DesignTextSource {
+public:
+    FileSource(std::FILE* file, std::string failure) : file_(file), failure_(std::move(failure)) {}
+    std::size_t read(char* buffer, std::size_t size) override {
+        const std::size_t got = std::fread(buffer, 1, size, file_);
+        // Parsing stops here, before anything is written.
+        if (got == 0 && std::ferror(file_)) throw std::runtime_error(failure_);
+        return got;
+    }
+
+private:
+    std::FILE* file_;
+    std::string failure_;
+};
+
+// Standard output, or a file written beside the target and renamed over it
+// at the end, so a failed run never leaves a partial job where a good one is
+// expected. The file is made at the first piece: a refused run makes none.
+class JobOutput : public vantrel::CutStreamWriter {
+public:
+    explicit JobOutput(std::string path) : path_(std::move(path)), partial_(path_ + ".partial") {}
+    ~JobOutput() override {
+        if (file_) {
+            file_.reset();
+            std::remove(partial_.c_str());
         }
     }
-    std::remove(path.c_str());  // rename does not replace a file everywhere
-    if (std::rename(partial.c_str(), path.c_str()) != 0) {
-        std::remove(partial.c_str());
+
+    bool write(char* text, std::size_t size) override {
+        if (failed_) return false;
+        std::FILE* out = stdout;
+        if (!path_.empty()) {
+            if (!file_) file_.reset(std::fopen(partial_.c_str(), "wb"));
+            out = file_.get();
+        }
+        failed_ = !out || std::fwrite(text, 1, size, out) != size;
+        return !failed_;
+    }
+
+    // Ends the job: flushes standard output, or closes and renames the file.
+    bool finish() {
+        if (failed_) return false;
+        if (path_.empty()) return std::fflush(stdout) == 0;
+        if (!file_) return false;
+        const bool closed = std::fclose(file_.release()) == 0;
+        if (closed) {
+            std::remove(path_.c_str());  // rename does not replace a file everywhere
+            if (std::rename(partial_.c_str(), path_.c_str()) == 0) return true;
+        }
+        std::remove(partial_.c_str());
         return false;
     }
-    return true;
-}
+    bool failed() const { return failed_; }
+
+private:
+    std::string path_;
+    std::string partial_;
+    UniqueFile file_;
+    bool failed_ = false;
+};
 
 int run(int argc, char** argv) {
 #ifdef _WIN32
@@ -67,24 +110,22 @@ int run(int argc, char** argv) {
         return 0;
     }
 
-    std::string designText;
-    if (options.design == "-") {
-        if (!readAll(std::cin, designText)) return failWith("cannot read the design from standard input");
-    } else {
-        std::ifstream in(options.design, std::ios::binary);
-        if (!in || !readAll(in, designText)) return failWith("cannot read the design file \"" + options.design + "\"");
+    const bool fromStandardInput = options.design == "-";
+    UniqueFile designFile;
+    if (!fromStandardInput) {
+        designFile.reset(std::fopen(options.design.c_str(), "rb"));
+        if (!designFile) return failWith("cannot read the design file \"" + options.design + "\"");
     }
-
-    auto result = vantrel::cli::runCutTool(options, designText, options.design == "-" ? "<stdin>" : options.design);
-    if (!result.ok) return failWith(result.error);
-
-    if (options.output.empty()) {
-        std::cout.write(result.output.data(), static_cast<std::streamsize>(result.output.size()));
-        std::cout.flush();
-        if (!std::cout) return failWith("cannot write to standard output");
-    } else if (!writeFile(options.output, result.output)) {
-        return failWith("cannot write \"" + options.output + "\"");
-    }
+    FileSource design(fromStandardInput ? stdin : designFile.get(),
+                      fromStandardInput ? "cannot read the design from standard input"
+                                        : "cannot read the design file \"" + options.design + "\"");
+    JobOutput output(options.output);
+    const auto status = vantrel::cli::runCutTool(options, design, fromStandardInput ? "<stdin>" : options.design, output);
+    const std::string cannotWrite =
+        options.output.empty() ? "cannot write to standard output" : "cannot write \"" + options.output + "\"";
+    if (output.failed()) return failWith(cannotWrite);
+    if (!status.ok) return failWith(status.error);
+    if (!output.finish()) return failWith(cannotWrite);
     return 0;
 }
 

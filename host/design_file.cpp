@@ -1,8 +1,14 @@
 #include "design_file.h"
 
-#include <cctype>
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <system_error>
+#include <vector>
 
 namespace vantrel {
 
@@ -15,34 +21,96 @@ namespace {
 
 struct ParseError {
     std::size_t offset;
+    int line;
+    std::size_t lineStart;
     std::string message;
 };
 
+// The text before the parser: all of it at once, or a window on a source that
+// is moved along and refilled. Either way the bytes from `pos` to `end` are
+// contiguous, and a token is never cut at the window's edge (see more()).
+class TextWindow {
+public:
+    explicit TextWindow(std::string_view whole) : pos(whole.data()), end(whole.data() + whole.size()),
+                                                  start_(whole.data()) {}
+    explicit TextWindow(DesignTextSource& source) : source_(&source), buffer_(BlockSize) {
+        pos = end = start_ = buffer_.data();
+    }
+
+    const char* pos;
+    const char* end;
+
+    // Reads more of the text, keeping every byte from `pos` on; false when
+    // the text has no more. Either way the window may have moved: pointers
+    // into it other than `pos` and `end` are stale. It grows only for a token
+    // longer than it.
+    bool more() {
+        if (!source_ || exhausted_) return false;
+        // All of the window at most; the bound is stated for the compiler's sake.
+        const std::size_t kept = std::min(static_cast<std::size_t>(end - pos), buffer_.size());
+        base_ += static_cast<std::size_t>(pos - start_);
+        if (kept * 2 > buffer_.size()) {
+            std::vector<char> larger(buffer_.size() * 2);
+            if (kept) std::memcpy(larger.data(), pos, kept);
+            buffer_.swap(larger);
+        } else if (kept) {
+            std::memmove(buffer_.data(), pos, kept);
+        }
+        start_ = pos = buffer_.data();
+        end = pos + kept;
+        const std::size_t room = buffer_.size() - kept;
+        const std::size_t got = source_->read(buffer_.data() + kept, room);
+        end += got;
+        exhausted_ = got == 0;
+        return got != 0;
+    }
+
+    // Bytes of look-ahead that the hot paths want at hand before a token.
+    static constexpr std::ptrdiff_t LookAhead = 64;
+    void lookAhead() {
+        if (end - pos < LookAhead && source_ && !exhausted_) more();
+    }
+    bool finished() const { return !source_ || exhausted_; }
+
+    // Offset of `p` from the beginning of the whole text.
+    std::size_t offset(const char* p) const { return base_ + static_cast<std::size_t>(p - start_); }
+
+private:
+    static constexpr std::size_t BlockSize = 1 << 16;
+    DesignTextSource* source_ = nullptr;
+    std::vector<char> buffer_;
+    const char* start_ = nullptr;
+    std::size_t base_ = 0;  // offset of start_ in the whole text
+    bool exhausted_ = false;
+};
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
 class DesignParser {
 public:
-    explicit DesignParser(std::string_view text) : text_(text) {}
+    explicit DesignParser(TextWindow& text) : text_(text) {}
 
     Path run() {
         skipSeparators();
-        if (pos_ < text_.size() && !isCommandLetter(text_[pos_]))
+        if (text_.pos < text_.end && !isCommandLetter(*text_.pos))
             fail("path data must begin with a command letter (M or m)");
         char command = 0;
-        while (skipSeparators(), pos_ < text_.size()) {
-            char c = text_[pos_];
+        while (skipSeparators(), text_.pos < text_.end) {
+            const char c = *text_.pos;
             if (isCommandLetter(c)) {
                 command = c;
                 if (!sawMove_ && command != 'M' && command != 'm')
                     fail(std::string("the first command must be M or m, not '") + command + "'");
-                ++pos_;
-                runCommand(command, true);
-            } else if (std::isalpha(static_cast<unsigned char>(c))) {
+                ++text_.pos;
+                runCommand(command);
+            } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
                 fail(std::string("unsupported command '") + c + "'");
             } else if (startsNumber(c)) {
                 if (command == 'Z' || command == 'z') fail("a number cannot follow Z");
                 // Implicit repetition; extra pairs after a move are line-tos.
                 if (command == 'M') command = 'L';
                 if (command == 'm') command = 'l';
-                runCommand(command, false);
+                runCommand(command);
             } else {
                 fail(std::string("unexpected character '") + printable(c) + "'");
             }
@@ -60,69 +128,145 @@ private:
                 return false;
         }
     }
-    static bool startsNumber(char c) {
-        return std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '+' || c == '.';
-    }
+    static bool startsNumber(char c) { return isDigit(c) || c == '-' || c == '+' || c == '.'; }
     static std::string printable(char c) {
-        if (std::isprint(static_cast<unsigned char>(c))) return std::string(1, c);
-        char hex[8];
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u < 0x7F) return std::string(1, c);
         static const char digits[] = "0123456789ABCDEF";
-        hex[0] = '0'; hex[1] = 'x';
-        hex[2] = digits[(static_cast<unsigned char>(c) >> 4) & 15];
-        hex[3] = digits[static_cast<unsigned char>(c) & 15];
-        return std::string(hex, 4);
+        return {'0', 'x', digits[u >> 4], digits[u & 15]};
     }
 
-    [[noreturn]] void fail(std::string message) const { throw ParseError{pos_, std::move(message)}; }
+    [[noreturn]] void fail(std::string message) const {
+        throw ParseError{text_.offset(text_.pos), line_, lineStart_, std::move(message)};
+    }
 
+    // Blanks, commas, line ends and comment lines. A '#' starts a comment only
+    // when nothing but spaces and tabs precede it on its line.
     void skipSeparators() {
-        while (pos_ < text_.size()) {
-            char c = text_[pos_];
-            if (c == '#' && atLineStart()) {
-                while (pos_ < text_.size() && text_[pos_] != '\n') ++pos_;
-            } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',') {
-                ++pos_;
+        for (;;) {
+            if (text_.pos == text_.end && !text_.more()) return;
+            const char c = *text_.pos;
+            if (c == ' ' || c == '\t') {
+                ++text_.pos;
+            } else if (c == '\n') {
+                ++text_.pos;
+                ++line_;
+                lineStart_ = text_.offset(text_.pos);
+                lineBlank_ = true;
+            } else if (c == ',' || c == '\r') {
+                ++text_.pos;
+                lineBlank_ = false;
+            } else if (c == '#' && lineBlank_) {
+                for (;;) {
+                    while (text_.pos < text_.end && *text_.pos != '\n') ++text_.pos;
+                    if (text_.pos < text_.end || !text_.more()) break;
+                }
             } else {
-                break;
+                // What follows is a token (or a fault): the line is no longer blank.
+                lineBlank_ = false;
+                return;
             }
         }
     }
 
-    bool atLineStart() const {
-        std::size_t i = pos_;
-        while (i > 0 && (text_[i - 1] == ' ' || text_[i - 1] == '\t')) --i;
-        return i == 0 || text_[i - 1] == '\n';
+    // A number as read: its decimal digits as an integer (exact while there
+    // are at most 19 of them) and the power of ten to scale it by.
+    struct Decimal {
+        std::uint64_t digits = 0;
+        int count = 0;
+        int scale = 0;
+        bool negative = false;
+    };
+
+    // End of the number that starts at `from`, or nullptr when it has no digits
+    // (`exponentFault` then tells whether the fault is in its exponent).
+    // `ranOut` tells that the scan stopped at `end`: the number may go on.
+    static const char* numberEnd(const char* from, const char* end, Decimal& d, bool& exponentFault, bool& ranOut) {
+        const char* i = from;
+        d.negative = *i == '-';
+        if (*i == '+' || *i == '-') ++i;
+        // Unsigned arithmetic: past 19 digits the integer wraps and is not used.
+        std::uint64_t digits = 0;
+        const char* first = i;
+        while (i < end && isDigit(*i)) digits = digits * 10 + static_cast<unsigned>(*i++ - '0');
+        int count = static_cast<int>(i - first), fraction = 0;
+        if (i < end && *i == '.') {
+            const char* point = ++i;
+            while (i < end && isDigit(*i)) digits = digits * 10 + static_cast<unsigned>(*i++ - '0');
+            fraction = static_cast<int>(i - point);
+            count += fraction;
+        }
+        d.digits = digits;
+        d.count = count;
+        d.scale = -fraction;
+        exponentFault = false;
+        ranOut = i == end;
+        if (count == 0) return nullptr;
+        if (i < end && (*i == 'e' || *i == 'E')) {
+            const char* e = i + 1;
+            bool negativeExponent = false;
+            if (e < end && (*e == '+' || *e == '-')) negativeExponent = *e++ == '-';
+            ranOut = e >= end;
+            if (e >= end || !isDigit(*e)) {
+                exponentFault = true;
+                return nullptr;
+            }
+            int exponent = 0;
+            for (; e < end && isDigit(*e); ++e) exponent = std::min(exponent * 10 + (*e - '0'), 100000);
+            d.scale += negativeExponent ? -exponent : exponent;
+            ranOut = e == end;
+            i = e;
+        }
+        return i;
+    }
+
+    // The value of a number held whole in `d`, when one correctly rounded
+    // operation gives it: digits below 2^53 and a power of ten a double holds
+    // exactly (up to 10^22). Then it is what strtod gives, bit for bit.
+    static bool exactValue(const Decimal& d, double& value) {
+#if defined(__FLT_EVAL_METHOD__) && __FLT_EVAL_METHOD__ != 0
+        // x87 arithmetic would round twice: always the slow way.
+        (void)d, (void)value;
+        return false;
+#else
+        static constexpr double Powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        if (d.count > 19 || d.digits > (std::uint64_t{1} << 53) || d.scale < -22 || d.scale > 22) return false;
+        const double digits = static_cast<double>(d.digits);
+        value = d.scale < 0 ? digits / Powers[-d.scale] : digits * Powers[d.scale];
+        if (d.negative) value = -value;
+        return true;
+#endif
     }
 
     double number() {
         skipSeparators();
-        std::size_t start = pos_;
-        if (pos_ >= text_.size()) fail("a number is missing at the end of the data");
-        if (!startsNumber(text_[pos_])) fail("a number is expected here");
-        std::size_t i = pos_;
-        if (text_[i] == '+' || text_[i] == '-') ++i;
-        bool digits = false;
-        while (i < text_.size() && std::isdigit(static_cast<unsigned char>(text_[i]))) ++i, digits = true;
-        if (i < text_.size() && text_[i] == '.') {
-            ++i;
-            while (i < text_.size() && std::isdigit(static_cast<unsigned char>(text_[i]))) ++i, digits = true;
+        if (text_.pos >= text_.end) fail("a number is missing at the end of the data");
+        if (!startsNumber(*text_.pos)) fail("a number is expected here");
+        text_.lookAhead();
+        Decimal decimal;
+        bool exponentFault = false, ranOut = false;
+        const char* end = numberEnd(text_.pos, text_.end, decimal, exponentFault, ranOut);
+        // more() may move the window even when the text has ended: scan again after it.
+        while (ranOut && !text_.finished()) {
+            text_.more();
+            end = numberEnd(text_.pos, text_.end, decimal, exponentFault, ranOut);
         }
-        if (!digits) fail("a number is expected here");
-        if (i < text_.size() && (text_[i] == 'e' || text_[i] == 'E')) {
-            std::size_t e = i + 1;
-            if (e < text_.size() && (text_[e] == '+' || text_[e] == '-')) ++e;
-            if (e >= text_.size() || !std::isdigit(static_cast<unsigned char>(text_[e])))
-                fail("the exponent of this number has no digits");
-            while (e < text_.size() && std::isdigit(static_cast<unsigned char>(text_[e]))) ++e;
-            i = e;
+        if (!end) fail(exponentFault ? "the exponent of this number has no digits" : "a number is expected here");
+        double value = 0;
+        if (!exactValue(decimal, value)) {
+            const char* digits = *text_.pos == '+' ? text_.pos + 1 : text_.pos;
+            const auto [parsed, error] = std::from_chars(digits, end, value);
+            if (error != std::errc() || parsed != end) {
+                // Beyond the range of a double, or so close to 0 that it is
+                // denormal: let strtod decide as before (huge is refused below).
+                value = std::strtod(std::string(text_.pos, end).c_str(), nullptr);
+            }
         }
-        // strtod needs a terminated copy; numbers are short.
-        std::string digitsText(text_.substr(start, i - start));
-        double value = std::strtod(digitsText.c_str(), nullptr);
         if (!std::isfinite(value) || std::fabs(value) > MaxDesignCoordinate)
             fail("this number is out of range (at most " + std::to_string(static_cast<int>(MaxDesignCoordinate)) +
                  " inches either way)");
-        pos_ = i;
+        text_.pos = end;
         return value;
     }
 
@@ -160,10 +304,10 @@ private:
         curX_ = x, curY_ = y;
     }
 
-    void runCommand(char command, bool explicitLetter) {
-        const bool relative = std::islower(static_cast<unsigned char>(command));
+    void runCommand(char command) {
+        const bool relative = command >= 'a';
         const double ox = relative ? curX_ : 0, oy = relative ? curY_ : 0;
-        const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(command)));
+        const char kind = relative ? static_cast<char>(command - 'a' + 'A') : command;
         bool smoothSource = false;
         switch (kind) {
             case 'M': {
@@ -209,7 +353,6 @@ private:
                 break;
             }
             case 'Z': {
-                (void)explicitLetter;
                 if (figureOpen_ && !path_.types.empty())
                     path_.types.back() |= PathPointTypeCloseSubpath;
                 figureOpen_ = false;
@@ -220,8 +363,10 @@ private:
         previousWasCubic_ = smoothSource;
     }
 
-    std::string_view text_;
-    std::size_t pos_ = 0;
+    TextWindow& text_;
+    int line_ = 1;
+    std::size_t lineStart_ = 0;  // offset of the current line's first byte
+    bool lineBlank_ = true;      // only spaces and tabs since the line began
     Path path_;
     double curX_ = 0, curY_ = 0, startX_ = 0, startY_ = 0;
     double lastControlX_ = 0, lastControlY_ = 0;
@@ -230,24 +375,30 @@ private:
     bool sawMove_ = false;
 };
 
-}  // namespace
-
-DesignParseResult parseDesign(std::string_view text) {
+DesignParseResult parse(TextWindow& text) {
     DesignParseResult result;
     try {
         result.path = DesignParser(text).run();
         result.ok = true;
     } catch (const ParseError& e) {
-        int line = 1, column = 1;
-        for (std::size_t i = 0; i < e.offset && i < text.size(); ++i) {
-            if (text[i] == '\n') ++line, column = 1;
-            else ++column;
-        }
-        result.errorLine = line;
-        result.errorColumn = column;
+        // Columns count bytes from the line's start, as an editor without tabs shows them.
+        result.errorLine = e.line;
+        result.errorColumn = static_cast<int>(e.offset - e.lineStart) + 1;
         result.errorMessage = e.message;
     }
     return result;
+}
+
+}  // namespace
+
+DesignParseResult parseDesign(std::string_view text) {
+    TextWindow window(text);
+    return parse(window);
+}
+
+DesignParseResult parseDesign(DesignTextSource& source) {
+    TextWindow window(source);
+    return parse(window);
 }
 
 }  // namespace vantrel

@@ -161,12 +161,30 @@ int main(int argc, char** argv) {
                 handing.push_back(nowMs() - t0);
                 Gdiplus::DllExports::GdipDeletePath(path);
             }
+            // A design with one coordinate a hundred million inches out, and the
+            // cutting area as wide, as the dialog shows it once a machine is known.
+            std::vector<double> farPaint;
+            {
+                Path farDesign = design;
+                farDesign.points.insert(farDesign.points.end(), {{5, 1}, {6, 1}, {1e8f, 2}});
+                farDesign.types.insert(farDesign.types.end(), {0, 1, 0x81});
+                preview.setMatSize(1e8f, 12);
+                for (int r = 0; r < rounds; ++r) {
+                    preview.setDesign(&farDesign);
+                    const double t0 = nowMs();
+                    paintNow(control);
+                    farPaint.push_back(nowMs() - t0);
+                }
+                preview.setMatSize(12, 12);
+                preview.setDesign(&design);
+            }
             report("set design (copy, curve-aware bounds, scale)", summarise(setDesign));
             report("first paint (place + draw the design)", summarise(firstPaint));
             report("  of which placing the design (core)", summarise(placing));
             report("  of which making the GDI+ path", summarise(handing));
             report("scene redraw (view switched by a click)", summarise(sceneRedraw));
             report("blink repaint", summarise(blinkRepaint));
+            report("first paint, one point 1e8 inches out", summarise(farPaint));
             std::printf("during the blinks: %u scene draws, %u frame compositions, %u paints\n",
                         after.scenes - before.scenes, after.frames - before.frames, after.paints - before.paints);
         }

@@ -1,10 +1,12 @@
 #include "cutdata/cut_stream.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
@@ -43,6 +45,7 @@ int digitCount(std::int32_t value) {
 // otherwise wrap the count and the text be made too short for what is written.
 class MeasuringSink {
 public:
+    void makeRoom() {}
     void put(char) { ++size_; }
     void put(std::string_view text) { size_ += text.size(); }
     void put(std::int32_t value) { size_ += static_cast<std::uint64_t>(digitCount(value)); }
@@ -55,6 +58,7 @@ private:
 class WritingSink {
 public:
     explicit WritingSink(char* out) : out_(out) {}
+    void makeRoom() {}
     void put(char c) { *out_++ = c; }
     void put(std::string_view text) {
         text.copy(out_, text.size());
@@ -88,8 +92,43 @@ public:
     }
     char* position() const { return out_; }
 
-private:
+protected:
     char* out_;
+};
+
+// Writes into a fixed block and hands it to a CutStreamWriter whenever a
+// command might not fit any more. The body writers ask for room once per
+// command; no command is longer than MaxCommand bytes.
+class StreamingSink : public WritingSink {
+public:
+    static constexpr std::size_t BlockSize = std::size_t{1} << 16;
+    static constexpr std::size_t MaxCommand = 128;
+
+    StreamingSink(char* block, CutStreamWriter& writer) : WritingSink(block), block_(block), writer_(&writer) {}
+    void makeRoom() {
+        if (static_cast<std::size_t>(out_ - block_) > BlockSize - MaxCommand) flush();
+    }
+    void put(char c) { WritingSink::put(c); }
+    void put(std::int32_t value) { WritingSink::put(value); }
+    void put(std::string_view text) {
+        while (!text.empty()) {
+            makeRoom();
+            const std::size_t piece = std::min(text.size(), MaxCommand);
+            WritingSink::put(text.substr(0, piece));
+            text.remove_prefix(piece);
+        }
+    }
+    // False once the writer has refused a block; what follows is dropped.
+    bool flush() {
+        if (ok_ && out_ != block_) ok_ = writer_->write(block_, static_cast<std::size_t>(out_ - block_));
+        out_ = block_;
+        return ok_;
+    }
+
+private:
+    char* block_;
+    CutStreamWriter* writer_;
+    bool ok_ = true;
 };
 
 struct StepPoint {
@@ -106,15 +145,37 @@ template <typename Sink>
 
 int pairLength(StepPoint p) { return digitCount(p.y) + 1 + digitCount(p.x); }
 
+// Leaves new elements of trivial types uninitialised on resize: every one is
+// written before it is read, and clearing a big array first costs a pass.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
 // The prepared path in whole steps: rounded once, then written for every pass.
 struct StepPath {
-    std::unique_ptr<StepPoint[]> points;
-    std::unique_ptr<std::uint8_t[]> types;
-    std::size_t size = 0;
+    std::vector<StepPoint, UninitialisedAllocator<StepPoint>> points;
+    std::vector<std::uint8_t, UninitialisedAllocator<std::uint8_t>> types;
+    std::size_t size() const { return points.size(); }
     // Length of one pass over every figure in the curve form, found while
     // rounding so that no separate measuring run is needed for it.
     std::size_t curvePassLength = 0;
 };
+
+StepPoint roundedStep(PointF p) {
+    return {static_cast<std::int32_t>(roundHalfAwayFromZero(p.y)), static_cast<std::int32_t>(roundHalfAwayFromZero(p.x))};
+}
 
 // Closes the figures of `path` with every point mapped by `map`, rounding as
 // it goes; false when a coordinate does not fit 32 bits (NaN included).
@@ -122,18 +183,16 @@ template <typename Map>
 bool toClosedSteps(const Path& path, Map&& map, StepPath& steps) {
     std::size_t capacity = std::min(path.points.size(), path.types.size());
     for (std::uint8_t type : path.types) capacity += (type & PathPointTypeCloseSubpath) != 0;
-    // Every element is written before it is read: no need to clear them first.
-    steps.points = std::make_unique_for_overwrite<StepPoint[]>(capacity);
-    steps.types = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
-    StepPoint* points = steps.points.get();
-    std::uint8_t* types = steps.types.get();
+    steps.points.resize(capacity);
+    steps.types.resize(capacity);
+    StepPoint* points = steps.points.data();
+    std::uint8_t* types = steps.types.data();
     std::size_t n = 0, passLength = 0;
     int previousLength = 0, bezierIndex = 0;
     bool fits = true;
     visitClosedFigures(path, map, [&](PointF p, std::uint8_t type) {
         fits = fits && fitsSteps(p.x) && fitsSteps(p.y);
-        const StepPoint step{static_cast<std::int32_t>(fits ? roundHalfAwayFromZero(p.y) : 0),
-                             static_cast<std::int32_t>(fits ? roundHalfAwayFromZero(p.x) : 0)};
+        const StepPoint step = fits ? roundedStep(p) : StepPoint{};
         points[n] = step;
         types[n] = type;
         ++n;
@@ -148,9 +207,60 @@ bool toClosedSteps(const Path& path, Map&& map, StepPath& steps) {
         }
         previousLength = length;
     });
-    steps.size = n;
+    steps.points.resize(n);
+    steps.types.resize(n);
     steps.curvePassLength = passLength;
     return fits;
+}
+
+// The flattened form of `path` mapped by `map`: each figure flattened to
+// `tolerance`, closed and rounded in turn, so that no flattened copy of the
+// whole design is ever held. `bounds` gets the plain bounds of the flattened
+// points before rounding (closing only repeats a figure's first point), when
+// asked for.
+// Every mapped point must fit 32 bits (checked before: far-out curves are
+// never subdivided).
+template <typename Map>
+void toFlatClosedSteps(const Path& path, Map&& map, double tolerance, StepPath& steps, RectF* bounds) {
+    steps.points.reserve(path.points.size() + path.points.size() / 2);
+    steps.types.reserve(path.points.size() + path.points.size() / 2);
+    Path figure;
+    float minX = 0, minY = 0, maxX = 0, maxY = 0;
+    bool any = false;
+    forEachFigure(path, [&](const FigureView& source) {
+        figure.points.clear();
+        figure.types.clear();
+        const std::size_t count = source.points.size();
+        PointF current{};
+        for (std::size_t i = 0; i < count;) {
+            if (!bezierGroupAt(source.types.data(), i, count)) {
+                current = map(source.points[i]);
+                figure.points.push_back(current);
+                figure.types.push_back(source.types[i]);
+                ++i;
+                continue;
+            }
+            const PointF end = map(source.points[i + 2]);
+            flattenCubic(current, map(source.points[i]), map(source.points[i + 1]), end, tolerance, figure.points);
+            figure.types.resize(figure.points.size(), PathPointTypeLine);
+            figure.types.back() = static_cast<std::uint8_t>((source.types[i + 2] & ~PathPointTypeMask) | PathPointTypeLine);
+            current = end;
+            i += 3;
+        }
+        for (const PointF& p : bounds ? std::span<const PointF>(figure.points) : std::span<const PointF>()) {
+            if (!any) {
+                minX = maxX = p.x, minY = maxY = p.y;
+                any = true;
+            }
+            minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+            minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+        }
+        visitClosedFigures(figure, [](PointF p) { return p; }, [&](PointF p, std::uint8_t type) {
+            steps.points.push_back(roundedStep(p));
+            steps.types.push_back(type);
+        });
+    });
+    if (bounds) *bounds = {minX, minY, maxX - minX, maxY - minY};
 }
 
 // Writes the body of the prepared path (see the header for both forms).
@@ -164,7 +274,7 @@ public:
         // A local copy the compiler can keep in a register: stores through a
         // char pointer could otherwise alias the sink and force a reload per byte.
         Sink sink = out;
-        const std::size_t n = steps_.size;
+        const std::size_t n = steps_.size();
         bool drawListMustBegin = false;
         for (std::size_t begin = 0; begin < n;) {
             std::size_t end = begin + 1;
@@ -186,9 +296,10 @@ private:
     // the trailer's ends the last command.
     template <typename Sink>
     [[gnu::always_inline]] void writeCurvePass(Sink& sink, std::size_t begin, std::size_t end, bool closed, int pass) const {
-        const StepPoint* points = steps_.points.get();
-        const std::uint8_t* types = steps_.types.get();
+        const StepPoint* points = steps_.points.data();
+        const std::uint8_t* types = steps_.types.data();
         for (std::size_t i = begin; i < end;) {
+            sink.makeRoom();
             sink.put('|');
             const std::uint8_t type = types[i] & PathPointTypeMask;
             if (type == PathPointTypeBezier && i > begin && i + 2 < end) {
@@ -211,8 +322,9 @@ private:
     template <typename Sink>
     [[gnu::always_inline]] void writeFlatPass(Sink& sink, std::size_t begin, std::size_t end, bool closed, int pass,
                        bool& drawListMustBegin) const {
-        const StepPoint* points = steps_.points.get();
+        const StepPoint* points = steps_.points.data();
         for (std::size_t i = begin; i < end; ++i) {
+            sink.makeRoom();
             const bool start = (steps_.types[i] & PathPointTypeMask) == PathPointTypeStart;
             if (start && (pass == 0 || !closed)) {
                 sink.put(std::string_view("|M"));
@@ -235,12 +347,6 @@ private:
     int passCount_;
     bool keepCurves_;
 };
-
-bool allFitSteps(const Path& path) {
-    for (const PointF& p : path.points)
-        if (!fitsSteps(p.x) || !fitsSteps(p.y)) return false;
-    return true;
-}
 
 CutStreamError checkSettings(const CutJob& job) {
     if (job.force < 1 || job.force > 33 || job.speed < 1 || job.speed > 10 || job.passCount < 1 ||
@@ -286,19 +392,27 @@ int feedLimit(int model) { return model == CutterModelCameo || model == CutterMo
 
 namespace {
 
-CutStreamResult buildUnguarded(const CutJob& job, double dpiX, double dpiY, float mediaWidth) {
-    if (!resolutionInRange(dpiX) || !resolutionInRange(dpiY)) return failure(CutStreamError::InvalidResolution);
-    if (CutStreamError e = checkSettings(job); e != CutStreamError::None) return failure(e);
+// Everything of a job but its text: found once, then written out either way.
+struct PreparedJob {
+    std::string header;
+    StepPath steps;
+    int passCount = 1;
+    bool keepCurves = true;
+};
+
+CutStreamError prepareJob(const CutJob& job, double dpiX, double dpiY, float mediaWidth, PreparedJob& prepared) {
+    if (!resolutionInRange(dpiX) || !resolutionInRange(dpiY)) return CutStreamError::InvalidResolution;
+    if (CutStreamError e = checkSettings(job); e != CutStreamError::None) return e;
     long long carriageLimit = job.markExtentY;
     if (!job.printAndCut) {
         const double width = std::trunc(dpiY * static_cast<double>(mediaWidth));
-        if (!std::isfinite(width) || width < 1 || width > 2147483647.0) return failure(CutStreamError::InvalidMediaWidth);
+        if (!std::isfinite(width) || width < 1 || width > 2147483647.0) return CutStreamError::InvalidMediaWidth;
         carriageLimit = static_cast<long long>(width);
     }
     switch (findPathFault(job.path)) {
     case PathFault::None: break;
-    case PathFault::NonFinite: return failure(CutStreamError::NonFiniteCoordinate);
-    default: return failure(CutStreamError::MalformedPath);
+    case PathFault::NonFinite: return CutStreamError::NonFiniteCoordinate;
+    default: return CutStreamError::MalformedPath;
     }
 
     // Placement, in inches.
@@ -312,37 +426,31 @@ CutStreamResult buildUnguarded(const CutJob& job, double dpiX, double dpiY, floa
         const PlacementOffset wysiwyg = wysiwygOffset(job.model, job.carrierMat);
         offset = {wysiwyg.dx, wysiwyg.dy};
     }
-    if (!std::isfinite(offset.x) || !std::isfinite(offset.y)) return failure(CutStreamError::NonFiniteCoordinate);
+    if (!std::isfinite(offset.x) || !std::isfinite(offset.y)) return CutStreamError::NonFiniteCoordinate;
     const float scaleX = static_cast<float>(dpiX), scaleY = static_cast<float>(dpiY);
     auto placed = [=](PointF p) { return placeAndScale(p, offset.x, offset.y, scaleX, scaleY); };
     // The job's path is never changed: the dialog's copy stays as it is.
-    StepPath steps;
-    Path flattened;
+    StepPath& steps = prepared.steps;
+    RectF flatBounds;
     if (job.keepCurves) {
-        if (!toClosedSteps(job.path, placed, steps)) return failure(CutStreamError::CoordinateOverflow);
+        if (!toClosedSteps(job.path, placed, steps)) return CutStreamError::CoordinateOverflow;
     } else {
-        Path work = clonePath(job.path);
-        translatePath(work, offset.x, offset.y);
-        toMachineUnits(work, scaleX, scaleY, true);
         // Checked before flattening, so a far-out curve is never subdivided at all.
-        if (!allFitSteps(work)) return failure(CutStreamError::CoordinateOverflow);
-        flattened = flattenPath(work, 0.25);
-        work = Path();
-        if (!toClosedSteps(flattened, [](PointF p) { return p; }, steps))
-            return failure(CutStreamError::CoordinateOverflow);
+        for (const PointF& p : job.path.points)
+            if (const PointF q = placed(p); !fitsSteps(q.x) || !fitsSteps(q.y)) return CutStreamError::CoordinateOverflow;
+        toFlatClosedSteps(job.path, placed, 0.25, steps, job.trackEnhancing ? &flatBounds : nullptr);
     }
 
     std::string farCorner;
     if (job.trackEnhancing) {
         // The bounds of the prepared design, before rounding.
-        const RectF bounds = curveAwareBounds(job.keepCurves ? closeFiguresPlacedAndScaled(job.path, offset.x, offset.y,
-                                                                                            scaleX, scaleY)
-                                                             : closeFigures(flattened));
+        const RectF bounds = job.keepCurves ? curveAwareBounds(closeFiguresPlacedAndScaled(job.path, offset.x, offset.y,
+                                                                                           scaleX, scaleY))
+                                            : flatBounds;
         CommandStream fu;
         fu.farCorner(roundHalfAwayFromZero(bounds.y + bounds.height), roundHalfAwayFromZero(bounds.x + bounds.width));
         farCorner = fu.release();
     }
-    flattened = Path();
     const long long feedLength = job.printAndCut ? job.markExtentX : feedLimit(job.model);
     CutHeaderValues values;
     values.jobPrefix = job.printAndCut ? std::string_view() : JobPrefix;
@@ -353,22 +461,32 @@ CutStreamResult buildUnguarded(const CutJob& job, double dpiX, double dpiY, floa
     values.carriageLimit = carriageLimit;
     values.force = job.force;
     values.speed = job.speed;
-    const std::string header = cutHeader(values);
+    prepared.header = cutHeader(values);
+    prepared.passCount = job.passCount;
+    prepared.keepCurves = job.keepCurves;
+    return CutStreamError::None;
+}
 
-    BodyWriter body(steps, job.passCount, job.keepCurves);
-    std::uint64_t bodyLength = static_cast<std::uint64_t>(steps.curvePassLength) * static_cast<std::uint64_t>(job.passCount);
-    if (!job.keepCurves) {
+constexpr std::string_view OriginMove = "M0,0";
+
+CutStreamResult buildUnguarded(const CutJob& job, double dpiX, double dpiY, float mediaWidth) {
+    PreparedJob prepared;
+    if (CutStreamError e = prepareJob(job, dpiX, dpiY, mediaWidth, prepared); e != CutStreamError::None)
+        return failure(e);
+    BodyWriter body(prepared.steps, prepared.passCount, prepared.keepCurves);
+    std::uint64_t bodyLength =
+        static_cast<std::uint64_t>(prepared.steps.curvePassLength) * static_cast<std::uint64_t>(prepared.passCount);
+    if (!prepared.keepCurves) {
         MeasuringSink measure;
         body.write(measure);
         bodyLength = measure.size();
     }
-    constexpr std::string_view OriginMove = "M0,0";
     CutStreamResult result;
-    const std::uint64_t length = header.size() + OriginMove.size() + bodyLength + CutTrailerTail.size();
+    const std::uint64_t length = prepared.header.size() + OriginMove.size() + bodyLength + CutTrailerTail.size();
     if (length > result.text.max_size()) return failure(CutStreamError::TooLarge);
     result.text.resize(static_cast<std::size_t>(length));
     WritingSink out(result.text.data());
-    out.put(header);
+    out.put(prepared.header);
     out.put(OriginMove);
     body.write(out);
     out.put(CutTrailerTail);
@@ -376,18 +494,40 @@ CutStreamResult buildUnguarded(const CutJob& job, double dpiX, double dpiY, floa
     return result;
 }
 
+CutStreamError writeUnguarded(const CutJob& job, double dpiX, double dpiY, float mediaWidth, CutStreamWriter& writer) {
+    PreparedJob prepared;
+    if (CutStreamError e = prepareJob(job, dpiX, dpiY, mediaWidth, prepared); e != CutStreamError::None) return e;
+    std::unique_ptr<char[]> block = std::make_unique_for_overwrite<char[]>(StreamingSink::BlockSize);
+    StreamingSink out(block.get(), writer);
+    out.put(prepared.header);
+    out.put(OriginMove);
+    BodyWriter(prepared.steps, prepared.passCount, prepared.keepCurves).write(out);
+    out.put(CutTrailerTail);
+    out.flush();
+    return CutStreamError::None;
+}
+
+// A design too big for the memory at hand (or, in a 32-bit process, for one
+// string) is an error like the others, not a crash of the host.
+template <typename Result, typename Build>
+Result guarded(Build&& build, Result tooLarge) {
+    try {
+        return build();
+    } catch (const std::bad_alloc&) {
+        return tooLarge;
+    } catch (const std::length_error&) {
+        return tooLarge;
+    }
+}
+
 }  // namespace
 
 CutStreamResult buildCutStream(const CutJob& job, double dpiX, double dpiY, float mediaWidth) {
-    // A design too big for the memory at hand (or, in a 32-bit process, for
-    // one string) is an error like the others, not a crash of the host.
-    try {
-        return buildUnguarded(job, dpiX, dpiY, mediaWidth);
-    } catch (const std::bad_alloc&) {
-        return failure(CutStreamError::TooLarge);
-    } catch (const std::length_error&) {
-        return failure(CutStreamError::TooLarge);
-    }
+    return guarded([&] { return buildUnguarded(job, dpiX, dpiY, mediaWidth); }, failure(CutStreamError::TooLarge));
+}
+
+CutStreamError writeCutStream(const CutJob& job, double dpiX, double dpiY, float mediaWidth, CutStreamWriter& writer) {
+    return guarded([&] { return writeUnguarded(job, dpiX, dpiY, mediaWidth, writer); }, CutStreamError::TooLarge);
 }
 
 }  // namespace vantrel

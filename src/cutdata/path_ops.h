@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 
+#include "cutdata/flatten.h"
 #include "cutdata/path.h"
 
 namespace vantrel {
@@ -42,6 +43,9 @@ void toMachineUnits(Path& path, float dpiX, float dpiY, bool keepCurves);
 // the figure's last point). Points of an incomplete Bézier run are copied as
 // they are.
 Path flattenPath(const Path& path, double tolerance);
+// The same for the path with every point first mapped by map(PointF) -> PointF.
+template <typename Map>
+Path flattenPath(const Path& path, Map&& map, double tolerance);
 
 // A copy in which every closed figure ends with an explicit segment back to its
 // start point (unless its last point is within 0.001 of the start in both axes);
@@ -152,6 +156,33 @@ void visitClosedFigures(const Path& path, Map&& map, Emit&& emit) {
         if (!(dx < 0.001f && dx > -0.001f && dy < 0.001f && dy > -0.001f)) add(first, PathPointTypeLine);
         emit(last, static_cast<std::uint8_t>(lastType | PathPointTypeCloseSubpath));
     });
+}
+
+template <typename Map>
+Path flattenPath(const Path& path, Map&& map, double tolerance) {
+    const std::size_t n = path.points.size() < path.types.size() ? path.points.size() : path.types.size();
+    const PointF* points = path.points.data();
+    const std::uint8_t* types = path.types.data();
+    Path flat;
+    flat.points.reserve(n);
+    flat.types.reserve(n);
+    PointF current{};
+    for (std::size_t i = 0; i < n;) {
+        if (!bezierGroupAt(types, i, n)) {
+            current = map(points[i]);
+            flat.points.push_back(current);
+            flat.types.push_back(types[i]);
+            ++i;
+            continue;
+        }
+        const PointF end = map(points[i + 2]);
+        flattenCubic(current, map(points[i]), map(points[i + 1]), end, tolerance, flat.points);
+        flat.types.resize(flat.points.size(), PathPointTypeLine);
+        flat.types.back() = static_cast<std::uint8_t>((types[i + 2] & ~PathPointTypeMask) | PathPointTypeLine);
+        current = end;
+        i += 3;
+    }
+    return flat;
 }
 
 }  // namespace vantrel

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cutdata/flatten.h"
+
 namespace vantrel::preview {
 
 MatSpec matSpec(int model) {
@@ -92,6 +94,18 @@ PointF placementTarget(const RectF& cuttingArea, const RectF& boundsInches, Dpi 
     return {cuttingArea.x + boundsInches.x * inch.x, cuttingArea.y + boundsInches.y * inch.y};
 }
 
+PointF placementOffset(const RectF& cuttingArea, const RectF& boundsInches, const RectF& scaledBounds, Dpi surface) {
+    const InchScale inch(surface);
+    // The corner products round as the scaled points did: equal corners give exactly the area's origin.
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+    // x87 arithmetic keeps extra precision in registers; a store rounds it to float.
+    volatile float cornerX = boundsInches.x * inch.x, cornerY = boundsInches.y * inch.y;
+#else
+    const float cornerX = boundsInches.x * inch.x, cornerY = boundsInches.y * inch.y;
+#endif
+    return {cuttingArea.x + (cornerX - scaledBounds.x), cuttingArea.y + (cornerY - scaledBounds.y)};
+}
+
 namespace {
 
 bool finite(const FigureView& figure) {
@@ -129,15 +143,157 @@ void reserveFor(Path& out, const Path& source, std::size_t extra = 0) {
     out.types.reserve(source.size() + extra);
 }
 
-PointF offsetTo(const Path& path, PointF target) {
-    if (path.empty()) return {0, 0};
-    const RectF bounds = plainBounds(path);
-    return {target.x - bounds.x, target.y - bounds.y};
+struct Box {
+    float left, top, right, bottom;
+    explicit Box(const RectF& r) : left(r.x), top(r.y), right(r.x + r.width), bottom(r.y + r.height) {}
+    Box(float l, float t, float r, float b) : left(l), top(t), right(r), bottom(b) {}
+    bool meets(const Box& o) const { return left <= o.right && o.left <= right && top <= o.bottom && o.top <= bottom; }
+    bool holds(const Box& o) const { return left <= o.left && o.right <= right && top <= o.top && o.bottom <= bottom; }
+};
+
+Box boxOf(const PointF* points, std::size_t count) {
+    Box box(points[0].x, points[0].y, points[0].x, points[0].y);
+    for (std::size_t i = 1; i < count; ++i) {
+        box.left = std::min(box.left, points[i].x), box.right = std::max(box.right, points[i].x);
+        box.top = std::min(box.top, points[i].y), box.bottom = std::max(box.bottom, points[i].y);
+    }
+    return box;
 }
 
-bool overlaps(const RectF& a, const RectF& b) {
-    return a.x <= b.x + b.width && b.x <= a.x + a.width && a.y <= b.y + b.height && b.y <= a.y + a.height;
-}
+// Turns figures into clipped, flattened polylines (see layoutShape). Its
+// buffers are kept from figure to figure.
+class OutlineMaker {
+public:
+    OutlineMaker(const RectF& visible, float pixel)
+        : clip_(visible),
+          // Curves whose hull lies within this flatten into a modest number of chords.
+          reach_(visible.x - std::max(visible.width, visible.height), visible.y - std::max(visible.width, visible.height),
+                 visible.x + visible.width + std::max(visible.width, visible.height),
+                 visible.y + visible.height + std::max(visible.width, visible.height)),
+          tolerance_(0.25 * pixel),
+          spacing_(0.5f * pixel) {}
+
+    void add(const FigureView& figure, PointF offset, Path& out) {
+        const std::size_t n = figure.points.size();
+        if (n < 2) return;
+        // The hull of a figure (control points included) holds all of it.
+        const Box hull = boxOf(figure.points.data(), n);
+        if (!clip_.meets(Box(hull.left + offset.x, hull.top + offset.y, hull.right + offset.x, hull.bottom + offset.y)))
+            return;
+        vertices_.clear();
+        vertices_.push_back(moved(figure.points[0], offset));
+        for (std::size_t i = 1; i < n;) {
+            const bool curve = (figure.types[i] & PathPointTypeMask) == PathPointTypeBezier && i + 2 < n &&
+                               (figure.types[i + 1] & PathPointTypeMask) == PathPointTypeBezier &&
+                               (figure.types[i + 2] & PathPointTypeMask) == PathPointTypeBezier;
+            if (!curve) {
+                vertices_.push_back(moved(figure.points[i], offset));
+                ++i;
+                continue;
+            }
+            curveTo(vertices_.back(), moved(figure.points[i], offset), moved(figure.points[i + 1], offset),
+                    moved(figure.points[i + 2], offset), 0);
+            i += 3;
+        }
+        for (const PointF& p : vertices_)
+            if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
+        if (!clip_.holds(boxOf(vertices_.data(), vertices_.size()))) {
+            if (!clip_.meets(boxOf(vertices_.data(), vertices_.size()))) return;
+            clipToBox(figure.closed);
+        }
+        if (vertices_.size() < 2) return;
+        // Merge what lies within half a pixel of the last vertex kept; the
+        // figure's own last vertex always stays.
+        const std::size_t first = out.points.size();
+        out.points.push_back(vertices_[0]);
+        out.types.push_back(PathPointTypeStart);
+        for (std::size_t i = 1; i < vertices_.size(); ++i) {
+            const PointF p = vertices_[i], last = out.points.back();
+            if (i + 1 < vertices_.size() && std::fabs(p.x - last.x) < spacing_ && std::fabs(p.y - last.y) < spacing_)
+                continue;
+            out.points.push_back(p);
+            out.types.push_back(PathPointTypeLine);
+        }
+        if (out.points.size() - first < 2) {
+            out.points.resize(first);
+            out.types.resize(first);
+            return;
+        }
+        if (figure.closed) out.types.back() |= PathPointTypeCloseSubpath;
+    }
+
+private:
+    static PointF moved(PointF p, PointF offset) { return {p.x + offset.x, p.y + offset.y}; }
+
+    // Appends the curve's vertices after p0. A curve that reaches far beyond
+    // the visible part is halved until each piece either misses it (its chord
+    // will do) or is small enough to flatten.
+    void curveTo(PointF p0, PointF p1, PointF p2, PointF p3, int depth) {
+        const PointF hull[4] = {p0, p1, p2, p3};
+        const Box box = boxOf(hull, 4);
+        if (!clip_.meets(box) || depth >= 48 || !std::isfinite(box.left + box.right + box.top + box.bottom)) {
+            vertices_.push_back(p3);
+            return;
+        }
+        if (reach_.holds(box)) {
+            flattenCubic(p0, p1, p2, p3, tolerance_, vertices_);
+            return;
+        }
+        auto mid = [](PointF a, PointF b) { return PointF{0.5f * (a.x + b.x), 0.5f * (a.y + b.y)}; };
+        const PointF a = mid(p0, p1), b = mid(p1, p2), c = mid(p2, p3), ab = mid(a, b), bc = mid(b, c),
+                     middle = mid(ab, bc);
+        curveTo(p0, a, ab, middle, depth + 1);
+        curveTo(middle, bc, c, p3, depth + 1);
+    }
+
+    // Sutherland-Hodgman against each side of the clip box in turn. For a
+    // closed figure the edge back to the start counts too.
+    void clipToBox(bool closed) {
+        clipSide(closed, [&](PointF p) { return p.x >= clip_.left; },
+                 [&](PointF a, PointF b) { return crossAtX(a, b, clip_.left); });
+        clipSide(closed, [&](PointF p) { return p.x <= clip_.right; },
+                 [&](PointF a, PointF b) { return crossAtX(a, b, clip_.right); });
+        clipSide(closed, [&](PointF p) { return p.y >= clip_.top; },
+                 [&](PointF a, PointF b) { return crossAtY(a, b, clip_.top); });
+        clipSide(closed, [&](PointF p) { return p.y <= clip_.bottom; },
+                 [&](PointF a, PointF b) { return crossAtY(a, b, clip_.bottom); });
+    }
+
+    // Where segment a-b crosses the line x = at (or y = at), worked in double
+    // so that a far end does not move the crossing.
+    static PointF crossAtX(PointF a, PointF b, float at) {
+        const double t = (double(at) - a.x) / (double(b.x) - a.x);
+        return {at, static_cast<float>(a.y + t * (double(b.y) - a.y))};
+    }
+    static PointF crossAtY(PointF a, PointF b, float at) {
+        const double t = (double(at) - a.y) / (double(b.y) - a.y);
+        return {static_cast<float>(a.x + t * (double(b.x) - a.x)), at};
+    }
+
+    template <typename Inside, typename Cross>
+    void clipSide(bool closed, Inside&& inside, Cross&& cross) {
+        const std::size_t n = vertices_.size();
+        if (n == 0) return;
+        clipped_.clear();
+        for (std::size_t i = 0; i < n; ++i) {
+            const PointF current = vertices_[i];
+            const bool in = inside(current);
+            if (i > 0 || closed) {
+                const PointF previous = vertices_[i > 0 ? i - 1 : n - 1];
+                if (in != inside(previous)) clipped_.push_back(cross(previous, current));
+            }
+            if (in) clipped_.push_back(current);
+        }
+        vertices_.swap(clipped_);
+    }
+
+    Box clip_;
+    Box reach_;
+    double tolerance_;
+    float spacing_;
+    std::vector<PointF> vertices_;
+    std::vector<PointF> clipped_;
+};
 
 }  // namespace
 
@@ -174,20 +330,12 @@ std::vector<GridLine> clipLines(const std::vector<GridLine>& lines, const RectF&
     return clipped;
 }
 
-DesignLayer layoutDesign(const Path& scaled, PointF target, const RectF& cuttingArea, const RectF& visible) {
+DesignLayer layoutDesign(const Path& scaled, PointF offset, const RectF& cuttingArea, const RectF& visible,
+                         float pixel) {
     DesignLayer layer;
-    reserveFor(layer.closed, scaled, 4);
-    const PointF offset = offsetTo(scaled, target);
-    const RectF seen{visible.x - offset.x, visible.y - offset.y, visible.width, visible.height};
+    OutlineMaker outline(visible, pixel);
     forEachFigure(scaled, [&](const FigureView& figure) {
-        if (figure.points.empty()) return;
-        float x0 = figure.points[0].x, x1 = x0, y0 = figure.points[0].y, y1 = y0;
-        for (const PointF& p : figure.points) {
-            x0 = std::min(x0, p.x), x1 = std::max(x1, p.x);
-            y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
-        }
-        if (!overlaps({x0, y0, x1 - x0, y1 - y0}, seen)) return;
-        appendFigure(figure.closed ? layer.closed : layer.open, figure, offset.x, offset.y);
+        outline.add(figure, offset, figure.closed ? layer.closed : layer.open);
     });
     const RectF sheet = intersection(cuttingArea, visible);
     if (sheet.width > 0 && sheet.height > 0) {
@@ -200,12 +348,11 @@ DesignLayer layoutDesign(const Path& scaled, PointF target, const RectF& cutting
     return layer;
 }
 
-Path placePath(const Path& scaled, PointF target) {
-    Path placed;
-    reserveFor(placed, scaled);
-    const PointF offset = offsetTo(scaled, target);
-    forEachFigure(scaled, [&](const FigureView& figure) { appendFigure(placed, figure, offset.x, offset.y); });
-    return placed;
+Path layoutShape(const Path& scaled, PointF offset, const RectF& visible, float pixel) {
+    Path shape;
+    OutlineMaker outline(visible, pixel);
+    forEachFigure(scaled, [&](const FigureView& figure) { outline.add(figure, offset, shape); });
+    return shape;
 }
 
 Path drawablePath(const Path& path) {

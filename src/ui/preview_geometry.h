@@ -114,6 +114,13 @@ MachinePictures machinePictures(int model);
 // area's origin plus the top-left corner of its bounds in inches.
 PointF placementTarget(const RectF& cuttingArea, const RectF& boundsInches, Dpi surface);
 
+// How far to move a scaled shape so that the top-left corner of its plain
+// bounds (`scaledBounds`) lands on the placement target. Worked out as the
+// cutting area's origin plus the small difference between the two corners,
+// so that one coordinate far out (whose float has no small digits left) does
+// not shift the rest of the shape.
+PointF placementOffset(const RectF& cuttingArea, const RectF& boundsInches, const RectF& scaledBounds, Dpi surface);
+
 // The design as the preview draws it: the closed figures together with the
 // cutting area's rectangle (filled with the alternate rule, so closed shapes
 // stay lighter inside a darker sheet) and the open figures (drawn as lines).
@@ -121,12 +128,28 @@ struct DesignLayer {
     Path closed;
     Path open;
 };
-// Moves `scaled` so that the top-left corner of its plain bounds lands on
-// `target`, appends the cutting area (cut down to `visible`) as one more
-// closed figure and sorts the figures, keeping their order within each group.
-// Figures wholly outside `visible` are left out: they change no pixel there,
-// and the platform's fill costs grow with the area a path spans.
-DesignLayer layoutDesign(const Path& scaled, PointF target, const RectF& cuttingArea, const RectF& visible);
+// Moves `scaled` by `offset`, appends the cutting area (cut down to `visible`)
+// as one more closed figure and sorts the figures, keeping their order within
+// each group. Every figure is prepared as layoutShape does. `pixel` is the
+// size of a surface pixel in these units.
+DesignLayer layoutDesign(const Path& scaled, PointF offset, const RectF& cuttingArea, const RectF& visible,
+                         float pixel = 1);
+
+// A shape moved by `offset` in the form the platform draws quickly and
+// safely: only straight segments, and only what can be seen.
+//  - Figures wholly outside `visible` are left out, and so are figures with a
+//    point that is not finite.
+//  - Curves are flattened to within a quarter pixel. A curve reaching far
+//    beyond `visible` is first cut into pieces; pieces that miss it become
+//    their chords.
+//  - A figure reaching beyond `visible` is clipped to it (closed figures as
+//    polygons: the fill inside is unchanged; the cut edges run along the
+//    border of `visible`, which lies off the surface).
+//  - Vertices closer than half a pixel to the previous one are merged.
+// The platform's drawing costs grow with a path's points and with the area it
+// spans: a design of tens of thousands of tiny curves, or one coordinate a
+// billion pixels out, would otherwise hold the window for seconds.
+Path layoutShape(const Path& scaled, PointF offset, const RectF& visible, float pixel = 1);
 
 // The part of the world (before the transform) that a surface of width x
 // height shows, grown by `margin` pixels on every side so that cut edges lie
@@ -136,9 +159,6 @@ RectF visibleWorld(const WorldTransform& transform, float width, float height, f
 RectF intersection(const RectF& a, const RectF& b);
 // Grid lines cut down to `visible`; lines outside it are left out.
 std::vector<GridLine> clipLines(const std::vector<GridLine>& lines, const RectF& visible);
-
-// A copy of `scaled` moved like the design.
-Path placePath(const Path& scaled, PointF target);
 
 // A copy holding only what can be drawn sanely: a figure with a non-finite
 // point or fewer than two points is left out, a Bézier run cut short becomes

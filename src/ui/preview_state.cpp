@@ -12,7 +12,9 @@ std::optional<PreviewShape> makeShape(const Path* inches, Dpi screen) {
     // figure can neither upset the platform's drawing nor the bounds.
     const Path drawable = drawablePath(*inches);
     const InchScale inch(screen);
-    return PreviewShape{scaledPath(drawable, inch.x, inch.y), curveAwareBounds(drawable)};
+    Path scaled = scaledPath(drawable, inch.x, inch.y);
+    const RectF scaledBounds = plainBounds(scaled);
+    return PreviewShape{std::move(scaled), curveAwareBounds(drawable), scaledBounds};
 }
 
 template <typename T>
@@ -106,11 +108,16 @@ Scene composeScene(const PreviewState& state, float width, float height, Dpi sur
     }
     if (known && state.design()) {
         scene.design = true;
-        scene.designTarget = placementTarget(scene.layout.cuttingArea, state.design()->boundsInches, surface);
+        const RectF& area = scene.layout.cuttingArea;
+        const PreviewShape& design = *state.design();
+        scene.designTarget = placementTarget(area, design.boundsInches, surface);
+        scene.designOffset = placementOffset(area, design.boundsInches, design.scaledBounds, surface);
         if (state.marksVisible()) {
             for (std::size_t i = 0; i < scene.markTargets.size(); ++i) {
                 const auto& mark = state.marks()[i];
-                if (mark) scene.markTargets[i] = placementTarget(scene.layout.cuttingArea, mark->boundsInches, surface);
+                if (!mark) continue;
+                scene.markTargets[i] = placementTarget(area, mark->boundsInches, surface);
+                scene.markOffsets[i] = placementOffset(area, mark->boundsInches, mark->scaledBounds, surface);
             }
         }
     }

@@ -16,6 +16,7 @@ namespace vantrel::preview {
 struct PreviewShape {
     Path scaled;
     RectF boundsInches;
+    RectF scaledBounds;  // plain bounds of `scaled`
 };
 
 class PreviewState {
@@ -97,8 +98,10 @@ struct Scene {
     // Cutting area fill and the design layer.
     bool design = false;
     PointF designTarget;
-    // Present for each mark drawn in this frame.
+    PointF designOffset;  // moves the scaled design's corner onto designTarget
+    // Present for each mark drawn in this frame, with the offset that moves it there.
     std::array<std::optional<PointF>, 3> markTargets;
+    std::array<PointF, 3> markOffsets{};
     // Status band, status text and version text, without the world transform.
     bool status = false;
     StatusLayout statusLayout{};

@@ -360,6 +360,28 @@ std::string referenceBody(const Path& closed, int passes, bool keepCurves) {
     return body;
 }
 
+// The job as writeCutStream hands it over, the pieces joined.
+class Joiner : public CutStreamWriter {
+public:
+    bool write(char* text, std::size_t size) override {
+        EXPECT_GT(size, 0u);
+        EXPECT_LE(size, std::size_t{1} << 16);
+        ++pieces;
+        joined.append(text, size);
+        return pieces < refuseAfter;
+    }
+    std::string joined;
+    int pieces = 0;
+    int refuseAfter = 1 << 30;
+};
+
+void expectSameWhenStreamed(const CutJob& job, double dpi) {
+    const CutStreamResult whole = buildCutStream(job, dpi, dpi, 12.0f);
+    Joiner streamed;
+    EXPECT_EQ(writeCutStream(job, dpi, dpi, 12.0f, streamed), whole.error);
+    EXPECT_EQ(streamed.joined, whole.text);
+}
+
 TEST(CutStream, MatchesThePlainWayOnRandomDesigns) {
     // Coordinates of every length, the edges between lengths, zero and signs.
     std::mt19937 random(508);
@@ -388,11 +410,48 @@ TEST(CutStream, MatchesThePlainWayOnRandomDesigns) {
         }
         const int passes = 1 + coin(random);
         for (bool keepCurves : {true, false}) {
+            CutJob job = plainJob(path, passes, keepCurves);
+            job.trackEnhancing = coin(random) == 0;
+            expectSameWhenStreamed(job, 1.0);
             if (!keepCurves && curves) continue;  // flattening would change the points
             const std::string body = bodyOf(plainJob(path, passes, keepCurves));
             ASSERT_EQ(body, referenceBody(closeFigures(path), passes, keepCurves)) << "design " << n;
         }
     }
+}
+
+TEST(CutStream, StreamedJobsSpanManyPiecesAndStopWhenRefused) {
+    // Closed wavy rings: a few hundred kilobytes in either form, in inches.
+    Path design;
+    for (int ring = 0; ring < 40; ++ring) {
+        const float cx = 1 + static_cast<float>(ring % 8), cy = 1 + static_cast<float>(ring / 8);
+        design.points.push_back({cx + 0.4f, cy});
+        design.types.push_back(S);
+        for (int k = 1; k <= 300; ++k) {
+            const float a = static_cast<float>(k) * 0.0209f;
+            design.points.push_back({cx + 0.4f * std::cos(a), cy + 0.35f * std::sin(3 * a)});
+            design.types.push_back(k % 4 == 0 ? L : B);
+        }
+        design.points.resize(design.points.size() - 1);
+        design.types.resize(design.types.size() - 1);
+        design.types.back() = static_cast<std::uint8_t>(design.types.back() | C);
+    }
+    ASSERT_EQ(findPathFault(design), PathFault::None);
+    for (bool keepCurves : {true, false}) {
+        CutJob job = plainJob(design, 3, keepCurves);
+        job.model = CutterModelCameo;
+        job.trackEnhancing = true;
+        expectSameWhenStreamed(job, 508);
+        Joiner refusing;
+        refusing.refuseAfter = 2;
+        EXPECT_EQ(writeCutStream(job, 508, 508, 12.0f, refusing), CutStreamError::None);
+        EXPECT_EQ(refusing.pieces, 2) << "nothing more after a refused piece";
+    }
+    // Refused input hands over nothing at all.
+    Joiner none;
+    EXPECT_EQ(writeCutStream(plainJob(makePath({{0, 0, S}, {5e6f, 1, L}})), 508, 508, 12.0f, none),
+              CutStreamError::CoordinateOverflow);
+    EXPECT_EQ(none.pieces, 0);
 }
 
 TEST(CutStream, WholeJobIsByteExact) {

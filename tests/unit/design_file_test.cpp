@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -70,6 +71,49 @@ TEST(DesignFile, BadInputNamesLineAndColumn) {
         EXPECT_EQ(result.errorColumn, c.column) << c.text;
         EXPECT_NE(result.errorMessage.find(c.message), std::string::npos) << c.text << ": " << result.errorMessage;
     }
+}
+
+// Hands the text over a few bytes at a time, as a slow pipe would.
+class Trickle : public DesignTextSource {
+public:
+    Trickle(std::string_view text, std::size_t piece) : text_(text), piece_(piece) {}
+    std::size_t read(char* buffer, std::size_t size) override {
+        const std::size_t n = std::min({size, piece_, text_.size()});
+        text_.copy(buffer, n);
+        text_.remove_prefix(n);
+        return n;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t piece_;
+};
+
+TEST(DesignFile, ReadInPiecesGivesTheSamePathAndErrors) {
+    // Tokens cut at every place, a number longer than the read-ahead, comments
+    // longer than the reader's block, and faults at the very end.
+    const std::string longNumber = "1." + std::string(200, '0') + "5";
+    const std::string texts[] = {
+        "# comment line\nM 0 0 1 0 1 1 z l 0 2 M 5 5 L 6 6",
+        "M1e-1,-.5L.5.5 C 1 2 3 4 5 6 s 1 1 2 2 q 1 1 2 0 h 1 v 1 Z",
+        "M 1 " + longNumber + " L 2 2",
+        "# " + std::string(200000, 'x') + "\n  # y\nM 1 1\nL 2 1e",
+        "M 1 1\nL 2 x", "M 1 1 L 2", "M 1 1 L 2 -", "M 9000 0 l 9000 0", "M 1 1\r\n, # not a comment",
+    };
+    for (const std::string& text : texts) {
+        const DesignParseResult whole = parseDesign(text);
+        for (std::size_t piece : {1, 2, 3, 7, 64, 100000}) {
+            Trickle source(text, piece);
+            const DesignParseResult streamed = parseDesign(source);
+            EXPECT_EQ(streamed.ok, whole.ok) << text.substr(0, 40) << " in pieces of " << piece;
+            EXPECT_EQ(streamed.path, whole.path) << text.substr(0, 40) << " in pieces of " << piece;
+            EXPECT_EQ(streamed.errorText(), whole.errorText()) << text.substr(0, 40) << " in pieces of " << piece;
+        }
+    }
+    // The values are those of the decimal text, correctly rounded.
+    const auto value = parseDesign("M 0.1 " + longNumber + " L 1e-3 7.0000001 L 2.5e+1 0.30000000000000004");
+    ASSERT_TRUE(value.ok) << value.errorText();
+    EXPECT_EQ(value.path.points, (std::vector<PointF>{{0.1f, 1.0f}, {0.001f, 7.0000001f}, {25.0f, 0.3f}}));
 }
 
 TEST(DesignFile, ShippedSamplesParse) {

@@ -162,11 +162,22 @@ TEST(PreviewGeometry, DesignLayerSortsFiguresAndAddsTheCuttingArea) {
 
     const RectF area{100, 200, 300, 150};
     const RectF everything{-1000, -1000, 3000, 3000};
-    const DesignLayer layer = layoutDesign(design, {120, 210}, area, everything);
+    const DesignLayer layer = layoutDesign(design, {115, 205}, area, everything);
     EXPECT_EQ(design, source);
-    // Plain bounds of the design start at (5, 5): everything moves by (115, 205).
-    EXPECT_EQ(layer.open, figure({{125, 215}, {135, 215}, {120, 255}, {121, 265}, {122, 265}, {123, 255}},
-                                 {0, 1, 0, 3, 3, 3}));
+    // Everything moves by (115, 205); the curve becomes straight segments
+    // within a quarter pixel of it, from its start to its end.
+    ASSERT_GT(layer.open.size(), 4u);
+    EXPECT_EQ(Path({layer.open.points[0], layer.open.points[1], layer.open.points[2]},
+                   {layer.open.types[0], layer.open.types[1], layer.open.types[2]}),
+              figure({{125, 215}, {135, 215}, {120, 255}}, {0, 1, 0}));
+    EXPECT_EQ(layer.open.points.back(), (PointF{123, 255}));
+    for (std::size_t i = 3; i < layer.open.size(); ++i) {
+        EXPECT_EQ(layer.open.types[i], PathPointTypeLine);
+        // On the curve x(t) = 120 + 3t, y(t) = 255 + 30t - 30t^2 (to within the tolerance).
+        const PointF p = layer.open.points[i];
+        const float t = (p.x - 120) / 3;
+        EXPECT_NEAR(p.y, 255 + 30 * t - 30 * t * t, 0.3f) << i;
+    }
     EXPECT_EQ(layer.closed,
               figure({{145, 235}, {155, 235}, {150, 245}, {165, 210}, {175, 210}, {175, 220}, {165, 220},
                       {100, 200}, {400, 200}, {400, 350}, {100, 350}},
@@ -194,7 +205,11 @@ TEST(PreviewGeometry, WhatLiesOffTheSurfaceIsLeftOut) {
     const DesignLayer layer = layoutDesign(design, {20, 30}, hugeArea, {0, 0, 300, 300});
     EXPECT_EQ(layer.closed, figure({{20, 30}, {30, 30}, {30, 40}, {20, 30}, {300, 30}, {300, 300}, {20, 300}},
                                    {0, 1, 0x81, 0, 1, 1, 0x81}));
-    EXPECT_EQ(layer.open, figure({{70, 80}, {1e7f + 20, 90}}, {0, 1}));
+    // The long line ends where it leaves what can be seen.
+    ASSERT_EQ(layer.open.size(), 2u);
+    EXPECT_EQ(layer.open.points[0], (PointF{70, 80}));
+    EXPECT_EQ(layer.open.points[1].x, 300);
+    EXPECT_NEAR(layer.open.points[1].y, 80 + 10 * 230 / (1e7f - 50), 1e-3);
     // An area wholly off the surface leaves no sheet.
     EXPECT_TRUE(layoutDesign(Path{}, {0, 0}, {400, 400, 10, 10}, {0, 0, 300, 300}).closed.empty());
 
@@ -217,8 +232,59 @@ TEST(PreviewGeometry, WhatLiesOffTheSurfaceIsLeftOut) {
 
 TEST(PreviewGeometry, PlacingPutsThePlainBoundsCornerOnTheTarget) {
     const Path mark = figure({{-2, 3}, {-1, 3}, {-1, 4}}, {0, 1, 0x81});
-    const Path placed = placePath(mark, {50, 60});
-    EXPECT_EQ(placed, figure({{50, 60}, {51, 60}, {51, 61}}, {0, 1, 0x81}));
+    const RectF area{40, 50, 100, 100};
+    // Corner in inches (-2/15.84, 3/15.84) at 96 DPI: the mark lands on the area's corner plus that.
+    const PointF offset = placementOffset(area, {-2 / 15.84f, 3 / 15.84f, 1, 1}, plainBounds(mark), {96, 96});
+    const PointF target = placementTarget(area, {-2 / 15.84f, 3 / 15.84f, 1, 1}, {96, 96});
+    const Path placed = layoutShape(mark, offset, {0, 0, 300, 300});
+    ASSERT_EQ(placed.size(), 3u);
+    EXPECT_NEAR(placed.points[0].x, target.x, Tolerance);
+    EXPECT_NEAR(placed.points[0].y, target.y, Tolerance);
+    EXPECT_EQ(placed.types, (std::vector<std::uint8_t>{0, 1, 0x81}));
+
+    // One point a billion pixels out leaves no trace on where the rest goes:
+    // its float keeps no small digits, so the offset is not taken from it.
+    const Path far = figure({{-1.6e9f, 3}, {-1, 3}, {-1, 4}}, {0, 1, 0x81});
+    const RectF farInches{-1.6e9f / 15.84f, 3 / 15.84f, 1, 1};
+    const Path farPlaced = layoutShape(far, placementOffset(area, farInches, plainBounds(far), {96, 96}), {0, 0, 300, 300});
+    bool cornerInPlace = false;
+    for (const PointF& p : farPlaced.points) cornerInPlace |= std::fabs(p.x - 39) < 0.01f && std::fabs(p.y - 54) < 0.01f;
+    EXPECT_TRUE(cornerInPlace) << "(-1, 4) lands at the area's corner plus (-1, 4)";
+}
+
+TEST(PreviewGeometry, ShapesFarOutAreClippedToWhatShows) {
+    const RectF visible{-15, -15, 300, 300};
+    auto within = [&](const Path& path, float margin) {
+        for (const PointF& p : path.points)
+            if (p.x < visible.x - margin || p.y < visible.y - margin || p.x > visible.x + visible.width + margin ||
+                p.y > visible.y + visible.height + margin)
+                return false;
+        return true;
+    };
+    // A closed sliver running a billion pixels right, a curve whose control
+    // point lies as far left, a square wholly out of sight, and a small square.
+    Path design = figure({{100, 100}, {1e9f, 140}, {100, 120}}, {0, 1, 0x81});
+    append(design, figure({{50, 200}, {-1e9f, 300}, {200, 300}, {250, 200}}, {0, 3, 3, 3}));
+    append(design, figure({{5e8f, 5e8f}, {5e8f + 10, 5e8f}, {5e8f, 5e8f + 10}}, {0, 1, 0x81}));
+    append(design, figure({{20, 20}, {40, 20}, {40, 40}, {20, 40}}, {0, 1, 1, 0x81}));
+    const Path shape = layoutShape(design, {0, 0}, visible);
+    EXPECT_TRUE(within(shape, 0.01f));
+    std::size_t figures = 0, curvePoints = 0;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        figures += (shape.types[i] & PathPointTypeMask) == PathPointTypeStart;
+        EXPECT_NE(shape.types[i] & PathPointTypeMask, PathPointTypeBezier);
+        curvePoints += shape.points[i].y > 150;
+    }
+    EXPECT_EQ(figures, 3u) << "the square out of sight is left out";
+    EXPECT_GT(curvePoints, 3u) << "the visible stretch of the curve is drawn";
+    // The sliver keeps its fill where it shows: its clipped outline runs along the right edge.
+    EXPECT_EQ(shape.points[0], (PointF{100, 100}));
+    bool reachesRightEdge = false;
+    for (std::size_t i = 0; i < 6 && i < shape.size(); ++i) reachesRightEdge |= shape.points[i].x == 285;
+    EXPECT_TRUE(reachesRightEdge);
+    // The small square comes out as it went in.
+    EXPECT_EQ(Path({shape.points.end() - 4, shape.points.end()}, {shape.types.end() - 4, shape.types.end()}),
+              figure({{20, 20}, {40, 20}, {40, 40}, {20, 40}}, {0, 1, 1, 0x81}));
 }
 
 TEST(PreviewGeometry, DrawableCopyMendsWhatCannotBeDrawn) {

@@ -350,6 +350,42 @@ TEST_F(PreviewWindow, FarAwayAndBrokenFiguresStillPaint) {
     EXPECT_FALSE(isChecker(snap.at(areaCorner.x + 4, areaCorner.y + 4))) << "the cutting area is drawn";
 }
 
+TEST_F(PreviewWindow, AbsurdCoordinatesAreNeverHandedToTheDrawing) {
+    // Design points and a curve control point a hundred million inches out
+    // (the generator refuses to cut such a design), marks around it, and a
+    // cutting area as wide: the platform must get only what can be seen, or
+    // every repaint holds the dialog for many seconds.
+    Path design = square(1, 4, 2);
+    append(design, Path{{{5, 1}, {6, 1}, {1e8f, 2}}, {0, 1, 0x81}});
+    append(design, Path{{{-1e8f, 3}, {4, 3}}, {0, 1}});
+    append(design, Path{{{7, 6}, {1e8f, 7}, {8, 7}, {9, 6}}, {0, 3, 3, 3}});
+    const Path farMark = square(1e8f, 1e8f, 0.5f), nearMark = square(9.5f, 0.5f, 0.5f);
+    preview_.setDesign(&design);
+    preview_.setMarks({&farMark, &nearMark, &farMark});
+    identify(2);
+    preview_.setMatSize(1e8f, 12);
+    preview_.setShowMarks(true);
+    SendMessageW(control_, WM_TIMER, PathPreview::BlinkTimer, 0);
+    ASSERT_TRUE(preview_.state().marksVisible());
+    // The plain mat view, so that no machine picture covers the spots read below.
+    SendMessageW(control_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(control_, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    Snapshot snap(preview_);
+
+    const RectF drawn = preview_.drawnBounds();
+    EXPECT_GT(drawn.width, 0);
+    const float limit = 2000;  // world pixels: the surface is about 300 across
+    EXPECT_TRUE(drawn.x > -limit && drawn.y > -limit && drawn.x + drawn.width < limit && drawn.y + drawn.height < limit)
+        << drawn.x << ", " << drawn.y << " + " << drawn.width << " x " << drawn.height;
+
+    // What shows is drawn where it belongs, though the design's corner lies a
+    // billion pixels left: inside the square the light tint, beside it the sheet.
+    const PointF insideSquare = onArea(2.5f, 5.5f), sheet = onArea(4.5f, 5.5f), nearMarkCentre = onArea(9.75f, 0.75f);
+    EXPECT_GT(blue(snap.at(insideSquare.x, insideSquare.y)), 120) << std::hex << snap.at(insideSquare.x, insideSquare.y);
+    EXPECT_LT(blue(snap.at(sheet.x, sheet.y)), 60) << std::hex << snap.at(sheet.x, sheet.y);
+    EXPECT_EQ(snap.at(nearMarkCentre.x, nearMarkCentre.y), 0x652700u);
+}
+
 TEST_F(PreviewWindow, ClickSwitchesTheMachineViewAndBack) {
     EXPECT_TRUE(preview_.state().showMachine());
     SendMessageW(control_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));

@@ -1,5 +1,6 @@
 #include "ui/win32/preview.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "ui/control_layout.h"
@@ -87,6 +88,9 @@ void setWorldTransform(Gdiplus::GpGraphics* graphics, const pv::WorldTransform& 
 }
 
 int slotOf(int model) { return model == 2 ? 1 : model == 3 ? 2 : 0; }
+
+// One surface pixel in world units, for the shapes' flattening.
+float pixelOf(const pv::Scene& scene) { return 1 / scene.transform.scale; }
 
 void drawMat(Gdiplus::GpGraphics* graphics, const pv::Scene& scene) {
     setQuality(graphics, false);
@@ -305,14 +309,19 @@ bool PathPreview::renderScene(const pv::Scene& scene) {
     if (scene.mat) drawMat(graphics, scene);
     if (scene.design && state_.design()) {
         const RectF& area = scene.shownArea;
-        if (placedVersion_ != designVersion_ || !(placedTarget_ == scene.designTarget) || !(placedArea_ == area) ||
+        if (placedVersion_ != designVersion_ || !(placedOffset_ == scene.designOffset) || !(placedArea_ == area) ||
             !(placedVisible_ == scene.visible)) {
-            pv::DesignLayer layer =
-                pv::layoutDesign(state_.design()->scaled, scene.designTarget, scene.layout.cuttingArea, scene.visible);
+            // Straight segments, clipped to what shows: the platform never
+            // flattens thousands of curves nor fills a path a billion pixels wide.
+            pv::DesignLayer layer = pv::layoutDesign(state_.design()->scaled, scene.designOffset,
+                                                     scene.layout.cuttingArea, scene.visible, pixelOf(scene));
             placedClosed_ = toGpPath(layer.closed);
             placedOpen_ = toGpPath(layer.open);
+            drawnBounds_ = {};
+            noteDrawn(placedClosed_.get());
+            noteDrawn(placedOpen_.get());
             placedVersion_ = designVersion_;
-            placedTarget_ = scene.designTarget;
+            placedOffset_ = scene.designOffset;
             placedArea_ = area;
             placedVisible_ = scene.visible;
         }
@@ -341,8 +350,9 @@ bool PathPreview::composeFrame(PreviewSurface& frame, const pv::Scene& scene) {
     for (std::size_t i = 0; i < scene.markTargets.size(); ++i) {
         const auto& mark = state_.marks()[i];
         if (!scene.markTargets[i] || !mark) continue;
-        UniqueGpPath placed = toGpPath(pv::placePath(mark->scaled, *scene.markTargets[i]));
+        UniqueGpPath placed = toGpPath(pv::layoutShape(mark->scaled, scene.markOffsets[i], scene.visible, pixelOf(scene)));
         if (!placed) continue;
+        noteDrawn(placed.get());
         if (line) gp::GdipDrawPath(graphics, line.get(), placed.get());
         if (markFill) gp::GdipFillPath(graphics, markFill.get(), placed.get());
     }
@@ -368,6 +378,20 @@ bool PathPreview::composeFrame(PreviewSurface& frame, const pv::Scene& scene) {
                  Gdiplus::StringAlignmentNear, pv::VersionColour);
     }
     return true;
+}
+
+void PathPreview::noteDrawn(GpPath* path) {
+    Gdiplus::GpRectF bounds{};
+    if (!path || gp::GdipGetPathWorldBounds(path, &bounds, nullptr, nullptr) != Gdiplus::Ok) return;
+    const RectF added{bounds.X, bounds.Y, bounds.Width, bounds.Height};
+    if (drawnBounds_.width == 0 && drawnBounds_.height == 0) {
+        drawnBounds_ = added;
+        return;
+    }
+    const float left = std::min(drawnBounds_.x, added.x), top = std::min(drawnBounds_.y, added.y);
+    const float right = std::max(drawnBounds_.x + drawnBounds_.width, added.x + added.width);
+    const float bottom = std::max(drawnBounds_.y + drawnBounds_.height, added.y + added.height);
+    drawnBounds_ = {left, top, right - left, bottom - top};
 }
 
 bool PathPreview::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {

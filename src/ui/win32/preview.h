@@ -63,6 +63,9 @@ public:
     const preview::PreviewState& state() const { return state_; }
     bool blinkTimerRunning() const { return timerRunning_; }
     const PaintCounters& counters() const { return counters_; }
+    // What the platform was last asked to draw of the design and the marks:
+    // the bounds of those paths, before the world transform. Empty when none.
+    const RectF& drawnBounds() const { return drawnBounds_; }
 
     // Draws the current picture into `dc` at (0, 0), client-sized.
     void paint(HDC dc) override;
@@ -88,6 +91,8 @@ private:
     bool timerRunning_ = false;
     bool pressed_ = false;
     PaintCounters counters_;
+    RectF drawnBounds_{};
+    void noteDrawn(GpPath* path);
 
     // Pictures by model slot (body, rail) and the tool head; fonts.
     std::array<UniqueGpBitmap, 3> bodies_;
@@ -115,7 +120,7 @@ private:
     UniqueGpPath placedOpen_;
     std::uint64_t designVersion_ = 0;
     std::uint64_t placedVersion_ = ~std::uint64_t{0};
-    PointF placedTarget_{};
+    PointF placedOffset_{};
     RectF placedArea_{};
     RectF placedVisible_{};
 };
