@@ -457,6 +457,7 @@ TEST_F(PrintAndCutRun, ACablePulledDuringTheSearchNeverSendsTheJobAfterwards) {
             statusAtYes = textOf(preview);
             const std::size_t atYes = sim.received().size();
             PostMessageW(box, WM_COMMAND, IDYES, 0);
+            waitFor([&] { return !IsWindow(box); }, 5s);
             if (c.backBeforeYes) {
                 waitFor([&] { return textOf(progress) == LinkLostCaption || ownedDialog(dialog) != nullptr; }, 30s);
             } else {
@@ -510,10 +511,12 @@ TEST_F(PrintAndCutRun, LateStatusAnswersDoNotIdentifyTheMachineAgainDuringTheJob
     });
     EXPECT_TRUE(finished);
     EXPECT_FALSE(buttonsOnDuringJob);
+    const std::string search = searchWire(), job = jobWire();
+    // The writer is done once the pipe has taken the last bytes; the slow machine reads them a little later.
+    sim.waitForReceived(beforeStart + search.size() + job.size(), 10s);
     const std::string received = sim.received();
     ASSERT_GT(received.size(), beforeStart);
     const std::string sinceStart = received.substr(beforeStart);
-    const std::string search = searchWire(), job = jobWire();
     ASSERT_NE(sinceStart.find(search), std::string::npos);
     EXPECT_EQ(sinceStart.find("FG\x03"), std::string::npos) << "not identified again";
     ASSERT_GE(sinceStart.size(), job.size());
