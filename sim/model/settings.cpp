@@ -43,6 +43,7 @@ const char* const SettingsHelp =
     "  --replug-after-ms N         plug back in N ms after any unplug\n"
     "  --write-rate N              take received bytes at N bytes/s (0: unlimited)\n"
     "  --slow                      take received bytes at the machine's 1 MB/s\n"
+    "  --reply-delay-ms N          every reply leaves N ms after the machine made it (order kept)\n"
     "  --never-answer-fg, --stay-busy, --garbage, --no-etx   reply faults (control: set NAME 0|1)\n"
     "Text values take the escapes \\\\ and \\xNN.\n";
 
@@ -111,7 +112,7 @@ std::string applySetting(SimSettings& s, std::string_view name, std::string_view
         if (!parseInteger(value, number) || number < 0) return bad;
         s.machine.startBusyMs = number;
     } else if (name == "busy-ms" || name == "unplug-after-bytes" || name == "unplug-at-ms" ||
-               name == "replug-after-ms" || name == "write-rate") {
+               name == "replug-after-ms" || name == "write-rate" || name == "reply-delay-ms") {
         if (!parseInteger(value, number) || number < -1) return bad;
         if (name == "busy-ms") {
             if (number < 0) return bad;
@@ -122,6 +123,9 @@ std::string applySetting(SimSettings& s, std::string_view name, std::string_view
             s.link.unplugAtMs = number < 0 ? -1 : nowMs + number;
         } else if (name == "replug-after-ms") {
             s.link.replugAfterMs = number;
+        } else if (name == "reply-delay-ms") {
+            if (number < 0) return bad;
+            s.link.replyDelayMs = number;
         } else {
             if (number < 0) return bad;
             s.link.bytesPerSecond = number;

@@ -17,6 +17,7 @@ struct LinkFaults {
     std::int64_t unplugAtMs = -1;        // pull it at this time (simulator clock); -1: never
     std::int64_t replugAfterMs = -1;     // plug back in this long after any unplug; -1: wait for "replug"
     std::int64_t bytesPerSecond = 0;     // rate at which received bytes are taken; 0: as fast as they come
+    std::int64_t replyDelayMs = 0;       // every reply leaves this long after the machine made it, in order
 };
 
 inline constexpr std::int64_t MachineLinkBytesPerSecond = 1000000;

@@ -128,7 +128,7 @@ void SimServer::unplugLocked() {
     std::int64_t t = now();
     machine_.connectionLost(t);
     plan_.unplugged(settings_.link, t);
-    replies_.clear();
+    dropPendingRepliesLocked();
     rateStart_ = -1;
     ResetEvent(plugEvent_.get());
     SetEvent(unplugEvent_.get());
@@ -245,10 +245,7 @@ void SimServer::serveMachineInput() {
                     std::int64_t t = now();
                     std::string replies = machine_.receive(std::string_view(buffer.data(), got), t);
                     plan_.took(settings_.link, got);
-                    if (!replies.empty() && replies_.size() + replies.size() <= MaxPendingReplies) {
-                        replies_ += replies;
-                        SetEvent(replyEvent_.get());
-                    }
+                    queueRepliesLocked(std::move(replies), t);
                     if (rate > 0) {
                         // Pace against the start of the run, so rounding does
                         // not add up; a link that sat idle starts a new run.
@@ -300,8 +297,14 @@ void SimServer::serveMachineOutput() {
                     if (!started && GetLastError() != ERROR_IO_PENDING) break;
                     reading = true;
                 }
+                DWORD untilDue = INFINITE;
+                {
+                    std::lock_guard lock(mutex_);
+                    untilDue = releaseDueRepliesLocked(now());
+                    if (!replies_.empty()) untilDue = 0;
+                }
                 HANDLE waits[3] = {readOp.event(), replyEvent_.get(), unplugEvent_.get()};
-                DWORD woke = WaitForMultipleObjects(3, waits, FALSE, INFINITE);
+                DWORD woke = WaitForMultipleObjects(3, waits, FALSE, untilDue);
                 if (woke == WAIT_OBJECT_0) {
                     reading = false;
                     DWORD got = 0;
@@ -310,10 +313,12 @@ void SimServer::serveMachineOutput() {
                     if (got > 0) machine_.noteAnomaly(std::to_string(got) + " bytes written to the reply channel");
                     continue;
                 }
-                if (woke != WAIT_OBJECT_0 + 1) break;
+                // A time-out means a delayed reply is due.
+                if (woke != WAIT_OBJECT_0 + 1 && woke != WAIT_TIMEOUT) break;
                 std::string out;
                 {
                     std::lock_guard lock(mutex_);
+                    releaseDueRepliesLocked(now());
                     out.swap(replies_);
                 }
                 if (!out.empty() && writeAll(pipe.get(), out, unplugEvent_.get()) != IoResult::Done) break;
@@ -326,7 +331,7 @@ void SimServer::serveMachineOutput() {
             {
                 // Replies meant for a client that has gone are not given to the next.
                 std::lock_guard lock(mutex_);
-                replies_.clear();
+                dropPendingRepliesLocked();
             }
             outputClient_ = false;
             DisconnectNamedPipe(pipe.get());
@@ -373,6 +378,38 @@ void SimServer::serveControl() {
     }
 }
 
+void SimServer::queueRepliesLocked(std::string replies, std::int64_t nowMs) {
+    if (replies.empty() || replies_.size() + delayedBytes_ + replies.size() > MaxPendingReplies) return;
+    if (settings_.link.replyDelayMs > 0) {
+        delayedBytes_ += replies.size();
+        delayed_.push_back({nowMs + settings_.link.replyDelayMs, std::move(replies)});
+    } else if (delayed_.empty()) {
+        replies_ += replies;
+    } else {
+        // The delay was switched off with replies still held back: they keep their place.
+        delayedBytes_ += replies.size();
+        delayed_.push_back({nowMs, std::move(replies)});
+    }
+    // Also wakes the output thread to wait for a new due time.
+    SetEvent(replyEvent_.get());
+}
+
+DWORD SimServer::releaseDueRepliesLocked(std::int64_t nowMs) {
+    while (!delayed_.empty() && delayed_.front().dueMs <= nowMs) {
+        replies_ += delayed_.front().bytes;
+        delayedBytes_ -= delayed_.front().bytes.size();
+        delayed_.pop_front();
+    }
+    if (delayed_.empty()) return INFINITE;
+    return static_cast<DWORD>(delayed_.front().dueMs - nowMs);
+}
+
+void SimServer::dropPendingRepliesLocked() {
+    replies_.clear();
+    delayed_.clear();
+    delayedBytes_ = 0;
+}
+
 void SimServer::applyToMachineLocked() {
     machine_.config() = settings_.machine;
     machine_.faults() = settings_.faults;
@@ -393,7 +430,7 @@ SimServer::ControlAnswer SimServer::control(const std::string& line) {
                       plugged_ ? 1 : 0, static_cast<unsigned long long>(machine_.received().size()),
                       machine_.commandLog().size(), machine_.busy(now()) ? 1 : 0, p.y, p.x,
                       machine_.toolDown() ? "down" : "up", machine_.searchesAnswered(), machine_.anomalies().size(),
-                      replies_.size(), inputClient_ ? 1 : 0, outputClient_ ? 1 : 0, idReads_.load());
+                      replies_.size() + delayedBytes_, inputClient_ ? 1 : 0, outputClient_ ? 1 : 0, idReads_.load());
         return {true, text};
     }
     if (verb == "received") {
@@ -457,8 +494,7 @@ SimServer::ControlAnswer SimServer::control(const std::string& line) {
         if (!unescape(rest, bytes)) return {false, "bad escape in: " + rest};
         std::lock_guard lock(mutex_);
         if (!plugged_) return {false, "unplugged"};
-        replies_ += bytes;
-        SetEvent(replyEvent_.get());
+        queueRepliesLocked(std::move(bytes), now());
         return {true, {}};
     }
     if (verb == "quit") {

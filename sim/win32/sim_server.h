@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -43,6 +44,12 @@ private:
     bool waitForPipes(int count, DWORD timeoutMs);
     std::string saveRecord(const std::string& folder);
     void applyToMachineLocked();
+    // Queues replies the machine made at `nowMs`, at once or after the reply delay.
+    void queueRepliesLocked(std::string replies, std::int64_t nowMs);
+    // Moves the delayed replies that are due to `replies_`; returns how long
+    // until the next one is due (INFINITE when none waits).
+    DWORD releaseDueRepliesLocked(std::int64_t nowMs);
+    void dropPendingRepliesLocked();
 
     void serveIdentification();
     void serveMachineInput();
@@ -57,6 +64,12 @@ private:
     LinkPlan plan_;
     bool plugged_ = true;
     std::string replies_;          // bytes waiting to go out on "<base>\.01"
+    struct DelayedReply {
+        std::int64_t dueMs;
+        std::string bytes;
+    };
+    std::deque<DelayedReply> delayed_;  // replies held back by the reply delay, oldest first
+    std::size_t delayedBytes_ = 0;
     std::int64_t rateStart_ = -1;  // slow link: when the current run of reads began
     std::uint64_t rateBytes_ = 0;  // and how many bytes it has taken
 

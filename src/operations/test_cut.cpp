@@ -39,23 +39,25 @@ TestCutStep TestCutSession::arrowKeys(ArrowKeys keys) {
     return jog(direction);
 }
 
+std::string TestCutSession::stopHeldJog() {
+    if (!jogging_) return {};
+    jogging_ = false;
+    keyDirection_ = JogCode::Stop;
+    return jogSequence(JogCode::Stop);
+}
+
 TestCutStep TestCutSession::testButton() {
     if (end_ != TestCutEnd::None) return {};
-    // The carriage stays where it was jogged; the job starts from there.
-    if (knifePointMode_) return finish({}, TestCutEnd::Ok);
+    // Jog events are not followed once the test or the job begins, so a key
+    // or button still held would leave the carriage moving under the pattern
+    // or the job: stop it first. Knife point: the job starts where the
+    // carriage stands.
+    if (knifePointMode_) return finish({.send = stopHeldJog()}, TestCutEnd::Ok);
     if (busy_) return {};
     busy_ = true;
     busyTicks_ = 0;
     abandonable_ = false;
-    // Jog events are ignored while the test runs, so a key or button still
-    // held would leave the carriage moving under the test pattern: stop it first.
-    std::string send;
-    if (jogging_) {
-        send = jogSequence(JogCode::Stop);
-        jogging_ = false;
-        keyDirection_ = JogCode::Stop;
-    }
-    return {.send = send + testCutText(force_, speed_), .enterBusy = true};
+    return {.send = stopHeldJog() + testCutText(force_, speed_), .enterBusy = true};
 }
 
 TestCutStep TestCutSession::statusTick() {

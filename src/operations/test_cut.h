@@ -67,6 +67,8 @@ public:
 
 private:
     TestCutStep jog(JogCode code);
+    // The stop sequence when a jog is still under way (and forgets it); else nothing.
+    std::string stopHeldJog();
     TestCutStep finish(TestCutStep step, TestCutEnd end);
 
     int force_;

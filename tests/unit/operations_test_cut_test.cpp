@@ -85,6 +85,17 @@ TEST(TestCut, AJogStillHeldIsStoppedBeforeTheTest) {
     s.reply("0");
     s.jogButton(JogCode::Left, true);
     EXPECT_EQ(s.testButton().send, jogBytes(0) + test);
+
+    // Knife point: the job is not to start under a moving carriage either.
+    TestCutSession knife(1, 2, true);
+    knife.arrowKeys({.left = true});
+    TestCutStep begin = knife.testButton();
+    EXPECT_EQ(begin.send, jogBytes(0));
+    EXPECT_EQ(begin.end, TestCutEnd::Ok);
+    TestCutSession released(1, 2, true);
+    released.jogButton(JogCode::Down, true);
+    released.jogButton(JogCode::Down, false);
+    EXPECT_EQ(released.testButton().send, "") << "stopped already: the carriage stays where it is";
 }
 
 TEST(TestCut, ASilentMachineReleasesTheDialogAfterTheTimeOut) {

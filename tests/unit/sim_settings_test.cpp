@@ -11,7 +11,8 @@ TEST(SimSettings, CommandLineSetsEverySetting) {
                                         "--busy-ms", "250", "--search", "not-found,found", "--stay-busy",
                                         "--no-etx", "0", "--slow", "--replug-after-ms", "300",
                                         "--unplug-after-bytes", "4096", "--device-id", "MANUFACTURER:Graphtec;",
-                                        "--idle-status", "\\x00", "--out", "C:\\rec", "--start-busy-ms", "700"},
+                                        "--idle-status", "\\x00", "--out", "C:\\rec", "--start-busy-ms", "700",
+                                        "--reply-delay-ms", "650"},
                                        s);
     ASSERT_EQ(error, "");
     EXPECT_EQ(s.pipeBase, "\\\\.\\pipe\\t1");
@@ -27,6 +28,7 @@ TEST(SimSettings, CommandLineSetsEverySetting) {
     EXPECT_EQ(s.machine.idleStatus, '\0');
     EXPECT_EQ(s.outputFolder, "C:\\rec");
     EXPECT_EQ(s.machine.startBusyMs, 700);
+    EXPECT_EQ(s.link.replyDelayMs, 650);
 }
 
 TEST(SimSettings, BadInputIsRefusedWithTheCulpritNamed) {
@@ -45,6 +47,7 @@ TEST(SimSettings, BadInputIsRefusedWithTheCulpritNamed) {
         {{"--pipe"}, "missing value for --pipe"},
         {{"stray"}, "unexpected argument: stray"},
         {{"--garbage", "perhaps"}, "bad value for garbage: perhaps"},
+        {{"--reply-delay-ms", "-1"}, "bad value for reply-delay-ms: -1"},
         {{"--help"}, "help"},
     };
     for (const auto& c : cases) {

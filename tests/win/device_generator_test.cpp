@@ -31,6 +31,7 @@ protected:
         // The writer reports to nobody: the window records only the generator.
         ASSERT_TRUE(writer_.Start(nullptr, win::WM_WRITER_EVENT, THREAD_PRIORITY_NORMAL, true));
         ASSERT_TRUE(writer_.openChannel(pipe_.name()));
+        generator_.connection = writer_.connection();
         generator_.job = triangleJob();
         generator_.mediaWidth = 12.0f;
     }
@@ -75,6 +76,12 @@ TEST_F(Generator, AJobMadeForAConnectionThatEndedIsNotSentOnTheNextOne) {
     writer_.closeChannel();
     PipeEnd next;
     ASSERT_TRUE(writer_.openChannel(next.name()));
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(generator_.waitForEnd(5000));
+    EXPECT_EQ(next.readFor(300ms), "");
+    // A job started with no connection at all goes nowhere either.
+    ASSERT_TRUE(EventWindow::pumpUntil([&] { return !generator_.isRunning(); }, 2s));
+    generator_.connection = 0;
     ASSERT_TRUE(start());
     ASSERT_TRUE(generator_.waitForEnd(5000));
     EXPECT_EQ(next.readFor(300ms), "");

@@ -219,6 +219,21 @@ TEST_F(CutDialogRun, AnUnpluggedTransferIsNotReportedAsSent) {
 }
 
 const std::wstring MarksQuestion = L"Unable to find registration marks.\n\nWould you like to continue to cut?";
+const std::wstring NotConnectedMessage = L"You are not connected to your Silhouette!";
+const std::wstring LinkLostCaption = L"Connection lost: the job was not completely sent";
+
+// Only status requests and identification requests, in any number.
+bool onlyPollsAndIdentify(std::string_view bytes) {
+    while (!bytes.empty()) {
+        if (bytes.substr(0, 2) == StatusRequest)
+            bytes.remove_prefix(2);
+        else if (bytes.substr(0, 3) == "FG\x03")
+            bytes.remove_prefix(3);
+        else
+            return false;
+    }
+    return true;
+}
 
 class PrintAndCutRun : public CutDialogRun {
 protected:
@@ -317,40 +332,195 @@ TEST_F(PrintAndCutRun, MarksNotFoundTwiceAskAndYesCutsTheJob) {
 }
 
 // Knife Point: the user jogs the knife to where the cut should begin and the
-// job starts there, with no way home in between.
+// job starts there, with no way home in between. A jog still held when the
+// user confirms is stopped before the job, never left to run under it.
 TEST_F(CutDialogRun, KnifePointJogsThenCutsFromThere) {
-    SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"200"});
+    for (bool stillHeld : {false, true}) {
+        SCOPED_TRACE(stillHeld ? "jog still held" : "jog released");
+        SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"200"});
+        ASSERT_TRUE(sim.running());
+        useSimulator(sim);
+        storeInt("sil_cuttype", 2);
+        std::wstring positioningButton;
+        bool finished = false;
+        std::size_t receivedBeforeStart = 0;
+        run(SmallDesign, [&](HWND dialog) {
+            if (!waitUntilConnected(dialog)) return;
+            receivedBeforeStart = sim.received().size();
+            PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
+            HWND positioning = waitForDialog(std::wstring(KnifePointDialogTitle), 10s);
+            if (!positioning) return;
+            positioningButton = textOf(GetDlgItem(positioning, IDC_TEST_CUT_BUTTON));
+            PostMessageW(positioning, win::WM_JOG_BUTTON, IDC_JOG_LEFT, 1);
+            // The carriage moves once the machine has the jog.
+            sim.waitForReceived(receivedBeforeStart + jogSequence(JogCode::Left).size(), 5s);
+            if (!stillHeld) {
+                PostMessageW(positioning, win::WM_JOG_BUTTON, IDC_JOG_LEFT, 0);
+                sim.waitForReceived(receivedBeforeStart + 2 * jogSequence(JogCode::Stop).size(), 5s);
+            }
+            PostMessageW(GetDlgItem(positioning, IDC_TEST_CUT_BUTTON), BM_CLICK, 0, 0);
+            finished = waitFor([&] { return messageBoxShowing(dialog, FinishedMessage) != nullptr; }, 30s);
+        });
+        EXPECT_EQ(positioningButton, KnifePointButtonCaption);
+        EXPECT_TRUE(finished);
+
+        const std::string wire = expectedJobWire(508.0f, 508.0f, [](CutJob& job) { job.knifePoint = true; });
+        const std::string received = sim.received();
+        ASSERT_GE(received.size(), receivedBeforeStart + wire.size());
+        EXPECT_EQ(received.substr(received.size() - wire.size()), wire);
+        std::string sinceStart =
+            received.substr(receivedBeforeStart, received.size() - wire.size() - receivedBeforeStart);
+        const std::string status(StatusRequest);
+        for (auto at = sinceStart.find(status); at != std::string::npos; at = sinceStart.find(status))
+            sinceStart.erase(at, status.size());
+        EXPECT_EQ(sinceStart, jogSequence(JogCode::Left) + jogSequence(JogCode::Stop))
+            << "only the jog, stopped, before the job";
+    }
+}
+
+// How many times the machine was asked for its identification.
+int identifyRequests(SimulatorProcess& sim) {
+    int count = 0;
+    for (const std::string& command : sim.commands()) count += command == "FG";
+    return count;
+}
+
+// The cable is pulled and put straight back while the test-cut dialog has the
+// port threads' news: that dialog closes, and the main dialog finds the
+// machine and identifies it again instead of staying at "Connecting...".
+TEST_F(CutDialogRun, ALinkLostUnderTheTestCutIsFoundAndIdentifiedAgain) {
+    SimulatorProcess sim({L"--identification", L"CAMEO V1.10"});
     ASSERT_TRUE(sim.running());
     useSimulator(sim);
-    storeInt("sil_cuttype", 2);
-    std::wstring positioningButton;
-    bool finished = false;
-    std::size_t receivedBeforeStart = 0;
+    bool testCutClosed = false, identifiedAgain = false;
+    std::wstring status;
     run(SmallDesign, [&](HWND dialog) {
+        HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
         if (!waitUntilConnected(dialog)) return;
-        receivedBeforeStart = sim.received().size();
-        PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
-        HWND positioning = waitForDialog(std::wstring(KnifePointDialogTitle), 10s);
-        if (!positioning) return;
-        positioningButton = textOf(GetDlgItem(positioning, IDC_TEST_CUT_BUTTON));
-        PostMessageW(positioning, win::WM_JOG_BUTTON, IDC_JOG_LEFT, 1);
-        Sleep(300);
-        PostMessageW(positioning, win::WM_JOG_BUTTON, IDC_JOG_LEFT, 0);
-        Sleep(100);
-        PostMessageW(GetDlgItem(positioning, IDC_TEST_CUT_BUTTON), BM_CLICK, 0, 0);
-        finished = waitFor([&] { return messageBoxShowing(dialog, FinishedMessage) != nullptr; }, 30s);
+        PostMessageW(GetDlgItem(dialog, IDC_TEST_CUT), BM_CLICK, 0, 0);
+        HWND testCut = waitForDialog(std::wstring(TestCutDialogTitle), 10s);
+        if (!testCut) return;
+        sim.unplug();
+        sim.replug();
+        testCutClosed = waitFor([&] { return !IsWindow(testCut); }, 5s);
+        identifiedAgain = waitFor(
+            [&] {
+                return identifyRequests(sim) >= 2 && textOf(preview).rfind(L"Connected [", 0) == 0 &&
+                       IsWindowEnabled(GetDlgItem(dialog, IDC_START));
+            },
+            15s);
+        status = textOf(preview);
     });
-    EXPECT_EQ(positioningButton, KnifePointButtonCaption);
-    EXPECT_TRUE(finished);
+    EXPECT_TRUE(testCutClosed);
+    EXPECT_TRUE(identifiedAgain) << "status line: " << std::string(status.begin(), status.end());
+    EXPECT_EQ(identifyRequests(sim), 2) << "asked once per connection";
+}
 
-    const std::string wire = expectedJobWire(508.0f, 508.0f, [](CutJob& job) { job.knifePoint = true; });
+// The cable goes while the machine searches for the marks: the search ends,
+// the question comes, and while the user reads it the monitor finds the link
+// gone, or gone and back. Yes then sends the job neither into nothing nor on
+// the link that came back (the search was made on the old one): the user is
+// told, and nothing hangs.
+TEST_F(PrintAndCutRun, ACablePulledDuringTheSearchNeverSendsTheJobAfterwards) {
+    struct Case {
+        const char* name;
+        bool backBeforeYes;
+    } cases[] = {{"still unplugged", false}, {"back before Yes", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"200"});
+        ASSERT_TRUE(sim.running());
+        useSimulator(sim);
+        bool asked = false, toldNotConnected = false;
+        std::wstring statusAtYes, caption;
+        std::string afterYes = "(not answered)";
+        run(SmallDesign, [&](HWND dialog) {
+            HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+            HWND progress = GetDlgItem(dialog, IDC_PROGRESS);
+            if (!waitUntilConnected(dialog)) return;
+            // The machine's answer to the search is far off: it is still searching when the cable goes.
+            sim.set("reply-delay-ms", "60000");
+            const std::size_t beforeStart = sim.received().size();
+            PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
+            if (!waitForDialog(std::wstring(RegMarkDialogTitle), 10s)) return;
+            if (!sim.waitForReceived(beforeStart + searchWire().size(), 5s)) return;
+            sim.unplug();
+            sim.set("reply-delay-ms", "0");
+            HWND box = nullptr;
+            if (!waitFor([&] { return (box = messageBoxShowing(dialog, MarksQuestion)) != nullptr; }, 10s)) return;
+            asked = true;
+            waitForText(preview, L"Not Connected", 5s);
+            if (c.backBeforeYes) {
+                sim.replug();
+                waitUntilConnected(dialog);
+            }
+            statusAtYes = textOf(preview);
+            const std::size_t atYes = sim.received().size();
+            PostMessageW(box, WM_COMMAND, IDYES, 0);
+            waitFor([&] { return !IsWindow(box); }, 5s);
+            if (c.backBeforeYes) {
+                waitFor([&] { return textOf(progress) == LinkLostCaption || ownedDialog(dialog) != nullptr; }, 30s);
+            } else {
+                toldNotConnected =
+                    waitFor([&] { return messageBoxShowing(dialog, NotConnectedMessage) != nullptr; }, 10s);
+            }
+            caption = textOf(progress);
+            afterYes = sim.received().substr(atYes);
+        });
+        EXPECT_TRUE(asked);
+        if (c.backBeforeYes) {
+            EXPECT_EQ(statusAtYes, L"Connected [CAMEO V1.10]");
+            EXPECT_EQ(caption, LinkLostCaption);
+        } else {
+            EXPECT_EQ(statusAtYes, L"Not Connected");
+            EXPECT_TRUE(toldNotConnected);
+            EXPECT_EQ(caption, L"Click \"Start\" when you are ready to cut");
+        }
+        EXPECT_TRUE(onlyPollsAndIdentify(afterYes)) << "no job after Yes: " << afterYes.size() << " bytes";
+    }
+}
+
+// Every answer comes 0.7 s late: the search's answer ends its dialog while
+// the answers to its status requests are still on their way, and they reach
+// the main dialog during the job. They must not identify the machine again:
+// no "FG" behind the job, the machine buttons off until the job is sent.
+TEST_F(PrintAndCutRun, LateStatusAnswersDoNotIdentifyTheMachineAgainDuringTheJob) {
+    SimulatorProcess sim({L"--identification", L"CAMEO V1.10", L"--busy-ms", L"200", L"--slow"});
+    ASSERT_TRUE(sim.running());
+    useSimulator(sim);
+    const std::string design = zigZagDesign(60000);
+    bool finished = false, buttonsOnDuringJob = false;
+    std::size_t beforeStart = 0;
+    run(design.c_str(), [&](HWND dialog) {
+        HWND progress = GetDlgItem(dialog, IDC_PROGRESS);
+        if (!waitUntilConnected(dialog)) return;
+        sim.set("reply-delay-ms", "700");
+        beforeStart = sim.received().size();
+        PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
+        finished = waitFor(
+            [&] {
+                const std::wstring caption = textOf(progress);
+                const bool jobRunning = caption.rfind(L"Preparing", 0) == 0 || caption.rfind(L"Sending", 0) == 0;
+                if (jobRunning && (IsWindowEnabled(GetDlgItem(dialog, IDC_START)) ||
+                                   IsWindowEnabled(GetDlgItem(dialog, IDC_TEST_CUT)) ||
+                                   IsWindowEnabled(GetDlgItem(dialog, IDC_CALIBRATE_DPI))))
+                    buttonsOnDuringJob = true;
+                return messageBoxShowing(dialog, FinishedMessage) != nullptr;
+            },
+            60s);
+    });
+    EXPECT_TRUE(finished);
+    EXPECT_FALSE(buttonsOnDuringJob);
+    const std::string search = searchWire(), job = jobWire();
+    // The writer is done once the pipe has taken the last bytes; the slow machine reads them a little later.
+    sim.waitForReceived(beforeStart + search.size() + job.size(), 10s);
     const std::string received = sim.received();
-    ASSERT_GE(received.size(), receivedBeforeStart + wire.size());
-    EXPECT_EQ(received.substr(received.size() - wire.size()), wire);
-    std::string sinceStart = received.substr(receivedBeforeStart, received.size() - wire.size() - receivedBeforeStart);
-    const std::string status(StatusRequest);
-    for (auto at = sinceStart.find(status); at != std::string::npos; at = sinceStart.find(status)) sinceStart.erase(at, status.size());
-    EXPECT_EQ(sinceStart, jogSequence(JogCode::Left) + jogSequence(JogCode::Stop)) << "only the jog before the job";
+    ASSERT_GT(received.size(), beforeStart);
+    const std::string sinceStart = received.substr(beforeStart);
+    ASSERT_NE(sinceStart.find(search), std::string::npos);
+    EXPECT_EQ(sinceStart.find("FG\x03"), std::string::npos) << "not identified again";
+    ASSERT_GE(sinceStart.size(), job.size());
+    EXPECT_TRUE(sinceStart.substr(sinceStart.size() - job.size()) == job) << "the job is the last thing sent";
 }
 
 }  // namespace

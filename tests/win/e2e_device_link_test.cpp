@@ -80,6 +80,7 @@ protected:
     std::string runJob(const CutJob& job) {
         generator_.job = job;
         generator_.mediaWidth = 12.0f;
+        generator_.connection = monitor_.writer().connection();
         std::string text = buildCutStream(job, 508.0, 508.0, 12.0f).text;
         EXPECT_TRUE(generator_.Start(window_.hwnd(), win::WM_GENERATOR_EVENT, THREAD_PRIORITY_NORMAL, false));
         return toWire(text);

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <new>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -16,6 +17,25 @@
 #include "resource.h"
 #include "support/win_test_support.h"
 #include "ui/win32/jog_button.h"
+
+// Reply texts are the only arrays the dialogs' code allocates: counting the
+// live ones tells whether every text posted to a dialog was freed.
+namespace {
+std::atomic<long> liveArrays{0};
+}  // namespace
+
+void* operator new[](std::size_t size) {
+    void* block = HeapAlloc(GetProcessHeap(), 0, size ? size : 1);
+    if (!block) throw std::bad_alloc();
+    ++liveArrays;
+    return block;
+}
+void operator delete[](void* block) noexcept {
+    if (!block) return;
+    --liveArrays;
+    HeapFree(GetProcessHeap(), 0, block);
+}
+void operator delete[](void* block, std::size_t) noexcept { operator delete[](block); }
 
 namespace vantrel::test {
 namespace {
@@ -142,7 +162,8 @@ TEST_F(RegMarkSearch, FoundAtTheFirstTry) {
     EXPECT_FALSE(result.userCancelled);
     EXPECT_EQ(port_.commands(), std::vector<std::string>{Search});
     EXPECT_EQ(port_.sent().front(), Search) << "the search goes out before any status request";
-    EXPECT_EQ(port_.notifyWindow(), seen) << "the dialog borrows the notifications; the caller takes them back";
+    EXPECT_NE(seen, nullptr);
+    EXPECT_EQ(port_.notifyWindow(), mainWindow_.hwnd()) << "the dialog borrows the notifications and hands them back as it goes";
     EXPECT_EQ(caption, RegMarkSearchingCaption);
 }
 
@@ -491,6 +512,52 @@ TEST_F(TestCut, KnifePointStepReportsTheChoiceAndReturnsTheNotifications) {
         driver.join();
         EXPECT_EQ(cut, c.cut);
         EXPECT_EQ(port_.notifyWindow(), mainWindow_.hwnd());
+    }
+}
+
+// ------------------------------------------------------- a dialog that goes
+
+// As soon as a dialog takes the notifications, it is told to close and
+// replies and a lost channel are posted behind that: its window goes with
+// them unread, as when the machine answers just as the user closes it.
+class LateRepliesPort : public RecordingPort {
+public:
+    explicit LateRepliesPort(HWND mainWindow) : mainWindow_(mainWindow) {}
+    void notifyTo(HWND window) override {
+        RecordingPort::notifyTo(window);
+        if (window == mainWindow_ || posted_) return;
+        posted_ = true;
+        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+        for (const char* reply : {"0", "1", "    1", "CAMEO V1.10"}) postReply(window, reply);
+        PostMessageW(window, WM_READER_EVENT, PORT_LOST, 0);
+    }
+
+private:
+    HWND mainWindow_;
+    bool posted_ = false;
+};
+
+TEST_F(OperationsDialogs, RepliesLeftUnreadAsADialogGoesAreFreedAndALossReachesItsOwner) {
+    struct Case {
+        const char* name;
+        std::function<INT_PTR(win::MachinePort&)> run;
+    } cases[] = {
+        {"mark search", [&](win::MachinePort& port) { return win::RegMarkDialog(port, Search).run(module_, mainWindow_.hwnd()); }},
+        {"test cut", [&](win::MachinePort& port) { return win::TestCutDialog(port, 12, 5, false, false).run(module_, mainWindow_.hwnd()); }},
+        {"knife point", [&](win::MachinePort& port) { return win::TestCutDialog(port, 12, 5, false, true).run(module_, mainWindow_.hwnd()); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LateRepliesPort port(mainWindow_.hwnd());
+        const long before = liveArrays.load();
+        EXPECT_EQ(c.run(port), IDCANCEL);
+        EXPECT_EQ(liveArrays.load(), before) << "every reply text freed";
+        EXPECT_EQ(port.notifyWindow(), mainWindow_.hwnd());
+        MSG message;
+        ASSERT_TRUE(PeekMessageW(&message, mainWindow_.hwnd(), WM_READER_EVENT, WM_WRITER_EVENT, PM_REMOVE));
+        EXPECT_EQ(message.message, WM_READER_EVENT);
+        EXPECT_EQ(message.wParam, PORT_LOST) << "the owner hears of the lost channel, and of nothing else";
+        EXPECT_FALSE(PeekMessageW(&message, mainWindow_.hwnd(), WM_READER_EVENT, WM_WRITER_EVENT, PM_REMOVE));
     }
 }
 

@@ -277,6 +277,13 @@ TEST(Simulator, ReplyFaultsOnDemand) {
     EXPECT_EQ(client.ask(Status), std::string("\x00\xFF\x7F#GARBAGE#\x1B\x03", 14));
     ASSERT_TRUE(sim.set("garbage", "0"));
 
+    // Held back, never early, and in the order they were made.
+    ASSERT_TRUE(sim.set("reply-delay-ms", "500"));
+    ASSERT_EQ(client.write(Status + toWire("FG|")), 0u);
+    EXPECT_EQ(client.read(1, 250ms), "") << "nothing before the delay";
+    EXPECT_EQ(client.read(2, 5s), "0\x03" "CAMEO V1.10    \x03");
+    ASSERT_TRUE(sim.set("reply-delay-ms", "0"));
+
     // A reply split across reads, as injected bytes.
     ASSERT_TRUE(sim.control("inject 0"));
     Sleep(100);

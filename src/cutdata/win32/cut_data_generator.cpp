@@ -16,13 +16,11 @@ DWORD CutDataGenerator::Run() {
         return 0;
     }
     // The dialog hears of the text before it is queued; if the dialog is gone
-    // the text is queued all the same (and dropped when the port is closed).
+    // the text is queued all the same (and dropped when the port is closed,
+    // or is no longer the connection the job was started on).
     notify(GENERATOR_TEXT_READY, static_cast<LPARAM>(stream.text.size()));
     try {
-        if (connection != 0)
-            queue_.EnqueueFor(connection, stream.text);
-        else
-            queue_.Enqueue(stream.text);
+        queue_.EnqueueFor(connection, stream.text);
     } catch (const std::bad_alloc&) {
         // The queue's copy did not fit beside the text: nothing was sent.
         notify(GENERATOR_FAILED, static_cast<LPARAM>(CutStreamError::TooLarge));

@@ -32,7 +32,7 @@ public:
     // The writer's connection the job is meant for (PortWriter::connection()
     // when Start was pressed): if the cable goes while the job is prepared,
     // the text is dropped rather than sent on the connection that follows.
-    // 0 queues it on whichever connection is open.
+    // 0, no connection, sends nothing.
     unsigned long connection = 0;
 
 protected:

@@ -72,6 +72,10 @@ void ConnectionMonitor::showNotConnected() {
 }
 
 void ConnectionMonitor::check() {
+    // Connected, yet a channel is closed: it failed while a sub-dialog had the
+    // notifications. Reopening it alone would leave the machine unidentified
+    // at "Connecting..."; the link is lost and found again instead.
+    if (connected_ && !bothChannelsOpen()) Disconnect();
     if (writerPath_.empty() || !writer_.isChannelOpen()) {
         showNotConnected();
         auto devices = devices_();
@@ -115,11 +119,14 @@ void ConnectionMonitor::check() {
 }
 
 void ConnectionMonitor::pollStatus() {
-    if (connected_) writer_.Enqueue(StatusRequest);
+    if (connected_ && polling_ && !listener_.jobInProgress()) writer_.Enqueue(StatusRequest);
 }
 
 void ConnectionMonitor::SetConnected(bool connected) {
-    if (connected && !connected_ && window_) SetTimer(window_, TIMER_STATUS_POLL, TimerStatusPollMs, nullptr);
+    if (connected && !connected_ && window_) {
+        SetTimer(window_, TIMER_STATUS_POLL, TimerStatusPollMs, nullptr);
+        polling_ = true;
+    }
     connected_ = connected;
     if (!connected) listener_.setMachineButtonsEnabled(false);
 }
@@ -132,6 +139,7 @@ void ConnectionMonitor::Disconnect() {
     // An identification asked of the lost link is not expected any more;
     // the next connection asks again once the machine is idle.
     awaitingIdentity_ = false;
+    polling_ = false;
     SetConnected(false);
 }
 
@@ -149,10 +157,13 @@ void ConnectionMonitor::onReply(std::size_t length, std::unique_ptr<char[]> text
     if (!text) return;
     std::string_view reply(text.get(), length);
     if (length == 1) {
-        // A second idle answer while the identification is pending (polls
-        // that crossed it) must not ask for it again.
-        if (isBusyReply(reply) || awaitingIdentity_) return;
+        // Only an answer to our own polling ends it. A second idle answer
+        // (polls that crossed it) or a late one to a sub-dialog's status
+        // request must not ask again: in the middle of a job that would
+        // enable Start and queue "FG|" behind the whole job on this thread.
+        if (isBusyReply(reply) || !polling_ || listener_.jobInProgress()) return;
         if (window_) KillTimer(window_, TIMER_STATUS_POLL);
+        polling_ = false;
         awaitingIdentity_ = true;
         logIdentificationAsked();
         CommandStream identify;
@@ -183,9 +194,18 @@ void ConnectionMonitor::IdentifyCutter(std::string_view identification) {
     listener_.showIdentifiedMachine(model_);
 }
 
-void ConnectionMonitor::redirectNotifications(HWND window) {
-    reader_.setNotifyWindow(window);
-    writer_.setNotifyWindow(window);
+void ConnectionMonitor::redirectNotifications(HWND window) { notifyPortThreadsTo(reader_, writer_, window); }
+
+void ConnectionMonitor::notificationsReturned() {
+    restoreNotifications();
+    if (connected_ && !bothChannelsOpen()) Disconnect();
+}
+
+void ConnectionMonitor::forgetWindow() {
+    if (!window_) return;
+    redirectNotifications(nullptr);
+    discardPortMessages(window_);
+    window_ = nullptr;
 }
 
 }  // namespace vantrel::win

@@ -14,6 +14,7 @@
 
 #include "device/identification.h"
 #include "device/win32/device_list.h"
+#include "device/win32/machine_port.h"
 #include "device/win32/port_reader.h"
 #include "device/win32/port_writer.h"
 
@@ -49,6 +50,10 @@ public:
     // many bytes (a job, a command or a status request).
     virtual void writeBegin(std::size_t /*bytes*/) {}
     virtual void writeDone(std::size_t /*bytes*/) {}
+    // A job is being prepared or sent: the machine is not identified then
+    // (nor asked for its status from this thread, which a write of the whole
+    // job would hold up).
+    virtual bool jobInProgress() { return false; }
 };
 
 class ConnectionMonitor {
@@ -94,9 +99,28 @@ public:
     // while they are open; the dialog points them back afterwards.
     void redirectNotifications(HWND window);
     void restoreNotifications() { redirectNotifications(window_); }
+    // After a sub-dialog: points the notifications back and, when a channel
+    // failed while the sub-dialog had them (its thread closed the channel and
+    // told only the sub-dialog), takes the link as lost (Disconnect), so that
+    // the machine is found and identified anew.
+    void notificationsReturned();
+    // The dialog's window is going: nothing is posted to it any more, and the
+    // reply texts still queued for it are freed.
+    void forgetWindow();
+
+    // Which connection each channel is (PortThread::connection); a job is
+    // sent only on the link it was started on.
+    struct LinkId {
+        unsigned long writer = 0;
+        unsigned long reader = 0;
+        bool operator==(const LinkId&) const = default;
+    };
+    LinkId link() const { return {writer_.connection(), reader_.connection()}; }
 
     bool connected() const { return connected_; }
     bool awaitingIdentity() const { return awaitingIdentity_; }
+    // A new connection is polled for the machine's status until it is idle.
+    bool identificationPolling() const { return polling_; }
     CutterModel model() const { return model_; }
     const std::wstring& writerPath() const { return writerPath_; }
     const std::wstring& readerPath() const { return readerPath_; }
@@ -105,6 +129,7 @@ public:
 
 private:
     void showNotConnected();
+    bool bothChannelsOpen() const { return writer_.isChannelOpen() && reader_.isChannelOpen(); }
     void onReply(std::size_t length, std::unique_ptr<char[]> text);
 
     ConnectionListener& listener_;
@@ -113,6 +138,7 @@ private:
     bool opened_ = false;
     bool connected_ = false;
     bool awaitingIdentity_ = false;
+    bool polling_ = false;
     CutterModel model_ = CutterModelNone;
     std::wstring writerPath_;
     std::wstring readerPath_;

@@ -18,25 +18,45 @@ class MachinePort {
 public:
     virtual ~MachinePort() = default;
     // Points the notifications of both port threads at `window`; their
-    // messages stay WM_READER_EVENT and WM_WRITER_EVENT.
+    // messages stay WM_READER_EVENT and WM_WRITER_EVENT. Once this returns,
+    // nothing more is posted to the window they notified before.
     virtual void notifyTo(HWND window) = 0;
     // Queues command text ("|" after each command) or an escape sequence.
     virtual void enqueue(std::string_view commandText) = 0;
 };
 
+// Points both threads' notifications at `window` and waits until a post to
+// the previous window that was under way has landed in its queue.
+void notifyPortThreadsTo(PortReader& reader, PortWriter& writer, HWND window);
+
 // The main dialog's PortReader and PortWriter.
 class PortThreadsLink : public MachinePort {
 public:
     PortThreadsLink(PortReader& reader, PortWriter& writer) : reader_(reader), writer_(writer) {}
-    void notifyTo(HWND window) override {
-        reader_.setNotifyWindow(window);
-        writer_.setNotifyWindow(window);
-    }
+    void notifyTo(HWND window) override { notifyPortThreadsTo(reader_, writer_, window); }
     void enqueue(std::string_view commandText) override { writer_.Enqueue(commandText); }
 
 private:
     PortReader& reader_;
     PortWriter& writer_;
 };
+
+// Which channels the discarded messages reported lost.
+struct PortLosses {
+    bool reader = false;
+    bool writer = false;
+    bool any() const { return reader || writer; }
+};
+
+// Removes the port threads' messages still queued for `window`, freeing the
+// reply texts they carry. Windows throws away what is queued for a window it
+// destroys, and with it the texts, which belong to the receiver.
+PortLosses discardPortMessages(HWND window);
+
+// For a dialog that had the notifications, as its window goes (WM_DESTROY):
+// hands them to `next` (its owner, which takes them back anyway), frees what
+// was posted to `window` and never read, and passes a lost channel found
+// among it on to `next`, which must hear of the loss.
+void handNotificationsBack(MachinePort& port, HWND window, HWND next);
 
 }  // namespace vantrel::win

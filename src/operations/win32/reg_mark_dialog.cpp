@@ -71,6 +71,7 @@ bool RegMarkDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
 void RegMarkDialog::onCancel() { carryOut(search_.cancel()); }
 
 void RegMarkDialog::onDestroy() {
+    handNotificationsBack(port_, hwnd(), GetWindow(hwnd(), GW_OWNER));
     KillTimer(hwnd(), TIMER_STATUS);
     searchCommand_.clear();
     searchCommand_.shrink_to_fit();

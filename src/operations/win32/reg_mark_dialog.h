@@ -20,8 +20,9 @@ public:
     RegMarkDialog(MachinePort& port, std::string searchCommand);
 
     // Runs the dialog modally over `parent`: IDOK when the marks were found,
-    // IDCANCEL otherwise (see userCancelled). The port threads still notify
-    // this dialog afterwards: the caller points them back at itself.
+    // IDCANCEL otherwise (see userCancelled). As its window goes the dialog
+    // hands the port threads' notifications to `parent` and frees the replies
+    // it never read (handNotificationsBack); the caller points them at itself.
     INT_PTR run(HINSTANCE module, HWND parent);
 
     // Set when the user closed the dialog; clear when the marks were not

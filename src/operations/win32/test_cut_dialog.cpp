@@ -160,6 +160,7 @@ bool TestCutDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
 void TestCutDialog::onCancel() { carryOut(session_.cancel()); }
 
 void TestCutDialog::onDestroy() {
+    handNotificationsBack(port_, hwnd(), GetWindow(hwnd(), GW_OWNER));
     KillTimer(hwnd(), TIMER_KEYS);
     KillTimer(hwnd(), TIMER_STATUS);
     if (keyFilter_) {

@@ -23,9 +23,10 @@ public:
     ~TestCutDialog() override;
 
     // Runs the dialog modally over `parent`. Knife-point mode: IDOK when the
-    // user confirmed the spot, IDCANCEL when the dialog was closed. The port
-    // threads still notify this dialog afterwards: the caller points them
-    // back at itself.
+    // user confirmed the spot, IDCANCEL when the dialog was closed. As its
+    // window goes the dialog hands the port threads' notifications to `parent`
+    // and frees the replies it never read (handNotificationsBack); the caller
+    // points them at itself.
     INT_PTR run(HINSTANCE module, HWND parent);
 
     bool knifePointMode() const { return session_.knifePointMode(); }

@@ -283,6 +283,7 @@ void CutDialog::onCancel() {
 }
 
 void CutDialog::onDestroy() {
+    monitor_.forgetWindow();
     help_.reset();
     preview_.detach();
     marks_ = RegMarkLayout{};
@@ -298,19 +299,38 @@ void CutDialog::messageBox(const wchar_t* text, UINT flags) {
 // The cut run.
 
 void CutDialog::onStart() {
-    if (!monitor_.connected()) {
+    // A channel its own thread has just closed counts as no link, though its
+    // news is still on the way.
+    if (!monitor_.connected() || monitor_.link().writer == 0) {
         messageBox(NotConnectedMessage, MB_OK | MB_ICONWARNING);
         return;
     }
     if (generator_.isRunning()) return;
 
+    // The search or the knife positioning prepares the machine on this link;
+    // the job is for this link only.
+    const ConnectionMonitor::LinkId startedOn = monitor_.link();
     const int cutType = listRow(IDC_CUT_TYPE_LIST);
+    bool go = true;
     if (cutType == static_cast<int>(CutType::PrintAndCut)) {
-        if (!runRegMarkSearch()) return;
+        go = runRegMarkSearch();
+        monitor_.notificationsReturned();
     } else if (cutType == static_cast<int>(CutType::KnifePoint)) {
-        if (!runKnifePositioning()) return;
+        go = runKnifePositioning();
+        monitor_.notificationsReturned();
     }
-    startJob();
+    if (!go) return;
+    // The sub-dialogs and the question ran message loops of their own, in
+    // which the monitor went on: the link may have gone, or gone and come back.
+    if (!monitor_.connected()) {
+        messageBox(NotConnectedMessage, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    if (monitor_.link() != startedOn) {
+        jobFailed(LinkLostCaption);
+        return;
+    }
+    startJob(startedOn.writer);
 }
 
 bool CutDialog::runRegMarkSearch() {
@@ -339,7 +359,7 @@ bool CutDialog::runKnifePositioning() {
                                     sliderPosition(IDC_SPEED_SLIDER), isChecked(IDC_BLADE_OFFSET));
 }
 
-void CutDialog::startJob() {
+void CutDialog::startJob(unsigned long connection) {
     const int cutType = listRow(IDC_CUT_TYPE_LIST);
     CutJob& job = generator_.job;
     job.bladeOffset = isChecked(IDC_BLADE_OFFSET);
@@ -361,7 +381,7 @@ void CutDialog::startJob() {
     job.markExtentX = markExtentX_;
     job.markExtentY = markExtentY_;
     generator_.mediaWidth = app_.mediaWidth();
-    generator_.connection = monitor_.writer().connection();
+    generator_.connection = connection;
 
     setMachineButtonsEnabledNow(false);
     jobSending_ = true;
@@ -406,6 +426,8 @@ void CutDialog::onGeneratorEvent(WPARAM code, LPARAM value) {
     }
 }
 
+bool CutDialog::jobInProgress() { return jobState_ == JobState::Preparing || jobState_ == JobState::Sending; }
+
 void CutDialog::writeDone(std::size_t bytes) {
     // Only the complete write of this job's own stream finishes the job.
     if (!jobSending_ || jobState_ != JobState::Sending || !jobLengthKnown_ || bytes != jobLength_) return;
@@ -439,11 +461,13 @@ void CutDialog::onTestCut() {
     if (!monitor_.connected()) return;
     runTestCut(app_.resources(), hwnd(), port_, sliderPosition(IDC_FORCE_SLIDER), sliderPosition(IDC_SPEED_SLIDER),
                isChecked(IDC_BLADE_OFFSET));
+    monitor_.notificationsReturned();
 }
 
 void CutDialog::onCalibrate() {
     if (!monitor_.connected()) return;
     runCalibration(app_.resources(), hwnd(), profile_, port_, help_.get());
+    monitor_.notificationsReturned();
 }
 
 void CutDialog::onPresets() {

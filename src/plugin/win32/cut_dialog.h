@@ -77,7 +77,8 @@ private:
     void onStart();
     bool runRegMarkSearch();
     bool runKnifePositioning();
-    void startJob();
+    // `connection`: the writer's connection the job is for.
+    void startJob(unsigned long connection);
     void onGeneratorEvent(WPARAM code, LPARAM value);
     void jobFinished();
     void jobFailed(const std::wstring& caption);
@@ -98,6 +99,7 @@ private:
     void showMat(const MatSize& mat) override;
     void showIdentifiedMachine(CutterModel model) override;
     void writeDone(std::size_t bytes) override;
+    bool jobInProgress() override;
 
     void messageBox(const wchar_t* text, UINT flags);
 

@@ -140,6 +140,7 @@ void CalibrationDialog::onOk() {
 }
 
 void CalibrationDialog::onDestroy() {
+    handNotificationsBack(link_, hwnd(), GetWindow(hwnd(), GW_OWNER));
     KillTimer(hwnd(), StatusTimer);
 }
 
