@@ -141,7 +141,10 @@ std::unique_ptr<DeviceList> makeSimulatedDeviceList(const std::wstring& pipeBase
 std::unique_ptr<DeviceList> makeSystemDeviceList() {
     wchar_t base[512];
     DWORD length = GetEnvironmentVariableW(L"VANTREL_SIMULATOR", base, 512);
-    if (length > 0 && length < 512) return makeSimulatedDeviceList(std::wstring(base, length));
+    // Anything but a pipe path (a stray value left in a user's environment,
+    // say) must not hide a real machine.
+    if (length > 0 && length < 512 && isPipePath(std::wstring_view(base, length)))
+        return makeSimulatedDeviceList(std::wstring(base, length));
     return makeUsbDeviceList();
 }
 

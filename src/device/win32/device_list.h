@@ -35,7 +35,7 @@ std::unique_ptr<DeviceList> makeUsbDeviceList();
 std::unique_ptr<DeviceList> makeSimulatedDeviceList(const std::wstring& pipeBase);
 
 // The simulated list when the environment variable VANTREL_SIMULATOR names a
-// pipe base, else the USB list. Chosen afresh at every call.
+// pipe base (\\.\pipe\...), else the USB list. Chosen afresh at every call.
 std::unique_ptr<DeviceList> makeSystemDeviceList();
 
 // The first cutter's channel path (outgoing or incoming), or nothing when no
