@@ -362,7 +362,7 @@ TEST_F(PortThreads, StopReturnsWhileTheSystemHoldsTheEndOfAThreadWhoseRunHasEnde
     reader_.closeChannel();
     heldThread = reader_.threadId();
     {
-        // Made before the hold: starting a thread waits for the one that ends.
+        // Made before the hold, which keeps the loader busy: no thread can start during it.
         Stopper stopper(reader_);
         EXPECT_TRUE(stopper.stoppedWithin(std::chrono::milliseconds(win::ThreadEndLimitMs) + 5s));
         EXPECT_FALSE(reader_.isRunning());

@@ -26,9 +26,10 @@ inline constexpr WPARAM WRITE_DONE = static_cast<WPARAM>(-4);
 inline constexpr DWORD WorkerStepMs = 25;
 
 // How long Stop waits for the system to end a thread whose Run has returned.
-// When a thread ends, Windows cancels the I/O it issued and waits for the
-// drivers to end it, which a driver that ignores cancels can hold up for
-// minutes; nothing of ours runs on the thread by then.
+// When a thread exits, Windows cancels the I/O it issued and gives a driver
+// five minutes to complete a cancelled request before it lets the request go
+// (driver documentation, "Canceling IRPs"); nothing of ours runs on the
+// thread by then.
 inline constexpr DWORD ThreadEndLimitMs = 1000;
 
 class WorkerThread {
