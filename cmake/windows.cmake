@@ -111,7 +111,7 @@ add_test(NAME win.dll_exports.${VANTREL_ARCH}
   COMMAND ${CMAKE_SOURCE_DIR}/tests/win/check_dll.sh ${VANTREL_MINGW_TRIPLE}-objdump $<TARGET_FILE:Vantrel> ${VANTREL_ARCH})
 set_tests_properties(win.dll_exports.${VANTREL_ARCH} PROPERTIES LABELS win TIMEOUT 60)
 
-foreach(dir sim cli bench)
+foreach(dir sim cli bench tests/win/setupapi)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/windows.cmake)
     include(${CMAKE_SOURCE_DIR}/${dir}/windows.cmake)
   endif()

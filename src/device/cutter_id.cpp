@@ -31,6 +31,13 @@ bool hasCutterVendorId(std::wstring_view instanceId) { return instanceId.find(L"
 
 std::string_view deviceIdText(const char* buffer, std::size_t returned) {
     std::size_t limit = returned < DeviceIdBufferSize ? returned : DeviceIdBufferSize;
+    // No id begins with a control character: its keys are words. The length
+    // itself is not trusted: drivers disagree on whether it counts its own
+    // two bytes, and the returned count and the terminator already bound the text.
+    if (limit >= 2 && static_cast<unsigned char>(buffer[0]) < 0x20) {
+        buffer += 2;
+        limit -= 2;
+    }
     const void* nul = std::memchr(buffer, '\0', limit);
     return {buffer, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - buffer) : limit};
 }
@@ -52,6 +59,17 @@ std::wstring channelPath(std::wstring_view devicePath, int channel) {
     path += static_cast<wchar_t>(L'0' + channel / 10 % 10);
     path += static_cast<wchar_t>(L'0' + channel % 10);
     return path;
+}
+
+bool isPipePath(std::wstring_view path) {
+    constexpr std::wstring_view prefix = L"\\\\.\\pipe\\";
+    if (path.size() <= prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        wchar_t c = path[i];
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+        if (c != prefix[i]) return false;
+    }
+    return true;
 }
 
 }  // namespace vantrel

@@ -47,6 +47,33 @@ TEST(CutterDiscovery, DeviceIdTextStopsAtTerminatorReturnedLengthOrBuffer) {
     EXPECT_EQ(deviceIdText(full.data(), 0), "");
 }
 
+TEST(CutterDiscovery, DeviceIdTextSkipsATwoByteLengthInFront) {
+    using namespace std::string_literals;
+    const std::string id = "MANUFACTURER:Silhouette;MODEL:SD;";
+    const std::string shortPrefixed = "\x00"s + static_cast<char>(id.size() + 2) + id;
+    EXPECT_EQ(deviceIdText(shortPrefixed.data(), shortPrefixed.size()), id);
+    EXPECT_TRUE(namesCutterMaker(deviceIdText(shortPrefixed.data(), shortPrefixed.size())));
+    // An id of 256 bytes or more has a high length byte of 1; one that fills
+    // the buffer is cut at its end, as an unprefixed one is.
+    std::string longId = "MANUFACTURER:Graphtec;" + std::string(400, 'x');
+    std::string longPrefixed = "\x01"s + static_cast<char>((longId.size() + 2) & 0xFF) + longId + '\0';
+    EXPECT_EQ(deviceIdText(longPrefixed.data(), longPrefixed.size()), longId);
+    std::string fullPrefixed = "\x02\x00"s + std::string(DeviceIdBufferSize, 'y');
+    EXPECT_EQ(deviceIdText(fullPrefixed.data(), fullPrefixed.size()), std::string(DeviceIdBufferSize - 2, 'y'));
+    // Without a prefix nothing is skipped; a prefix alone is an empty text.
+    EXPECT_EQ(deviceIdText(id.data(), id.size()), id);
+    EXPECT_EQ(deviceIdText("\x00\x02", 2), "");
+    EXPECT_EQ(deviceIdText("\x00", 1), "");
+}
+
+TEST(CutterDiscovery, OnlyAPipePathNamesTheSimulator) {
+    EXPECT_TRUE(isPipePath(L"\\\\.\\pipe\\vantrel-sim"));
+    EXPECT_TRUE(isPipePath(L"\\\\.\\PIPE\\x"));
+    for (const wchar_t* other : {L"", L"1", L"vantrel-sim", L"C:\\temp\\sim", L"\\\\.\\pipe\\", L"\\\\?\\pipe\\sim",
+                                 L"\\\\.\\pipes\\sim", L" \\\\.\\pipe\\sim", L"\\\\server\\pipe\\sim"})
+        EXPECT_FALSE(isPipePath(other)) << other;
+}
+
 TEST(CutterDiscovery, ChannelPathsEndInDotAndTwoDigits) {
     EXPECT_EQ(channelPath(L"\\\\.\\pipe\\sim", OutgoingChannel), L"\\\\.\\pipe\\sim\\.00");
     EXPECT_EQ(channelPath(L"\\\\?\\usb#vid_0b4d", IncomingChannel), L"\\\\?\\usb#vid_0b4d\\.01");

@@ -62,6 +62,29 @@ public:
         return got;
     }
 
+    // A machine that takes its data slowly: at most `chunk` bytes every
+    // `pause`, until `stop` is set and nothing more is waiting.
+    std::string readSlowly(std::size_t chunk, std::chrono::milliseconds pause, const std::atomic<bool>& stop) {
+        std::string got;
+        std::string buffer(chunk, '\0');
+        for (;;) {
+            DWORD available = 0;
+            if (!PeekNamedPipe(pipe_, nullptr, 0, nullptr, &available, nullptr)) break;
+            if (available == 0) {
+                if (stop.load()) break;
+            } else {
+                OVERLAPPED overlapped = {};
+                overlapped.hEvent = event_;
+                DWORD n = 0;
+                ReadFile(pipe_, buffer.data(), std::min<DWORD>(available, static_cast<DWORD>(chunk)), nullptr, &overlapped);
+                GetOverlappedResult(pipe_, &overlapped, &n, TRUE);
+                got.append(buffer.data(), n);
+            }
+            Sleep(static_cast<DWORD>(pause.count()));
+        }
+        return got;
+    }
+
 private:
     std::wstring name_;
     HANDLE pipe_ = INVALID_HANDLE_VALUE;

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <thread>
+#include <vector>
 
 #include "cutdata/commands.h"
 #include "device/win32/port_reader.h"
@@ -129,6 +132,67 @@ TEST_F(PortThreads, QueueingWhileTheChannelIsClosedDropsTheText) {
     EXPECT_EQ(window_.count(WM_WRITER_EVENT, WRITE_BEGIN), 0);
 }
 
+// Callers on several threads queue at once while the machine drains the
+// pipe slowly, so the writer is often busy: no caller may replace a buffer the
+// writer has not taken, whatever order the threads get the locks in.
+TEST_F(PortThreads, BuffersQueuedFromManyThreadsAreEachWrittenOnceWholeAndInOrder) {
+    startWriter();
+    constexpr int Callers = 6;
+    constexpr int PerCaller = 8;
+    auto record = [](int caller, int index) {
+        std::string text = "C" + std::to_string(caller) + "N" + std::to_string(index) + ":";
+        text.append(4000, static_cast<char>('a' + (caller * PerCaller + index) % 26));
+        return text + "|";
+    };
+    std::atomic<bool> stopReading{false};
+    std::string received;
+    std::thread machine([&] { received = pipe_.readSlowly(512, 5ms, stopReading); });
+    std::atomic<long long> shortestMs{1000000};
+    std::vector<std::thread> callers;
+    auto started = std::chrono::steady_clock::now();
+    for (int c = 0; c < Callers; ++c)
+        callers.emplace_back([&, c] {
+            for (int i = 0; i < PerCaller; ++i) {
+                auto before = std::chrono::steady_clock::now();
+                writer_.Enqueue(record(c, i));
+                long long took = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now() - before).count();
+                for (long long s = shortestMs.load(); took < s && !shortestMs.compare_exchange_weak(s, took);) {}
+            }
+        });
+    for (auto& caller : callers) caller.join();
+    // Every buffer queued has been taken; wait until the last write has ended.
+    int lastDone = -1;
+    while (window_.count(WM_WRITER_EVENT, WRITE_DONE) != lastDone) {
+        lastDone = window_.count(WM_WRITER_EVENT, WRITE_DONE);
+        EventWindow::pumpUntil([&] { return window_.count(WM_WRITER_EVENT, WRITE_DONE) == Callers * PerCaller; }, 1s);
+    }
+    stopReading = true;
+    machine.join();
+    std::printf("%d buffers from %d threads in %lld ms\n", Callers * PerCaller, Callers,
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - started).count()));
+
+    std::vector<int> next(Callers, 0);
+    int records = 0;
+    std::size_t start = 0;
+    for (std::size_t end; (end = received.find('\x03', start)) != std::string::npos; start = end + 1, ++records) {
+        std::string got = received.substr(start, end - start + 1);
+        int caller = -1, index = -1;
+        ASSERT_EQ(std::sscanf(got.c_str(), "C%dN%d:", &caller, &index), 2) << "record " << records;
+        ASSERT_TRUE(caller >= 0 && caller < Callers) << got.substr(0, 12);
+        EXPECT_EQ(index, next[caller]) << "caller " << caller << ": lost, repeated or out of order";
+        next[caller] = index + 1;
+        EXPECT_TRUE(got == toWire(record(caller, index))) << "record C" << caller << "N" << index << " not whole";
+    }
+    EXPECT_EQ(start, received.size()) << "bytes after the last record";
+    EXPECT_EQ(records, Callers * PerCaller);
+    EXPECT_EQ(window_.count(WM_WRITER_EVENT, WRITE_BEGIN), Callers * PerCaller);
+    EXPECT_EQ(window_.count(WM_WRITER_EVENT, WRITE_DONE), Callers * PerCaller);
+    // Sleep may end a fraction of a millisecond before the clock shows 25 ms.
+    EXPECT_GE(shortestMs.load(), 24) << "an Enqueue on an open channel returned early";
+}
+
 std::string largeJob(std::size_t bytes) {
     std::string job;
     for (long long i = 0; job.size() < bytes; ++i) job += "D" + std::to_string(i % 9973) + "," + std::to_string(i) + "|";
@@ -195,6 +259,122 @@ TEST_F(PortThreads, AChannelClosedByTheMonitorEndsAPendingWriteSilently) {
     EXPECT_EQ(window_.count(WM_WRITER_EVENT, PORT_LOST), 0);
     EXPECT_EQ(window_.count(WM_WRITER_EVENT, WRITE_DONE), 0);
     EXPECT_TRUE(writer_.isRunning());
+}
+
+// A driver that ignores cancels: the request stays pending, and a second
+// handle it keeps to the channel stops a close from ending it either. Letting
+// go of that handle ends the request at last, into memory the thread left to it.
+template <typename Port>
+class DeafDriver : public Port {
+public:
+    ~DeafDriver() override {
+        letGo();
+        this->Stop();
+        letGo();
+    }
+    void letGo() {
+        if (kept_) CloseHandle(kept_);
+        kept_ = nullptr;
+    }
+
+protected:
+    // Called under the channel lock.
+    void cancelTransfers(HANDLE channel, OVERLAPPED*) override {
+        if (!kept_)
+            DuplicateHandle(GetCurrentProcess(), channel, GetCurrentProcess(), &kept_, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    }
+
+private:
+    HANDLE kept_ = nullptr;
+};
+
+// Stops a thread from a thread of its own, so that a Stop that hangs fails
+// the test instead of hanging it.
+class Stopper {
+public:
+    explicit Stopper(win::WorkerThread& thread) : stopper_([this, &thread] {
+        thread.Stop();
+        stopped_ = true;
+    }) {}
+    ~Stopper() { stopper_.join(); }
+    bool stoppedWithin(std::chrono::milliseconds limit) {
+        return EventWindow::pumpUntil([&] { return stopped_.load(); }, limit);
+    }
+
+private:
+    std::atomic<bool> stopped_{false};
+    std::thread stopper_;
+};
+
+constexpr auto PastTheCancelLimit = std::chrono::milliseconds(win::CancelledTransferLimitMs) + 5s;
+
+TEST_F(PortThreads, AQuitEndsTheReaderWhileTheDriverKeepsItsCancelledRead) {
+    DeafDriver<win::PortReader> reader;
+    ASSERT_TRUE(reader.Start(window_.hwnd(), WM_READER_EVENT, THREAD_PRIORITY_NORMAL, true));
+    ASSERT_TRUE(reader.openChannel(pipe_.name()));
+    EventWindow::pumpFor(60ms);  // the read is pending: the pipe holds nothing
+    {
+        Stopper stopper(reader);
+        EXPECT_TRUE(stopper.stoppedWithin(PastTheCancelLimit)) << "Stop waited for a read the driver never ends";
+        EXPECT_EQ(reader.abandonedTransfers(), 1u);
+        // The request ends now, into the block left to it.
+        reader.letGo();
+        pipe_.close();
+    }
+    EventWindow::pumpFor(100ms);
+    EXPECT_EQ(window_.count(WM_READER_EVENT, PORT_LOST), 0);
+}
+
+TEST_F(PortThreads, AWriteTheDriverNeverEndsIsGivenUpAndTheNextConnectionGetsOnlyWhatFollows) {
+    DeafDriver<win::PortWriter> writer;
+    ASSERT_TRUE(writer.Start(window_.hwnd(), WM_WRITER_EVENT, THREAD_PRIORITY_NORMAL, true));
+    ASSERT_TRUE(writer.openChannel(pipe_.name()));
+    // Nobody reads the pipe: the write stays pending once its 64 KiB are full.
+    writer.Enqueue(largeJob(1 << 20));
+    ASSERT_TRUE(waitForEvents(WM_WRITER_EVENT, WRITE_BEGIN, 1));
+    writer.closeChannel();
+    ASSERT_TRUE(EventWindow::pumpUntil([&] { return writer.abandonedTransfers() == 1; }, PastTheCancelLimit));
+    EXPECT_EQ(writer.slotLength(), 0u) << "the job's bytes belong to the driver now";
+    PipeEnd next;
+    ASSERT_TRUE(writer.openChannel(next.name()));
+    writer.Enqueue("H|");
+    EXPECT_EQ(next.readFor(200ms), "H\x03");
+    writer.Stop();
+    writer.letGo();
+    EventWindow::pumpFor(50ms);
+    EXPECT_EQ(window_.count(WM_WRITER_EVENT, WRITE_DONE), 1);
+    EXPECT_EQ(window_.count(WM_WRITER_EVENT, PORT_LOST), 0);
+}
+
+// Holds the system's end of one thread, after its Run has returned, as
+// Windows does while a driver has not ended a cancelled request of it.
+std::atomic<DWORD> heldThread{0};
+HANDLE heldThreadRelease = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+void NTAPI holdThreadEnd(PVOID, DWORD reason, PVOID) {
+    if (reason == DLL_THREAD_DETACH && heldThread.load() == GetCurrentThreadId())
+        WaitForSingleObject(heldThreadRelease, INFINITE);
+}
+__attribute__((section(".CRT$XLY"), used)) PIMAGE_TLS_CALLBACK holdThreadEndCallback = holdThreadEnd;
+
+TEST_F(PortThreads, StopReturnsWhileTheSystemHoldsTheEndOfAThreadWhoseRunHasEnded) {
+    startReader();
+    EventWindow::pumpFor(60ms);
+    reader_.closeChannel();
+    heldThread = reader_.threadId();
+    {
+        // Made before the hold, which keeps the loader busy: no thread can start during it.
+        Stopper stopper(reader_);
+        EXPECT_TRUE(stopper.stoppedWithin(std::chrono::milliseconds(win::ThreadEndLimitMs) + 5s));
+        EXPECT_FALSE(reader_.isRunning());
+        SetEvent(heldThreadRelease);
+    }
+    heldThread = 0;
+    // The object serves a new thread at once.
+    ASSERT_TRUE(reader_.Start(window_.hwnd(), WM_READER_EVENT, THREAD_PRIORITY_NORMAL, true));
+    PipeEnd next;
+    ASSERT_TRUE(reader_.openChannel(next.name()));
+    next.write("1\x03");
+    ASSERT_TRUE(EventWindow::pumpUntil([&] { return window_.replies().size() == 1; }, 5s));
 }
 
 class CountingThread : public win::WorkerThread {

@@ -35,16 +35,25 @@ class UsbDeviceList : public DeviceList {
 public:
     std::vector<DeviceInterface> interfaces() override {
         std::vector<DeviceInterface> found;
+        forEachInterface([&](const DeviceInterface& device) {
+            found.push_back(device);
+            return false;
+        });
+        return found;
+    }
+
+    // The enumeration ends with the first cutter; the set is released on every path.
+    void forEachInterface(const std::function<bool(const DeviceInterface&)>& visit) override {
         DeviceInfoSet set(SetupDiGetClassDevsW(&UsbDeviceInterfaceClass, nullptr, nullptr,
                                                DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
-        if (!set) return found;
+        if (!set) return;
         for (DWORD index = 0;; ++index) {
             SP_DEVICE_INTERFACE_DATA interfaceData = {};
             interfaceData.cbSize = sizeof interfaceData;
             if (!SetupDiEnumDeviceInterfaces(set.get(), nullptr, &UsbDeviceInterfaceClass, index, &interfaceData)) break;
-            if (auto device = describe(set.get(), interfaceData)) found.push_back(std::move(*device));
+            auto device = describe(set.get(), interfaceData);
+            if (device && visit(*device)) break;
         }
-        return found;
     }
 
     std::optional<std::string> deviceId(const DeviceInterface& device) override {
@@ -132,6 +141,11 @@ private:
 
 }  // namespace
 
+void DeviceList::forEachInterface(const std::function<bool(const DeviceInterface&)>& visit) {
+    for (const DeviceInterface& device : interfaces())
+        if (visit(device)) return;
+}
+
 std::unique_ptr<DeviceList> makeUsbDeviceList() { return std::make_unique<UsbDeviceList>(); }
 
 std::unique_ptr<DeviceList> makeSimulatedDeviceList(const std::wstring& pipeBase) {
@@ -141,18 +155,23 @@ std::unique_ptr<DeviceList> makeSimulatedDeviceList(const std::wstring& pipeBase
 std::unique_ptr<DeviceList> makeSystemDeviceList() {
     wchar_t base[512];
     DWORD length = GetEnvironmentVariableW(L"VANTREL_SIMULATOR", base, 512);
-    if (length > 0 && length < 512) return makeSimulatedDeviceList(std::wstring(base, length));
+    // Anything but a pipe path (a stray value left in a user's environment,
+    // say) must not hide a real machine.
+    if (length > 0 && length < 512 && isPipePath(std::wstring_view(base, length)))
+        return makeSimulatedDeviceList(std::wstring(base, length));
     return makeUsbDeviceList();
 }
 
 std::optional<std::wstring> FindCutterPath(bool outgoing, DeviceList& devices) {
-    for (const DeviceInterface& device : devices.interfaces()) {
-        if (!hasCutterVendorId(device.instanceId)) continue;
+    std::optional<std::wstring> path;
+    devices.forEachInterface([&](const DeviceInterface& device) {
+        if (!hasCutterVendorId(device.instanceId)) return false;
         auto id = devices.deviceId(device);
-        if (!id || !namesCutterMaker(*id)) continue;
-        return channelPath(device.devicePath, outgoing ? OutgoingChannel : IncomingChannel);
-    }
-    return std::nullopt;
+        if (!id || !namesCutterMaker(*id)) return false;
+        path = channelPath(device.devicePath, outgoing ? OutgoingChannel : IncomingChannel);
+        return true;
+    });
+    return path;
 }
 
 std::optional<std::wstring> FindCutterPath(bool outgoing) {

@@ -4,6 +4,7 @@
 // read, write, cancel, close) uses the same calls for every list.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +22,9 @@ public:
     virtual ~DeviceList() = default;
     // The present device interfaces, in enumeration order.
     virtual std::vector<DeviceInterface> interfaces() = 0;
+    // Hands them to `visit` one by one, in the same order, and stops as soon
+    // as it returns true (a list that can enumerate lazily stops there too).
+    virtual void forEachInterface(const std::function<bool(const DeviceInterface&)>& visit);
     // The device's identification text, or nothing when it cannot be opened
     // or does not answer.
     virtual std::optional<std::string> deviceId(const DeviceInterface& device) = 0;
@@ -35,7 +39,7 @@ std::unique_ptr<DeviceList> makeUsbDeviceList();
 std::unique_ptr<DeviceList> makeSimulatedDeviceList(const std::wstring& pipeBase);
 
 // The simulated list when the environment variable VANTREL_SIMULATOR names a
-// pipe base, else the USB list. Chosen afresh at every call.
+// pipe base (\\.\pipe\...), else the USB list. Chosen afresh at every call.
 std::unique_ptr<DeviceList> makeSystemDeviceList();
 
 // The first cutter's channel path (outgoing or incoming), or nothing when no

@@ -33,20 +33,24 @@ DWORD PortReader::Run() {
             Sleep(WorkerStepMs);
             continue;
         }
-        UniqueHandle completion(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-        if (!completion) {
+        if (!transfer_) {
+            transfer_ = std::make_unique<Transfer>();
+            transfer_->bytes.resize(ReadSize);
+        }
+        if (!transfer_->completion) {
+            transfer_.reset();
             lock.release();
             Sleep(WorkerStepMs);
             continue;
         }
-        overlapped_ = {};
-        overlapped_.hEvent = completion.get();
-        BOOL started = ReadFile(channel_, readBuffer_, ReadSize, nullptr, &overlapped_);
+        transfer_->overlapped = {};
+        transfer_->overlapped.hEvent = transfer_->completion.get();
+        BOOL started = ReadFile(channel_, transfer_->bytes.data(), ReadSize, nullptr, &transfer_->overlapped);
         DWORD got = 0;
-        IoEnd end = finishTransfer(lock, started, overlapped_, got);
+        IoEnd end = finishTransfer(lock, started, transfer_, got);
         if (end == IoEnd::Quit) return 0;
         if (end == IoEnd::Completed) {
-            deliver(readBuffer_, got);
+            deliver(transfer_->bytes.data(), got);
             // A channel that answers "nothing" at once must not spin the CPU.
             if (got == 0) {
                 lock.release();

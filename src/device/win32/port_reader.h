@@ -21,8 +21,8 @@ private:
     void deliver(const char* bytes, DWORD length);
 
     ReplyFramer framer_;
-    char readBuffer_[ReadSize] = {};
-    OVERLAPPED overlapped_ = {};
+    // The read's buffer and OVERLAPPED, made anew after a read was given up.
+    std::unique_ptr<Transfer> transfer_;
 };
 
 // A reply posted with WM_READER_EVENT: the first parameter is its length, the

@@ -16,7 +16,7 @@ bool PortThread::openChannel(const std::wstring& path) {
     const DWORD openError = GetLastError();
     MutexLock lock(lock_.get());
     if (channel_) {
-        CancelIoEx(channel_, nullptr);
+        cancelTransfers(channel_, nullptr);
         CloseHandle(channel_);
         channel_ = nullptr;
     }
@@ -34,7 +34,7 @@ void PortThread::closeChannel() {
     if (!channel_) return;
     // CancelIo would cancel only this thread's transfers; the pending one
     // belongs to the worker.
-    CancelIoEx(channel_, nullptr);
+    cancelTransfers(channel_, nullptr);
     CloseHandle(channel_);
     channel_ = nullptr;
 }
@@ -57,37 +57,59 @@ bool PortThread::dropChannelAfterFailure() {
     return true;
 }
 
-void PortThread::awaitEnd(MutexLock& lock, OVERLAPPED& overlapped) {
-    while (WaitForSingleObject(overlapped.hEvent, WorkerStepMs) == WAIT_TIMEOUT) lock.yield();
+void PortThread::cancelTransfers(HANDLE channel, OVERLAPPED* which) {
+    // Documented not to wait for the cancelled operations to complete: the
+    // driver ends them when it will, and awaitCancelled follows that with a
+    // limit. From any thread, and for the one transfer named.
+    CancelIoEx(channel, which);
 }
 
-PortThread::IoEnd PortThread::finishTransfer(MutexLock& lock, BOOL started, OVERLAPPED& overlapped,
+bool PortThread::awaitCancelled(MutexLock& lock, const Transfer& transfer) {
+    const ULONGLONG started = GetTickCount64();
+    for (;;) {
+        DWORD waited = WaitForSingleObject(transfer.completion.get(), WorkerStepMs);
+        if (waited == WAIT_OBJECT_0) return true;
+        // A failed wait cannot tell when the transfer ends: give it up too.
+        if (waited != WAIT_TIMEOUT || GetTickCount64() - started >= CancelledTransferLimitMs) return false;
+        lock.yield();
+    }
+}
+
+PortThread::IoEnd PortThread::finishTransfer(MutexLock& lock, BOOL started, std::unique_ptr<Transfer>& transfer,
                                              DWORD& transferred) {
     transferred = 0;
     if (!started && GetLastError() != ERROR_IO_PENDING) return IoEnd::Failed;
+    const unsigned long ours = connection_;
+    // Once the cancel has gone unanswered for the limit, the kernel may still
+    // write the OVERLAPPED and the bytes at any time: the block is left to it
+    // for good, a deliberate leak rather than freed memory written later.
+    auto giveUpUnlessEnded = [&] {
+        if (awaitCancelled(lock, *transfer)) return;
+        (void)transfer.release();
+        ++abandoned_;
+    };
     for (;;) {
-        DWORD waited = WaitForSingleObject(overlapped.hEvent, WorkerStepMs);
+        DWORD waited = WaitForSingleObject(transfer->completion.get(), WorkerStepMs);
         if (waited == WAIT_OBJECT_0) {
             // The lock has been held since the channel was last seen open.
-            return GetOverlappedResult(channel_, &overlapped, &transferred, FALSE) ? IoEnd::Completed
-                                                                                  : IoEnd::Failed;
+            return GetOverlappedResult(channel_, &transfer->overlapped, &transferred, FALSE) ? IoEnd::Completed
+                                                                                            : IoEnd::Failed;
         }
         if (waited != WAIT_TIMEOUT) {
-            CancelIo(channel_);
-            awaitEnd(lock, overlapped);
+            cancelTransfers(channel_, &transfer->overlapped);
+            giveUpUnlessEnded();
             return IoEnd::Failed;
         }
         lock.yield();
         bool quit = quitRequested();
-        if (!channel_) {
-            // The monitor closed it and cancelled the transfer; wait for the end.
-            awaitEnd(lock, overlapped);
+        if (!channel_ || connection_ != ours) {
+            // The monitor closed it and cancelled the transfer.
+            giveUpUnlessEnded();
             return quit ? IoEnd::Quit : IoEnd::Closed;
         }
         if (quit) {
-            // Our own transfer: CancelIo from this thread reaches it.
-            CancelIo(channel_);
-            awaitEnd(lock, overlapped);
+            cancelTransfers(channel_, &transfer->overlapped);
+            giveUpUnlessEnded();
             return IoEnd::Quit;
         }
     }

@@ -4,11 +4,27 @@
 // overlapped transfer that lets the monitor close the channel under it.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "device/win32/worker_thread.h"
 
 namespace vantrel::win {
+
+// How long a port thread waits for a cancelled transfer to end. A USB driver
+// may complete a cancelled request late or never; past this the thread gives
+// the request up and carries on, so that closing the dialog never hangs.
+inline constexpr DWORD CancelledTransferLimitMs = 2000;
+
+// The memory of one overlapped transfer: the kernel writes the OVERLAPPED
+// (and, for a read, the bytes) until the transfer has ended. It lives on the
+// heap so that a transfer the driver never ends can be left to it.
+struct Transfer {
+    Transfer() : completion(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+    OVERLAPPED overlapped = {};
+    UniqueHandle completion;  // auto-reset; ReadFile and WriteFile clear it when they start
+    std::string bytes;
+};
 
 class PortThread : public WorkerThread {
 public:
@@ -26,18 +42,27 @@ public:
     // Which connection the open channel is (they are counted from 1); 0 when
     // none is open.
     unsigned long connection() const;
+    // Transfers given up because they did not end within
+    // CancelledTransferLimitMs of their cancel; their memory is never freed.
+    unsigned abandonedTransfers() const { return abandoned_.load(); }
 
 protected:
     enum class IoEnd { Completed, Failed, Closed, Quit };
 
-    // Follows an overlapped transfer that `started` (the result of ReadFile or
-    // WriteFile) in 25 ms steps while the caller holds `lock` on the channel.
-    // Whatever the outcome, the transfer has ended when this returns, so its
-    // buffer and OVERLAPPED may be reused or freed.
-    IoEnd finishTransfer(MutexLock& lock, BOOL started, OVERLAPPED& overlapped, DWORD& transferred);
+    // Follows the overlapped transfer in `transfer` that `started` (the result
+    // of ReadFile or WriteFile) in 25 ms steps while the caller holds `lock`
+    // on the channel. When this returns the transfer has ended and its memory
+    // may be reused, or, after a cancel the driver did not honour in time,
+    // `transfer` is empty: the block is left to the kernel for good.
+    IoEnd finishTransfer(MutexLock& lock, BOOL started, std::unique_ptr<Transfer>& transfer, DWORD& transferred);
     // Closes the channel after a failure of our own; true when it was still
     // open (and the failure is to be reported).
     bool dropChannelAfterFailure();
+
+    // Asks the driver to end the transfers pending on `channel` (one, or all
+    // with `which` null) without waiting for them: CancelIoEx. Tests replace
+    // it to stage a driver that never ends a cancelled request.
+    virtual void cancelTransfers(HANDLE channel, OVERLAPPED* which);
 
     HANDLE channelLock() const { return lock_.get(); }
     // Guarded by the channel lock.
@@ -47,8 +72,11 @@ protected:
     unsigned long connection_ = 0;
 
 private:
-    void awaitEnd(MutexLock& lock, OVERLAPPED& overlapped);
+    // Waits for a cancelled transfer to end, at most CancelledTransferLimitMs;
+    // false when it has not.
+    bool awaitCancelled(MutexLock& lock, const Transfer& transfer);
     UniqueHandle lock_;
+    std::atomic<unsigned> abandoned_{0};
 };
 
 }  // namespace vantrel::win

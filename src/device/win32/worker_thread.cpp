@@ -9,10 +9,10 @@ WorkerThread::~WorkerThread() { Stop(); }
 bool WorkerThread::Start(HWND notifyWindow, UINT notifyMessage, int priority, bool waitForStart) {
     if (running_.load()) return false;
     // A thread that has ended by itself leaves its handle for us to release.
-    if (thread_) {
-        WaitForSingleObject(thread_.get(), INFINITE);
-        thread_.reset();
-    }
+    if (thread_) awaitThreadEnd();
+    if (!runEnded_) runEnded_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!runEnded_) return false;
+    ResetEvent(runEnded_.get());
     notifyWindow_.store(notifyWindow);
     notifyMessage_.store(notifyMessage);
     if (waitForStart) startEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -41,18 +41,25 @@ void WorkerThread::Stop() {
     // then keep offering the quit message rather than leave it running
     // under an object that is about to go away.
     for (;;) {
-        if (PostThreadMessageW(threadId_.load(), WM_QUIT, 0, 0)) {
-            WaitForSingleObject(thread_.get(), INFINITE);
-            break;
-        }
-        if (WaitForSingleObject(thread_.get(), 10) == WAIT_OBJECT_0) break;
+        if (PostThreadMessageW(threadId_.load(), WM_QUIT, 0, 0)) break;
+        if (WaitForSingleObject(runEnded_.get(), 10) == WAIT_OBJECT_0) break;
     }
+    awaitThreadEnd();
+}
+
+void WorkerThread::awaitThreadEnd() {
+    // Run uses this object, so its end is waited for without limit; a port
+    // thread's Run gives up a transfer its driver does not end, so it ends
+    // within a few seconds of the quit. The system's end of the thread
+    // after that is waited for only a while.
+    WaitForSingleObject(runEnded_.get(), INFINITE);
+    WaitForSingleObject(thread_.get(), ThreadEndLimitMs);
     thread_.reset();
 }
 
 bool WorkerThread::waitForEnd(DWORD timeoutMs) {
     if (!thread_) return true;
-    return WaitForSingleObject(thread_.get(), timeoutMs) == WAIT_OBJECT_0;
+    return WaitForSingleObject(runEnded_.get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
 bool WorkerThread::notify(WPARAM code, LPARAM value) const {
@@ -87,6 +94,8 @@ unsigned WorkerThread::runThread() {
     elapsedMs_.store(GetTickCount() - started);
     threadId_.store(0);
     running_.store(false);
+    // The last use of the object: Stop may destroy it as soon as this is set.
+    SetEvent(runEnded_.get());
     return result;
 }
 

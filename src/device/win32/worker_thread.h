@@ -25,6 +25,13 @@ inline constexpr WPARAM WRITE_DONE = static_cast<WPARAM>(-4);
 // channel or a quit request takes effect at once.
 inline constexpr DWORD WorkerStepMs = 25;
 
+// How long Stop waits for the system to end a thread whose Run has returned.
+// When a thread exits, Windows cancels the I/O it issued and gives a driver
+// five minutes to complete a cancelled request before it lets the request go
+// (driver documentation, "Canceling IRPs"); nothing of ours runs on the
+// thread by then.
+inline constexpr DWORD ThreadEndLimitMs = 1000;
+
 class WorkerThread {
 public:
     WorkerThread() = default;
@@ -38,9 +45,10 @@ public:
     // Starts the thread; false at once, changing nothing, while it runs.
     // With `waitForStart` returns only once the thread is up.
     virtual bool Start(HWND notifyWindow, UINT notifyMessage, int priority, bool waitForStart);
-    // Asks the thread to quit and waits for it without limit.
+    // Asks the thread to quit and waits until its Run has returned, and for
+    // the end of the thread itself at most ThreadEndLimitMs more.
     void Stop();
-    // Waits up to `timeoutMs` for the thread to end on its own.
+    // Waits up to `timeoutMs` for the thread's Run to end on its own.
     bool waitForEnd(DWORD timeoutMs);
 
     bool isRunning() const { return running_.load(); }
@@ -63,11 +71,16 @@ protected:
 private:
     static unsigned __stdcall entry(void* self);
     unsigned runThread();
+    void awaitThreadEnd();
 
     // The object keeps the thread handle until it has waited for the end or
     // starts anew, so Stop never waits on a handle that is already closed.
     UniqueHandle thread_;
     UniqueHandle startEvent_;
+    // Manual-reset, set by the thread as the last thing it does with this
+    // object: from then on the object may go, whether or not the thread has
+    // ended yet.
+    UniqueHandle runEnded_;
     std::atomic<DWORD> threadId_{0};
     std::atomic<bool> running_{false};
     std::atomic<HWND> notifyWindow_{nullptr};
