@@ -11,12 +11,6 @@ namespace vantrel::win {
 
 namespace {
 
-UniqueGpBrush solidBrush(ui::Argb colour) {
-    UniqueGpBrush brush;
-    gp::GdipCreateSolidFill(colour, reinterpret_cast<Gdiplus::GpSolidFill**>(brush.receive()));
-    return brush;
-}
-
 ui::Argb grey(int level) { return ui::makeArgb(0xFF, level, level, level); }
 
 }  // namespace
@@ -123,7 +117,7 @@ void AnimatedProgressBar::paint(HDC target) {
         fontDpi_ = dpi;
     }
 
-    UniqueGpBrush face = solidBrush(systemColour(COLOR_BTNFACE));
+    UniqueGpBrush face = makeSolidBrush(systemColour(COLOR_BTNFACE));
     gp::GdipFillRectangleI(g, face.get(), 0, 0, width, height);
 
     PBRANGE range = {};
@@ -132,7 +126,7 @@ void AnimatedProgressBar::paint(HDC target) {
 
     gp::GdipSetClipRectI(g, 0, 0, filled, height, Gdiplus::CombineModeReplace);
     if (filled > 0) {
-        UniqueGpBrush bar = solidBrush(barColour_);
+        UniqueGpBrush bar = makeSolidBrush(barColour_);
         gp::GdipFillRectangleI(g, bar.get(), 0, 0, filled, height);
         ImageSize tile = imageSize(stripe_.get());
         const int tileWidth = ui::scaled(static_cast<int>(tile.width), dpi);
@@ -158,8 +152,8 @@ void AnimatedProgressBar::paint(HDC target) {
         const float shift = static_cast<float>(ui::lineWidth(dpi));
         Gdiplus::RectF place(left, 0, box.Width + 1, static_cast<float>(height));
         Gdiplus::RectF shifted(left - shift, shift, box.Width + 1, static_cast<float>(height));
-        UniqueGpBrush b = solidBrush(grey(animation_.greyB()));
-        UniqueGpBrush c = solidBrush(grey(animation_.greyC()));
+        UniqueGpBrush b = makeSolidBrush(grey(animation_.greyB()));
+        UniqueGpBrush c = makeSolidBrush(grey(animation_.greyC()));
         auto draw = [&](const Gdiplus::RectF& where, GpBrush* brush) {
             gp::GdipDrawString(g, text.c_str(), static_cast<INT>(text.size()), font_.get(), &where, format.get(), brush);
         };
