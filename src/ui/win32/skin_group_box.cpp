@@ -80,6 +80,33 @@ void SkinGroupBox::click() {
 bool SkinGroupBox::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (handlePaintMessage(message, wParam, result)) return true;
     switch (message) {
+        case WM_NCHITTEST:
+        case WM_MOUSEMOVE:
+        case WM_MOUSELEAVE:
+        case WM_SETCURSOR:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+            return onMouse(message, lParam, result);
+        case WM_SETTEXT:
+        case WM_ENABLE:
+        case WM_SETFONT:
+        case WM_UPDATEUISTATE:
+        case WM_SYSCOLORCHANGE:
+            // The standard group box draws itself on these; draw ours over it.
+            result = callDefault(message, wParam, lParam);
+            if (message == WM_ENABLE && !wParam) setHovering(false);
+            InvalidateRect(hwnd(), nullptr, FALSE);
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The icon is a button: hover, hand cursor, press and release on it.
+bool SkinGroupBox::onMouse(UINT message, LPARAM lParam, LRESULT& result) {
+    switch (message) {
         case WM_NCHITTEST: {
             POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
             ScreenToClient(hwnd(), &at);
@@ -138,16 +165,6 @@ bool SkinGroupBox::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         case WM_CAPTURECHANGED:
             pressedOnIcon_ = false;
             return false;
-        case WM_SETTEXT:
-        case WM_ENABLE:
-        case WM_SETFONT:
-        case WM_UPDATEUISTATE:
-        case WM_SYSCOLORCHANGE:
-            // The standard group box draws itself on these; draw ours over it.
-            result = callDefault(message, wParam, lParam);
-            if (message == WM_ENABLE && !wParam) setHovering(false);
-            InvalidateRect(hwnd(), nullptr, FALSE);
-            return true;
         default:
             return false;
     }

@@ -38,6 +38,7 @@ protected:
     bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    bool onMouse(UINT message, LPARAM lParam, LRESULT& result);
     struct PaintFrame;
     void paint(HDC target) override;
     void drawPanel(const PaintFrame& frame) const;
