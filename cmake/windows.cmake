@@ -56,6 +56,8 @@ file(GLOB VANTREL_HOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/win32/
 add_executable(vantrel-host ${VANTREL_HOST_SOURCES})
 target_link_libraries(vantrel-host PRIVATE vantrel_design vantrel_driving gdiplus comctl32 user32 gdi32)
 target_link_options(vantrel-host PRIVATE -municode)
+# The demo script finds the dialog's controls by the plug-in's own ids.
+target_include_directories(vantrel-host PRIVATE ${CMAKE_SOURCE_DIR}/resources)
 add_dependencies(vantrel-host Vantrel)
 
 # Wine test programs: one GoogleTest program per file in tests/win. A file

@@ -7,6 +7,7 @@
 #include "console.h"
 #include "driving/window_capture.h"
 #include "driving/window_driving.h"
+#include "resource.h"
 
 namespace vantrel::host {
 
@@ -17,12 +18,6 @@ using driving::textOf;
 using driving::waitUntil;
 
 namespace {
-
-// Control ids of the plug-in's main dialog that a user looks at and presses.
-constexpr int PreviewId = 9000;
-constexpr int StartButtonId = 9017;
-constexpr int ProgressBarId = 9016;
-constexpr int CutTypeListId = 9057;
 
 const std::wstring FinishedMessage = L"Finished sending all data to your Silhouette machine!";
 
@@ -65,7 +60,7 @@ bool DemoScript::run() {
         say("demo: the plug-in's dialog did not appear");
         return false;
     }
-    HWND preview = GetDlgItem(dialog, PreviewId);
+    HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
     say("demo: dialog open, status \"" + utf8(textOf(preview)) + "\"");
     screenshot(dialog, L"dialog-opening.png");
 
@@ -75,23 +70,23 @@ bool DemoScript::run() {
         finishSimulator();
         return false;
     }
-    HWND start = GetDlgItem(dialog, StartButtonId);
+    HWND start = GetDlgItem(dialog, IDC_START);
     waitUntil([&] { return IsWindowEnabled(start) != FALSE; }, 5s);
     say("demo: status \"" + utf8(textOf(preview)) + "\"");
     screenshot(dialog, L"dialog-connected.png");
 
     // A look at "Print and Cut": the preview shows the three marks around the design.
-    selectRow(dialog, CutTypeListId, 1);
+    selectRow(dialog, IDC_CUT_TYPE_LIST, 1);
     Sleep(700);
     screenshot(dialog, L"dialog-print-and-cut.png");
-    selectRow(dialog, CutTypeListId, 0);
+    selectRow(dialog, IDC_CUT_TYPE_LIST, 0);
 
     say("demo: pressing Start");
     PostMessageW(start, BM_CLICK, 0, 0);
 
     // The dialog shows its finishing message box owned by itself.
     HWND messageBox = nullptr;
-    HWND progress = GetDlgItem(dialog, ProgressBarId);
+    HWND progress = GetDlgItem(dialog, IDC_PROGRESS);
     bool sendingSeen = false;
     waitUntil(
         [&] {

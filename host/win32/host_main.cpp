@@ -16,6 +16,7 @@
 #include "console.h"
 #include "demo_script.h"
 #include "design_file.h"
+#include "support/win32/gdiplus_owners.h"
 
 namespace {
 
@@ -104,6 +105,90 @@ LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+struct PluginEntries {
+    GetInfoFn getInfo = nullptr;
+    CutPathFn cutPath = nullptr;
+};
+
+// Loads the plug-in and finds its two exports; an empty module when either is missing.
+vantrel::win::UniqueModule loadPlugin(const std::wstring& dll, PluginEntries& entries) {
+    vantrel::win::UniqueModule plugin(LoadLibraryW(dll.c_str()));
+    if (!plugin) {
+        say("vantrel-host: cannot load " + utf8(dll) + " (error " + std::to_string(GetLastError()) + ")");
+        return plugin;
+    }
+    entries.getInfo = reinterpret_cast<GetInfoFn>(reinterpret_cast<void*>(GetProcAddress(plugin.get(), "OnPluginGetInfo")));
+    entries.cutPath = reinterpret_cast<CutPathFn>(reinterpret_cast<void*>(GetProcAddress(plugin.get(), "OnPluginCutPath")));
+    if (!entries.getInfo || !entries.cutPath) {
+        say("vantrel-host: the library does not export OnPluginGetInfo and OnPluginCutPath");
+        plugin.reset();
+        return plugin;
+    }
+    say("loaded " + utf8(dll) + (sizeof(void*) == 8 ? " (64-bit)" : " (32-bit)"));
+    return plugin;
+}
+
+vantrel::win::UniqueWindow createHostWindow() {
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = hostWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"VantrelHostWindow";
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    RegisterClassW(&windowClass);
+    vantrel::win::UniqueWindow window(CreateWindowExW(0, windowClass.lpszClassName,
+                                                      L"Quillmark (Vantrel stand-in host)", WS_OVERLAPPEDWINDOW, 40,
+                                                      40, 800, 600, nullptr, nullptr, windowClass.hInstance, nullptr));
+    ShowWindow(window.get(), SW_SHOWNORMAL);
+    return window;
+}
+
+void reportPluginInfo(GetInfoFn getInfo, HWND hostWindow) {
+    wchar_t menuText[MenuTextUnits] = {};
+    wchar_t description[DescriptionUnits] = {};
+    std::uint32_t interfaceId = 0;
+    getInfo(menuText, description, hostWindow, &interfaceId, 0, 0);
+    say("menu text: " + utf8(menuText));
+    say("description: " + oneLine(description));
+    char idText[16];
+    std::snprintf(idText, sizeof idText, "0x%08X", static_cast<unsigned>(interfaceId));
+    say(std::string("interface id: ") + idText);
+}
+
+void reportDesign(const Options& options, const vantrel::Path& path) {
+    std::size_t figures = 0;
+    for (std::uint8_t type : path.types)
+        if ((type & vantrel::PathPointTypeMask) == vantrel::PathPointTypeStart) ++figures;
+    say("design: " + utf8(options.design) + ": " + std::to_string(figures) + " figures, " +
+        std::to_string(path.size()) + " points");
+}
+
+// Calls the plug-in on the host's path, with the demo script driving its
+// dialog from another thread when asked; the process's result.
+int cutOnce(const Options& options, CutPathFn cutPath, Gdiplus::GraphicsPath& path) {
+    if (options.closeAfterMs >= 0) SetTimer(g_hostWindow, CloseTimer, static_cast<UINT>(options.closeAfterMs), nullptr);
+    char width[32];
+    std::snprintf(width, sizeof width, "%.3f", options.mediaWidth);
+    say(std::string("calling OnPluginCutPath (media width ") + width + " in)");
+    bool demoOk = true;
+    std::thread demo;
+    if (!options.demoOutput.empty()) {
+        demo = std::thread([&] {
+            vantrel::host::DemoScript script(g_hostWindow, options.demoOutput);
+            demoOk = script.run();
+        });
+    }
+    cutPath(&path, 0, options.mediaWidth);
+    if (demo.joinable()) demo.join();
+    int result = demoOk ? 0 : 1;
+    say("OnPluginCutPath returned; the plug-in's dialog has closed");
+    if (options.closeAfterMs >= 0 && !g_seenDialog) {
+        say("vantrel-host: the plug-in returned without showing its dialog");
+        result = 1;
+    }
+    return result;
+}
+
 int run(const Options& options) {
     std::string content;
     if (!readFile(options.design, content)) {
@@ -116,93 +201,30 @@ int run(const Options& options) {
         return 2;
     }
 
-    ULONG_PTR gdiplusToken = 0;
-    Gdiplus::GdiplusStartupInput startup;
-    if (Gdiplus::GdiplusStartup(&gdiplusToken, &startup, nullptr) != Gdiplus::Ok) {
+    // Declared in the order they must end in reverse: the window and the
+    // path before the plug-in is unloaded, all of them before GDI+ stops.
+    vantrel::win::GdiplusSession gdiplus;
+    if (!gdiplus) {
         say("vantrel-host: GDI+ did not start");
         return 1;
     }
-    int result = 0;
-    {
-        HMODULE plugin = LoadLibraryW(options.dll.c_str());
-        if (!plugin) {
-            say("vantrel-host: cannot load " + utf8(options.dll) + " (error " + std::to_string(GetLastError()) + ")");
-            Gdiplus::GdiplusShutdown(gdiplusToken);
-            return 1;
-        }
-        auto getInfo = reinterpret_cast<GetInfoFn>(reinterpret_cast<void*>(GetProcAddress(plugin, "OnPluginGetInfo")));
-        auto cutPath = reinterpret_cast<CutPathFn>(reinterpret_cast<void*>(GetProcAddress(plugin, "OnPluginCutPath")));
-        if (!getInfo || !cutPath) {
-            say("vantrel-host: the library does not export OnPluginGetInfo and OnPluginCutPath");
-            FreeLibrary(plugin);
-            Gdiplus::GdiplusShutdown(gdiplusToken);
-            return 1;
-        }
-        say("loaded " + utf8(options.dll) + (sizeof(void*) == 8 ? " (64-bit)" : " (32-bit)"));
+    PluginEntries entries;
+    vantrel::win::UniqueModule plugin = loadPlugin(options.dll, entries);
+    if (!plugin) return 1;
+    vantrel::win::UniqueWindow hostWindow = createHostWindow();
+    g_hostWindow = hostWindow.get();
+    reportPluginInfo(entries.getInfo, g_hostWindow);
+    reportDesign(options, design.path);
 
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = hostWindowProc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"VantrelHostWindow";
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        RegisterClassW(&windowClass);
-        g_hostWindow = CreateWindowExW(0, windowClass.lpszClassName, L"Quillmark (Vantrel stand-in host)",
-                                       WS_OVERLAPPEDWINDOW, 40, 40, 800, 600, nullptr, nullptr,
-                                       windowClass.hInstance, nullptr);
-        ShowWindow(g_hostWindow, SW_SHOWNORMAL);
-
-        wchar_t menuText[MenuTextUnits] = {};
-        wchar_t description[DescriptionUnits] = {};
-        std::uint32_t interfaceId = 0;
-        getInfo(menuText, description, g_hostWindow, &interfaceId, 0, 0);
-        say("menu text: " + utf8(menuText));
-        say("description: " + oneLine(description));
-        char idText[16];
-        std::snprintf(idText, sizeof idText, "0x%08X", static_cast<unsigned>(interfaceId));
-        say(std::string("interface id: ") + idText);
-
-        std::size_t figures = 0;
-        for (std::uint8_t type : design.path.types)
-            if ((type & vantrel::PathPointTypeMask) == vantrel::PathPointTypeStart) ++figures;
-        say("design: " + utf8(options.design) + ": " + std::to_string(figures) + " figures, " +
-            std::to_string(design.path.size()) + " points");
-
-        // The host's path, in inches, as Quillmark hands it over.
-        static_assert(sizeof(Gdiplus::PointF) == sizeof(vantrel::PointF));
-        Gdiplus::GraphicsPath path(reinterpret_cast<const Gdiplus::PointF*>(design.path.points.data()),
-                                   design.path.types.data(), static_cast<INT>(design.path.size()));
-        if (path.GetLastStatus() != Gdiplus::Ok) {
-            say("vantrel-host: GDI+ refused the design's path");
-            result = 1;
-        } else {
-            if (options.closeAfterMs >= 0)
-                SetTimer(g_hostWindow, CloseTimer, static_cast<UINT>(options.closeAfterMs), nullptr);
-            char width[32];
-            std::snprintf(width, sizeof width, "%.3f", options.mediaWidth);
-            say(std::string("calling OnPluginCutPath (media width ") + width + " in)");
-            bool demoOk = true;
-            std::thread demo;
-            if (!options.demoOutput.empty()) {
-                demo = std::thread([&] {
-                    vantrel::host::DemoScript script(g_hostWindow, options.demoOutput);
-                    demoOk = script.run();
-                });
-            }
-            cutPath(&path, 0, options.mediaWidth);
-            if (demo.joinable()) demo.join();
-            if (!demoOk) result = 1;
-            say("OnPluginCutPath returned; the plug-in's dialog has closed");
-            if (options.closeAfterMs >= 0 && !g_seenDialog) {
-                say("vantrel-host: the plug-in returned without showing its dialog");
-                result = 1;
-            }
-        }
-        DestroyWindow(g_hostWindow);
-        FreeLibrary(plugin);
+    // The host's path, in inches, as Quillmark hands it over.
+    static_assert(sizeof(Gdiplus::PointF) == sizeof(vantrel::PointF));
+    Gdiplus::GraphicsPath path(reinterpret_cast<const Gdiplus::PointF*>(design.path.points.data()),
+                               design.path.types.data(), static_cast<INT>(design.path.size()));
+    if (path.GetLastStatus() != Gdiplus::Ok) {
+        say("vantrel-host: GDI+ refused the design's path");
+        return 1;
     }
-    Gdiplus::GdiplusShutdown(gdiplusToken);
-    return result;
+    return cutOnce(options, entries.cutPath, path);
 }
 
 }  // namespace

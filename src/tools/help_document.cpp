@@ -52,22 +52,86 @@ std::u16string buildHelpDocument(std::u16string_view page, std::uint32_t textCol
     return doc;
 }
 
-std::u16string helpPageAsText(std::u16string_view page) {
-    std::u16string out;
-    bool pendingSpace = false;
-    auto newLine = [&](int atLeast) {
-        // Ends the current line and makes sure `atLeast` line breaks close the text so far.
-        pendingSpace = false;
-        if (out.empty()) return;
+namespace {
+
+bool isHeading(const std::u16string& name) {
+    return name.size() == 2 && name[0] == u'h' && name[1] >= u'1' && name[1] <= u'6';
+}
+
+// Where the element that starts at `from` ends: the first "</name"
+// (any case) at or after it, or the end of the page.
+std::size_t endOfElement(std::u16string_view page, std::size_t from, const std::u16string& name) {
+    const std::u16string endTag = u"</" + name;
+    for (std::size_t end = from;; ++end) {
+        end = page.find(u"</", end);
+        if (end == std::u16string_view::npos) return page.size();
+        std::u16string candidate;
+        for (std::size_t k = end; k < page.size() && k < end + endTag.size(); ++k) candidate.push_back(lower(page[k]));
+        if (candidate == endTag) return end;
+    }
+}
+
+// The page's text as it builds up: runs of white space become one space
+// where text follows on the same line; block elements end lines.
+class PlainText {
+public:
+    // Ends the current line and makes sure `atLeast` line breaks close the text so far.
+    void newLine(int atLeast) {
+        pendingSpace_ = false;
+        if (out_.empty()) return;
         int have = 0;
-        for (auto it = out.rbegin(); it != out.rend() && *it == u'\n'; ++it) ++have;
-        for (; have < atLeast; ++have) out.push_back(u'\n');
-    };
-    auto put = [&](char16_t c) {
-        if (pendingSpace && !out.empty() && out.back() != u'\n' && out.back() != u' ') out.push_back(u' ');
-        pendingSpace = false;
-        out.push_back(c);
-    };
+        for (auto it = out_.rbegin(); it != out_.rend() && *it == u'\n'; ++it) ++have;
+        for (; have < atLeast; ++have) out_.push_back(u'\n');
+    }
+    void lineBreak() {
+        out_.push_back(u'\n');
+        pendingSpace_ = false;
+    }
+    void space() { pendingSpace_ = true; }
+    void put(char16_t c) {
+        if (pendingSpace_ && !out_.empty() && out_.back() != u'\n' && out_.back() != u' ') out_.push_back(u' ');
+        pendingSpace_ = false;
+        out_.push_back(c);
+    }
+    void append(std::u16string_view text) { out_ += text; }
+    std::u16string finish() {
+        while (!out_.empty() && (out_.back() == u'\n' || out_.back() == u' ')) out_.pop_back();
+        return std::move(out_);
+    }
+
+private:
+    std::u16string out_;
+    bool pendingSpace_ = false;
+};
+
+// What the tag `name` does to the text; returns where reading goes on
+// (past a script or style element's content, which is not text).
+std::size_t applyTag(PlainText& text, const std::u16string& name, bool closing, std::u16string_view page,
+                     std::size_t next) {
+    if (name == u"br") {
+        text.lineBreak();
+    } else if (name == u"p" || name == u"ul" || name == u"ol" || name == u"table" || isHeading(name)) {
+        text.newLine(2);
+    } else if (name == u"div" || name == u"tr") {
+        text.newLine(1);
+    } else if (name == u"li") {
+        text.newLine(1);
+        if (!closing) text.append(u"  \u2022 ");
+    } else if (name == u"hr") {
+        text.newLine(1);
+        text.append(u"\u2014\u2014\u2014\u2014\u2014\u2014\u2014\u2014\u2014\u2014\n");
+    } else if (name == u"td" && closing) {
+        text.space();
+    } else if ((name == u"script" || name == u"style") && !closing) {
+        return endOfElement(page, next, name);
+    }
+    return next;
+}
+
+}  // namespace
+
+std::u16string helpPageAsText(std::u16string_view page) {
+    PlainText text;
     std::size_t i = 0;
     while (i < page.size()) {
         char16_t c = page[i];
@@ -76,59 +140,26 @@ std::u16string helpPageAsText(std::u16string_view page) {
             if (close == std::u16string_view::npos) break;  // an unfinished tag ends the text
             bool closing = false;
             std::u16string name = tagName(page.substr(i + 1, close - i - 1), closing);
-            i = close + 1;
-            if (name == u"br") {
-                out.push_back(u'\n');
-                pendingSpace = false;
-            } else if (name == u"p" || name == u"ul" || name == u"ol" || name == u"table" ||
-                       (name.size() == 2 && name[0] == u'h' && name[1] >= u'1' && name[1] <= u'6')) {
-                newLine(2);
-            } else if (name == u"div" || name == u"tr") {
-                newLine(1);
-            } else if (name == u"li") {
-                newLine(1);
-                if (!closing) out += u"  \u2022 ";
-            } else if (name == u"hr") {
-                newLine(1);
-                out += u"\u2014\u2014\u2014\u2014\u2014\u2014\u2014\u2014\u2014\u2014\n";
-            } else if (name == u"td" && closing) {
-                pendingSpace = true;
-            } else if (name == u"script" || name == u"style") {
-                if (!closing) {
-                    std::u16string endTag = u"</" + name;
-                    std::size_t end = i;
-                    for (;; ++end) {
-                        end = page.find(u"</", end);
-                        if (end == std::u16string_view::npos) break;
-                        std::u16string candidate;
-                        for (std::size_t k = end; k < page.size() && k < end + endTag.size(); ++k)
-                            candidate.push_back(lower(page[k]));
-                        if (candidate == endTag) break;
-                    }
-                    i = end == std::u16string_view::npos ? page.size() : end;
-                }
-            }
+            i = applyTag(text, name, closing, page, close + 1);
             continue;
         }
         if (isSpace(c)) {
-            pendingSpace = true;
+            text.space();
             ++i;
             continue;
         }
         if (c == u'&') {
             char16_t decoded = 0;
-            std::size_t used = decodeEntity(page.substr(i + 1), decoded);
-            if (used) {
-                put(decoded);
+            if (std::size_t used = decodeEntity(page.substr(i + 1), decoded)) {
+                text.put(decoded);
                 i += used + 1;
                 continue;
             }
         }
-        put(c);
+        text.put(c);
         ++i;
     }
-    while (!out.empty() && (out.back() == u'\n' || out.back() == u' ')) out.pop_back();
-    return out;
+    return text.finish();
 }
 
 std::u16string helpFallbackText(std::u16string_view page) { return helpPageAsText(lineFeedsToBreaks(page)); }

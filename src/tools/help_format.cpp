@@ -266,6 +266,44 @@ std::vector<HelpLinkRange> FormattedHelp::linkRanges() const {
     return ranges;
 }
 
+namespace {
+
+// The paragraph's spacing, indent and size, after \pard\plain\f0\cf1.
+std::string paragraphControls(HelpBlockKind kind) {
+    switch (kind) {
+        case HelpBlockKind::Heading:
+            return "\\sb" + std::to_string(HeadingSpaceBefore) + "\\sa" + std::to_string(HeadingSpaceAfter) + "\\fs" +
+                   std::to_string(HeadingHalfPoints);
+        case HelpBlockKind::Bullet:
+        case HelpBlockKind::Numbered:
+            return "\\sa" + std::to_string(ItemSpaceAfter) + "\\fi-" + std::to_string(ItemIndent) + "\\li" +
+                   std::to_string(2 * ItemIndent) + "\\tx" + std::to_string(2 * ItemIndent) + "\\fs" +
+                   std::to_string(BodyHalfPoints);
+        case HelpBlockKind::Rule:
+            return "\\sa" + std::to_string(ParagraphSpaceAfter) + "\\brdrb\\brdrs\\brdrw10\\brsp20\\fs8";
+        case HelpBlockKind::Paragraph:
+            return "\\sa" + std::to_string(ParagraphSpaceAfter) + "\\fs" + std::to_string(BodyHalfPoints);
+    }
+    return {};
+}
+
+// A run's weight, slant, underline and colour; `extra` is the page's own
+// colours, numbered from 3 in the colour table.
+std::string runControls(const HelpRun& run, HelpBlockKind kind, const std::vector<long>& extra) {
+    std::string controls;
+    if (run.bold || kind == HelpBlockKind::Heading) controls += "\\b";
+    if (run.italic) controls += "\\i";
+    if (run.link >= 0) return controls + "\\ul\\cf2";
+    if (run.underline) controls += "\\ul";
+    if (run.colour >= 0) {
+        auto index = std::find(extra.begin(), extra.end(), run.colour) - extra.begin();
+        controls += "\\cf" + std::to_string(3 + index);
+    }
+    return controls;
+}
+
+}  // namespace
+
 std::string helpRtf(const FormattedHelp& help, const HelpColours& colours) {
     // Colour table: 1 the text, 2 the links, then the page's own colours.
     std::vector<long> extra;
@@ -284,40 +322,10 @@ std::string helpRtf(const FormattedHelp& help, const HelpColours& colours) {
     rtf += "}\n";
 
     for (const HelpBlock& block : help.blocks) {
-        rtf += "\\pard\\plain\\f0\\cf1";
-        switch (block.kind) {
-            case HelpBlockKind::Heading:
-                rtf += "\\sb" + std::to_string(HeadingSpaceBefore) + "\\sa" + std::to_string(HeadingSpaceAfter) +
-                       "\\fs" + std::to_string(HeadingHalfPoints);
-                break;
-            case HelpBlockKind::Bullet:
-            case HelpBlockKind::Numbered:
-                rtf += "\\sa" + std::to_string(ItemSpaceAfter) + "\\fi-" + std::to_string(ItemIndent) + "\\li" +
-                       std::to_string(2 * ItemIndent) + "\\tx" + std::to_string(2 * ItemIndent) + "\\fs" +
-                       std::to_string(BodyHalfPoints);
-                break;
-            case HelpBlockKind::Rule:
-                rtf += "\\sa" + std::to_string(ParagraphSpaceAfter) + "\\brdrb\\brdrs\\brdrw10\\brsp20\\fs8";
-                break;
-            case HelpBlockKind::Paragraph:
-                rtf += "\\sa" + std::to_string(ParagraphSpaceAfter) + "\\fs" + std::to_string(BodyHalfPoints);
-                break;
-        }
-        rtf += ' ';
+        rtf += "\\pard\\plain\\f0\\cf1" + paragraphControls(block.kind) + ' ';
         if (std::u16string marker = listMarker(block); !marker.empty()) appendRtfText(rtf, marker);
         for (const HelpRun& run : block.runs) {
-            std::string controls;
-            if (run.bold || block.kind == HelpBlockKind::Heading) controls += "\\b";
-            if (run.italic) controls += "\\i";
-            if (run.link >= 0) {
-                controls += "\\ul\\cf2";
-            } else {
-                if (run.underline) controls += "\\ul";
-                if (run.colour >= 0) {
-                    auto index = std::find(extra.begin(), extra.end(), run.colour) - extra.begin();
-                    controls += "\\cf" + std::to_string(3 + index);
-                }
-            }
+            std::string controls = runControls(run, block.kind, extra);
             // The space ends the last control word; without one it would be text.
             rtf += '{' + controls + (controls.empty() ? "" : " ");
             appendRtfText(rtf, run.text);

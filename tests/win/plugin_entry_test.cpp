@@ -8,6 +8,7 @@
 
 #include "plugin/win32/host_graphics_path.h"
 #include "plugin/win32/plugin_app.h"
+#include "support/win32/unique_handle.h"
 #include "support/win_test_support.h"
 
 namespace vantrel::test {
@@ -165,19 +166,20 @@ TEST_F(PluginLibrary, RunIsModalOwnedByTheLatestHostWindowAndLeavesTheHostPathAl
 
 TEST_F(PluginLibrary, AFailedCopyIsLeftInTheHostObjectAndShowsNoDialog) {
     win::HostGraphicsPath broken{nullptr, Gdiplus::Ok};
-    std::atomic<bool> done{false};
+    // The run returning is the event: a dialog it showed would have kept it
+    // in its modal loop until the watchdog closed it.
+    win::UniqueHandle returned(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::atomic<bool> dialogSeen{false};
     DriverThread watchdog([&] {
-        while (!done) {
+        do {
             if (HWND dialog = findDialog(DialogTitle)) {
                 dialogSeen = true;
                 PostMessageW(dialog, WM_CLOSE, 0, 0);
             }
-            Sleep(20);
-        }
+        } while (WaitForSingleObject(returned.get(), 20) == WAIT_TIMEOUT);
     });
     cutPath_(&broken, 0, 12.0f);
-    done = true;
+    SetEvent(returned.get());
     watchdog.join();
     EXPECT_FALSE(dialogSeen);
     EXPECT_EQ(broken.lastStatus, Gdiplus::InvalidParameter);

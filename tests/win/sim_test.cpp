@@ -32,6 +32,13 @@ public:
         waitFor([&] { return (in_ = open(sim.channelPath(1))) ? true : false; }, patience);
     }
     bool opened() const { return out_ && in_; }
+    // Set once a read did not finish at once: it waits on the pipe.
+    HANDLE readPending() const { return readPending_.get(); }
+    // The bytes waiting on the reply channel, not yet read.
+    DWORD available() const {
+        DWORD waiting = 0;
+        return PeekNamedPipe(in_.get(), nullptr, 0, nullptr, &waiting, nullptr) ? waiting : 0;
+    }
     static win::UniqueHandle open(const std::wstring& path) {
         return win::UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -64,9 +71,12 @@ public:
             ResetEvent(done.get());
             char buffer[512];
             DWORD got = 0;
-            if (!ReadFile(in_.get(), buffer, sizeof buffer, nullptr, &op) && GetLastError() != ERROR_IO_PENDING) {
-                if (error) *error = GetLastError();
-                return bytes;
+            if (!ReadFile(in_.get(), buffer, sizeof buffer, nullptr, &op)) {
+                if (GetLastError() != ERROR_IO_PENDING) {
+                    if (error) *error = GetLastError();
+                    return bytes;
+                }
+                SetEvent(readPending_.get());
             }
             while (WaitForSingleObject(done.get(), 25) == WAIT_TIMEOUT) {
                 if (std::chrono::steady_clock::now() >= deadline) {
@@ -92,6 +102,7 @@ public:
 
 private:
     win::UniqueHandle out_, in_;
+    win::UniqueHandle readPending_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
 std::string readIdentificationPipe(const SimulatorProcess& sim, DWORD& endError) {
@@ -200,8 +211,9 @@ TEST(Simulator, UnplugClosesEveryPipeAndReplugBringsThemBack) {
 
     // A read pending when the cable is pulled fails as a lost port.
     DWORD readError = 0;
+    ResetEvent(client.readPending());  // set by the reads before
     DriverThread puller([&] {
-        Sleep(200);
+        WaitForSingleObject(client.readPending(), 5000);
         sim.unplug();
     });
     client.read(1, 5s, &readError);
@@ -286,7 +298,7 @@ TEST(Simulator, ReplyFaultsOnDemand) {
 
     // A reply split across reads, as injected bytes.
     ASSERT_TRUE(sim.control("inject 0"));
-    Sleep(100);
+    ASSERT_TRUE(waitFor([&] { return client.available() >= 1; }, 2s));
     ASSERT_TRUE(sim.control("inject \\x031\\x03"));
     EXPECT_EQ(client.read(2, 2s), "0\x03" "1\x03");
 

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "cutdata/commands.h"
+#include "driving/window_driving.h"
 #include "plugin/settings.h"
 #include "resource.h"
 #include "support/win_test_support.h"
@@ -114,9 +115,7 @@ TEST_F(CalibrationDialogTest, SquareIsCutAtTheTypedResolutionsUntilTheMachineIsI
         waitFor([&] { return statusRequests(link_.sent()) >= 2; }, 5s);
         requestsWhileCutting = statusRequests(link_.sent());
         RecordingLink::reply(dialog, "1");
-        // Once a message sent after it returns, the posted reply has been handled.
-        Sleep(100);
-        SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+        driving::flushPostedMessages(dialog);
         stillDisabledWhenBusy = !IsWindowEnabled(GetDlgItem(dialog, IDOK));
         RecordingLink::reply(dialog, "0");
         enabledAfter = waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, IDOK)); }, 5s);

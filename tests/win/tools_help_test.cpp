@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "driving/window_driving.h"
 #include "resource.h"
 #include "support/win_test_support.h"
 #include "support/win32/resource_text.h"
@@ -257,7 +258,7 @@ TEST(AboutBox, ShowsNameVersionAndBuildTime) {
         saveScreenshotIfAsked(dialog, L"about_dialog.png");
         // Enter does not close it; OK does.
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-        Sleep(200);
+        driving::flushPostedMessages(dialog);
         if (!IsWindow(dialog)) return;
         PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         closed = waitFor([&] { return !IsWindow(dialog); }, 5s);

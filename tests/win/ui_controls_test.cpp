@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -319,16 +322,39 @@ INT_PTR CALLBACK recordingProc(HWND, UINT message, WPARAM wParam, LPARAM lParam)
     return FALSE;
 }
 
-void pumpMessages(std::chrono::milliseconds duration) {
-    auto end = std::chrono::steady_clock::now() + duration;
-    while (std::chrono::steady_clock::now() < end) {
+// Dispatches this thread's messages until `condition` holds or `timeout`
+// passes, sleeping only while the queue is empty; returns the condition.
+bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        Sleep(5);
+        if (condition()) return true;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return condition();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left.count()), QS_ALLINPUT);
     }
+}
+
+// Until everything shown has painted: nothing is left in the queue.
+bool pumpUntilPainted() {
+    constexpr UINT pending = QS_PAINT | QS_POSTMESSAGE | QS_SENDMESSAGE;
+    return pumpUntil([] { return (HIWORD(GetQueueStatus(pending)) & pending) == 0; }, std::chrono::seconds(5));
+}
+
+// Until a timer of this thread, `periods` times `period` long, has fired:
+// every timer of a shorter period had the chance to fire before it.
+std::atomic<bool> g_timerFired{false};
+void CALLBACK noteTimer(HWND, UINT, UINT_PTR, DWORD) { g_timerFired = true; }
+
+void pumpTimerPeriods(UINT period, int periods) {
+    g_timerFired = false;
+    UINT_PTR timer = SetTimer(nullptr, 0, period * static_cast<UINT>(periods), noteTimer);
+    pumpUntil([] { return g_timerFired.load(); }, std::chrono::seconds(5));
+    KillTimer(nullptr, timer);
 }
 
 // A 32-bit picture of what a control paints, over a known colour, so that what
@@ -537,14 +563,13 @@ TEST_F(DrawnControls, ProgressAnimatesOnItsOwnTimerAndStopsWithTheCaptionReset) 
     AnimatedProgressBar bar;
     ASSERT_TRUE(bar.attach(dialog_, IDC_PROGRESS));
     bar.startAnimation();
-    pumpMessages(std::chrono::milliseconds(300));
-    EXPECT_LT(bar.animation().stripeOffset(), 0);
-    EXPECT_LT(bar.animation().pulse(), 1.0);
+    EXPECT_TRUE(pumpUntil([&] { return bar.animation().stripeOffset() < 0 && bar.animation().pulse() < 1.0; },
+                          std::chrono::seconds(5)));
     bar.stopAnimation();
     EXPECT_EQ(bar.animation().pulse(), 0.0);
     EXPECT_TRUE(bar.animation().rising());
     int offset = bar.animation().stripeOffset();
-    pumpMessages(std::chrono::milliseconds(100));
+    pumpTimerPeriods(AnimatedProgressBar::AnimationPeriodMs, 3);
     EXPECT_EQ(bar.animation().stripeOffset(), offset) << "the timer is gone";
 }
 
@@ -689,13 +714,17 @@ TEST_F(ImageCombo, EntriesCarryTextAndPictureAtTheItemHeight) {
     EXPECT_STREQ(text, L"0.2 mm.");
     ASSERT_NE(box.entry(3), nullptr);
     EXPECT_EQ(box.entry(3)->bitmap, cells_[3].get());
-    EXPECT_FALSE(box.entry(3)->ownsBitmap);
     EXPECT_EQ(box.entry(3)->colour, GetSysColor(COLOR_WINDOWTEXT));
 
     SendMessageW(combo_, CB_DELETESTRING, 1, 0);
     EXPECT_EQ(box.count(), 3);
     ASSERT_NE(box.entry(1), nullptr);
     EXPECT_EQ(box.entry(1)->text, L"0.2 mm.");
+    // The pictures are borrowed: neither a deleted row nor the detached box frees one.
+    box.detach();
+    BITMAP picture = {};
+    EXPECT_NE(GetObjectW(cells_[1].get(), sizeof picture, &picture), 0);
+    EXPECT_NE(GetObjectW(cells_[3].get(), sizeof picture, &picture), 0);
 }
 
 TEST_F(ImageCombo, RowsShowThePictureThenTheText) {
@@ -799,7 +828,7 @@ TEST_F(DrawnControls, DressedMainDialogScreenshots) {
     SetWindowTextW(dialog_, L"Drawn controls of the cut dialog");
 
     SetWindowPos(dialog_, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    pumpMessages(std::chrono::milliseconds(200));
+    pumpUntilPainted();
     EXPECT_TRUE(saveScreenshot(dialog_, L"ui_controls_idle.png"));
 
     // A job on its way: the bar full and animated, another caption, an icon under the mouse.
@@ -810,7 +839,8 @@ TEST_F(DrawnControls, DressedMainDialogScreenshots) {
     ui::IntRect icon = boxes[3].iconRect();
     SendMessageW(boxes[3].hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(icon.left + 5, icon.top + 5));
     EXPECT_TRUE(boxes[3].hovering());
-    pumpMessages(std::chrono::milliseconds(300));
+    pumpUntil([&] { return bar.animation().stripeOffset() < 0; }, std::chrono::seconds(5));
+    pumpUntilPainted();
     EXPECT_TRUE(saveScreenshot(dialog_, L"ui_controls_running.png"));
     EXPECT_EQ(windowText(bar.hwnd()), L"Sending data to Silhouette... Please wait...");
 }

@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "support/win32/gdi_owners.h"
+
 namespace vantrel::driving {
 
 namespace {
@@ -28,9 +30,9 @@ bool pngEncoder(CLSID& clsid) {
 // One frame of the window as 32-bit top-down pixels.
 std::vector<DWORD> grab(HWND window, int width, int height) {
     std::vector<DWORD> pixels;
-    HDC windowDc = GetWindowDC(window);
+    win::WindowDc windowDc(window, win::WindowDc::Area::Window);
     if (!windowDc) return pixels;
-    HDC memoryDc = CreateCompatibleDC(windowDc);
+    win::UniqueMemoryDc memoryDc(CreateCompatibleDC(windowDc.get()));
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -39,18 +41,13 @@ std::vector<DWORD> grab(HWND window, int width, int height) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (memoryDc && dib) {
-        HGDIOBJ old = SelectObject(memoryDc, dib);
-        BitBlt(memoryDc, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
-        GdiFlush();
-        auto* first = static_cast<const DWORD*>(bits);
-        pixels.assign(first, first + static_cast<std::size_t>(width) * height);
-        SelectObject(memoryDc, old);
-    }
-    if (dib) DeleteObject(dib);
-    if (memoryDc) DeleteDC(memoryDc);
-    ReleaseDC(window, windowDc);
+    win::UniqueGdiObject dib(CreateDIBSection(windowDc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!memoryDc || !dib) return pixels;
+    win::SelectedObject selected(memoryDc.get(), dib.get());
+    BitBlt(memoryDc.get(), 0, 0, width, height, windowDc.get(), 0, 0, SRCCOPY);
+    GdiFlush();
+    auto* first = static_cast<const DWORD*>(bits);
+    pixels.assign(first, first + static_cast<std::size_t>(width) * height);
     return pixels;
 }
 

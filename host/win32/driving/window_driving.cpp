@@ -15,6 +15,15 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     return true;
 }
 
+bool flushPostedMessages(HWND window, std::chrono::milliseconds timeout) {
+    const UINT limit = static_cast<UINT>(timeout.count());
+    for (int i = 0; i < 2; ++i) {
+        DWORD_PTR ignored = 0;
+        if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, limit, &ignored)) return false;
+    }
+    return true;
+}
+
 std::wstring textOf(HWND window) {
     wchar_t text[512] = {};
     DWORD_PTR copied = 0;

@@ -13,6 +13,15 @@ namespace vantrel::driving {
 // Polls until `condition` holds or `timeout` passes; returns the last result.
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
+// Returns once every message posted to `window`'s thread before the call
+// has been dispatched: two messages sent one after the other. A thread
+// handles a sent message only while it retrieves messages, and a retrieval
+// that handled the first returns the posted messages already queued; the
+// second is handled at the next retrieval, after they were dispatched. (A
+// handler that runs a loop of its own, like a message box, counts as done.)
+// False when the thread did not answer within `timeout` for each.
+bool flushPostedMessages(HWND window, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
 // A window's text read with WM_GETTEXT through SendMessageTimeout, so a busy
 // or hung window on another thread cannot hang the caller.
 std::wstring textOf(HWND window);

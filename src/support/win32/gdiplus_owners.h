@@ -20,4 +20,23 @@ struct GdipPathTraits {
 };
 using UniqueGpPath = UniqueResource<GpPath*, GdipPathTraits>;
 
+// GDI+ started for the life of the object: the host's part, never the
+// plug-in's. Every GDI+ object must be gone before it ends.
+class GdiplusSession {
+public:
+    GdiplusSession() {
+        Gdiplus::GdiplusStartupInput input;
+        if (Gdiplus::GdiplusStartup(&token_, &input, nullptr) != Gdiplus::Ok) token_ = 0;
+    }
+    ~GdiplusSession() {
+        if (token_) Gdiplus::GdiplusShutdown(token_);
+    }
+    GdiplusSession(const GdiplusSession&) = delete;
+    GdiplusSession& operator=(const GdiplusSession&) = delete;
+    explicit operator bool() const { return token_ != 0; }
+
+private:
+    ULONG_PTR token_ = 0;
+};
+
 }  // namespace vantrel::win

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "ui/win32/dialog.h"
+#include "ids_tools.h"
 
 namespace vantrel::win {
 
@@ -14,7 +15,7 @@ std::string libraryBuildTime();
 
 class AboutDialog : public Dialog {
 public:
-    static constexpr int TemplateId = 9033;
+    static constexpr int TemplateId = IDD_ABOUT;
 
     // `appName` is the library's file name without extension; its version is
     // read from the module of that name.

@@ -9,6 +9,7 @@
 #include "ui/win32/dialog.h"
 #include "ui/win32/separator.h"
 #include "ui/win32/skin_group_box.h"
+#include "ids_tools.h"
 
 namespace vantrel::win {
 
@@ -16,7 +17,7 @@ class HelpDialog;
 
 class CalibrationDialog : public Dialog {
 public:
-    static constexpr int TemplateId = 9018;
+    static constexpr int TemplateId = IDD_CALIBRATION;
     static constexpr UINT_PTR StatusTimer = 1;
     static constexpr UINT StatusPeriodMs = 255;
 

@@ -8,10 +8,11 @@
 
 #include "support/win32/unique_handle.h"
 #include "tools/presets.h"
+#include "ids_ui.h"
 
 namespace vantrel::win {
 
-inline constexpr int DepthStripImageId = 9015;
+inline constexpr int DepthStripImageId = IDPNG_DEPTH_DISCS;
 inline constexpr int DepthIconSize = 16;
 
 // The whole strip as one bitmap over opaque white; null when the image cannot

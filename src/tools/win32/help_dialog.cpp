@@ -10,7 +10,7 @@
 namespace vantrel::win {
 
 std::u16string loadHelpPage(HINSTANCE module, int resourceId) {
-    HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(resourceId), MAKEINTRESOURCEW(23));
+    HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(resourceId), RT_HTML);
     HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
     const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
     DWORD size = info ? SizeofResource(module, info) : 0;

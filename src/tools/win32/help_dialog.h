@@ -8,6 +8,7 @@
 #include "tools/help_document.h"
 #include "tools/win32/html_view.h"
 #include "ui/win32/dialog.h"
+#include "ids_tools.h"
 
 namespace vantrel::win {
 
@@ -17,8 +18,8 @@ std::u16string loadHelpPage(HINSTANCE module, int resourceId);
 
 class HelpDialog : public Dialog {
 public:
-    static constexpr int TemplateId = 9032;
-    static constexpr int ViewPlaceholderId = 9000;
+    static constexpr int TemplateId = IDD_HELP;
+    static constexpr int ViewPlaceholderId = IDC_HELP_VIEW;
     // Posted to itself when a link in the page names another page.
     static constexpr UINT WM_SHOW_LINKED_PAGE = WM_APP + 32;
 

@@ -8,12 +8,13 @@
 #include "support/win32/unique_handle.h"
 #include "tools/presets.h"
 #include "ui/win32/dialog.h"
+#include "ids_tools.h"
 
 namespace vantrel::win {
 
 class PresetsDialog : public Dialog {
 public:
-    static constexpr int TemplateId = 9030;
+    static constexpr int TemplateId = IDD_PRESETS;
     static constexpr int ColumnWidth = 175;
 
     // `currentSetup` is the main dialog's setup, offered to "Save Current Setup".
@@ -31,7 +32,7 @@ protected:
     void onDestroy() override;
 
 private:
-    HWND list() const { return item(9047); }
+    HWND list() const { return item(IDC_PRESETS_LIST); }
     int selectedIndex() const;
     void append(const MaterialPreset& preset);
     void updateInformation();

@@ -3,6 +3,7 @@
 #include "diagnostics/win32/diagnostics_run.h"
 #include "resource.h"
 #include "tools/win32/depth_icons.h"
+#include "ui/win32/controls.h"
 
 namespace vantrel::win {
 
@@ -18,7 +19,7 @@ bool SavePresetDialog::onInit() {
     depthList_.attach(hwnd(), IDC_SAVE_PRESET_DEPTH);
     for (int i = 0; i < PresetDepthCount; ++i)
         depthList_.addEntry(DepthTexts[i], static_cast<HBITMAP>(icons_[i].get()));
-    SendMessageW(item(IDC_SAVE_PRESET_DEPTH), CB_SETCURSEL, 1, 0);
+    DropDownList(hwnd(), IDC_SAVE_PRESET_DEPTH).select(1);
     return true;
 }
 
@@ -36,9 +37,9 @@ void SavePresetDialog::onOk() {
         MessageBoxW(hwnd(), wide(problem).c_str(), L"Error...", MB_OK | MB_ICONERROR);
         return;
     }
-    auto selected = SendMessageW(item(IDC_SAVE_PRESET_DEPTH), CB_GETCURSEL, 0, 0);
+    int selected = DropDownList(hwnd(), IDC_SAVE_PRESET_DEPTH).selection();
     name_ = std::move(name);
-    depth_ = selected == CB_ERR ? 1 : static_cast<int>(selected);
+    depth_ = selected < 0 ? 1 : selected;
     end(IDOK);
 }
 

@@ -7,12 +7,13 @@
 #include "tools/presets.h"
 #include "ui/win32/dialog.h"
 #include "ui/win32/image_combo_box.h"
+#include "ids_tools.h"
 
 namespace vantrel::win {
 
 class SavePresetDialog : public Dialog {
 public:
-    static constexpr int TemplateId = 9031;
+    static constexpr int TemplateId = IDD_SAVE_PRESET;
     static constexpr int ItemHeight = 20;
 
     explicit SavePresetDialog(HINSTANCE module) : module_(module) {}

@@ -1,5 +1,7 @@
 #include "ui/win32/dpi.h"
 
+#include "support/win32/gdi_owners.h"
+
 namespace vantrel::win {
 
 namespace {
@@ -28,10 +30,7 @@ int windowDpi(HWND window) {
         if (UINT dpi = dpiForWindow(window)) return static_cast<int>(dpi);
     }
     int dpi = 0;
-    if (HDC screen = GetDC(nullptr)) {
-        dpi = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
-    }
+    if (WindowDc screen(nullptr); screen) dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
     return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
 }
 

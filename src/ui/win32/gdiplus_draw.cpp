@@ -16,18 +16,26 @@ OffscreenSurface::OffscreenSurface(HDC screen, int width, int height) {
     void* bits = nullptr;
     bitmap_.reset(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap_) return;
-    previous_ = SelectObject(dc_.get(), bitmap_.get());
+    selection_ = SelectedObject(dc_.get(), bitmap_.get());
     gp::GdipCreateFromHDC(dc_.get(), graphics_.receive());
-}
-
-OffscreenSurface::~OffscreenSurface() {
-    graphics_.reset();
-    if (dc_ && previous_) SelectObject(dc_.get(), previous_);
 }
 
 void OffscreenSurface::flush() {
     if (graphics_) gp::GdipFlush(graphics_.get(), Gdiplus::FlushIntentionSync);
     GdiFlush();
+}
+
+UniqueGpBrush makeSolidBrush(ui::Argb colour) {
+    UniqueGpBrush brush;
+    gp::GdipCreateSolidFill(colour, reinterpret_cast<Gdiplus::GpSolidFill**>(brush.receive()));
+    return brush;
+}
+
+UniqueGpPen makeSolidPen(ui::Argb colour, float width, bool dashed) {
+    UniqueGpPen pen;
+    gp::GdipCreatePen1(colour, width, Gdiplus::UnitPixel, pen.receive());
+    if (pen && dashed) gp::GdipSetPenDashStyle(pen.get(), Gdiplus::DashStyleDash);
+    return pen;
 }
 
 UniqueGpFont makeUiFont(float pixels, int style) {

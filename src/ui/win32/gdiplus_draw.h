@@ -2,7 +2,9 @@
 // Move-only owners for the GDI+ drawing objects of the controls and the
 // preview, and a memory device context to paint into before one copy to the
 // screen (so nothing flickers).
+#include "support/win32/gdi_owners.h"
 #include "support/win32/gdiplus_owners.h"
+#include "ui/colour.h"
 
 namespace vantrel::win {
 
@@ -53,13 +55,6 @@ private:
     UniqueGpImage image_;
 };
 
-struct DeviceContextTraits {
-    static HDC invalid() { return nullptr; }
-    static bool valid(HDC h) { return h != nullptr; }
-    static void close(HDC h) { DeleteDC(h); }
-};
-using UniqueMemoryDc = UniqueResource<HDC, DeviceContextTraits>;
-
 struct CursorTraits {
     static HCURSOR invalid() { return nullptr; }
     static bool valid(HCURSOR h) { return h != nullptr; }
@@ -73,7 +68,7 @@ using UniqueCursor = UniqueResource<HCURSOR, CursorTraits>;
 class OffscreenSurface {
 public:
     OffscreenSurface(HDC screen, int width, int height);
-    ~OffscreenSurface();
+    ~OffscreenSurface() = default;
     OffscreenSurface(const OffscreenSurface&) = delete;
     OffscreenSurface& operator=(const OffscreenSurface&) = delete;
 
@@ -86,9 +81,13 @@ public:
 private:
     UniqueMemoryDc dc_;
     UniqueGdiObject bitmap_;
-    HGDIOBJ previous_ = nullptr;
+    SelectedObject selection_;
     UniqueGpGraphics graphics_;
 };
+
+// A brush of one colour; a pen of one colour, `width` pixels wide, solid or dashed.
+UniqueGpBrush makeSolidBrush(ui::Argb colour);
+UniqueGpPen makeSolidPen(ui::Argb colour, float width, bool dashed = false);
 
 // The platform's "Tahoma" family, or the generic sans-serif one when Tahoma
 // is missing; a bold font of `pixels` from it.

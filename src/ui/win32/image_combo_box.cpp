@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+#include "support/win32/gdi_owners.h"
 #include "ui/control_layout.h"
+#include "ui/win32/controls.h"
 #include "ui/win32/dpi.h"
 
 namespace vantrel::win {
@@ -28,8 +30,8 @@ void ImageComboBox::onAttach() {
     itemHeight_ = ui::scaled(designItemHeight_, dpi_);
     // The selection field as tall as the entries; the list's height was asked
     // for at creation, before we were here, so it is set as well.
-    SendMessageW(hwnd(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), itemHeight_);
-    SendMessageW(hwnd(), CB_SETITEMHEIGHT, 0, itemHeight_);
+    DropDownList(hwnd()).setRowHeight(-1, itemHeight_);
+    DropDownList(hwnd()).setRowHeight(0, itemHeight_);
     subclassedParent_ = parent();
     if (subclassedParent_)
         SetWindowSubclass(subclassedParent_, &ImageComboBox::parentProc, reinterpret_cast<UINT_PTR>(this),
@@ -43,10 +45,8 @@ void ImageComboBox::onDetach() {
     if (hwnd() && IsWindow(hwnd())) {
         // The rows point at our records; clear them before the records go.
         int rows = count();
-        for (int i = 0; i < rows; ++i) SendMessageW(hwnd(), CB_SETITEMDATA, static_cast<WPARAM>(i), 0);
+        for (int i = 0; i < rows; ++i) DropDownList(hwnd()).setRowData(i, 0);
     }
-    for (auto& e : entries_)
-        if (e->ownsBitmap && e->bitmap) DeleteObject(e->bitmap);
     entries_.clear();
 }
 
@@ -70,23 +70,22 @@ int ImageComboBox::addEntry(const std::wstring& text, HBITMAP bitmap, const std:
         description.lfQuality = CLEARTYPE_QUALITY;
         record->font.reset(CreateFontIndirectW(&description));
     }
-    LRESULT index = SendMessageW(hwnd(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    if (index == CB_ERR || index == CB_ERRSPACE) return -1;
-    SendMessageW(hwnd(), CB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(record.get()));
+    DropDownList list(hwnd());
+    int index = list.addRow(text.c_str());
+    if (index < 0) return -1;
+    list.setRowData(index, reinterpret_cast<LPARAM>(record.get()));
     entries_.push_back(std::move(record));
-    return static_cast<int>(index);
+    return index;
 }
 
 int ImageComboBox::count() const {
-    if (!hwnd()) return 0;
-    LRESULT rows = SendMessageW(hwnd(), CB_GETCOUNT, 0, 0);
-    return rows == CB_ERR ? 0 : static_cast<int>(rows);
+    return DropDownList(hwnd()).count();
 }
 
 const ImageComboBox::Entry* ImageComboBox::entry(int index) const {
     if (!hwnd() || index < 0 || index >= count()) return nullptr;
-    LRESULT data = SendMessageW(hwnd(), CB_GETITEMDATA, static_cast<WPARAM>(index), 0);
-    if (data == CB_ERR || data == 0) return nullptr;
+    LPARAM data = DropDownList(hwnd()).rowData(index);
+    if (data == 0) return nullptr;
     auto* record = reinterpret_cast<const Entry*>(data);
     // Only records we made and still hold are handed out.
     for (const auto& e : entries_)
@@ -97,7 +96,6 @@ const ImageComboBox::Entry* ImageComboBox::entry(int index) const {
 void ImageComboBox::forget(const Entry* record) {
     auto found = std::find_if(entries_.begin(), entries_.end(), [&](const auto& e) { return e.get() == record; });
     if (found == entries_.end()) return;
-    if ((*found)->ownsBitmap && (*found)->bitmap) DeleteObject((*found)->bitmap);
     entries_.erase(found);
 }
 
@@ -156,25 +154,11 @@ void ImageComboBox::draw(const DRAWITEMSTRUCT& item) {
 
     // No highlight fill: the row is always redrawn on the plain background and
     // the selection shows as a focus rectangle.
-    HBRUSH fill = CreateSolidBrush(background);
-    FillRect(dc, &area, fill);
-    DeleteObject(fill);
+    UniqueGdiObject fill(CreateSolidBrush(background));
+    FillRect(dc, &area, static_cast<HBRUSH>(fill.get()));
     if (item.itemID == static_cast<UINT>(-1)) return;
 
     const Entry* record = entry(static_cast<int>(item.itemID));
-    std::wstring text;
-    if (record) {
-        text = record->text;
-    } else {
-        // A row added with CB_ADDSTRING by someone else: show its text plainly.
-        LRESULT length = SendMessageW(hwnd(), CB_GETLBTEXTLEN, item.itemID, 0);
-        if (length > 0) {
-            text.resize(static_cast<std::size_t>(length) + 1);
-            length = SendMessageW(hwnd(), CB_GETLBTEXT, item.itemID, reinterpret_cast<LPARAM>(text.data()));
-            text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
-        }
-    }
-
     BITMAP picture = {};
     if (record && record->bitmap) GetObjectW(record->bitmap, sizeof(picture), &picture);
     const bool hasSecond = record && !record->secondText.empty();
@@ -182,24 +166,41 @@ void ImageComboBox::draw(const DRAWITEMSTRUCT& item) {
     const int shownWidth = ui::scaled(picture.bmWidth, dpi_), shownHeight = ui::scaled(picture.bmHeight, dpi_);
     ui::ComboEntryLayout layout = ui::layoutComboEntry({area.left, area.top, area.right, area.bottom}, shownWidth,
                                                        shownHeight, hasSecond, dpi_);
-    if (record && record->bitmap) {
-        HDC source = CreateCompatibleDC(dc);
-        HGDIOBJ previous = SelectObject(source, record->bitmap);
-        if (shownWidth == picture.bmWidth && shownHeight == picture.bmHeight) {
-            BitBlt(dc, layout.bitmapLeft, layout.bitmapTop, picture.bmWidth, picture.bmHeight, source, 0, 0, SRCCOPY);
-        } else {
-            int previousMode = SetStretchBltMode(dc, HALFTONE);
-            POINT origin;
-            SetBrushOrgEx(dc, 0, 0, &origin);
-            StretchBlt(dc, layout.bitmapLeft, layout.bitmapTop, shownWidth, shownHeight, source, 0, 0, picture.bmWidth,
-                       picture.bmHeight, SRCCOPY);
-            SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
-            SetStretchBltMode(dc, previousMode);
-        }
-        SelectObject(source, previous);
-        DeleteDC(source);
-    }
+    if (record && record->bitmap)
+        drawPicture(dc, record->bitmap, picture, layout.bitmapLeft, layout.bitmapTop, shownWidth, shownHeight);
 
+    SetBkMode(dc, OPAQUE);
+    SetBkColor(dc, background);
+    SetTextColor(dc, record ? record->colour : GetSysColor(COLOR_WINDOWTEXT));
+    RECT textArea = {layout.text.left, layout.text.top, layout.text.right, layout.text.bottom};
+    drawTexts(dc, record, record ? record->text : rowText(item.itemID), textArea);
+
+    if ((item.itemState & ODS_SELECTED) && (item.itemAction & (ODA_DRAWENTIRE | ODA_SELECT))) DrawFocusRect(dc, &area);
+}
+
+std::wstring ImageComboBox::rowText(UINT row) const {
+    // A row added with CB_ADDSTRING by someone else: show its text plainly.
+    return DropDownList(hwnd()).rowText(static_cast<int>(row));
+}
+
+void ImageComboBox::drawPicture(HDC dc, HBITMAP bitmap, const BITMAP& picture, int left, int top, int width,
+                                int height) const {
+    UniqueMemoryDc source(CreateCompatibleDC(dc));
+    SelectedObject selected(source.get(), bitmap);
+    if (!selected) return;
+    if (width == picture.bmWidth && height == picture.bmHeight) {
+        BitBlt(dc, left, top, picture.bmWidth, picture.bmHeight, source.get(), 0, 0, SRCCOPY);
+        return;
+    }
+    int previousMode = SetStretchBltMode(dc, HALFTONE);
+    POINT origin;
+    SetBrushOrgEx(dc, 0, 0, &origin);
+    StretchBlt(dc, left, top, width, height, source.get(), 0, 0, picture.bmWidth, picture.bmHeight, SRCCOPY);
+    SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
+    SetStretchBltMode(dc, previousMode);
+}
+
+void ImageComboBox::drawTexts(HDC dc, const Entry* record, const std::wstring& text, RECT area) const {
     HFONT controlFont = reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
     UniqueGdiObject fallbackBold;
     HGDIOBJ font = record && record->font ? record->font.get() : nullptr;
@@ -207,26 +208,19 @@ void ImageComboBox::draw(const DRAWITEMSTRUCT& item) {
         fallbackBold = boldFormOf(controlFont);
         font = fallbackBold.get();
     }
-    SetBkMode(dc, OPAQUE);
-    SetBkColor(dc, background);
-    SetTextColor(dc, record ? record->colour : GetSysColor(COLOR_WINDOWTEXT));
-    HGDIOBJ previousFont = SelectObject(dc, font);
-    RECT textArea = {layout.text.left, layout.text.top, layout.text.right, layout.text.bottom};
-    if (hasSecond) {
-        TEXTMETRICW metrics = {};
-        GetTextMetricsW(dc, &metrics);
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textArea, DT_SINGLELINE | DT_TOP | DT_NOPREFIX);
-        if (controlFont) SelectObject(dc, controlFont);
-        RECT second = textArea;
-        second.top += metrics.tmHeight;
-        DrawTextW(dc, record->secondText.c_str(), static_cast<int>(record->secondText.size()), &second,
-                  DT_SINGLELINE | DT_TOP | DT_NOPREFIX);
-    } else {
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textArea, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    SelectedObject first(dc, font);
+    if (!record || record->secondText.empty()) {
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        return;
     }
-    SelectObject(dc, previousFont);
-
-    if ((item.itemState & ODS_SELECTED) && (item.itemAction & (ODA_DRAWENTIRE | ODA_SELECT))) DrawFocusRect(dc, &area);
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, DT_SINGLELINE | DT_TOP | DT_NOPREFIX);
+    // The second line in the control's own (regular) font, below the first.
+    SelectedObject second(dc, controlFont);
+    area.top += metrics.tmHeight;
+    DrawTextW(dc, record->secondText.c_str(), static_cast<int>(record->secondText.size()), &area,
+              DT_SINGLELINE | DT_TOP | DT_NOPREFIX);
 }
 
 }  // namespace vantrel::win

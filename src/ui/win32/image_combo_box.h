@@ -20,11 +20,12 @@ inline constexpr UINT WM_IMAGE_COMBO_DELETE = 3912;
 
 class ImageComboBox : public SubclassedControl {
 public:
+    // The bitmap is borrowed: it stays the caller's, who keeps it alive while
+    // the control shows it. The font is the entry's own.
     struct Entry {
         HBITMAP bitmap = nullptr;
         std::wstring text;
         std::wstring secondText;
-        bool ownsBitmap = false;
         COLORREF colour = 0;
         UniqueGdiObject font;
     };
@@ -54,6 +55,9 @@ private:
     static LRESULT CALLBACK parentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR self);
     void draw(const DRAWITEMSTRUCT& item);
+    std::wstring rowText(UINT row) const;
+    void drawPicture(HDC dc, HBITMAP bitmap, const BITMAP& picture, int left, int top, int width, int height) const;
+    void drawTexts(HDC dc, const Entry* record, const std::wstring& text, RECT area) const;
     void forget(const Entry* entry);
 
     int designItemHeight_;

@@ -1,6 +1,7 @@
 #include "ui/win32/jog_button.h"
 
 #include "ui/control_layout.h"
+#include "ui/win32/controls.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/resource_image.h"
 
@@ -18,7 +19,7 @@ void JogButton::setPicture(HBITMAP picture) {
         scaled = stretchedCopy(picture, ui::scaled(info.bmWidth, dpi), ui::scaled(info.bmHeight, dpi));
         if (scaled) shown = static_cast<HBITMAP>(scaled.get());
     }
-    SendMessageW(hwnd(), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(shown));
+    Button(hwnd()).setImage(shown);
     // Released only once the button no longer shows it.
     scaledPicture_ = std::move(scaled);
     InvalidateRect(hwnd(), nullptr, TRUE);

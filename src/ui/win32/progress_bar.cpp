@@ -11,12 +11,6 @@ namespace vantrel::win {
 
 namespace {
 
-UniqueGpBrush solidBrush(ui::Argb colour) {
-    UniqueGpBrush brush;
-    gp::GdipCreateSolidFill(colour, reinterpret_cast<Gdiplus::GpSolidFill**>(brush.receive()));
-    return brush;
-}
-
 ui::Argb grey(int level) { return ui::makeArgb(0xFF, level, level, level); }
 
 }  // namespace
@@ -123,63 +117,14 @@ void AnimatedProgressBar::paint(HDC target) {
         fontDpi_ = dpi;
     }
 
-    UniqueGpBrush face = solidBrush(systemColour(COLOR_BTNFACE));
+    UniqueGpBrush face = makeSolidBrush(systemColour(COLOR_BTNFACE));
     gp::GdipFillRectangleI(g, face.get(), 0, 0, width, height);
 
     PBRANGE range = {};
     SendMessageW(hwnd(), PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
     const int filled = ui::filledWidth(position(), range.iLow, range.iHigh, width);
-
-    gp::GdipSetClipRectI(g, 0, 0, filled, height, Gdiplus::CombineModeReplace);
-    if (filled > 0) {
-        UniqueGpBrush bar = solidBrush(barColour_);
-        gp::GdipFillRectangleI(g, bar.get(), 0, 0, filled, height);
-        ImageSize tile = imageSize(stripe_.get());
-        const int tileWidth = ui::scaled(static_cast<int>(tile.width), dpi);
-        const int tileHeight = ui::scaled(static_cast<int>(tile.height), dpi);
-        for (int x : ui::stripeTiles(ui::scaled(animation_.stripeOffset(), dpi), tileWidth, width))
-            drawImageScaled(g, stripe_.get(), x, 0, tileWidth, tileHeight);
-    }
-    gp::GdipResetClip(g);
-
-    const std::wstring text = caption();
-    if (!text.empty() && font_) {
-        gp::GdipSetTextRenderingHint(g, Gdiplus::TextRenderingHintAntiAliasGridFit);
-        UniqueGpStringFormat format;
-        gp::GdipCreateStringFormat(Gdiplus::StringFormatFlagsNoWrap, LANG_NEUTRAL, format.receive());
-        gp::GdipSetStringFormatLineAlign(format.get(), Gdiplus::StringAlignmentCenter);
-        gp::GdipSetStringFormatHotkeyPrefix(format.get(), Gdiplus::HotkeyPrefixNone);
-        // Centred by hand from one measurement, so the icon lands exactly at
-        // the end of the text that is drawn.
-        Gdiplus::RectF unbounded(0, 0, 0, 0), box;
-        gp::GdipMeasureString(g, text.c_str(), static_cast<INT>(text.size()), font_.get(), &unbounded, format.get(), &box,
-                              nullptr, nullptr);
-        const float left = (static_cast<float>(width) - box.Width) / 2;
-        const float shift = static_cast<float>(ui::lineWidth(dpi));
-        Gdiplus::RectF place(left, 0, box.Width + 1, static_cast<float>(height));
-        Gdiplus::RectF shifted(left - shift, shift, box.Width + 1, static_cast<float>(height));
-        UniqueGpBrush b = solidBrush(grey(animation_.greyB()));
-        UniqueGpBrush c = solidBrush(grey(animation_.greyC()));
-        auto draw = [&](const Gdiplus::RectF& where, GpBrush* brush) {
-            gp::GdipDrawString(g, text.c_str(), static_cast<INT>(text.size()), font_.get(), &where, format.get(), brush);
-        };
-        gp::GdipSetClipRectI(g, 0, 0, filled, height, Gdiplus::CombineModeReplace);
-        draw(shifted, c.get());
-        draw(place, b.get());
-        gp::GdipSetClipRectI(g, filled, 0, width - filled, height, Gdiplus::CombineModeReplace);
-        draw(shifted, b.get());
-        draw(place, c.get());
-        gp::GdipResetClip(g);
-
-        if (icon_) {
-            ImageSize size = imageSize(icon_.get());
-            const int iconWidth = ui::scaled(static_cast<int>(size.width), dpi);
-            const int iconHeight = ui::scaled(static_cast<int>(size.height), dpi);
-            INT iconLeft = static_cast<INT>(left + box.Width);
-            INT top = (height - iconHeight) / 2;
-            drawImageScaled(g, icon_.get(), iconLeft, top, iconWidth, iconHeight);
-        }
-    }
+    drawBar(g, filled, width, height, dpi);
+    drawCaption(g, filled, width, height, dpi);
 
     if (overlay_) {
         ImageSize size = imageSize(overlay_.get());
@@ -188,6 +133,63 @@ void AnimatedProgressBar::paint(HDC target) {
     }
     surface.flush();
     BitBlt(target, 0, 0, width, height, surface.dc(), 0, 0, SRCCOPY);
+}
+
+// The filled part in the bar colour, with the moving stripes over it.
+void AnimatedProgressBar::drawBar(GpGraphics* g, int filled, int width, int height, int dpi) const {
+    gp::GdipSetClipRectI(g, 0, 0, filled, height, Gdiplus::CombineModeReplace);
+    if (filled > 0) {
+        UniqueGpBrush bar = makeSolidBrush(barColour_);
+        gp::GdipFillRectangleI(g, bar.get(), 0, 0, filled, height);
+        ImageSize tile = imageSize(stripe_.get());
+        const int tileWidth = ui::scaled(static_cast<int>(tile.width), dpi);
+        const int tileHeight = ui::scaled(static_cast<int>(tile.height), dpi);
+        for (int x : ui::stripeTiles(ui::scaled(animation_.stripeOffset(), dpi), tileWidth, width))
+            drawImageScaled(g, stripe_.get(), x, 0, tileWidth, tileHeight);
+    }
+    gp::GdipResetClip(g);
+}
+
+// The caption centred, in two greys swapped where the bar is filled, with
+// the icon at the end of its text.
+void AnimatedProgressBar::drawCaption(GpGraphics* g, int filled, int width, int height, int dpi) const {
+    const std::wstring text = caption();
+    if (text.empty() || !font_) return;
+    gp::GdipSetTextRenderingHint(g, Gdiplus::TextRenderingHintAntiAliasGridFit);
+    UniqueGpStringFormat format;
+    gp::GdipCreateStringFormat(Gdiplus::StringFormatFlagsNoWrap, LANG_NEUTRAL, format.receive());
+    gp::GdipSetStringFormatLineAlign(format.get(), Gdiplus::StringAlignmentCenter);
+    gp::GdipSetStringFormatHotkeyPrefix(format.get(), Gdiplus::HotkeyPrefixNone);
+    // Centred by hand from one measurement, so the icon lands exactly at
+    // the end of the text that is drawn.
+    Gdiplus::RectF unbounded(0, 0, 0, 0), box;
+    gp::GdipMeasureString(g, text.c_str(), static_cast<INT>(text.size()), font_.get(), &unbounded, format.get(), &box,
+                          nullptr, nullptr);
+    const float left = (static_cast<float>(width) - box.Width) / 2;
+    const float shift = static_cast<float>(ui::lineWidth(dpi));
+    Gdiplus::RectF place(left, 0, box.Width + 1, static_cast<float>(height));
+    Gdiplus::RectF shifted(left - shift, shift, box.Width + 1, static_cast<float>(height));
+    UniqueGpBrush b = makeSolidBrush(grey(animation_.greyB()));
+    UniqueGpBrush c = makeSolidBrush(grey(animation_.greyC()));
+    auto draw = [&](const Gdiplus::RectF& where, GpBrush* brush) {
+        gp::GdipDrawString(g, text.c_str(), static_cast<INT>(text.size()), font_.get(), &where, format.get(), brush);
+    };
+    gp::GdipSetClipRectI(g, 0, 0, filled, height, Gdiplus::CombineModeReplace);
+    draw(shifted, c.get());
+    draw(place, b.get());
+    gp::GdipSetClipRectI(g, filled, 0, width - filled, height, Gdiplus::CombineModeReplace);
+    draw(shifted, b.get());
+    draw(place, c.get());
+    gp::GdipResetClip(g);
+
+    if (icon_) {
+        ImageSize size = imageSize(icon_.get());
+        const int iconWidth = ui::scaled(static_cast<int>(size.width), dpi);
+        const int iconHeight = ui::scaled(static_cast<int>(size.height), dpi);
+        INT iconLeft = static_cast<INT>(left + box.Width);
+        INT top = (height - iconHeight) / 2;
+        drawImageScaled(g, icon_.get(), iconLeft, top, iconWidth, iconHeight);
+    }
 }
 
 }  // namespace vantrel::win

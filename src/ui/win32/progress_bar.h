@@ -54,6 +54,8 @@ protected:
 
 private:
     void paint(HDC target) override;
+    void drawBar(GpGraphics* g, int filled, int width, int height, int dpi) const;
+    void drawCaption(GpGraphics* g, int filled, int width, int height, int dpi) const;
 
     ui::ProgressAnimation animation_;
     UniqueGpImage stripe_;

@@ -130,8 +130,7 @@ UniqueGpBitmap toBitmap(GpImage* image, std::optional<Gdiplus::PixelFormat> form
     UniqueGpGraphics graphics;
     if (gp::GdipGetImageGraphicsContext(bitmap.image(), graphics.receive()) != Gdiplus::Ok) return {};
     if (background) {
-        UniqueGpBrush brush;
-        gp::GdipCreateSolidFill(*background, reinterpret_cast<Gdiplus::GpSolidFill**>(brush.receive()));
+        UniqueGpBrush brush = makeSolidBrush(*background);
         if (brush) gp::GdipFillRectangleI(graphics.get(), brush.get(), -1, -1, w + 2, h + 2);
     }
     // Same size, whole pixels: nearest neighbour with centred pixels copies exactly.
@@ -157,8 +156,7 @@ UniqueGdiObject toDeviceBitmap(GpImage* image, ui::Argb background, int x, int y
     {
         UniqueGpGraphics graphics;
         if (gp::GdipGetImageGraphicsContext(cell.image(), graphics.receive()) != Gdiplus::Ok) return {};
-        UniqueGpBrush brush;
-        gp::GdipCreateSolidFill(background, reinterpret_cast<Gdiplus::GpSolidFill**>(brush.receive()));
+        UniqueGpBrush brush = makeSolidBrush(background);
         if (brush) gp::GdipFillRectangleI(graphics.get(), brush.get(), -1, -1, width + 2, height + 2);
         gp::GdipSetInterpolationMode(graphics.get(), Gdiplus::InterpolationModeNearestNeighbor);
         gp::GdipSetPixelOffsetMode(graphics.get(), Gdiplus::PixelOffsetModeHalf);
@@ -173,22 +171,17 @@ UniqueGdiObject toDeviceBitmap(GpImage* image, ui::Argb background, int x, int y
 UniqueGdiObject stretchedCopy(HBITMAP picture, int width, int height) {
     BITMAP info{};
     if (!picture || !GetObjectW(picture, sizeof info, &info)) return {};
-    HDC screen = GetDC(nullptr);
-    HDC from = CreateCompatibleDC(screen);
-    HDC to = CreateCompatibleDC(screen);
-    HBITMAP copy = CreateCompatibleBitmap(screen, width, height);
+    WindowDc screen(nullptr);
+    UniqueMemoryDc from(CreateCompatibleDC(screen.get()));
+    UniqueMemoryDc to(CreateCompatibleDC(screen.get()));
+    HBITMAP copy = CreateCompatibleBitmap(screen.get(), width, height);
     if (from && to && copy) {
-        HGDIOBJ oldFrom = SelectObject(from, picture);
-        HGDIOBJ oldTo = SelectObject(to, copy);
-        SetStretchBltMode(to, HALFTONE);
-        SetBrushOrgEx(to, 0, 0, nullptr);
-        StretchBlt(to, 0, 0, width, height, from, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
-        SelectObject(to, oldTo);
-        SelectObject(from, oldFrom);
+        SelectedObject source(from.get(), picture);
+        SelectedObject target(to.get(), copy);
+        SetStretchBltMode(to.get(), HALFTONE);
+        SetBrushOrgEx(to.get(), 0, 0, nullptr);
+        StretchBlt(to.get(), 0, 0, width, height, from.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
     }
-    if (to) DeleteDC(to);
-    if (from) DeleteDC(from);
-    ReleaseDC(nullptr, screen);
     return UniqueGdiObject(copy);
 }
 

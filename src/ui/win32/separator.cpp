@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "support/win32/gdi_owners.h"
 #include "ui/control_layout.h"
 
 namespace vantrel::win {
@@ -49,12 +50,11 @@ void Separator::paint(HDC dc) {
     if (style & SS_NOPREFIX) format |= DT_NOPREFIX;
     std::wstring caption = ui::separatorCaption(text, align);
 
-    HGDIOBJ previousFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0)));
+    SelectedObject font(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0)));
     SetBkMode(dc, OPAQUE);
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     SetTextColor(dc, GetSysColor(IsWindowEnabled(hwnd()) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
     DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &client, format);
-    SelectObject(dc, previousFont);
 }
 
 }  // namespace vantrel::win

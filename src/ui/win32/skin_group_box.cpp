@@ -9,18 +9,6 @@ namespace vantrel::win {
 
 namespace {
 
-UniqueGpBrush solidBrush(ui::Argb colour) {
-    UniqueGpBrush brush;
-    gp::GdipCreateSolidFill(colour, reinterpret_cast<Gdiplus::GpSolidFill**>(brush.receive()));
-    return brush;
-}
-
-UniqueGpPen pen(ui::Argb colour, float width) {
-    UniqueGpPen result;
-    gp::GdipCreatePen1(colour, width, Gdiplus::UnitPixel, result.receive());
-    return result;
-}
-
 UniqueGpPath roundedPath(float left, float top, float right, float bottom, float diameter) {
     UniqueGpPath path;
     gp::GdipCreatePath(Gdiplus::FillModeAlternate, path.receive());
@@ -92,6 +80,33 @@ void SkinGroupBox::click() {
 bool SkinGroupBox::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (handlePaintMessage(message, wParam, result)) return true;
     switch (message) {
+        case WM_NCHITTEST:
+        case WM_MOUSEMOVE:
+        case WM_MOUSELEAVE:
+        case WM_SETCURSOR:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+            return onMouse(message, lParam, result);
+        case WM_SETTEXT:
+        case WM_ENABLE:
+        case WM_SETFONT:
+        case WM_UPDATEUISTATE:
+        case WM_SYSCOLORCHANGE:
+            // The standard group box draws itself on these; draw ours over it.
+            result = callDefault(message, wParam, lParam);
+            if (message == WM_ENABLE && !wParam) setHovering(false);
+            InvalidateRect(hwnd(), nullptr, FALSE);
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The icon is a button: hover, hand cursor, press and release on it.
+bool SkinGroupBox::onMouse(UINT message, LPARAM lParam, LRESULT& result) {
+    switch (message) {
         case WM_NCHITTEST: {
             POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
             ScreenToClient(hwnd(), &at);
@@ -150,147 +165,101 @@ bool SkinGroupBox::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         case WM_CAPTURECHANGED:
             pressedOnIcon_ = false;
             return false;
-        case WM_SETTEXT:
-        case WM_ENABLE:
-        case WM_SETFONT:
-        case WM_UPDATEUISTATE:
-        case WM_SYSCOLORCHANGE:
-            // The standard group box draws itself on these; draw ours over it.
-            result = callDefault(message, wParam, lParam);
-            if (message == WM_ENABLE && !wParam) setHovering(false);
-            InvalidateRect(hwnd(), nullptr, FALSE);
-            return true;
         default:
             return false;
     }
 }
 
+// What every step of one paint draws with; lengths are the 96-dots-per-inch
+// design, scaled to the window.
+struct SkinGroupBox::PaintFrame {
+    GpGraphics* g;
+    int w, h, dpi;
+    float line;
+    ui::Argb background;
+    bool enabled;
+    float W() const { return static_cast<float>(w); }
+    float H() const { return static_cast<float>(h); }
+    float px(float designed) const { return ui::scaledF(designed, dpi); }
+    int pxi(int designed) const { return ui::scaled(designed, dpi); }
+};
+
+namespace {
+
+// The outline: the panel below the band, everything outside it, and the
+// title band (the outline with the panel cut out).
+struct GroupBoxOutline {
+    UniqueGpPath body, outside, band;
+};
+
+GroupBoxOutline makeOutline(int w, int h, float inset, float bodyTop, float cornerDiameter) {
+    const float W = static_cast<float>(w), H = static_cast<float>(h);
+    GroupBoxOutline o;
+    o.body = roundedPath(inset, bodyTop, W - inset, H - inset, cornerDiameter);
+    gp::GdipCreatePath(Gdiplus::FillModeAlternate, o.outside.receive());
+    gp::GdipAddPathRectangleI(o.outside.get(), 0, 0, w, h);
+    gp::GdipAddPathPath(o.outside.get(), o.body.get(), FALSE);
+    o.band = roundedPath(inset, 0, W - inset, H - inset, cornerDiameter);
+    gp::GdipAddPathPath(o.band.get(), o.body.get(), FALSE);
+    return o;
+}
+
+// Inner shadow: the outside in black, shrunk and grown again to blur it,
+// at half strength, laid `offset` pixels down and to the left.
+void drawInnerShadow(GpGraphics* g, GpPath* outside, int w, int h, int offset) {
+    const int sw = ui::shadowSize(w), sh = ui::shadowSize(h);
+    if (sw <= 0 || sh <= 0) return;
+    UniqueGpBitmap mask = argbBitmap(w, h);
+    UniqueGpBitmap small = argbBitmap(sw, sh);
+    UniqueGpBitmap blurred = argbBitmap(w, h);
+    UniqueGpGraphics maskG = graphicsOn(mask), smallG = graphicsOn(small), blurredG = graphicsOn(blurred);
+    UniqueGpImageAttributes halfBlack;
+    gp::GdipCreateImageAttributes(halfBlack.receive());
+    if (!maskG || !smallG || !blurredG || !halfBlack) return;
+    UniqueGpBrush black = makeSolidBrush(0xFF000000);
+    gp::GdipFillPath(maskG.get(), black.get(), outside);
+    Gdiplus::ColorMatrix matrix = {{{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0.5f, 0}, {0, 0, 0, 0, 1}}};
+    gp::GdipSetImageAttributesColorMatrix(halfBlack.get(), Gdiplus::ColorAdjustTypeDefault, TRUE, &matrix, nullptr,
+                                          Gdiplus::ColorMatrixFlagsDefault);
+    gp::GdipDrawImageRectRectI(smallG.get(), mask.image(), 0, 0, sw, sh, 0, 0, w, h, Gdiplus::UnitPixel,
+                               halfBlack.get(), nullptr, nullptr);
+    gp::GdipSetInterpolationMode(blurredG.get(), Gdiplus::InterpolationModeHighQualityBicubic);
+    gp::GdipSetPixelOffsetMode(blurredG.get(), Gdiplus::PixelOffsetModeHighQuality);
+    gp::GdipDrawImageRectI(blurredG.get(), small.image(), 0, 0, w, h);
+    gp::GdipDrawImageRectI(g, blurred.image(), -offset, offset, w, h);
+}
+
+void fillVerticalGradient(GpGraphics* g, Gdiplus::RectF area, ui::Argb from, ui::Argb to, GpPath* within) {
+    UniqueGpBrush gradient;
+    gp::GdipCreateLineBrushFromRect(&area, from, to, Gdiplus::LinearGradientModeVertical, Gdiplus::WrapModeTileFlipXY,
+                                    reinterpret_cast<Gdiplus::GpLineGradient**>(gradient.receive()));
+    if (!gradient) return;
+    if (within) gp::GdipFillPath(g, gradient.get(), within);
+    else gp::GdipFillRectangle(g, gradient.get(), area.X, area.Y, area.Width, area.Height);
+}
+
+}  // namespace
+
 void SkinGroupBox::paint(HDC target) {
     RECT client = {};
     GetClientRect(hwnd(), &client);
     const int w = client.right, h = client.bottom;
-    const float W = static_cast<float>(w), H = static_cast<float>(h);
-    // Every length below is the 96-dots-per-inch design, scaled to the window.
     const int dpi = windowDpi(hwnd());
-    auto px = [dpi](float designed) { return ui::scaledF(designed, dpi); };
-    auto pxi = [dpi](int designed) { return ui::scaled(designed, dpi); };
-    const float line = static_cast<float>(ui::lineWidth(dpi));
     OffscreenSurface surface(target, w, h);
     if (!surface.valid()) return;
     GpGraphics* g = surface.graphics();
     setQualityDrawing(g);
-    const ui::Argb background = ui::argbFromColorref(backgroundColour_);
-    const bool enabled = IsWindowEnabled(hwnd()) != FALSE;
+    const PaintFrame frame{g,
+                           w,
+                           h,
+                           dpi,
+                           static_cast<float>(ui::lineWidth(dpi)),
+                           ui::argbFromColorref(backgroundColour_),
+                           IsWindowEnabled(hwnd()) != FALSE};
 
-    UniqueGpBrush backgroundBrush = solidBrush(background);
-    gp::GdipFillRectangleI(g, backgroundBrush.get(), 0, 0, w, h);
-
-    const float inset = px(3), cornerDiameter = px(10);
-    UniqueGpPath body = roundedPath(inset, px(17), W - inset, H - inset, cornerDiameter);
-    UniqueGpPath outside;
-    gp::GdipCreatePath(Gdiplus::FillModeAlternate, outside.receive());
-    gp::GdipAddPathRectangleI(outside.get(), 0, 0, w, h);
-    gp::GdipAddPathPath(outside.get(), body.get(), FALSE);
-    UniqueGpPath band = roundedPath(inset, 0, W - inset, H - inset, cornerDiameter);
-    gp::GdipAddPathPath(band.get(), body.get(), FALSE);
-
-    // Inner shadow: the outside in black, shrunk and grown again to blur it,
-    // at half strength, laid a little down and to the left.
-    const int sw = ui::shadowSize(w), sh = ui::shadowSize(h);
-    if (sw > 0 && sh > 0) {
-        UniqueGpBitmap mask = argbBitmap(w, h);
-        UniqueGpBitmap small = argbBitmap(sw, sh);
-        UniqueGpBitmap blurred = argbBitmap(w, h);
-        UniqueGpGraphics maskG = graphicsOn(mask), smallG = graphicsOn(small), blurredG = graphicsOn(blurred);
-        UniqueGpImageAttributes halfBlack;
-        gp::GdipCreateImageAttributes(halfBlack.receive());
-        if (maskG && smallG && blurredG && halfBlack) {
-            UniqueGpBrush black = solidBrush(0xFF000000);
-            gp::GdipFillPath(maskG.get(), black.get(), outside.get());
-            Gdiplus::ColorMatrix matrix = {{{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0.5f, 0}, {0, 0, 0, 0, 1}}};
-            gp::GdipSetImageAttributesColorMatrix(halfBlack.get(), Gdiplus::ColorAdjustTypeDefault, TRUE, &matrix,
-                                                  nullptr, Gdiplus::ColorMatrixFlagsDefault);
-            gp::GdipDrawImageRectRectI(smallG.get(), mask.image(), 0, 0, sw, sh, 0, 0, w, h, Gdiplus::UnitPixel,
-                                       halfBlack.get(), nullptr, nullptr);
-            gp::GdipSetInterpolationMode(blurredG.get(), Gdiplus::InterpolationModeHighQualityBicubic);
-            gp::GdipSetPixelOffsetMode(blurredG.get(), Gdiplus::PixelOffsetModeHighQuality);
-            gp::GdipDrawImageRectI(blurredG.get(), small.image(), 0, 0, w, h);
-            gp::GdipDrawImageRectI(g, blurred.image(), -pxi(2), pxi(2), w, h);
-        }
-    }
-
-    UniqueGpPen backgroundPen = pen(background, line);
-    gp::GdipFillPath(g, backgroundBrush.get(), outside.get());
-    gp::GdipDrawPath(g, backgroundPen.get(), outside.get());
-
-    // Title band with its darker lower half.
-    gp::GdipSetClipPath(g, band.get(), Gdiplus::CombineModeReplace);
-    const ui::Argb bandColour = enabled ? bandColour_ : systemColour(COLOR_INACTIVECAPTION);
-    UniqueGpBrush bandBrush = solidBrush(bandColour);
-    gp::GdipFillRectangleI(g, bandBrush.get(), 0, 0, w, pxi(20));
-    {
-        Gdiplus::RectF lower(0, px(7), W, px(13));
-        UniqueGpBrush gradient;
-        gp::GdipCreateLineBrushFromRect(&lower, bandColour, ui::halveRgb(bandColour), Gdiplus::LinearGradientModeVertical,
-                                        Gdiplus::WrapModeTileFlipXY,
-                                        reinterpret_cast<Gdiplus::GpLineGradient**>(gradient.receive()));
-        if (gradient) gp::GdipFillRectangle(g, gradient.get(), lower.X, lower.Y, lower.Width, lower.Height);
-    }
-    // Gloss over the top of the band.
-    {
-        UniqueGpPath gloss;
-        gp::GdipClonePath(band.get(), gloss.receive());
-        UniqueGpMatrix shrink;
-        gp::GdipCreateMatrix2(0.993f, 0, 0, 0.993f, px(1.0f), px(1.5f), shrink.receive());
-        if (gloss && shrink) {
-            gp::GdipTransformPath(gloss.get(), shrink.get());
-            gp::GdipSetClipRectI(g, 0, 0, w, pxi(10), Gdiplus::CombineModeReplace);
-            Gdiplus::RectF top(0, 0, W, px(10));
-            UniqueGpBrush shine;
-            gp::GdipCreateLineBrushFromRect(&top, 0xFFFFFFFF, 0x00000000, Gdiplus::LinearGradientModeVertical,
-                                            Gdiplus::WrapModeTileFlipXY,
-                                            reinterpret_cast<Gdiplus::GpLineGradient**>(shine.receive()));
-            if (shine) gp::GdipFillPath(g, shine.get(), gloss.get());
-        }
-    }
-    gp::GdipResetClip(g);
-
-    UniqueGpPen edge = pen(ui::blendColour(background, 0.3, false), line);
-    gp::GdipDrawPath(g, edge.get(), band.get());
-    gp::GdipDrawPath(g, edge.get(), body.get());
-
-    // Title with its shadow; the mnemonic underline follows the keyboard-cue state.
-    int length = GetWindowTextLengthW(hwnd());
-    if (length > 0) {
-        if (!font_ || fontDpi_ != dpi) {
-            font_ = makeUiFont(px(11.0f), Gdiplus::FontStyleBold);
-            fontDpi_ = dpi;
-        }
-        std::wstring title(static_cast<std::size_t>(length) + 1, L'\0');
-        title.resize(static_cast<std::size_t>(GetWindowTextW(hwnd(), title.data(), length + 1)));
-        gp::GdipSetTextRenderingHint(g, Gdiplus::TextRenderingHintAntiAliasGridFit);
-        UniqueGpStringFormat format;
-        gp::GdipCreateStringFormat(Gdiplus::StringFormatFlagsNoWrap, LANG_NEUTRAL, format.receive());
-        bool hideCues = (SendMessageW(hwnd(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL) != 0;
-        gp::GdipSetStringFormatHotkeyPrefix(format.get(), hideCues ? Gdiplus::HotkeyPrefixHide : Gdiplus::HotkeyPrefixShow);
-        UniqueGpBrush shadow = solidBrush(shadowColour_), text = solidBrush(textColour_);
-        Gdiplus::RectF shadowAt(px(4), px(3), 0, 0), textAt(px(5), px(2), 0, 0);
-        if (font_) {
-            gp::GdipDrawString(g, title.c_str(), static_cast<INT>(title.size()), font_.get(), &shadowAt, format.get(),
-                               shadow.get());
-            gp::GdipDrawString(g, title.c_str(), static_cast<INT>(title.size()), font_.get(), &textAt, format.get(),
-                               text.get());
-        }
-    }
-
-    if (icon_ && enabled) {
-        if (!iconPlaced()) {
-            ImageSize size = imageSize(icon_.get());
-            iconRect_ = ui::groupBoxIconRect(w, static_cast<int>(size.width), static_cast<int>(size.height), dpi);
-        }
-        GpImage* shown = hovering_ && hoverIcon_ ? hoverIcon_.get() : icon_.get();
-        drawImageScaled(g, shown, iconRect_.left, iconRect_.top, iconRect_.width(), iconRect_.height());
-    }
+    drawPanel(frame);
+    drawTitle(frame);
+    drawIcon(frame);
 
     surface.flush();
     ui::IntRect inside = ui::groupBoxInterior(w, h, dpi);
@@ -298,6 +267,78 @@ void SkinGroupBox::paint(HDC target) {
     ExcludeClipRect(target, inside.left, inside.top, inside.right, inside.bottom);
     BitBlt(target, 0, 0, w, h, surface.dc(), 0, 0, SRCCOPY);
     RestoreDC(target, saved);
+}
+
+void SkinGroupBox::drawPanel(const PaintFrame& f) const {
+    GpGraphics* g = f.g;
+    UniqueGpBrush backgroundBrush = makeSolidBrush(f.background);
+    gp::GdipFillRectangleI(g, backgroundBrush.get(), 0, 0, f.w, f.h);
+    GroupBoxOutline outline = makeOutline(f.w, f.h, f.px(3), f.px(17), f.px(10));
+    drawInnerShadow(g, outline.outside.get(), f.w, f.h, f.pxi(2));
+
+    UniqueGpPen backgroundPen = makeSolidPen(f.background, f.line);
+    gp::GdipFillPath(g, backgroundBrush.get(), outline.outside.get());
+    gp::GdipDrawPath(g, backgroundPen.get(), outline.outside.get());
+    drawBand(f, outline.band.get());
+
+    UniqueGpPen edge = makeSolidPen(ui::blendColour(f.background, 0.3, false), f.line);
+    gp::GdipDrawPath(g, edge.get(), outline.band.get());
+    gp::GdipDrawPath(g, edge.get(), outline.body.get());
+}
+
+// Title band with its darker lower half, and the gloss over its top.
+void SkinGroupBox::drawBand(const PaintFrame& f, GpPath* band) const {
+    GpGraphics* g = f.g;
+    gp::GdipSetClipPath(g, band, Gdiplus::CombineModeReplace);
+    const ui::Argb colour = f.enabled ? bandColour_ : systemColour(COLOR_INACTIVECAPTION);
+    UniqueGpBrush bandBrush = makeSolidBrush(colour);
+    gp::GdipFillRectangleI(g, bandBrush.get(), 0, 0, f.w, f.pxi(20));
+    fillVerticalGradient(g, Gdiplus::RectF(0, f.px(7), f.W(), f.px(13)), colour, ui::halveRgb(colour), nullptr);
+
+    UniqueGpPath gloss;
+    gp::GdipClonePath(band, gloss.receive());
+    UniqueGpMatrix shrink;
+    gp::GdipCreateMatrix2(0.993f, 0, 0, 0.993f, f.px(1.0f), f.px(1.5f), shrink.receive());
+    if (gloss && shrink) {
+        gp::GdipTransformPath(gloss.get(), shrink.get());
+        gp::GdipSetClipRectI(g, 0, 0, f.w, f.pxi(10), Gdiplus::CombineModeReplace);
+        fillVerticalGradient(g, Gdiplus::RectF(0, 0, f.W(), f.px(10)), 0xFFFFFFFF, 0x00000000, gloss.get());
+    }
+    gp::GdipResetClip(g);
+}
+
+// Title with its shadow; the mnemonic underline follows the keyboard-cue state.
+void SkinGroupBox::drawTitle(const PaintFrame& f) {
+    int length = GetWindowTextLengthW(hwnd());
+    if (length <= 0) return;
+    if (!font_ || fontDpi_ != f.dpi) {
+        font_ = makeUiFont(f.px(11.0f), Gdiplus::FontStyleBold);
+        fontDpi_ = f.dpi;
+    }
+    std::wstring title(static_cast<std::size_t>(length) + 1, L'\0');
+    title.resize(static_cast<std::size_t>(GetWindowTextW(hwnd(), title.data(), length + 1)));
+    gp::GdipSetTextRenderingHint(f.g, Gdiplus::TextRenderingHintAntiAliasGridFit);
+    UniqueGpStringFormat format;
+    gp::GdipCreateStringFormat(Gdiplus::StringFormatFlagsNoWrap, LANG_NEUTRAL, format.receive());
+    bool hideCues = (SendMessageW(hwnd(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL) != 0;
+    gp::GdipSetStringFormatHotkeyPrefix(format.get(), hideCues ? Gdiplus::HotkeyPrefixHide : Gdiplus::HotkeyPrefixShow);
+    UniqueGpBrush shadow = makeSolidBrush(shadowColour_), text = makeSolidBrush(textColour_);
+    Gdiplus::RectF shadowAt(f.px(4), f.px(3), 0, 0), textAt(f.px(5), f.px(2), 0, 0);
+    if (!font_) return;
+    gp::GdipDrawString(f.g, title.c_str(), static_cast<INT>(title.size()), font_.get(), &shadowAt, format.get(),
+                       shadow.get());
+    gp::GdipDrawString(f.g, title.c_str(), static_cast<INT>(title.size()), font_.get(), &textAt, format.get(),
+                       text.get());
+}
+
+void SkinGroupBox::drawIcon(const PaintFrame& f) {
+    if (!icon_ || !f.enabled) return;
+    if (!iconPlaced()) {
+        ImageSize size = imageSize(icon_.get());
+        iconRect_ = ui::groupBoxIconRect(f.w, static_cast<int>(size.width), static_cast<int>(size.height), f.dpi);
+    }
+    GpImage* shown = hovering_ && hoverIcon_ ? hoverIcon_.get() : icon_.get();
+    drawImageScaled(f.g, shown, iconRect_.left, iconRect_.top, iconRect_.width(), iconRect_.height());
 }
 
 }  // namespace vantrel::win

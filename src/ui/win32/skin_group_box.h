@@ -38,7 +38,13 @@ protected:
     bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    bool onMouse(UINT message, LPARAM lParam, LRESULT& result);
+    struct PaintFrame;
     void paint(HDC target) override;
+    void drawPanel(const PaintFrame& frame) const;
+    void drawBand(const PaintFrame& frame, GpPath* band) const;
+    void drawTitle(const PaintFrame& frame);
+    void drawIcon(const PaintFrame& frame);
     bool iconPlaced() const { return iconRect_.left != -1; }
     bool overIcon(POINT client) const;
     void setHovering(bool hovering);
