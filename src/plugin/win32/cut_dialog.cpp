@@ -141,6 +141,18 @@ void CutDialog::applyLoadedSettings(const CutSettings& settings) {
     setChecked(IDC_CARRIER_MAT, settings.carrierMat);
 }
 
+CutSettings CutDialog::shownSettings() const {
+    CutSettings shown;
+    shown.forceLevel = sliderPosition(IDC_FORCE_SLIDER);
+    shown.speedLevel = sliderPosition(IDC_SPEED_SLIDER);
+    shown.multiCutIndex = listRow(IDC_MULTICUT_LIST);
+    shown.cutTypeIndex = listRow(IDC_CUT_TYPE_LIST);
+    shown.trackEnhancing = isChecked(IDC_TRACK_ENHANCING);
+    shown.carrierMat = isChecked(IDC_CARRIER_MAT);
+    shown.bladeOffset = isChecked(IDC_BLADE_OFFSET);
+    return shown;
+}
+
 int CutDialog::sliderPosition(int id) const {
     return static_cast<int>(SendMessageW(item(id), TBM_GETPOS, 0, 0));
 }
@@ -179,8 +191,7 @@ void CutDialog::rebuildRegMarks() {
     const int row = listRow(IDC_CUT_TYPE_LIST);
     const bool printAndCut = row == static_cast<int>(CutType::PrintAndCut);
     if (printAndCut) {
-        bool square = useSquareOriginMark(monitor_.connected(), model_, host_.readRegMarkType());
-        marks_ = RegMarkLayout::around(designPath_, square);
+        marks_ = regMarksFor(designPath_, {monitor_.connected(), model_}, host_.readRegMarkType());
         marksBuilt_ = true;
         preview_.setMarks({&marks_.markBottomLeft, &marks_.markTopLeft, &marks_.markTopRight});
     }
@@ -275,7 +286,7 @@ bool CutDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& r
 void CutDialog::onCancel() {
     // Never while a job's stream is being prepared: the generator owns the job.
     if (generator_.isRunning()) return;
-    if (jobSending_ && jobState_ == JobState::Sending) logJobEnded(JobEnd::Abandoned, jobLength_);
+    if (jobState_ == JobState::Sending) logJobEnded(JobEnd::Abandoned, jobLength_);
     KillTimer(hwnd(), TIMER_JOB);
     progress_.stopAnimation();
     monitor_.closeLink();
@@ -327,7 +338,7 @@ void CutDialog::onStart() {
         return;
     }
     if (monitor_.link() != startedOn) {
-        jobFailed(LinkLostCaption);
+        jobLost();
         return;
     }
     startJob(startedOn.writer);
@@ -345,10 +356,7 @@ bool CutDialog::runRegMarkSearch() {
                    MB_OK | MB_ICONERROR);
         return false;
     }
-    markOriginX_ = search->markOriginX;
-    markOriginY_ = search->markOriginY;
-    markExtentX_ = search->markExtentX;
-    markExtentY_ = search->markExtentY;
+    lastSearch_ = search;
 
     return runRegistrationMarkSearch(app_.resources(), hwnd(), port_,
                                      regMarkSearchCommand(*search, sliderPosition(IDC_SPEED_SLIDER)));
@@ -360,33 +368,12 @@ bool CutDialog::runKnifePositioning() {
 }
 
 void CutDialog::startJob(unsigned long connection) {
-    const int cutType = listRow(IDC_CUT_TYPE_LIST);
-    CutJob& job = generator_.job;
-    job.bladeOffset = isChecked(IDC_BLADE_OFFSET);
-    job.carrierMat = isChecked(IDC_CARRIER_MAT);
-    job.trackEnhancing = isChecked(IDC_TRACK_ENHANCING);
-    // A Multi-Cut list left without a row (a stored row outside the list)
-    // cuts once: a job of no passes would cut nothing and still be reported sent.
-    const int multiCut = listRow(IDC_MULTICUT_LIST);
-    job.passCount = multiCut < 0 ? 1 : multiCut + 1;
-    job.speed = sliderPosition(IDC_SPEED_SLIDER);
-    job.force = sliderPosition(IDC_FORCE_SLIDER);
-    job.path = designPath_;
-    job.printAndCut = cutType == static_cast<int>(CutType::PrintAndCut);
-    job.keepCurves = true;
-    job.model = model_;
-    job.knifePoint = cutType == static_cast<int>(CutType::KnifePoint);
-    job.markOriginX = markOriginX_;
-    job.markOriginY = markOriginY_;
-    job.markExtentX = markExtentX_;
-    job.markExtentY = markExtentY_;
+    generator_.job = buildCutJob(shownSettings(), designPath_, model_, lastSearch_);
     generator_.mediaWidth = app_.mediaWidth();
     generator_.connection = connection;
 
     setMachineButtonsEnabledNow(false);
-    jobSending_ = true;
     jobState_ = JobState::Preparing;
-    jobLengthKnown_ = false;
     SetTimer(hwnd(), TIMER_JOB, TimerJobMs, nullptr);
 
     generator_.Start(hwnd(), WM_GENERATOR_EVENT, THREAD_PRIORITY_NORMAL, false);
@@ -403,7 +390,6 @@ void CutDialog::onGeneratorEvent(WPARAM code, LPARAM value) {
     generator_.waitForEnd(INFINITE);
     if (code == GENERATOR_TEXT_READY) {
         jobLength_ = static_cast<std::size_t>(value);
-        jobLengthKnown_ = true;
         logJobStarted(generator_.job, jobLength_, readResolution(profile_), generator_.mediaWidth);
         if (jobState_ == JobState::Preparing) {
             jobState_ = JobState::Sending;
@@ -411,18 +397,7 @@ void CutDialog::onGeneratorEvent(WPARAM code, LPARAM value) {
             progress_.repaint();
         }
     } else if (code == GENERATOR_FAILED) {
-        // The design cannot become a job (see the generator); nothing was sent.
-        logJobEnded(JobEnd::Refused, 0);
-        jobSending_ = false;
-        jobState_ = JobState::Idle;
-        KillTimer(hwnd(), TIMER_JOB);
-        progress_.stopAnimation();
-        progress_.setPosition(0);
-        progress_.setCaption(ReadyCaption);
-        progress_.setIcon(app_.resources(), IDPNG_START_ICON);
-        setMachineButtonsEnabledNow(monitor_.connected());
-        const char* reason = cutStreamErrorText(static_cast<CutStreamError>(value));
-        messageBox(std::wstring(reason, reason + std::strlen(reason)).c_str(), MB_OK | MB_ICONERROR);
+        jobRefused(static_cast<CutStreamError>(value));
     }
 }
 
@@ -430,7 +405,7 @@ bool CutDialog::jobInProgress() { return jobState_ == JobState::Preparing || job
 
 void CutDialog::writeDone(std::size_t bytes) {
     // Only the complete write of this job's own stream finishes the job.
-    if (!jobSending_ || jobState_ != JobState::Sending || !jobLengthKnown_ || bytes != jobLength_) return;
+    if (jobState_ != JobState::Sending || bytes != jobLength_) return;
     jobFinished();
 }
 
@@ -445,14 +420,28 @@ void CutDialog::jobFinished() {
     onCancel();
 }
 
-void CutDialog::jobFailed(const std::wstring& caption) {
-    jobState_ = JobState::Failed;
+void CutDialog::jobLost() {
+    jobState_ = JobState::Lost;
     logJobEnded(JobEnd::LinkLost, jobLength_);
-    jobSending_ = false;
     progress_.stopAnimation();
     KillTimer(hwnd(), TIMER_JOB);
-    progress_.setCaption(caption);
+    progress_.setCaption(LinkLostCaption);
     progress_.repaint();
+}
+
+void CutDialog::jobRefused(CutStreamError error) {
+    // The design cannot become a job (see the generator); nothing was sent,
+    // and the dialog is ready for another try.
+    jobState_ = JobState::Failed;
+    logJobEnded(JobEnd::Refused, 0);
+    KillTimer(hwnd(), TIMER_JOB);
+    progress_.stopAnimation();
+    progress_.setPosition(0);
+    progress_.setCaption(ReadyCaption);
+    progress_.setIcon(app_.resources(), IDPNG_START_ICON);
+    setMachineButtonsEnabledNow(monitor_.connected());
+    const char* reason = cutStreamErrorText(error);
+    messageBox(std::wstring(reason, reason + std::strlen(reason)).c_str(), MB_OK | MB_ICONERROR);
 }
 
 // Other buttons and icons.
@@ -513,12 +502,11 @@ void CutDialog::showStatus(const StatusLine& status) { preview_.setStatus(status
 
 void CutDialog::clearIdentifiedMachine() { preview_.setMachine(false, CutterModelNone); }
 
-void CutDialog::setMachineButtonsEnabled(bool enabled) {
-    setMachineButtonsEnabledNow(enabled);
+void CutDialog::setMachineButtonsEnabled(bool enabled) { setMachineButtonsEnabledNow(enabled); }
+
+void CutDialog::linkLost() {
     // The link went while the job was on its way: say so instead of waiting for ever.
-    if (!enabled && jobSending_ && (jobState_ == JobState::Sending || jobState_ == JobState::Preparing) &&
-        !monitor_.connected())
-        jobFailed(LinkLostCaption);
+    if (jobInProgress()) jobLost();
 }
 
 void CutDialog::cutterIdentified(CutterModel model, std::string_view) {

@@ -14,6 +14,7 @@
 #include "device/win32/connection_monitor.h"
 #include "device/win32/machine_port.h"
 #include "tools/win32/calibration_dialog.h"
+#include "plugin/cut_run.h"
 #include "plugin/profile.h"
 #include "plugin/settings.h"
 #include "support/win32/unique_handle.h"
@@ -31,8 +32,10 @@ class HelpDialog;
 inline constexpr UINT_PTR TIMER_JOB = 55;
 inline constexpr UINT TimerJobMs = 50;
 
-// Where a job stands on the progress bar.
-enum class JobState { Idle, Preparing, Sending, Finished, Failed };
+// Where the dialog's job stands. Each job ends in one of the last three:
+// Finished (completely written), Lost (the link went first) or Failed (the
+// design could not become a job; nothing was sent).
+enum class JobState { Idle, Preparing, Sending, Finished, Lost, Failed };
 
 class CutDialog : public Dialog, private ConnectionListener {
 public:
@@ -64,6 +67,7 @@ private:
     void applyLoadedSettings(const CutSettings& settings);
 
     // Settings as the controls show them.
+    CutSettings shownSettings() const;
     int sliderPosition(int id) const;
     int listRow(int id) const;
     bool isChecked(int id) const;
@@ -81,7 +85,8 @@ private:
     void startJob(unsigned long connection);
     void onGeneratorEvent(WPARAM code, LPARAM value);
     void jobFinished();
-    void jobFailed(const std::wstring& caption);
+    void jobLost();
+    void jobRefused(CutStreamError error);
 
     // Other buttons and icons.
     void onTestCut();
@@ -94,6 +99,7 @@ private:
     void showStatus(const StatusLine& status) override;
     void clearIdentifiedMachine() override;
     void setMachineButtonsEnabled(bool enabled) override;
+    void linkLost() override;
     void cutterIdentified(CutterModel model, std::string_view identification) override;
     float designRightEdge() override;
     void showMat(const MatSize& mat) override;
@@ -124,14 +130,12 @@ private:
     PortThreadsLink port_;
     CutDataGenerator generator_;
     // The search of the last "Print and Cut" run; a later job of another type keeps it.
-    float markOriginX_ = 0, markOriginY_ = 0;
-    int markExtentX_ = 0, markExtentY_ = 0;
+    std::optional<RegMarkSearch> lastSearch_;
 
     CutterModel model_ = CutterModelNone;
-    bool jobSending_ = false;
     JobState jobState_ = JobState::Idle;
+    // Known from Sending on; the log of a job lost or abandoned names it.
     std::size_t jobLength_ = 0;
-    bool jobLengthKnown_ = false;
 };
 
 }  // namespace vantrel::win
