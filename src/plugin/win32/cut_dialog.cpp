@@ -87,10 +87,10 @@ bool CutDialog::onInit() {
 }
 
 void CutDialog::createControls() {
-    HWND multiCut = item(IDC_MULTICUT_LIST);
-    for (const wchar_t* row : MultiCutRows) SendMessageW(multiCut, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
-    HWND cutType = item(IDC_CUT_TYPE_LIST);
-    for (const wchar_t* row : CutTypeRows) SendMessageW(cutType, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+    const DropDownList multiCut = list(IDC_MULTICUT_LIST);
+    for (const wchar_t* row : MultiCutRows) multiCut.addRow(row);
+    const DropDownList cutType = list(IDC_CUT_TYPE_LIST);
+    for (const wchar_t* row : CutTypeRows) cutType.addRow(row);
 
     preview_.attach(item(IDC_PREVIEW), app_.resources());
     progress_.attach(hwnd(), IDC_PROGRESS);
@@ -119,10 +119,10 @@ void CutDialog::dressControls() {
     progress_.setPosition(0);
     progress_.setBarColour(Orange);
 
-    SendMessageW(item(IDC_SPEED_SLIDER), TBM_SETRANGE, TRUE, MAKELPARAM(SpeedSetting.minimum, SpeedSetting.maximum));
-    SendMessageW(item(IDC_FORCE_SLIDER), TBM_SETRANGE, TRUE, MAKELPARAM(ForceSetting.minimum, ForceSetting.maximum));
-    SendMessageW(item(IDC_SPEED_SLIDER), TBM_SETPOS, TRUE, 10);
-    SendMessageW(item(IDC_FORCE_SLIDER), TBM_SETPOS, TRUE, 10);
+    slider(IDC_SPEED_SLIDER).setRange(SpeedSetting.minimum, SpeedSetting.maximum);
+    slider(IDC_FORCE_SLIDER).setRange(ForceSetting.minimum, ForceSetting.maximum);
+    slider(IDC_SPEED_SLIDER).setPosition(10);
+    slider(IDC_FORCE_SLIDER).setPosition(10);
 
     for (std::size_t i = 0; i < groups_.size(); ++i) {
         groups_[i].setColours(White, Black, Orange, GetSysColor(COLOR_BTNFACE));
@@ -133,10 +133,10 @@ void CutDialog::dressControls() {
 
 void CutDialog::applyLoadedSettings(const CutSettings& settings) {
     setChecked(IDC_BLADE_OFFSET, settings.bladeOffset);
-    SendMessageW(item(IDC_MULTICUT_LIST), CB_SETCURSEL, static_cast<WPARAM>(settings.multiCutIndex), 0);
-    SendMessageW(item(IDC_CUT_TYPE_LIST), CB_SETCURSEL, static_cast<WPARAM>(settings.cutTypeIndex), 0);
-    SendMessageW(item(IDC_SPEED_SLIDER), TBM_SETPOS, TRUE, settings.speedLevel);
-    SendMessageW(item(IDC_FORCE_SLIDER), TBM_SETPOS, TRUE, settings.forceLevel);
+    list(IDC_MULTICUT_LIST).select(settings.multiCutIndex);
+    list(IDC_CUT_TYPE_LIST).select(settings.cutTypeIndex);
+    slider(IDC_SPEED_SLIDER).setPosition(settings.speedLevel);
+    slider(IDC_FORCE_SLIDER).setPosition(settings.forceLevel);
     setChecked(IDC_TRACK_ENHANCING, settings.trackEnhancing);
     setChecked(IDC_CARRIER_MAT, settings.carrierMat);
 }
@@ -152,18 +152,6 @@ CutSettings CutDialog::shownSettings() const {
     shown.bladeOffset = isChecked(IDC_BLADE_OFFSET);
     return shown;
 }
-
-int CutDialog::sliderPosition(int id) const {
-    return static_cast<int>(SendMessageW(item(id), TBM_GETPOS, 0, 0));
-}
-
-int CutDialog::listRow(int id) const {
-    return static_cast<int>(SendMessageW(item(id), CB_GETCURSEL, 0, 0));
-}
-
-bool CutDialog::isChecked(int id) const { return IsDlgButtonChecked(hwnd(), id) == BST_CHECKED; }
-
-void CutDialog::setChecked(int id, bool on) { CheckDlgButton(hwnd(), id, on ? BST_CHECKED : BST_UNCHECKED); }
 
 void CutDialog::updateSliderLabels(int sliderId) {
     wchar_t text[32];
@@ -469,11 +457,11 @@ void CutDialog::onPresets() {
     PresetsDialog presets(app_.resources(), profile_, current);
     std::optional<MaterialPreset> chosen = presets.run(hwnd());
     if (!chosen) return;
-    SendMessageW(item(IDC_SPEED_SLIDER), TBM_SETPOS, TRUE, chosen->speed);
-    SendMessageW(item(IDC_FORCE_SLIDER), TBM_SETPOS, TRUE, chosen->force);
+    slider(IDC_SPEED_SLIDER).setPosition(chosen->speed);
+    slider(IDC_FORCE_SLIDER).setPosition(chosen->force);
     setChecked(IDC_CARRIER_MAT, chosen->carrierMat);
     setChecked(IDC_BLADE_OFFSET, chosen->bladeOffset);
-    SendMessageW(item(IDC_MULTICUT_LIST), CB_SETCURSEL, static_cast<WPARAM>(chosen->multiCut - 1), 0);
+    list(IDC_MULTICUT_LIST).select(chosen->multiCut - 1);
     updateSliderLabels(0);
     saveBladeOffset(profile_, isChecked(IDC_BLADE_OFFSET));
     carrierMatChanged();
@@ -483,10 +471,10 @@ void CutDialog::onPresets() {
 void CutDialog::showHelp(int groupId) {
     if (!help_) return;
     switch (groupId) {
-        case IDC_MULTICUT_GROUP: help_->showPage(9018, u"Multi-Cut Help", hwnd()); break;
-        case IDC_CUT_TYPE_GROUP: help_->showPage(9019, u"Cut Type Help", hwnd()); break;
-        case IDC_SETTINGS_GROUP: help_->showPage(9016, u"Settings Help", hwnd()); break;
-        case IDC_PERFORM_CUT_GROUP: help_->showPage(9017, u"Perform Cut Help", hwnd()); break;
+        case IDC_MULTICUT_GROUP: help_->showPage(IDH_MULTI_CUT_HELP, u"Multi-Cut Help", hwnd()); break;
+        case IDC_CUT_TYPE_GROUP: help_->showPage(IDH_CUT_TYPE_HELP, u"Cut Type Help", hwnd()); break;
+        case IDC_SETTINGS_GROUP: help_->showPage(IDH_SETTINGS_HELP, u"Settings Help", hwnd()); break;
+        case IDC_PERFORM_CUT_GROUP: help_->showPage(IDH_PERFORM_CUT_HELP, u"Perform Cut Help", hwnd()); break;
         default: break;
     }
 }

@@ -17,7 +17,9 @@
 #include "plugin/cut_run.h"
 #include "plugin/profile.h"
 #include "plugin/settings.h"
+#include "resource.h"
 #include "support/win32/unique_handle.h"
+#include "ui/win32/controls.h"
 #include "ui/win32/dialog.h"
 #include "ui/win32/preview.h"
 #include "ui/win32/progress_bar.h"
@@ -39,7 +41,7 @@ enum class JobState { Idle, Preparing, Sending, Finished, Lost, Failed };
 
 class CutDialog : public Dialog, private ConnectionListener {
 public:
-    static constexpr int TemplateId = 9000;
+    static constexpr int TemplateId = IDD_CUT_DIALOG;
 
     CutDialog(PluginApp& app, Profile& profile, const HostMarkSettings& host);
     ~CutDialog() override;
@@ -68,10 +70,13 @@ private:
 
     // Settings as the controls show them.
     CutSettings shownSettings() const;
-    int sliderPosition(int id) const;
-    int listRow(int id) const;
-    bool isChecked(int id) const;
-    void setChecked(int id, bool on);
+    Slider slider(int id) const { return Slider(hwnd(), id); }
+    DropDownList list(int id) const { return DropDownList(hwnd(), id); }
+    CheckBox checkBox(int id) const { return CheckBox(hwnd(), id); }
+    int sliderPosition(int id) const { return slider(id).position(); }
+    int listRow(int id) const { return list(id).selection(); }
+    bool isChecked(int id) const { return checkBox(id).checked(); }
+    void setChecked(int id, bool on) { checkBox(id).setChecked(on); }
     void updateSliderLabels(int sliderId);  // 0: both
     void carrierMatChanged();
     void rebuildRegMarks();
