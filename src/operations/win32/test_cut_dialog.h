@@ -6,6 +6,7 @@
 
 #include "operations/test_cut.h"
 #include "device/win32/machine_port.h"
+#include "support/win32/unique_handle.h"
 #include "ui/win32/dialog.h"
 #include "ui/win32/jog_button.h"
 #include "ui/win32/skin_group_box.h"
@@ -55,7 +56,7 @@ private:
     MachinePort& port_;
     bool bladeOffset_;
     TestCutSession session_;
-    HHOOK keyFilter_ = nullptr;
+    UniqueHook keyFilter_;
     HINSTANCE module_ = nullptr;
     SkinGroupBox frame_;
     // Up, Left, Down, Right; the pictures outlive the buttons' use of them.
