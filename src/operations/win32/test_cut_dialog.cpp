@@ -171,15 +171,6 @@ void TestCutDialog::onDestroy() {
     }
 }
 
-bool runKnifePointPositioning(HINSTANCE module, HWND mainDialog, MachinePort& port, int force, int speed,
-                              bool bladeOffset) {
-    TestCutDialog dialog(port, force, speed, bladeOffset, true);
-    INT_PTR result = dialog.run(module, mainDialog);
-    port.notifyTo(mainDialog);
-    // Only a confirmed spot starts the job; a dialog that failed to open confirmed nothing.
-    return result == IDOK;
-}
-
 void runTestCut(HINSTANCE module, HWND mainDialog, MachinePort& port, int force, int speed, bool bladeOffset) {
     TestCutDialog dialog(port, force, speed, bladeOffset, false);
     dialog.run(module, mainDialog);
