@@ -69,6 +69,58 @@ std::optional<float> resolution(const std::string& text) {
     return static_cast<float>(value);
 }
 
+// Sets the option `argument` (its name, without an attached value) to
+// `value`; the error line when either is refused, else empty.
+std::string setOption(CutToolOptions& o, const std::string& argument, const std::string& value) {
+    auto badValue = [&](const char* expected) {
+        return "bad value " + quoted(value) + " for " + argument + ": expected " + expected;
+    };
+    if (argument == "--cut-type") {
+        if (value == "wysiwyg") o.cutType = 0;
+        else if (value == "print-and-cut") o.cutType = 1;
+        else if (value == "knife-point") o.cutType = 2;
+        else return badValue("wysiwyg, print-and-cut or knife-point");
+    } else if (argument == "--model") {
+        auto n = wholeNumber(value);
+        if (!n || *n < 0 || *n > 3) return badValue("0, 1, 2 or 3");
+        o.model = *n;
+    } else if (argument == "--reg-mark-type") {
+        auto n = wholeNumber(value);
+        if (!n) return badValue("a whole number");
+        o.regMarkType = *n;
+    } else if (argument == "--force") {
+        auto n = wholeNumber(value);
+        if (!n || *n < 1 || *n > 33) return badValue("a whole number from 1 to 33");
+        o.force = *n;
+    } else if (argument == "--speed") {
+        auto n = wholeNumber(value);
+        if (!n || *n < 1 || *n > 10) return badValue("a whole number from 1 to 10");
+        o.speed = *n;
+    } else if (argument == "--passes") {
+        auto n = wholeNumber(value);
+        if (!n || *n < 1 || *n > 10) return badValue("a whole number from 1 to 10");
+        o.passes = *n;
+    } else if (argument == "--blade-offset" || argument == "--carrier-mat" || argument == "--track-enhancing") {
+        auto on = onOff(value);
+        if (!on) return badValue("on or off");
+        (argument == "--blade-offset" ? o.bladeOffset : argument == "--carrier-mat" ? o.carrierMat
+                                                                                     : o.trackEnhancing) = *on;
+    } else if (argument == "--media-width") {
+        auto width = inches(value);
+        if (!width) return badValue("a number of inches above 0");
+        o.mediaWidth = *width;
+    } else if (argument == "--dpi-x" || argument == "--dpi-y") {
+        if (!resolution(value)) return badValue("a resolution from 1 to 100000 steps per inch, such as 508.0 or 1016/2");
+        (argument == "--dpi-x" ? o.dpiX : o.dpiY) = value;
+    } else if (argument == "-o" || argument == "--output") {
+        if (value.empty()) return badValue("a file name");
+        o.output = value;
+    } else {
+        return "unknown option " + argument;
+    }
+    return {};
+}
+
 }  // namespace
 
 ParsedArguments parseCutToolArguments(const std::vector<std::string>& arguments) {
@@ -119,52 +171,7 @@ ParsedArguments parseCutToolArguments(const std::vector<std::string>& arguments)
         } else {
             return fail("option " + argument + " needs a value");
         }
-        auto badValue = [&](const char* expected) {
-            return fail("bad value " + quoted(value) + " for " + argument + ": expected " + expected);
-        };
-        if (argument == "--cut-type") {
-            if (value == "wysiwyg") o.cutType = 0;
-            else if (value == "print-and-cut") o.cutType = 1;
-            else if (value == "knife-point") o.cutType = 2;
-            else return badValue("wysiwyg, print-and-cut or knife-point");
-        } else if (argument == "--model") {
-            auto n = wholeNumber(value);
-            if (!n || *n < 0 || *n > 3) return badValue("0, 1, 2 or 3");
-            o.model = *n;
-        } else if (argument == "--reg-mark-type") {
-            auto n = wholeNumber(value);
-            if (!n) return badValue("a whole number");
-            o.regMarkType = *n;
-        } else if (argument == "--force") {
-            auto n = wholeNumber(value);
-            if (!n || *n < 1 || *n > 33) return badValue("a whole number from 1 to 33");
-            o.force = *n;
-        } else if (argument == "--speed") {
-            auto n = wholeNumber(value);
-            if (!n || *n < 1 || *n > 10) return badValue("a whole number from 1 to 10");
-            o.speed = *n;
-        } else if (argument == "--passes") {
-            auto n = wholeNumber(value);
-            if (!n || *n < 1 || *n > 10) return badValue("a whole number from 1 to 10");
-            o.passes = *n;
-        } else if (argument == "--blade-offset" || argument == "--carrier-mat" || argument == "--track-enhancing") {
-            auto on = onOff(value);
-            if (!on) return badValue("on or off");
-            (argument == "--blade-offset" ? o.bladeOffset : argument == "--carrier-mat" ? o.carrierMat
-                                                                                         : o.trackEnhancing) = *on;
-        } else if (argument == "--media-width") {
-            auto width = inches(value);
-            if (!width) return badValue("a number of inches above 0");
-            o.mediaWidth = *width;
-        } else if (argument == "--dpi-x" || argument == "--dpi-y") {
-            if (!resolution(value)) return badValue("a resolution from 1 to 100000 steps per inch, such as 508.0 or 1016/2");
-            (argument == "--dpi-x" ? o.dpiX : o.dpiY) = value;
-        } else if (argument == "-o" || argument == "--output") {
-            if (value.empty()) return badValue("a file name");
-            o.output = value;
-        } else {
-            return fail("unknown option " + argument);
-        }
+        if (std::string error = setOption(o, argument, value); !error.empty()) return fail(error);
     }
     if (o.help) {
         parsed.ok = true;
