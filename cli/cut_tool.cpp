@@ -11,6 +11,7 @@
 #include "cutdata/cut_stream.h"
 #include "cutdata/reg_marks.h"
 #include "cutdata/resolution_range.h"
+#include "plugin/cut_run.h"
 #include "tools/measurement.h"
 
 namespace vantrel::cli {
@@ -20,6 +21,7 @@ const char* const CutToolUsage =
     "  DESIGN is SVG path data in inches, or - for standard input.\n"
     "  --cut-type wysiwyg|print-and-cut|knife-point   (wysiwyg)\n"
     "  --model 0|1|2|3          cutter model: 0 none, 1 Silhouette, 2 CAMEO, 3 PORTRAIT (1)\n"
+    "  --reg-mark-type N        the host's mark type; with model 0, 2 gives the square origin mark (0)\n"
     "  --force N                1 to 33 (10)\n"
     "  --speed N                1 to 10 (10)\n"
     "  --passes N               1 to 10 (1)\n"
@@ -65,6 +67,58 @@ std::optional<float> resolution(const std::string& text) {
     double value = ParseMeasurement(text);
     if (!resolutionInRange(value)) return std::nullopt;
     return static_cast<float>(value);
+}
+
+// Sets the option `argument` (its name, without an attached value) to
+// `value`; the error line when either is refused, else empty.
+std::string setOption(CutToolOptions& o, const std::string& argument, const std::string& value) {
+    auto badValue = [&](const char* expected) {
+        return "bad value " + quoted(value) + " for " + argument + ": expected " + expected;
+    };
+    if (argument == "--cut-type") {
+        if (value == "wysiwyg") o.cutType = 0;
+        else if (value == "print-and-cut") o.cutType = 1;
+        else if (value == "knife-point") o.cutType = 2;
+        else return badValue("wysiwyg, print-and-cut or knife-point");
+    } else if (argument == "--model") {
+        auto n = wholeNumber(value);
+        if (!n || *n < 0 || *n > 3) return badValue("0, 1, 2 or 3");
+        o.model = *n;
+    } else if (argument == "--reg-mark-type") {
+        auto n = wholeNumber(value);
+        if (!n) return badValue("a whole number");
+        o.regMarkType = *n;
+    } else if (argument == "--force") {
+        auto n = wholeNumber(value);
+        if (!n || *n < 1 || *n > 33) return badValue("a whole number from 1 to 33");
+        o.force = *n;
+    } else if (argument == "--speed") {
+        auto n = wholeNumber(value);
+        if (!n || *n < 1 || *n > 10) return badValue("a whole number from 1 to 10");
+        o.speed = *n;
+    } else if (argument == "--passes") {
+        auto n = wholeNumber(value);
+        if (!n || *n < 1 || *n > 10) return badValue("a whole number from 1 to 10");
+        o.passes = *n;
+    } else if (argument == "--blade-offset" || argument == "--carrier-mat" || argument == "--track-enhancing") {
+        auto on = onOff(value);
+        if (!on) return badValue("on or off");
+        (argument == "--blade-offset" ? o.bladeOffset : argument == "--carrier-mat" ? o.carrierMat
+                                                                                     : o.trackEnhancing) = *on;
+    } else if (argument == "--media-width") {
+        auto width = inches(value);
+        if (!width) return badValue("a number of inches above 0");
+        o.mediaWidth = *width;
+    } else if (argument == "--dpi-x" || argument == "--dpi-y") {
+        if (!resolution(value)) return badValue("a resolution from 1 to 100000 steps per inch, such as 508.0 or 1016/2");
+        (argument == "--dpi-x" ? o.dpiX : o.dpiY) = value;
+    } else if (argument == "-o" || argument == "--output") {
+        if (value.empty()) return badValue("a file name");
+        o.output = value;
+    } else {
+        return "unknown option " + argument;
+    }
+    return {};
 }
 
 }  // namespace
@@ -117,48 +171,7 @@ ParsedArguments parseCutToolArguments(const std::vector<std::string>& arguments)
         } else {
             return fail("option " + argument + " needs a value");
         }
-        auto badValue = [&](const char* expected) {
-            return fail("bad value " + quoted(value) + " for " + argument + ": expected " + expected);
-        };
-        if (argument == "--cut-type") {
-            if (value == "wysiwyg") o.cutType = 0;
-            else if (value == "print-and-cut") o.cutType = 1;
-            else if (value == "knife-point") o.cutType = 2;
-            else return badValue("wysiwyg, print-and-cut or knife-point");
-        } else if (argument == "--model") {
-            auto n = wholeNumber(value);
-            if (!n || *n < 0 || *n > 3) return badValue("0, 1, 2 or 3");
-            o.model = *n;
-        } else if (argument == "--force") {
-            auto n = wholeNumber(value);
-            if (!n || *n < 1 || *n > 33) return badValue("a whole number from 1 to 33");
-            o.force = *n;
-        } else if (argument == "--speed") {
-            auto n = wholeNumber(value);
-            if (!n || *n < 1 || *n > 10) return badValue("a whole number from 1 to 10");
-            o.speed = *n;
-        } else if (argument == "--passes") {
-            auto n = wholeNumber(value);
-            if (!n || *n < 1 || *n > 10) return badValue("a whole number from 1 to 10");
-            o.passes = *n;
-        } else if (argument == "--blade-offset" || argument == "--carrier-mat" || argument == "--track-enhancing") {
-            auto on = onOff(value);
-            if (!on) return badValue("on or off");
-            (argument == "--blade-offset" ? o.bladeOffset : argument == "--carrier-mat" ? o.carrierMat
-                                                                                         : o.trackEnhancing) = *on;
-        } else if (argument == "--media-width") {
-            auto width = inches(value);
-            if (!width) return badValue("a number of inches above 0");
-            o.mediaWidth = *width;
-        } else if (argument == "--dpi-x" || argument == "--dpi-y") {
-            if (!resolution(value)) return badValue("a resolution from 1 to 100000 steps per inch, such as 508.0 or 1016/2");
-            (argument == "--dpi-x" ? o.dpiX : o.dpiY) = value;
-        } else if (argument == "-o" || argument == "--output") {
-            if (value.empty()) return badValue("a file name");
-            o.output = value;
-        } else {
-            return fail("unknown option " + argument);
-        }
+        if (std::string error = setOption(o, argument, value); !error.empty()) return fail(error);
     }
     if (o.help) {
         parsed.ok = true;
@@ -205,23 +218,22 @@ CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string
         return status;
     }
 
-    CutJob job;
-    job.trackEnhancing = options.trackEnhancing;
-    job.carrierMat = options.carrierMat;
-    job.speed = options.speed;
-    job.force = options.force;
-    job.bladeOffset = options.bladeOffset;
-    job.passCount = options.passes;
-    job.printAndCut = options.cutType == 1;
-    job.knifePoint = options.cutType == 2;
-    job.keepCurves = !options.flatten;
-    job.model = options.model;
+    CutSettings settings;
+    settings.forceLevel = options.force;
+    settings.speedLevel = options.speed;
+    settings.multiCutIndex = options.passes - 1;
+    settings.cutTypeIndex = options.cutType;
+    settings.trackEnhancing = options.trackEnhancing;
+    settings.carrierMat = options.carrierMat;
+    settings.bladeOffset = options.bladeOffset;
 
-    if (job.printAndCut) {
+    std::optional<RegMarkSearch> search;
+    if (settings.printAndCut()) {
         // As the cut run does: marks around the design, then the search fixes the job's origin and extents.
-        const bool square = options.model == CutterModelCameo || options.model == CutterModelPortrait;
-        const RegMarkLayout layout = RegMarkLayout::around(design.path, square);
-        const auto search = computeRegMarkSearch(layout, options.model, options.carrierMat, *dpiX, *dpiY);
+        // Model 0 is a run with no machine connected.
+        const CutMachine machine{options.model != CutterModelNone, options.model};
+        const RegMarkLayout layout = regMarksFor(design.path, machine, options.regMarkType);
+        search = computeRegMarkSearch(layout, options.model, options.carrierMat, *dpiX, *dpiY);
         if (!search) {
             status.error = "the registration marks of this design do not fit the machine's coordinates";
             return status;
@@ -230,13 +242,9 @@ CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string
             status.ok = writeWhole(regMarkSearchCommand(*search, options.speed), output);
             return status;
         }
-        job.markOriginX = search->markOriginX;
-        job.markOriginY = search->markOriginY;
-        job.markExtentX = search->markExtentX;
-        job.markExtentY = search->markExtentY;
     }
     // The job owns the only copy of the design from here on.
-    job.path = std::move(design.path);
+    const CutJob job = buildCutJob(settings, std::move(design.path), options.model, search, !options.flatten);
 
     const CutStreamError error = writeCutStream(job, *dpiX, *dpiY, options.mediaWidth, output);
     if (error != CutStreamError::None) {

@@ -13,7 +13,8 @@ namespace vantrel::cli {
 
 struct CutToolOptions {
     int cutType = 0;              // CutType: 0 WYSIWYG, 1 Print and Cut, 2 Knife Point
-    int model = 1;                // CutterModel, 0 to 3
+    int model = 1;                // CutterModel, 0 to 3; 0 is no machine connected
+    int regMarkType = 0;          // the host's "reg_mark_type": 2 is the square origin mark with no machine
     int force = 10;               // 1 to 33
     int speed = 10;               // 1 to 10
     int passes = 1;               // 1 to 10

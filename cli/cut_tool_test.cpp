@@ -23,6 +23,7 @@ TEST(CutToolArguments, EveryOptionInBothSpellings) {
         };
         add("--cut-type", "print-and-cut");
         add("--model", "3");
+        add("--reg-mark-type", "2");
         add("--force", "33");
         add("--speed", "1");
         add("--passes", "10");
@@ -38,6 +39,7 @@ TEST(CutToolArguments, EveryOptionInBothSpellings) {
         const CutToolOptions& o = parsed.options;
         EXPECT_EQ(o.cutType, 1);
         EXPECT_EQ(o.model, 3);
+        EXPECT_EQ(o.regMarkType, 2);
         EXPECT_EQ(o.force, 33);
         EXPECT_EQ(o.speed, 1);
         EXPECT_EQ(o.passes, 10);
@@ -115,6 +117,27 @@ TEST(CutTool, PrintAndCutJobTakesItsOriginAndExtentsFromTheMarks) {
     auto corner = run({"--cut-type", "print-and-cut", "--model", "1", "--search-command", "--speed", "3"}, Rectangle);
     EXPECT_EQ(corner.output,
               "!3,0|FJ|FN1|TB99|TB51,254|TB52,2|TB53,16|TB54,0,0|TB55,1|M540,381|TB23,1556,2540|");
+}
+
+TEST(CutTool, OriginMarkIsSquareForCameoPortraitOrTheHostsSquareMarkWithoutMachine) {
+    // The mark length (TB51) tells the shapes apart: 116 steps square, 254 corner.
+    struct Case {
+        const char* model;
+        const char* hostType;
+        const char* markLength;
+    } cases[] = {
+        {"2", "0", "|TB51,116|"}, {"3", "0", "|TB51,116|"},  // a connected CAMEO or PORTRAIT
+        {"1", "2", "|TB51,254|"},                              // a connected machine ignores the host
+        {"0", "2", "|TB51,116|"}, {"0", "0", "|TB51,254|"},  // no machine: the host's mark type decides
+    };
+    for (const Case& c : cases) {
+        auto search = run({"--cut-type", "print-and-cut", "--model", c.model, "--reg-mark-type", c.hostType,
+                           "--search-command"},
+                          Rectangle);
+        ASSERT_TRUE(search.ok) << search.error;
+        EXPECT_NE(search.output.find(c.markLength), std::string::npos)
+            << "model " << c.model << ", host type " << c.hostType << ": " << search.output;
+    }
 }
 
 TEST(CutTool, MarksAreLaidAroundTheCurvesThemselves) {

@@ -420,19 +420,7 @@ SimServer::ControlAnswer SimServer::control(const std::string& line) {
     std::string verb = line.substr(0, space);
     std::string rest = space == std::string::npos ? std::string() : line.substr(space + 1);
     if (verb == "ping") return {true, "pong"};
-    if (verb == "status") {
-        std::lock_guard lock(mutex_);
-        char text[512];
-        ToolPoint p = machine_.position();
-        std::snprintf(text, sizeof text,
-                      "plugged=%d received=%llu commands=%zu busy=%d position=%.3f,%.3f tool=%s searches=%d "
-                      "anomalies=%zu pending-replies=%zu input-client=%d output-client=%d id-reads=%d\n",
-                      plugged_ ? 1 : 0, static_cast<unsigned long long>(machine_.received().size()),
-                      machine_.commandLog().size(), machine_.busy(now()) ? 1 : 0, p.y, p.x,
-                      machine_.toolDown() ? "down" : "up", machine_.searchesAnswered(), machine_.anomalies().size(),
-                      replies_.size() + delayedBytes_, inputClient_ ? 1 : 0, outputClient_ ? 1 : 0, idReads_.load());
-        return {true, text};
-    }
+    if (verb == "status") return statusAnswer();
     if (verb == "received") {
         std::lock_guard lock(mutex_);
         return {true, machine_.received()};
@@ -450,16 +438,7 @@ SimServer::ControlAnswer SimServer::control(const std::string& line) {
         machine_.clearRecord();
         return {true, {}};
     }
-    if (verb == "save") {
-        std::string folder = rest;
-        if (folder.empty()) {
-            std::lock_guard lock(mutex_);
-            folder = settings_.outputFolder;
-        }
-        if (folder.empty()) return {false, "no output folder: give one, or start with --out"};
-        std::string saved = saveRecord(folder);
-        return {!saved.empty(), saved.empty() ? "cannot write the record to " + folder : saved};
-    }
+    if (verb == "save") return saveAnswer(rest);
     if (verb == "unplug") {
         if (!unplug(true)) return {false, "the pipes did not close"};
         return {true, {}};
@@ -468,40 +447,73 @@ SimServer::ControlAnswer SimServer::control(const std::string& line) {
         if (!replug(true)) return {false, "the pipes did not come back"};
         return {true, {}};
     }
-    if (verb == "set") {
-        std::size_t gap = rest.find(' ');
-        std::string name = rest.substr(0, gap);
-        std::string value = gap == std::string::npos ? std::string() : rest.substr(gap + 1);
-        if (name == "pipe" || name == "out") return {false, "cannot change " + name + " while running"};
-        std::lock_guard lock(mutex_);
-        std::string error = applySetting(settings_, name, value, now());
-        if (!error.empty()) return {false, error};
-        applyToMachineLocked();
-        return {true, {}};
-    }
-    if (verb == "busy") {
-        std::int64_t ms = 0;
-        auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), ms);
-        if (rest.empty() || ec != std::errc() || end != rest.data() + rest.size() || ms < 0) {
-            return {false, "bad busy time: " + rest};
-        }
-        std::lock_guard lock(mutex_);
-        machine_.busyFor(now(), ms);
-        return {true, {}};
-    }
-    if (verb == "inject") {
-        std::string bytes;
-        if (!unescape(rest, bytes)) return {false, "bad escape in: " + rest};
-        std::lock_guard lock(mutex_);
-        if (!plugged_) return {false, "unplugged"};
-        queueRepliesLocked(std::move(bytes), now());
-        return {true, {}};
-    }
+    if (verb == "set") return setAnswer(rest);
+    if (verb == "busy") return busyAnswer(rest);
+    if (verb == "inject") return injectAnswer(rest);
     if (verb == "quit") {
         requestQuit();
         return {true, {}};
     }
     return {false, "unknown command: " + verb};
+}
+
+// The control commands that take more than a line.
+
+SimServer::ControlAnswer SimServer::statusAnswer() {
+    std::lock_guard lock(mutex_);
+    char text[512];
+    ToolPoint p = machine_.position();
+    std::snprintf(text, sizeof text,
+                  "plugged=%d received=%llu commands=%zu busy=%d position=%.3f,%.3f tool=%s searches=%d "
+                  "anomalies=%zu pending-replies=%zu input-client=%d output-client=%d id-reads=%d\n",
+                  plugged_ ? 1 : 0, static_cast<unsigned long long>(machine_.received().size()),
+                  machine_.commandLog().size(), machine_.busy(now()) ? 1 : 0, p.y, p.x,
+                  machine_.toolDown() ? "down" : "up", machine_.searchesAnswered(), machine_.anomalies().size(),
+                  replies_.size() + delayedBytes_, inputClient_ ? 1 : 0, outputClient_ ? 1 : 0, idReads_.load());
+    return {true, text};
+}
+
+SimServer::ControlAnswer SimServer::saveAnswer(const std::string& rest) {
+    std::string folder = rest;
+    if (folder.empty()) {
+        std::lock_guard lock(mutex_);
+        folder = settings_.outputFolder;
+    }
+    if (folder.empty()) return {false, "no output folder: give one, or start with --out"};
+    std::string saved = saveRecord(folder);
+    return {!saved.empty(), saved.empty() ? "cannot write the record to " + folder : saved};
+}
+
+SimServer::ControlAnswer SimServer::setAnswer(const std::string& rest) {
+    std::size_t gap = rest.find(' ');
+    std::string name = rest.substr(0, gap);
+    std::string value = gap == std::string::npos ? std::string() : rest.substr(gap + 1);
+    if (name == "pipe" || name == "out") return {false, "cannot change " + name + " while running"};
+    std::lock_guard lock(mutex_);
+    std::string error = applySetting(settings_, name, value, now());
+    if (!error.empty()) return {false, error};
+    applyToMachineLocked();
+    return {true, {}};
+}
+
+SimServer::ControlAnswer SimServer::busyAnswer(const std::string& rest) {
+    std::int64_t ms = 0;
+    auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), ms);
+    if (rest.empty() || ec != std::errc() || end != rest.data() + rest.size() || ms < 0) {
+        return {false, "bad busy time: " + rest};
+    }
+    std::lock_guard lock(mutex_);
+    machine_.busyFor(now(), ms);
+    return {true, {}};
+}
+
+SimServer::ControlAnswer SimServer::injectAnswer(const std::string& rest) {
+    std::string bytes;
+    if (!unescape(rest, bytes)) return {false, "bad escape in: " + rest};
+    std::lock_guard lock(mutex_);
+    if (!plugged_) return {false, "unplugged"};
+    queueRepliesLocked(std::move(bytes), now());
+    return {true, {}};
 }
 
 std::string SimServer::saveRecord(const std::string& folder) {

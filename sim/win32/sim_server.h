@@ -37,6 +37,13 @@ public:
     ControlAnswer control(const std::string& line);
 
 private:
+    // Steps of control(), one a command.
+    ControlAnswer statusAnswer();
+    ControlAnswer saveAnswer(const std::string& rest);
+    ControlAnswer setAnswer(const std::string& rest);
+    ControlAnswer busyAnswer(const std::string& rest);
+    ControlAnswer injectAnswer(const std::string& rest);
+
     std::int64_t now() const;
     void unplugLocked();
     bool unplug(bool waitForPipes);

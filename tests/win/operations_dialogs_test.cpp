@@ -12,6 +12,7 @@
 
 #include "operations/operation_texts.h"
 #include "operations/win32/reg_mark_dialog.h"
+#include "operations/win32/knife_point_positioning.h"
 #include "operations/win32/test_cut_dialog.h"
 #include "plugin/win32/plugin_app.h"
 #include "resource.h"

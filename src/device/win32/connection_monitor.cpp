@@ -128,7 +128,10 @@ void ConnectionMonitor::SetConnected(bool connected) {
         polling_ = true;
     }
     connected_ = connected;
-    if (!connected) listener_.setMachineButtonsEnabled(false);
+    if (!connected) {
+        listener_.setMachineButtonsEnabled(false);
+        listener_.linkLost();
+    }
 }
 
 void ConnectionMonitor::Disconnect() {

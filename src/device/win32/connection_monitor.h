@@ -35,6 +35,9 @@ public:
     virtual void clearIdentifiedMachine() = 0;
     // Start (9017), Calibrate DPI (9014) and Test Cut (9020).
     virtual void setMachineButtonsEnabled(bool enabled) = 0;
+    // The link has gone (the buttons were just disabled): a job on its way
+    // will not arrive.
+    virtual void linkLost() {}
     // A machine was identified: keep `model` for the jobs and run
     // rebuildRegMarks. Called after the connected status line is shown and
     // before the buttons are enabled.

@@ -45,7 +45,7 @@ DWORD PortReader::Run() {
         }
         transfer_->overlapped = {};
         transfer_->overlapped.hEvent = transfer_->completion.get();
-        BOOL started = ReadFile(channel_, transfer_->bytes.data(), ReadSize, nullptr, &transfer_->overlapped);
+        BOOL started = ReadFile(channel_.get(), transfer_->bytes.data(), ReadSize, nullptr, &transfer_->overlapped);
         DWORD got = 0;
         IoEnd end = finishTransfer(lock, started, transfer_, got);
         if (end == IoEnd::Quit) return 0;

@@ -6,9 +6,7 @@ namespace vantrel::win {
 
 PortThread::PortThread() : lock_(CreateMutexW(nullptr, FALSE, nullptr)) {}
 
-PortThread::~PortThread() {
-    if (channel_) CloseHandle(channel_);
-}
+PortThread::~PortThread() = default;
 
 bool PortThread::openChannel(const std::wstring& path) {
     HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -16,15 +14,14 @@ bool PortThread::openChannel(const std::wstring& path) {
     const DWORD openError = GetLastError();
     MutexLock lock(lock_.get());
     if (channel_) {
-        cancelTransfers(channel_, nullptr);
-        CloseHandle(channel_);
-        channel_ = nullptr;
+        cancelTransfers(channel_.get(), nullptr);
+        channel_.reset();
     }
     if (opened == INVALID_HANDLE_VALUE) {
         SetLastError(openError);
         return false;
     }
-    channel_ = opened;
+    channel_.reset(opened);
     ++connection_;
     return true;
 }
@@ -34,14 +31,13 @@ void PortThread::closeChannel() {
     if (!channel_) return;
     // CancelIo would cancel only this thread's transfers; the pending one
     // belongs to the worker.
-    cancelTransfers(channel_, nullptr);
-    CloseHandle(channel_);
-    channel_ = nullptr;
+    cancelTransfers(channel_.get(), nullptr);
+    channel_.reset();
 }
 
 bool PortThread::isChannelOpen() const {
     MutexLock lock(lock_.get());
-    return channel_ != nullptr;
+    return static_cast<bool>(channel_);
 }
 
 unsigned long PortThread::connection() const {
@@ -52,8 +48,7 @@ unsigned long PortThread::connection() const {
 bool PortThread::dropChannelAfterFailure() {
     if (!channel_) return false;
     logChannelLost(notifyMessage(), GetLastError());
-    CloseHandle(channel_);
-    channel_ = nullptr;
+    channel_.reset();
     return true;
 }
 
@@ -92,11 +87,11 @@ PortThread::IoEnd PortThread::finishTransfer(MutexLock& lock, BOOL started, std:
         DWORD waited = WaitForSingleObject(transfer->completion.get(), WorkerStepMs);
         if (waited == WAIT_OBJECT_0) {
             // The lock has been held since the channel was last seen open.
-            return GetOverlappedResult(channel_, &transfer->overlapped, &transferred, FALSE) ? IoEnd::Completed
+            return GetOverlappedResult(channel_.get(), &transfer->overlapped, &transferred, FALSE) ? IoEnd::Completed
                                                                                             : IoEnd::Failed;
         }
         if (waited != WAIT_TIMEOUT) {
-            cancelTransfers(channel_, &transfer->overlapped);
+            cancelTransfers(channel_.get(), &transfer->overlapped);
             giveUpUnlessEnded();
             return IoEnd::Failed;
         }
@@ -108,7 +103,7 @@ PortThread::IoEnd PortThread::finishTransfer(MutexLock& lock, BOOL started, std:
             return quit ? IoEnd::Quit : IoEnd::Closed;
         }
         if (quit) {
-            cancelTransfers(channel_, &transfer->overlapped);
+            cancelTransfers(channel_.get(), &transfer->overlapped);
             giveUpUnlessEnded();
             return IoEnd::Quit;
         }

@@ -66,7 +66,7 @@ protected:
 
     HANDLE channelLock() const { return lock_.get(); }
     // Guarded by the channel lock.
-    HANDLE channel_ = nullptr;
+    UniqueHandle channel_;
     // Counts the channels opened, so that what was meant for one connection
     // can be told from what is meant for the next. Guarded by the channel lock.
     unsigned long connection_ = 0;

@@ -91,7 +91,7 @@ bool PortWriter::writeSlot(MutexLock& handleLock) {
         slot_.clear();
         transfer_->overlapped = {};
         transfer_->overlapped.hEvent = transfer_->completion.get();
-        BOOL started = WriteFile(channel_, transfer_->bytes.data(), static_cast<DWORD>(length), nullptr,
+        BOOL started = WriteFile(channel_.get(), transfer_->bytes.data(), static_cast<DWORD>(length), nullptr,
                                  &transfer_->overlapped);
         end = finishTransfer(handleLock, started, transfer_, written);
         // A write that did not complete leaves its buffer in the slot (unless

@@ -32,9 +32,7 @@ TestCutDialog::TestCutDialog(MachinePort& port, int force, int speed, bool blade
                              int silentTicksAllowed)
     : port_(port), bladeOffset_(bladeOffset), session_(force, speed, knifePointMode, silentTicksAllowed) {}
 
-TestCutDialog::~TestCutDialog() {
-    if (keyFilter_) UnhookWindowsHookEx(keyFilter_);
-}
+TestCutDialog::~TestCutDialog() = default;
 
 INT_PTR TestCutDialog::run(HINSTANCE module, HWND parent) {
     registerCommonControls();
@@ -60,7 +58,7 @@ bool TestCutDialog::onInit() {
     frame_.setColours(0xFFFFFFFF, 0xFF000000, 0xFFFF6400, GetSysColor(COLOR_BTNFACE));
     // Arrow keys would move the focus between the buttons; the timer reads them instead.
     filteredDialog = hwnd();
-    keyFilter_ = SetWindowsHookExW(WH_MSGFILTER, &TestCutDialog::arrowKeyFilter, nullptr, GetCurrentThreadId());
+    keyFilter_.reset(SetWindowsHookExW(WH_MSGFILTER, &TestCutDialog::arrowKeyFilter, nullptr, GetCurrentThreadId()));
     SetTimer(hwnd(), TIMER_KEYS, ArrowKeyPeriodMs, nullptr);
     return true;
 }
@@ -163,10 +161,7 @@ void TestCutDialog::onDestroy() {
     handNotificationsBack(port_, hwnd(), GetWindow(hwnd(), GW_OWNER));
     KillTimer(hwnd(), TIMER_KEYS);
     KillTimer(hwnd(), TIMER_STATUS);
-    if (keyFilter_) {
-        UnhookWindowsHookEx(keyFilter_);
-        keyFilter_ = nullptr;
-    }
+    keyFilter_.reset();
     if (filteredDialog == hwnd()) filteredDialog = nullptr;
     // The buttons stop showing the pictures before they go.
     for (std::size_t i = 0; i < std::size(jogButtons_); ++i) {
@@ -174,15 +169,6 @@ void TestCutDialog::onDestroy() {
         jogButtons_[i].detach();
         pictures_[i].reset();
     }
-}
-
-bool runKnifePointPositioning(HINSTANCE module, HWND mainDialog, MachinePort& port, int force, int speed,
-                              bool bladeOffset) {
-    TestCutDialog dialog(port, force, speed, bladeOffset, true);
-    INT_PTR result = dialog.run(module, mainDialog);
-    port.notifyTo(mainDialog);
-    // Only a confirmed spot starts the job; a dialog that failed to open confirmed nothing.
-    return result == IDOK;
 }
 
 void runTestCut(HINSTANCE module, HWND mainDialog, MachinePort& port, int force, int speed, bool bladeOffset) {

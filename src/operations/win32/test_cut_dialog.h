@@ -6,6 +6,7 @@
 
 #include "operations/test_cut.h"
 #include "device/win32/machine_port.h"
+#include "support/win32/unique_handle.h"
 #include "ui/win32/dialog.h"
 #include "ui/win32/jog_button.h"
 #include "ui/win32/skin_group_box.h"
@@ -55,7 +56,7 @@ private:
     MachinePort& port_;
     bool bladeOffset_;
     TestCutSession session_;
-    HHOOK keyFilter_ = nullptr;
+    UniqueHook keyFilter_;
     HINSTANCE module_ = nullptr;
     SkinGroupBox frame_;
     // Up, Left, Down, Right; the pictures outlive the buttons' use of them.
@@ -63,21 +64,10 @@ private:
     JogButton jogButtons_[4];
 };
 
-// The knife positioning step of a "Knife Point" cut run: runs the dialog in
-// knife-point mode over `mainDialog` and points the port threads back at it.
-// True when the job is to be cut from where the carriage now stands.
-bool runKnifePointPositioning(HINSTANCE module, HWND mainDialog, MachinePort& port, int force, int speed,
-                              bool bladeOffset);
-
 // The Test Cut button of the main dialog: the dialog in test mode, then the
 // port threads pointed back at `mainDialog`.
 void runTestCut(HINSTANCE module, HWND mainDialog, MachinePort& port, int force, int speed, bool bladeOffset);
 
-inline bool runKnifePointPositioning(HINSTANCE module, HWND mainDialog, PortReader& reader, PortWriter& writer,
-                                     int force, int speed, bool bladeOffset) {
-    PortThreadsLink link(reader, writer);
-    return runKnifePointPositioning(module, mainDialog, link, force, speed, bladeOffset);
-}
 inline void runTestCut(HINSTANCE module, HWND mainDialog, PortReader& reader, PortWriter& writer, int force,
                        int speed, bool bladeOffset) {
     PortThreadsLink link(reader, writer);

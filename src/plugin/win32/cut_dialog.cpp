@@ -2,13 +2,12 @@
 
 #include <commctrl.h>
 
-#include <cstring>
 
 #include "cutdata/path_ops.h"
 #include "cutdata/win32/gdiplus_path_bridge.h"
 #include "diagnostics/win32/diagnostics_run.h"
+#include "plugin/win32/cut_dialog_texts.h"
 #include "plugin/win32/plugin_app.h"
-#include "operations/win32/reg_mark_dialog.h"
 #include "operations/win32/test_cut_dialog.h"
 #include "resource.h"
 #include "support/win32/resource_text.h"
@@ -21,16 +20,6 @@
 namespace vantrel::win {
 
 namespace {
-
-const wchar_t ReadyCaption[] = L"Click \"Start\" when you are ready to cut";
-const wchar_t PreparingCaption[] = L"Preparing cutting data... Please wait...";
-const wchar_t SendingCaption[] = L"Sending data to Silhouette... Please wait...";
-const wchar_t FinishedCaption[] = L"Finished sending data to Silhouette machine";
-// Shown instead of the finished texts when the link goes while the job is on its way.
-const wchar_t LinkLostCaption[] = L"Connection lost: the job was not completely sent";
-const wchar_t FinishedMessage[] = L"Finished sending all data to your Silhouette machine!";
-const wchar_t NotConnectedMessage[] = L"You are not connected to your Silhouette!";
-const wchar_t MarksNotFoundQuestion[] = L"Unable to find registration marks.\n\nWould you like to continue to cut?";
 
 const wchar_t* const MultiCutRows[] = {L"Disabled", L"2 Times", L"3 Times", L"4 Times", L"5 Times",
                                        L"6 Times",  L"7 Times", L"8 Times", L"9 Times", L"10 Times"};
@@ -87,10 +76,10 @@ bool CutDialog::onInit() {
 }
 
 void CutDialog::createControls() {
-    HWND multiCut = item(IDC_MULTICUT_LIST);
-    for (const wchar_t* row : MultiCutRows) SendMessageW(multiCut, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
-    HWND cutType = item(IDC_CUT_TYPE_LIST);
-    for (const wchar_t* row : CutTypeRows) SendMessageW(cutType, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+    const DropDownList multiCut = list(IDC_MULTICUT_LIST);
+    for (const wchar_t* row : MultiCutRows) multiCut.addRow(row);
+    const DropDownList cutType = list(IDC_CUT_TYPE_LIST);
+    for (const wchar_t* row : CutTypeRows) cutType.addRow(row);
 
     preview_.attach(item(IDC_PREVIEW), app_.resources());
     progress_.attach(hwnd(), IDC_PROGRESS);
@@ -119,10 +108,10 @@ void CutDialog::dressControls() {
     progress_.setPosition(0);
     progress_.setBarColour(Orange);
 
-    SendMessageW(item(IDC_SPEED_SLIDER), TBM_SETRANGE, TRUE, MAKELPARAM(SpeedSetting.minimum, SpeedSetting.maximum));
-    SendMessageW(item(IDC_FORCE_SLIDER), TBM_SETRANGE, TRUE, MAKELPARAM(ForceSetting.minimum, ForceSetting.maximum));
-    SendMessageW(item(IDC_SPEED_SLIDER), TBM_SETPOS, TRUE, 10);
-    SendMessageW(item(IDC_FORCE_SLIDER), TBM_SETPOS, TRUE, 10);
+    slider(IDC_SPEED_SLIDER).setRange(SpeedSetting.minimum, SpeedSetting.maximum);
+    slider(IDC_FORCE_SLIDER).setRange(ForceSetting.minimum, ForceSetting.maximum);
+    slider(IDC_SPEED_SLIDER).setPosition(10);
+    slider(IDC_FORCE_SLIDER).setPosition(10);
 
     for (std::size_t i = 0; i < groups_.size(); ++i) {
         groups_[i].setColours(White, Black, Orange, GetSysColor(COLOR_BTNFACE));
@@ -133,25 +122,25 @@ void CutDialog::dressControls() {
 
 void CutDialog::applyLoadedSettings(const CutSettings& settings) {
     setChecked(IDC_BLADE_OFFSET, settings.bladeOffset);
-    SendMessageW(item(IDC_MULTICUT_LIST), CB_SETCURSEL, static_cast<WPARAM>(settings.multiCutIndex), 0);
-    SendMessageW(item(IDC_CUT_TYPE_LIST), CB_SETCURSEL, static_cast<WPARAM>(settings.cutTypeIndex), 0);
-    SendMessageW(item(IDC_SPEED_SLIDER), TBM_SETPOS, TRUE, settings.speedLevel);
-    SendMessageW(item(IDC_FORCE_SLIDER), TBM_SETPOS, TRUE, settings.forceLevel);
+    list(IDC_MULTICUT_LIST).select(settings.multiCutIndex);
+    list(IDC_CUT_TYPE_LIST).select(settings.cutTypeIndex);
+    slider(IDC_SPEED_SLIDER).setPosition(settings.speedLevel);
+    slider(IDC_FORCE_SLIDER).setPosition(settings.forceLevel);
     setChecked(IDC_TRACK_ENHANCING, settings.trackEnhancing);
     setChecked(IDC_CARRIER_MAT, settings.carrierMat);
 }
 
-int CutDialog::sliderPosition(int id) const {
-    return static_cast<int>(SendMessageW(item(id), TBM_GETPOS, 0, 0));
+CutSettings CutDialog::shownSettings() const {
+    CutSettings shown;
+    shown.forceLevel = sliderPosition(IDC_FORCE_SLIDER);
+    shown.speedLevel = sliderPosition(IDC_SPEED_SLIDER);
+    shown.multiCutIndex = listRow(IDC_MULTICUT_LIST);
+    shown.cutTypeIndex = listRow(IDC_CUT_TYPE_LIST);
+    shown.trackEnhancing = isChecked(IDC_TRACK_ENHANCING);
+    shown.carrierMat = isChecked(IDC_CARRIER_MAT);
+    shown.bladeOffset = isChecked(IDC_BLADE_OFFSET);
+    return shown;
 }
-
-int CutDialog::listRow(int id) const {
-    return static_cast<int>(SendMessageW(item(id), CB_GETCURSEL, 0, 0));
-}
-
-bool CutDialog::isChecked(int id) const { return IsDlgButtonChecked(hwnd(), id) == BST_CHECKED; }
-
-void CutDialog::setChecked(int id, bool on) { CheckDlgButton(hwnd(), id, on ? BST_CHECKED : BST_UNCHECKED); }
 
 void CutDialog::updateSliderLabels(int sliderId) {
     wchar_t text[32];
@@ -179,8 +168,7 @@ void CutDialog::rebuildRegMarks() {
     const int row = listRow(IDC_CUT_TYPE_LIST);
     const bool printAndCut = row == static_cast<int>(CutType::PrintAndCut);
     if (printAndCut) {
-        bool square = useSquareOriginMark(monitor_.connected(), model_, host_.readRegMarkType());
-        marks_ = RegMarkLayout::around(designPath_, square);
+        marks_ = regMarksFor(designPath_, {monitor_.connected(), model_}, host_.readRegMarkType());
         marksBuilt_ = true;
         preview_.setMarks({&marks_.markBottomLeft, &marks_.markTopLeft, &marks_.markTopRight});
     }
@@ -275,7 +263,7 @@ bool CutDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& r
 void CutDialog::onCancel() {
     // Never while a job's stream is being prepared: the generator owns the job.
     if (generator_.isRunning()) return;
-    if (jobSending_ && jobState_ == JobState::Sending) logJobEnded(JobEnd::Abandoned, jobLength_);
+    if (jobState_ == JobState::Sending) logJobEnded(JobEnd::Abandoned, jobLength_);
     KillTimer(hwnd(), TIMER_JOB);
     progress_.stopAnimation();
     monitor_.closeLink();
@@ -294,165 +282,6 @@ void CutDialog::onDestroy() {
 void CutDialog::messageBox(const wchar_t* text, UINT flags) {
     logMessageShown(text);
     MessageBoxW(hwnd(), text, app_.appName().c_str(), flags);
-}
-
-// The cut run.
-
-void CutDialog::onStart() {
-    // A channel its own thread has just closed counts as no link, though its
-    // news is still on the way.
-    if (!monitor_.connected() || monitor_.link().writer == 0) {
-        messageBox(NotConnectedMessage, MB_OK | MB_ICONWARNING);
-        return;
-    }
-    if (generator_.isRunning()) return;
-
-    // The search or the knife positioning prepares the machine on this link;
-    // the job is for this link only.
-    const ConnectionMonitor::LinkId startedOn = monitor_.link();
-    const int cutType = listRow(IDC_CUT_TYPE_LIST);
-    bool go = true;
-    if (cutType == static_cast<int>(CutType::PrintAndCut)) {
-        go = runRegMarkSearch();
-        monitor_.notificationsReturned();
-    } else if (cutType == static_cast<int>(CutType::KnifePoint)) {
-        go = runKnifePositioning();
-        monitor_.notificationsReturned();
-    }
-    if (!go) return;
-    // The sub-dialogs and the question ran message loops of their own, in
-    // which the monitor went on: the link may have gone, or gone and come back.
-    if (!monitor_.connected()) {
-        messageBox(NotConnectedMessage, MB_OK | MB_ICONWARNING);
-        return;
-    }
-    if (monitor_.link() != startedOn) {
-        jobFailed(LinkLostCaption);
-        return;
-    }
-    startJob(startedOn.writer);
-}
-
-bool CutDialog::runRegMarkSearch() {
-    const Resolution dpi = readResolution(profile_);
-    if (!marksBuilt_) rebuildRegMarks();
-    std::optional<RegMarkSearch> search =
-        computeRegMarkSearch(marks_, model_, isChecked(IDC_CARRIER_MAT), dpi.dpiX, dpi.dpiY);
-    if (!search) {
-        // A resolution that does not read or marks beyond the machine's numbers:
-        // searching would send the machine looking in the wrong place.
-        messageBox(L"The registration marks cannot be searched for: check the resolution in Calibrate DPI.",
-                   MB_OK | MB_ICONERROR);
-        return false;
-    }
-    markOriginX_ = search->markOriginX;
-    markOriginY_ = search->markOriginY;
-    markExtentX_ = search->markExtentX;
-    markExtentY_ = search->markExtentY;
-
-    return runRegistrationMarkSearch(app_.resources(), hwnd(), port_,
-                                     regMarkSearchCommand(*search, sliderPosition(IDC_SPEED_SLIDER)));
-}
-
-bool CutDialog::runKnifePositioning() {
-    return runKnifePointPositioning(app_.resources(), hwnd(), port_, sliderPosition(IDC_FORCE_SLIDER),
-                                    sliderPosition(IDC_SPEED_SLIDER), isChecked(IDC_BLADE_OFFSET));
-}
-
-void CutDialog::startJob(unsigned long connection) {
-    const int cutType = listRow(IDC_CUT_TYPE_LIST);
-    CutJob& job = generator_.job;
-    job.bladeOffset = isChecked(IDC_BLADE_OFFSET);
-    job.carrierMat = isChecked(IDC_CARRIER_MAT);
-    job.trackEnhancing = isChecked(IDC_TRACK_ENHANCING);
-    // A Multi-Cut list left without a row (a stored row outside the list)
-    // cuts once: a job of no passes would cut nothing and still be reported sent.
-    const int multiCut = listRow(IDC_MULTICUT_LIST);
-    job.passCount = multiCut < 0 ? 1 : multiCut + 1;
-    job.speed = sliderPosition(IDC_SPEED_SLIDER);
-    job.force = sliderPosition(IDC_FORCE_SLIDER);
-    job.path = designPath_;
-    job.printAndCut = cutType == static_cast<int>(CutType::PrintAndCut);
-    job.keepCurves = true;
-    job.model = model_;
-    job.knifePoint = cutType == static_cast<int>(CutType::KnifePoint);
-    job.markOriginX = markOriginX_;
-    job.markOriginY = markOriginY_;
-    job.markExtentX = markExtentX_;
-    job.markExtentY = markExtentY_;
-    generator_.mediaWidth = app_.mediaWidth();
-    generator_.connection = connection;
-
-    setMachineButtonsEnabledNow(false);
-    jobSending_ = true;
-    jobState_ = JobState::Preparing;
-    jobLengthKnown_ = false;
-    SetTimer(hwnd(), TIMER_JOB, TimerJobMs, nullptr);
-
-    generator_.Start(hwnd(), WM_GENERATOR_EVENT, THREAD_PRIORITY_NORMAL, false);
-
-    progress_.setPosition(100);
-    progress_.clearIcon();
-    progress_.setCaption(PreparingCaption);
-    progress_.repaint();
-    progress_.startAnimation();
-}
-
-void CutDialog::onGeneratorEvent(WPARAM code, LPARAM value) {
-    // The stream is in the slot once the generator has ended.
-    generator_.waitForEnd(INFINITE);
-    if (code == GENERATOR_TEXT_READY) {
-        jobLength_ = static_cast<std::size_t>(value);
-        jobLengthKnown_ = true;
-        logJobStarted(generator_.job, jobLength_, readResolution(profile_), generator_.mediaWidth);
-        if (jobState_ == JobState::Preparing) {
-            jobState_ = JobState::Sending;
-            progress_.setCaption(SendingCaption);
-            progress_.repaint();
-        }
-    } else if (code == GENERATOR_FAILED) {
-        // The design cannot become a job (see the generator); nothing was sent.
-        logJobEnded(JobEnd::Refused, 0);
-        jobSending_ = false;
-        jobState_ = JobState::Idle;
-        KillTimer(hwnd(), TIMER_JOB);
-        progress_.stopAnimation();
-        progress_.setPosition(0);
-        progress_.setCaption(ReadyCaption);
-        progress_.setIcon(app_.resources(), IDPNG_START_ICON);
-        setMachineButtonsEnabledNow(monitor_.connected());
-        const char* reason = cutStreamErrorText(static_cast<CutStreamError>(value));
-        messageBox(std::wstring(reason, reason + std::strlen(reason)).c_str(), MB_OK | MB_ICONERROR);
-    }
-}
-
-bool CutDialog::jobInProgress() { return jobState_ == JobState::Preparing || jobState_ == JobState::Sending; }
-
-void CutDialog::writeDone(std::size_t bytes) {
-    // Only the complete write of this job's own stream finishes the job.
-    if (!jobSending_ || jobState_ != JobState::Sending || !jobLengthKnown_ || bytes != jobLength_) return;
-    jobFinished();
-}
-
-void CutDialog::jobFinished() {
-    jobState_ = JobState::Finished;
-    logJobEnded(JobEnd::Sent, jobLength_);
-    progress_.stopAnimation();
-    KillTimer(hwnd(), TIMER_JOB);
-    progress_.setCaption(FinishedCaption);
-    progress_.repaint();
-    messageBox(FinishedMessage, MB_OK | MB_ICONINFORMATION);
-    onCancel();
-}
-
-void CutDialog::jobFailed(const std::wstring& caption) {
-    jobState_ = JobState::Failed;
-    logJobEnded(JobEnd::LinkLost, jobLength_);
-    jobSending_ = false;
-    progress_.stopAnimation();
-    KillTimer(hwnd(), TIMER_JOB);
-    progress_.setCaption(caption);
-    progress_.repaint();
 }
 
 // Other buttons and icons.
@@ -480,11 +309,11 @@ void CutDialog::onPresets() {
     PresetsDialog presets(app_.resources(), profile_, current);
     std::optional<MaterialPreset> chosen = presets.run(hwnd());
     if (!chosen) return;
-    SendMessageW(item(IDC_SPEED_SLIDER), TBM_SETPOS, TRUE, chosen->speed);
-    SendMessageW(item(IDC_FORCE_SLIDER), TBM_SETPOS, TRUE, chosen->force);
+    slider(IDC_SPEED_SLIDER).setPosition(chosen->speed);
+    slider(IDC_FORCE_SLIDER).setPosition(chosen->force);
     setChecked(IDC_CARRIER_MAT, chosen->carrierMat);
     setChecked(IDC_BLADE_OFFSET, chosen->bladeOffset);
-    SendMessageW(item(IDC_MULTICUT_LIST), CB_SETCURSEL, static_cast<WPARAM>(chosen->multiCut - 1), 0);
+    list(IDC_MULTICUT_LIST).select(chosen->multiCut - 1);
     updateSliderLabels(0);
     saveBladeOffset(profile_, isChecked(IDC_BLADE_OFFSET));
     carrierMatChanged();
@@ -494,10 +323,10 @@ void CutDialog::onPresets() {
 void CutDialog::showHelp(int groupId) {
     if (!help_) return;
     switch (groupId) {
-        case IDC_MULTICUT_GROUP: help_->showPage(9018, u"Multi-Cut Help", hwnd()); break;
-        case IDC_CUT_TYPE_GROUP: help_->showPage(9019, u"Cut Type Help", hwnd()); break;
-        case IDC_SETTINGS_GROUP: help_->showPage(9016, u"Settings Help", hwnd()); break;
-        case IDC_PERFORM_CUT_GROUP: help_->showPage(9017, u"Perform Cut Help", hwnd()); break;
+        case IDC_MULTICUT_GROUP: help_->showPage(IDH_MULTI_CUT_HELP, u"Multi-Cut Help", hwnd()); break;
+        case IDC_CUT_TYPE_GROUP: help_->showPage(IDH_CUT_TYPE_HELP, u"Cut Type Help", hwnd()); break;
+        case IDC_SETTINGS_GROUP: help_->showPage(IDH_SETTINGS_HELP, u"Settings Help", hwnd()); break;
+        case IDC_PERFORM_CUT_GROUP: help_->showPage(IDH_PERFORM_CUT_HELP, u"Perform Cut Help", hwnd()); break;
         default: break;
     }
 }
@@ -513,13 +342,7 @@ void CutDialog::showStatus(const StatusLine& status) { preview_.setStatus(status
 
 void CutDialog::clearIdentifiedMachine() { preview_.setMachine(false, CutterModelNone); }
 
-void CutDialog::setMachineButtonsEnabled(bool enabled) {
-    setMachineButtonsEnabledNow(enabled);
-    // The link went while the job was on its way: say so instead of waiting for ever.
-    if (!enabled && jobSending_ && (jobState_ == JobState::Sending || jobState_ == JobState::Preparing) &&
-        !monitor_.connected())
-        jobFailed(LinkLostCaption);
-}
+void CutDialog::setMachineButtonsEnabled(bool enabled) { setMachineButtonsEnabledNow(enabled); }
 
 void CutDialog::cutterIdentified(CutterModel model, std::string_view) {
     model_ = model;

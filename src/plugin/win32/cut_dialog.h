@@ -14,9 +14,12 @@
 #include "device/win32/connection_monitor.h"
 #include "device/win32/machine_port.h"
 #include "tools/win32/calibration_dialog.h"
+#include "plugin/cut_run.h"
 #include "plugin/profile.h"
 #include "plugin/settings.h"
+#include "resource.h"
 #include "support/win32/unique_handle.h"
+#include "ui/win32/controls.h"
 #include "ui/win32/dialog.h"
 #include "ui/win32/preview.h"
 #include "ui/win32/progress_bar.h"
@@ -31,12 +34,14 @@ class HelpDialog;
 inline constexpr UINT_PTR TIMER_JOB = 55;
 inline constexpr UINT TimerJobMs = 50;
 
-// Where a job stands on the progress bar.
-enum class JobState { Idle, Preparing, Sending, Finished, Failed };
+// Where the dialog's job stands. Each job ends in one of the last three:
+// Finished (completely written), Lost (the link went first) or Failed (the
+// design could not become a job; nothing was sent).
+enum class JobState { Idle, Preparing, Sending, Finished, Lost, Failed };
 
 class CutDialog : public Dialog, private ConnectionListener {
 public:
-    static constexpr int TemplateId = 9000;
+    static constexpr int TemplateId = IDD_CUT_DIALOG;
 
     CutDialog(PluginApp& app, Profile& profile, const HostMarkSettings& host);
     ~CutDialog() override;
@@ -64,10 +69,14 @@ private:
     void applyLoadedSettings(const CutSettings& settings);
 
     // Settings as the controls show them.
-    int sliderPosition(int id) const;
-    int listRow(int id) const;
-    bool isChecked(int id) const;
-    void setChecked(int id, bool on);
+    CutSettings shownSettings() const;
+    Slider slider(int id) const { return Slider(hwnd(), id); }
+    DropDownList list(int id) const { return DropDownList(hwnd(), id); }
+    CheckBox checkBox(int id) const { return CheckBox(hwnd(), id); }
+    int sliderPosition(int id) const { return slider(id).position(); }
+    int listRow(int id) const { return list(id).selection(); }
+    bool isChecked(int id) const { return checkBox(id).checked(); }
+    void setChecked(int id, bool on) { checkBox(id).setChecked(on); }
     void updateSliderLabels(int sliderId);  // 0: both
     void carrierMatChanged();
     void rebuildRegMarks();
@@ -81,7 +90,8 @@ private:
     void startJob(unsigned long connection);
     void onGeneratorEvent(WPARAM code, LPARAM value);
     void jobFinished();
-    void jobFailed(const std::wstring& caption);
+    void jobLost();
+    void jobRefused(CutStreamError error);
 
     // Other buttons and icons.
     void onTestCut();
@@ -94,6 +104,7 @@ private:
     void showStatus(const StatusLine& status) override;
     void clearIdentifiedMachine() override;
     void setMachineButtonsEnabled(bool enabled) override;
+    void linkLost() override;
     void cutterIdentified(CutterModel model, std::string_view identification) override;
     float designRightEdge() override;
     void showMat(const MatSize& mat) override;
@@ -124,14 +135,12 @@ private:
     PortThreadsLink port_;
     CutDataGenerator generator_;
     // The search of the last "Print and Cut" run; a later job of another type keeps it.
-    float markOriginX_ = 0, markOriginY_ = 0;
-    int markExtentX_ = 0, markExtentY_ = 0;
+    std::optional<RegMarkSearch> lastSearch_;
 
     CutterModel model_ = CutterModelNone;
-    bool jobSending_ = false;
     JobState jobState_ = JobState::Idle;
+    // Known from Sending on; the log of a job lost or abandoned names it.
     std::size_t jobLength_ = 0;
-    bool jobLengthKnown_ = false;
 };
 
 }  // namespace vantrel::win

@@ -74,4 +74,12 @@ struct WindowTraits {
 };
 using UniqueWindow = UniqueResource<HWND, WindowTraits>;
 
+struct HookTraits {
+    static HHOOK invalid() { return nullptr; }
+    static bool valid(HHOOK h) { return h != nullptr; }
+    static void close(HHOOK h) { UnhookWindowsHookEx(h); }
+};
+// A hook set with SetWindowsHookEx; unhooked on the thread that set it.
+using UniqueHook = UniqueResource<HHOOK, HookTraits>;
+
 }  // namespace vantrel::win

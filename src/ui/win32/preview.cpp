@@ -101,13 +101,13 @@ void drawMat(Gdiplus::GpGraphics* graphics, const pv::Scene& scene) {
     if (rounded) {
         GpPath* p = rounded.get();
         addRoundedRectangle(p, mat.x, mat.y, mat.x + mat.width, mat.y + mat.height, arc);
-        auto fill = solidBrush(pv::MatFill);
-        auto outline = solidPen(pv::MatLine, 1);
+        auto fill = makeSolidBrush(pv::MatFill);
+        auto outline = makeSolidPen(pv::MatLine, 1);
         if (fill) gp::GdipFillPath(graphics, fill.get(), p);
         if (outline) gp::GdipDrawPath(graphics, outline.get(), p);
     }
-    auto solid = solidPen(pv::MatLine, 1);
-    auto dashed = solidPen(pv::MatLine, 1, true);
+    auto solid = makeSolidPen(pv::MatLine, 1);
+    auto dashed = makeSolidPen(pv::MatLine, 1, true);
     for (const pv::GridLine& line : scene.grid) {
         auto* linePen = line.dashed ? dashed.get() : solid.get();
         if (linePen) gp::GdipDrawLine(graphics, linePen, line.from.x, line.from.y, line.to.x, line.to.y);
@@ -116,7 +116,7 @@ void drawMat(Gdiplus::GpGraphics* graphics, const pv::Scene& scene) {
     const Gdiplus::GpPointF corners[3] = {{scene.triangle.apex.x, scene.triangle.apex.y},
                                           {scene.triangle.baseTop.x, scene.triangle.baseTop.y},
                                           {scene.triangle.baseBottom.x, scene.triangle.baseBottom.y}};
-    if (auto black = solidBrush(pv::MatTriangle))
+    if (auto black = makeSolidBrush(pv::MatTriangle))
         gp::GdipFillPolygon(graphics, black.get(), corners, 3, Gdiplus::FillModeAlternate);
     setQuality(graphics, false);
     const RectF& area = scene.shownArea;
@@ -130,7 +130,7 @@ void drawText(Gdiplus::GpGraphics* graphics, const std::wstring& text, Gdiplus::
     if (!font || text.empty()) return;
     UniqueGpStringFormat format;
     gp::GdipCreateStringFormat(0, LANG_NEUTRAL, format.receive());
-    auto brush = solidBrush(argb);
+    auto brush = makeSolidBrush(argb);
     if (!format || !brush) return;
     gp::GdipSetStringFormatAlign(format.get(), align);
     gp::GdipSetStringFormatLineAlign(format.get(), lineAlign);
@@ -325,10 +325,10 @@ bool PathPreview::renderScene(const pv::Scene& scene) {
             placedArea_ = area;
             placedVisible_ = scene.visible;
         }
-        if (auto areaFill = solidBrush(pv::CuttingAreaFill))
+        if (auto areaFill = makeSolidBrush(pv::CuttingAreaFill))
             gp::GdipFillRectangle(graphics, areaFill.get(), area.x, area.y, area.width, area.height);
-        auto sheet = solidBrush(pv::DesignSheetFill);
-        auto line = solidPen(pv::DesignLine, 1);
+        auto sheet = makeSolidBrush(pv::DesignSheetFill);
+        auto line = makeSolidPen(pv::DesignLine, 1);
         if (placedClosed_) {
             if (sheet) gp::GdipFillPath(graphics, sheet.get(), placedClosed_.get());
             if (line) gp::GdipDrawPath(graphics, line.get(), placedClosed_.get());
@@ -345,8 +345,8 @@ bool PathPreview::composeFrame(PreviewSurface& frame, const pv::Scene& scene) {
     setQuality(graphics, true);
     gp::GdipSetPageUnit(graphics, Gdiplus::UnitPixel);
     setWorldTransform(graphics, scene.transform);
-    auto line = solidPen(pv::DesignLine, 1);
-    auto markFill = solidBrush(pv::DesignLine);
+    auto line = makeSolidPen(pv::DesignLine, 1);
+    auto markFill = makeSolidBrush(pv::DesignLine);
     for (std::size_t i = 0; i < scene.markTargets.size(); ++i) {
         const auto& mark = state_.marks()[i];
         if (!scene.markTargets[i] || !mark) continue;
@@ -364,10 +364,10 @@ bool PathPreview::composeFrame(PreviewSurface& frame, const pv::Scene& scene) {
         gp::GdipResetWorldTransform(graphics);
         const pv::StatusLayout status = scaledStatus(scene.statusLayout, static_cast<float>(frame.width()),
                                                      static_cast<float>(frame.height()), displayScale_);
-        if (auto band = solidBrush(systemColour(COLOR_BTNFACE)))
+        if (auto band = makeSolidBrush(systemColour(COLOR_BTNFACE)))
             gp::GdipFillRectangle(graphics, band.get(), status.band.x, status.band.y, status.band.width,
                                   status.band.height);
-        if (auto edge = solidPen(systemColour(COLOR_BTNSHADOW), 1, true))
+        if (auto edge = makeSolidPen(systemColour(COLOR_BTNSHADOW), 1, true))
             gp::GdipDrawLine(graphics, edge.get(), status.dashFrom.x, status.dashFrom.y, status.dashTo.x,
                              status.dashTo.y);
         drawText(graphics, state_.statusText(), statusFont_.get(), status.shadow, Gdiplus::StringAlignmentCenter,

@@ -4,19 +4,6 @@
 
 namespace vantrel::win {
 
-UniqueGpBrush solidBrush(std::uint32_t argb) {
-    Gdiplus::GpSolidFill* brush = nullptr;
-    gp::GdipCreateSolidFill(argb, &brush);
-    return UniqueGpBrush(brush);
-}
-
-UniqueGpPen solidPen(std::uint32_t argb, float width, bool dashed) {
-    UniqueGpPen created;
-    gp::GdipCreatePen1(argb, width, Gdiplus::UnitPixel, created.receive());
-    if (created && dashed) gp::GdipSetPenDashStyle(created.get(), Gdiplus::DashStyleDash);
-    return created;
-}
-
 bool PreviewSurface::ensureSize(int width, int height) {
     if (width < 1) width = 1;
     if (height < 1) height = 1;
@@ -39,7 +26,7 @@ bool PreviewSurface::ensureSize(int width, int height) {
                                       bitmap.receive()) != Gdiplus::Ok ||
         !bitmap)
         return false;
-    previous_ = SelectObject(dc.get(), dib.get());
+    selection_ = SelectedObject(dc.get(), dib.get());
     dc_ = std::move(dc);
     dib_ = std::move(dib);
     bits_ = bits;
@@ -69,8 +56,7 @@ void PreviewSurface::release() {
     // The GDI+ bitmap borrows the DIB's pixels: it goes first, and the DIB
     // leaves the DC before either is deleted.
     bitmap_ = UniqueGpBitmap();
-    if (dc_) SelectObject(dc_.get(), previous_);
-    previous_ = nullptr;
+    selection_.restore();
     dc_.reset();
     dib_.reset();
     bits_ = nullptr;

@@ -1,13 +1,9 @@
 #pragma once
-// The preview's off-screen layers, and the brushes and pens it draws with.
-#include <cstdint>
-
+// The preview's off-screen layers.
+#include "support/win32/gdi_owners.h"
 #include "ui/win32/gdiplus_draw.h"
 
 namespace vantrel::win {
-
-UniqueGpBrush solidBrush(std::uint32_t argb);
-UniqueGpPen solidPen(std::uint32_t argb, float width, bool dashed = false);
 
 // A 32-bit top-down DIB section selected into its own memory DC, with a GDI+
 // bitmap over the same pixels: GDI+ draws into it, one layer is copied onto
@@ -37,8 +33,9 @@ private:
     int width_ = 0;
     int height_ = 0;
     UniqueMemoryDc dc_;
-    HGDIOBJ previous_ = nullptr;
     UniqueGdiObject dib_;
+    // The DIB in dc_; put out before either goes.
+    SelectedObject selection_;
     void* bits_ = nullptr;
     UniqueGpBitmap bitmap_;
 };

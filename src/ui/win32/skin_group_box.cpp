@@ -105,6 +105,26 @@ bool SkinGroupBox::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
 }
 
 // The icon is a button: hover, hand cursor, press and release on it.
+void SkinGroupBox::mouseMoved(POINT at) {
+    if (overIcon(at)) {
+        if (!hovering_) {
+            // Told when the mouse leaves, also straight out of the dialog.
+            TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, hwnd(), 0};
+            TrackMouseEvent(&track);
+        }
+        setHovering(true);
+    } else if (GetCapture() != hwnd()) {
+        setHovering(false);
+    }
+}
+
+void SkinGroupBox::buttonReleased(POINT at) {
+    bool wasPressed = pressedOnIcon_;
+    pressedOnIcon_ = false;
+    if (GetCapture() == hwnd()) ReleaseCapture();
+    if (wasPressed && overIcon(at)) click();
+}
+
 bool SkinGroupBox::onMouse(UINT message, LPARAM lParam, LRESULT& result) {
     switch (message) {
         case WM_NCHITTEST: {
@@ -117,21 +137,10 @@ bool SkinGroupBox::onMouse(UINT message, LPARAM lParam, LRESULT& result) {
             setHovering(false);
             return false;
         }
-        case WM_MOUSEMOVE: {
-            POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            if (overIcon(at)) {
-                if (!hovering_) {
-                    // Told when the mouse leaves, also straight out of the dialog.
-                    TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, hwnd(), 0};
-                    TrackMouseEvent(&track);
-                }
-                setHovering(true);
-            } else if (GetCapture() != hwnd()) {
-                setHovering(false);
-            }
+        case WM_MOUSEMOVE:
+            mouseMoved({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
             result = 0;
             return true;
-        }
         case WM_MOUSELEAVE:
             setHovering(false);
             result = 0;
@@ -153,15 +162,10 @@ bool SkinGroupBox::onMouse(UINT message, LPARAM lParam, LRESULT& result) {
             result = 0;
             return true;
         }
-        case WM_LBUTTONUP: {
-            POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            bool wasPressed = pressedOnIcon_;
-            pressedOnIcon_ = false;
-            if (GetCapture() == hwnd()) ReleaseCapture();
-            if (wasPressed && overIcon(at)) click();
+        case WM_LBUTTONUP:
+            buttonReleased({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
             result = 0;
             return true;
-        }
         case WM_CAPTURECHANGED:
             pressedOnIcon_ = false;
             return false;

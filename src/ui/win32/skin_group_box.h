@@ -39,6 +39,9 @@ protected:
 
 private:
     bool onMouse(UINT message, LPARAM lParam, LRESULT& result);
+    void mouseMoved(POINT at);
+    // The left button came up: a click when it also went down on the icon.
+    void buttonReleased(POINT at);
     struct PaintFrame;
     void paint(HDC target) override;
     void drawPanel(const PaintFrame& frame) const;

@@ -4,6 +4,7 @@
 #include "cutdata/cut_stream.h"
 #include "design_file.h"
 #include "driving/window_driving.h"
+#include "plugin/cut_run.h"
 #include "plugin/win32/plugin_app.h"
 #include "plugin/win32/registry_profile.h"
 #include "resource.h"
@@ -69,12 +70,8 @@ void PluginRun::storeInt(const char* name, int value) const {
 }
 
 std::string PluginRun::expectedJobWire(float dpiX, float dpiY, const std::function<void(CutJob&)>& adjust) const {
-    CutJob job;
-    job.bladeOffset = true;
-    job.carrierMat = true;
-    job.passCount = 1;
-    job.path = design_;
-    job.model = 2;
+    // The dialog's first settings on a clean profile.
+    CutJob job = buildCutJob(CutSettings{}, design_, CutterModelCameo, std::nullopt);
     if (adjust) adjust(job);
     CutStreamResult built = buildCutStream(job, dpiX, dpiY, 12.0f);
     return built.ok() ? toWire(built.text) : std::string("no job");
