@@ -121,10 +121,10 @@ def version_of(pe):
 
 
 def check_dll(arch, dll_bytes, symbols, version):
-    spec = ARCHES[arch]
+    arch_facts = ARCHES[arch]
     need(len(dll_bytes) < MAX_DLL_BYTES, "%s DLL is %d bytes, not under 1.5 MB" % (arch, len(dll_bytes)))
     pe = PE(dll_bytes)
-    need(pe.machine == spec["machine"], "%s DLL has machine %#x" % (arch, pe.machine))
+    need(pe.machine == arch_facts["machine"], "%s DLL has machine %#x" % (arch, pe.machine))
     need(pe.section(".debug_info") is None, "%s DLL still carries its debug information" % arch)
 
     stripped = os.path.join(symbols, "Vantrel.dll")
@@ -163,7 +163,7 @@ def check_dll(arch, dll_bytes, symbols, version):
 
     # Exports, imports and calling convention: the same script as the build trees.
     path = os.path.join(symbols, "Vantrel.dll")
-    run = subprocess.run(["bash", CHECK_DLL, spec["objdump"], path, arch], capture_output=True, text=True)
+    run = subprocess.run(["bash", CHECK_DLL, arch_facts["objdump"], path, arch], capture_output=True, text=True)
     need(run.returncode == 0, "%s DLL: %s" % (arch, run.stdout.strip() or run.stderr.strip()))
     imports = [line for line in run.stdout.splitlines() if line.startswith("imports:")]
     return "%d bytes, version %s, %s; %s" % (len(dll_bytes), file_version, manifest, imports[0] if imports else "")

@@ -7,6 +7,7 @@
 #include "device/win32/connection_monitor.h"
 #include "device_fake_cutter.h"
 #include "device_test_window.h"
+#include "support/wire_bytes.h"
 
 namespace vantrel::test {
 namespace {
@@ -100,18 +101,6 @@ protected:
     }
     bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 15s) {
         return EventWindow::pumpUntil(condition, timeout);
-    }
-    // Only status requests and identification requests, in any number.
-    static bool onlyPollsAndIdentify(std::string_view bytes) {
-        while (!bytes.empty()) {
-            if (bytes.substr(0, 2) == StatusRequest)
-                bytes.remove_prefix(2);
-            else if (bytes.substr(0, 3) == "FG\x03")
-                bytes.remove_prefix(3);
-            else
-                return false;
-        }
-        return true;
     }
 
     Screen screen_;

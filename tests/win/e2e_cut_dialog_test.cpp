@@ -23,6 +23,7 @@
 #include "support/plugin_run.h"
 #include "support/simulator_process.h"
 #include "support/win_test_support.h"
+#include "support/wire_bytes.h"
 #include "ui/win32/jog_button.h"
 
 namespace vantrel::test {
@@ -221,19 +222,6 @@ TEST_F(CutDialogRun, AnUnpluggedTransferIsNotReportedAsSent) {
 const std::wstring MarksQuestion = L"Unable to find registration marks.\n\nWould you like to continue to cut?";
 const std::wstring NotConnectedMessage = L"You are not connected to your Silhouette!";
 const std::wstring LinkLostCaption = L"Connection lost: the job was not completely sent";
-
-// Only status requests and identification requests, in any number.
-bool onlyPollsAndIdentify(std::string_view bytes) {
-    while (!bytes.empty()) {
-        if (bytes.substr(0, 2) == StatusRequest)
-            bytes.remove_prefix(2);
-        else if (bytes.substr(0, 3) == "FG\x03")
-            bytes.remove_prefix(3);
-        else
-            return false;
-    }
-    return true;
-}
 
 class PrintAndCutRun : public CutDialogRun {
 protected:
