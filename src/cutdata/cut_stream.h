@@ -76,8 +76,10 @@ public:
 CutStreamError writeCutStream(const CutJob& job, double dpiX, double dpiY, float mediaWidth, CutStreamWriter& writer);
 
 // Half away from zero: 12.5 -> 13, -12.5 -> -13. For values within the range
-// of a 64-bit integer.
-long long roundHalfAwayFromZero(double value);
+// of a 64-bit integer. Inline: it runs once per coordinate.
+inline long long roundHalfAwayFromZero(double value) {
+    return value >= 0 ? static_cast<long long>(value + 0.5) : static_cast<long long>(value - 0.5);
+}
 
 // "WYSIWYG" placement in inches, along the feed (dx) and the carriage (dy).
 struct PlacementOffset {

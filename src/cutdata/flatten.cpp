@@ -136,6 +136,173 @@ constexpr double GoodEnough = 0.8;
 // Curves of at most this many chords try to do with one fewer.
 constexpr int MostRebalanced = 10;
 
+// The error each chord may have: the tolerance less what storing vertices
+// as floats may add.
+double chordLimit(PointF p0, PointF p1, PointF p2, PointF p3, double tolerance) {
+    double magnitude = 0;
+    for (PointF p : {p0, p1, p2, p3})
+        magnitude = std::max({magnitude, double(std::fabs(p.x)), double(std::fabs(p.y))});
+    const double rounding = magnitude * 0x1p-24 * 1.5;
+    return std::max(tolerance * 0.5, tolerance - rounding);
+}
+
+// Wang's count: chords of 1 / count in the parameter are always within the
+// limit (the second derivative is linear, so its largest size is at an end).
+double wangCount(PointF p0, PointF p1, PointF p2, PointF p3, double limit) {
+    const Vec d1 = Vec{p0.x, p0.y} - Vec{p1.x, p1.y} * 2 + Vec{p2.x, p2.y};
+    const Vec d2 = Vec{p1.x, p1.y} - Vec{p2.x, p2.y} * 2 + Vec{p3.x, p3.y};
+    return std::min(MaxChordsPerCubic, std::ceil(std::sqrt(0.75 * std::max(length(d1), length(d2)) / limit)));
+}
+
+// One chord from a vertex: its length in the parameter, its error, and the
+// point and tangent where it ends.
+struct Chord {
+    double h = 0;
+    double error = 0;
+    Vec end{};
+    Vec tangent{};
+};
+
+// Lays chords one after another from the start, each as long as the limit
+// lets it be, and keeps the first ones' ends and errors for rebalancing.
+class GreedyChords {
+public:
+    static constexpr int Kept = 16;
+
+    GreedyChords(const Cubic& cubic, double limit, double safeStep)
+        : cubic_(cubic), limit_(limit), safeStep_(safeStep), q0_(cubic.at(0)), v0_(cubic.tangent(0)) {}
+
+    // Appends the inner vertices to `out`; the end point is the caller's.
+    void run(std::vector<PointF>& out, std::size_t before) {
+        while (true) {
+            const Chord chord = next();
+            const bool last = chord.h >= 1 - t0_;
+            if (chords_ < Kept) {
+                ends_[chords_] = last ? 1.0 : t0_ + chord.h;
+                errors_[chords_] = chord.error;
+            }
+            ++chords_;
+            if (last) break;
+            t0_ += chord.h;
+            q0_ = chord.end, v0_ = chord.tangent;
+            out.push_back({static_cast<float>(q0_.x), static_cast<float>(q0_.y)});
+            if (out.size() - before >= static_cast<std::size_t>(MaxChordsPerCubic)) break;
+        }
+    }
+    int chords() const { return chords_; }
+    const double* ends() const { return ends_; }
+    const double* errors() const { return errors_; }
+
+private:
+    // The next chord's length is guessed from the bend at the vertex (a piece
+    // of parameter length h strays about h^2/8 times the sideways part of the
+    // second derivative), then checked; a refused guess shrinks by the root of
+    // how far it strayed, a timid one grows.
+    Chord next() {
+        const double remaining = 1 - t0_;
+        const Vec bendVector = cubic_.second(t0_);
+        const double speed = length(v0_);
+        const double bend = speed > 1e-9 ? std::fabs(cross(v0_, bendVector)) / speed : length(bendVector);
+        // How the last chord's error compared with its bend's guess: the next
+        // one, near by, most likely compares the same.
+        double h = bend > 0 ? std::sqrt(8 * Aim * limit_ / (bend * learned_)) : remaining;
+        Chord chord = fit(std::min(remaining, std::max(h, safeStep_)));
+        if (!(chord.h > 0)) {
+            // Guesses that kept missing: Wang's step, which never does.
+            chord.h = std::min(remaining, safeStep_);
+            const double t1 = chord.h >= remaining ? 1.0 : t0_ + chord.h;
+            chord.end = cubic_.at(t1);
+            chord.tangent = cubic_.tangent(t1);
+            chord.error = limit_;
+        }
+        if (bend > 0 && chord.error > 0)
+            learned_ = std::clamp(8 * chord.error / (bend * chord.h * chord.h), 0.25, 4.0);
+        return chord;
+    }
+
+    // The longest chord found to fit, starting from the guess `h`; h = 0 when
+    // every try missed.
+    Chord fit(double h) const {
+        const double remaining = 1 - t0_;
+        Chord accepted;
+        double refusedH = 2;  // the shortest known not to fit
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            const double t1 = h >= remaining ? 1.0 : t0_ + h;
+            const Vec q1 = cubic_.at(t1), v1 = cubic_.tangent(t1);
+            const Vec chord = q1 - q0_;
+            const double error = pieceError(v0_ * (h / 3), chord - v1 * (h / 3), chord, limit_);
+            if (error <= limit_ || h <= safeStep_) {
+                accepted = {h, error, q1, v1};
+                if (h >= remaining || error >= GoodEnough * limit_) break;
+            } else {
+                refusedH = h;
+            }
+            if (refusedH - accepted.h <= 0.01 * accepted.h) break;
+            // Chords of a smooth piece stray with the square of their length;
+            // where that guess leaves the bracket (a fold, a cusp), halve it.
+            double next = error > 0 ? h * std::sqrt(Aim * limit_ / error) : 2 * h;
+            if (!(next > accepted.h && next < refusedH))
+                next = refusedH > 1 ? 2 * accepted.h : 0.5 * (accepted.h + refusedH);
+            h = std::min(remaining, std::max(next, safeStep_));
+        }
+        return accepted;
+    }
+
+    const Cubic& cubic_;
+    const double limit_;
+    const double safeStep_;
+    double t0_ = 0;
+    double learned_ = 1;
+    Vec q0_, v0_;
+    int chords_ = 0;
+    double ends_[Kept], errors_[Kept];
+};
+
+// A short last chord costs a whole vertex, which matters most when there
+// are few (past ten, one more is at most a tenth and the check costs more
+// than it saves). Each other chord may grow until it reaches the limit (its
+// error growing with the square of its length); when together they would
+// cover the curve, share it out among them in that proportion and check.
+// The vertices after `before` are replaced when the shared-out chords fit.
+void rebalance(const Cubic& cubic, const GreedyChords& greedy, double limit, std::vector<PointF>& out,
+               std::size_t before) {
+    const int chords = greedy.chords();
+    if (chords < 2 || chords > MostRebalanced) return;
+    const double* ends = greedy.ends();
+    const double* errors = greedy.errors();
+    double reach[GreedyChords::Kept];
+    double total = 0;
+    for (int i = 0; i < chords - 1; ++i) {
+        const double h = ends[i] - (i > 0 ? ends[i - 1] : 0);
+        reach[i] = errors[i] > 0 ? h * std::sqrt(0.999 * limit / errors[i]) : 2 * h;
+        total += reach[i];
+    }
+    if (total < 1) return;
+    const std::size_t vertices = out.size();
+    double t = 0;
+    Vec q = cubic.at(0), v = cubic.tangent(0);
+    bool fits = true;
+    for (int i = 0; i < chords - 1 && fits; ++i) {
+        const bool final = i == chords - 2;
+        const double t1 = final ? 1.0 : t + reach[i] / total;
+        const double h = t1 - t;
+        const Vec q1 = cubic.at(t1), v1 = cubic.tangent(t1);
+        const Vec chord = q1 - q;
+        fits = pieceError(v * (h / 3), chord - v1 * (h / 3), chord, limit) <= limit;
+        if (!final) out.push_back({static_cast<float>(q1.x), static_cast<float>(q1.y)});
+        t = t1, q = q1, v = v1;
+    }
+    if (!fits) {
+        out.resize(vertices);
+        return;
+    }
+    // The new vertices replace the old ones, one fewer.
+    const std::size_t kept = out.size() - vertices;
+    std::copy(out.begin() + static_cast<std::ptrdiff_t>(vertices), out.end(),
+              out.begin() + static_cast<std::ptrdiff_t>(before));
+    out.resize(before + kept);
+}
+
 }  // namespace
 
 std::size_t flattenCubic(PointF p0, PointF p1, PointF p2, PointF p3, double tolerance,
@@ -145,128 +312,17 @@ std::size_t flattenCubic(PointF p0, PointF p1, PointF p2, PointF p3, double tole
         out.push_back(p3);
         return 1;
     }
-    const Cubic cubic(p0, p1, p2, p3);
-
-    // Vertices are stored as floats; keep their rounding inside the tolerance.
-    double magnitude = 0;
-    for (PointF p : {p0, p1, p2, p3})
-        magnitude = std::max({magnitude, double(std::fabs(p.x)), double(std::fabs(p.y))});
-    const double rounding = magnitude * 0x1p-24 * 1.5;
-    const double limit = std::max(tolerance * 0.5, tolerance - rounding);
-
-    // Wang's step: a chord this long in the parameter is always within the
-    // limit (the second derivative is linear, so its largest size is at an
-    // end). No chord is ever shorter, so none is refused at this length.
-    const Vec d1 = Vec{p0.x, p0.y} - Vec{p1.x, p1.y} * 2 + Vec{p2.x, p2.y};
-    const Vec d2 = Vec{p1.x, p1.y} - Vec{p2.x, p2.y} * 2 + Vec{p3.x, p3.y};
-    const double wang = std::min(MaxChordsPerCubic, std::ceil(std::sqrt(0.75 * std::max(length(d1), length(d2)) / limit)));
+    const double limit = chordLimit(p0, p1, p2, p3, tolerance);
+    // No chord is ever shorter than Wang's step, so none is refused at that length.
+    const double wang = wangCount(p0, p1, p2, p3, limit);
     if (!(wang > 1)) {
         out.push_back(p3);
         return 1;
     }
-    const double safeStep = 1 / wang;
-
-    // Greedy chords: from each vertex the next chord's length is guessed from
-    // the bend there (a piece of parameter length h strays about h^2/8 times
-    // the sideways part of the second derivative), then checked; a refused
-    // guess shrinks by the root of how far it strayed, a timid one grows.
-    // The first chords' ends and errors are kept for the rebalancing below.
-    constexpr int Kept = 16;
-    double ends[Kept], errors[Kept];
-    int chords = 0;
-    double t0 = 0, learned = 1;
-    Vec q0 = cubic.at(0), v0 = cubic.tangent(0);
-    while (true) {
-        const double remaining = 1 - t0;
-        const Vec bendVector = cubic.second(t0);
-        const double speed = length(v0);
-        const double bend = speed > 1e-9 ? std::fabs(cross(v0, bendVector)) / speed : length(bendVector);
-        // How the last chord's error compared with its bend's guess: the next
-        // one, near by, most likely compares the same.
-        double h = bend > 0 ? std::sqrt(8 * Aim * limit / (bend * learned)) : remaining;
-        h = std::min(remaining, std::max(h, safeStep));
-        // The longest chord known to fit and the shortest known not to.
-        double acceptedH = 0, acceptedError = 0, refusedH = 2;
-        Vec accepted{}, acceptedTangent{};
-        for (int attempt = 0; attempt < 16; ++attempt) {
-            const double t1 = h >= remaining ? 1.0 : t0 + h;
-            const Vec q1 = cubic.at(t1), v1 = cubic.tangent(t1);
-            const Vec chord = q1 - q0;
-            const double error = pieceError(v0 * (h / 3), chord - v1 * (h / 3), chord, limit);
-            if (error <= limit || h <= safeStep) {
-                acceptedH = h, acceptedError = error, accepted = q1, acceptedTangent = v1;
-                if (h >= remaining || error >= GoodEnough * limit) break;
-            } else {
-                refusedH = h;
-            }
-            if (refusedH - acceptedH <= 0.01 * acceptedH) break;
-            // Chords of a smooth piece stray with the square of their length;
-            // where that guess leaves the bracket (a fold, a cusp), halve it.
-            double next = error > 0 ? h * std::sqrt(Aim * limit / error) : 2 * h;
-            if (!(next > acceptedH && next < refusedH)) next = refusedH > 1 ? 2 * acceptedH : 0.5 * (acceptedH + refusedH);
-            h = std::min(remaining, std::max(next, safeStep));
-        }
-        if (!(acceptedH > 0)) {
-            // Guesses that kept missing: Wang's step, which never does.
-            acceptedH = std::min(remaining, safeStep);
-            accepted = cubic.at(acceptedH >= remaining ? 1.0 : t0 + acceptedH);
-            acceptedTangent = cubic.tangent(acceptedH >= remaining ? 1.0 : t0 + acceptedH);
-            acceptedError = limit;
-        }
-        if (bend > 0 && acceptedError > 0)
-            learned = std::clamp(8 * acceptedError / (bend * acceptedH * acceptedH), 0.25, 4.0);
-        const bool last = acceptedH >= remaining;
-        if (chords < Kept) {
-            ends[chords] = last ? 1.0 : t0 + acceptedH;
-            errors[chords] = acceptedError;
-        }
-        ++chords;
-        if (last) break;
-        t0 += acceptedH;
-        q0 = accepted, v0 = acceptedTangent;
-        out.push_back({static_cast<float>(q0.x), static_cast<float>(q0.y)});
-        if (out.size() - before >= static_cast<std::size_t>(MaxChordsPerCubic)) break;
-    }
-
-    // A short last chord costs a whole vertex, which matters most when there
-    // are few (past ten, one more is at most a tenth and the check costs more
-    // than it saves). Each other chord may grow until it reaches the limit (its error
-    // growing with the square of its length); when together they would cover
-    // the curve, share it out among them in that proportion and check.
-    if (chords >= 2 && chords <= MostRebalanced) {
-        double reach[Kept];
-        double total = 0;
-        for (int i = 0; i < chords - 1; ++i) {
-            const double h = ends[i] - (i > 0 ? ends[i - 1] : 0);
-            reach[i] = errors[i] > 0 ? h * std::sqrt(0.999 * limit / errors[i]) : 2 * h;
-            total += reach[i];
-        }
-        if (total >= 1) {
-            const std::size_t vertices = out.size();
-            double t = 0;
-            Vec q = cubic.at(0), v = cubic.tangent(0);
-            bool fits = true;
-            for (int i = 0; i < chords - 1 && fits; ++i) {
-                const bool final = i == chords - 2;
-                const double t1 = final ? 1.0 : t + reach[i] / total;
-                const double h = t1 - t;
-                const Vec q1 = cubic.at(t1), v1 = cubic.tangent(t1);
-                const Vec chord = q1 - q;
-                fits = pieceError(v * (h / 3), chord - v1 * (h / 3), chord, limit) <= limit;
-                if (!final) out.push_back({static_cast<float>(q1.x), static_cast<float>(q1.y)});
-                t = t1, q = q1, v = v1;
-            }
-            if (fits) {
-                // The new vertices replace the old ones, one fewer.
-                const std::size_t kept = out.size() - vertices;
-                std::copy(out.begin() + static_cast<std::ptrdiff_t>(vertices), out.end(),
-                          out.begin() + static_cast<std::ptrdiff_t>(before));
-                out.resize(before + kept);
-            } else {
-                out.resize(vertices);
-            }
-        }
-    }
+    const Cubic cubic(p0, p1, p2, p3);
+    GreedyChords greedy(cubic, limit, 1 / wang);
+    greedy.run(out, before);
+    rebalance(cubic, greedy, limit, out, before);
     out.push_back(p3);
     return out.size() - before;
 }

@@ -1,7 +1,5 @@
 #include "device/identification.h"
 
-#include <climits>
-
 namespace vantrel {
 namespace {
 
@@ -54,25 +52,6 @@ StatusLine connectedStatus(std::string_view identification) {
     for (char c : identification) text += static_cast<wchar_t>(static_cast<unsigned char>(c));
     text += L']';
     return {text, ConnectedColour};
-}
-
-bool isBusyReply(std::string_view reply) { return reply == "1"; }
-
-long markSearchCode(std::string_view reply) {
-    std::size_t i = 0;
-    while (i < reply.size() && isSpace(reply[i])) ++i;
-    bool negative = false;
-    if (i < reply.size() && (reply[i] == '+' || reply[i] == '-')) negative = reply[i++] == '-';
-    long value = 0;
-    for (; i < reply.size() && reply[i] >= '0' && reply[i] <= '9'; ++i) {
-        int digit = reply[i] - '0';
-        if (value > (LONG_MAX - digit) / 10) {
-            value = LONG_MAX;
-            break;
-        }
-        value = value * 10 + digit;
-    }
-    return negative ? -value : value;
 }
 
 }  // namespace vantrel

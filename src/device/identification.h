@@ -43,14 +43,4 @@ StatusLine notConnectedStatus();
 // characters are widened one for one.
 StatusLine connectedStatus(std::string_view identification);
 
-// Answer to the status request: one character, "1" while the machine is
-// still carrying out earlier commands.
-bool isBusyReply(std::string_view reply);
-
-// Answer to the registration-mark search: its leading decimal integer
-// (leading white space skipped, optional sign; no digits read as 0) is 0 when
-// the marks were found. Digits beyond the range of int saturate, so a huge
-// number never reads as 0.
-long markSearchCode(std::string_view reply);
-
 }  // namespace vantrel

@@ -7,12 +7,7 @@
 
 namespace vantrel {
 
-// The leading decimal integer of a machine reply: leading white space
-// skipped, an optional sign, then the digits up to the first other
-// character. No digits read as 0. Values beyond the range of long saturate,
-// so a long run of digits can never read as 0 ("found").
-long leadingDecimal(std::string_view reply);
-
+// An answer is read with markSearchCode (device/machine_replies.h).
 // Shorter replies are status characters, which the search ignores.
 inline constexpr std::size_t MarkSearchAnswerMinLength = 5;
 // Status requests keep the link busy until the first answer arrives.

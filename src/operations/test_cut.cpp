@@ -1,5 +1,7 @@
 #include "operations/test_cut.h"
 
+#include "device/machine_replies.h"
+
 namespace vantrel {
 
 JogCode arrowDirection(ArrowKeys keys) {
@@ -68,7 +70,7 @@ TestCutStep TestCutSession::statusTick() {
 
 TestCutStep TestCutSession::reply(std::string_view text) {
     if (!busy_ || end_ != TestCutEnd::None) return {};
-    if (text.size() != 1 || text[0] == '1') return {};
+    if (!isIdleReply(text)) return {};
     busy_ = false;
     abandonable_ = false;
     return {.leaveBusy = true};

@@ -4,6 +4,7 @@
 
 #include "device/cutter_id.h"
 #include "device/identification.h"
+#include "device/machine_replies.h"
 
 namespace vantrel {
 namespace {
@@ -116,8 +117,14 @@ TEST(DeviceStatus, StatusLinesAndReplies) {
     EXPECT_EQ(notConnectedStatus(), (StatusLine{L"Not Connected", 0xFFFF0000}));
     EXPECT_EQ(connectedStatus("CAMEO V1.10"), (StatusLine{L"Connected [CAMEO V1.10]", 0xFF000000}));
     EXPECT_EQ(connectedStatus("\xE9").text, L"Connected [\u00E9]");
+    // The monitor and the test cut read exactly one character; calibration
+    // only the first, so a longer reply is busy to it when it starts with "1".
     EXPECT_TRUE(isBusyReply("1"));
-    for (const char* idle : {"0", "2", " ", "11"}) EXPECT_FALSE(isBusyReply(idle)) << idle;
+    for (const char* idle : {"0", "2", " ", "11", ""}) EXPECT_FALSE(isBusyReply(idle)) << idle;
+    for (const char* idle : {"0", "2", " "}) EXPECT_TRUE(isIdleReply(idle)) << idle;
+    for (const char* other : {"1", "11", "", "00"}) EXPECT_FALSE(isIdleReply(other)) << other;
+    for (const char* busy : {"1", "11", "1x"}) EXPECT_TRUE(beginsBusy(busy)) << busy;
+    for (const char* finished : {"", "0", "01", " 1"}) EXPECT_FALSE(beginsBusy(finished)) << finished;
 }
 
 TEST(DeviceStatus, MarkSearchCodeIsTheLeadingInteger) {

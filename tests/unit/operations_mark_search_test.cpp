@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "device/machine_replies.h"
 #include "operations/mark_search.h"
 
 namespace vantrel {
@@ -19,17 +20,17 @@ TEST(MarkSearchReply, LeadingDecimalFollowsTheReplyRules) {
         {"abcde", 0},      {" + 5", 0},      {"0x1F", 0},          {"--1", 0},      {"1 2", 1},
         {"  ", 0},         {"007", 7},
     };
-    for (const auto& c : cases) EXPECT_EQ(leadingDecimal(c.text), c.value) << '"' << c.text << '"';
+    for (const auto& c : cases) EXPECT_EQ(markSearchCode(c.text), c.value) << '"' << c.text << '"';
 }
 
 TEST(MarkSearchReply, HugeNumbersSaturateAndNeverReadAsFound) {
-    EXPECT_EQ(leadingDecimal("99999999999999999999999999"), LONG_MAX);
-    EXPECT_EQ(leadingDecimal("-99999999999999999999999999"), LONG_MIN);
+    EXPECT_EQ(markSearchCode("99999999999999999999999999"), LONG_MAX);
+    EXPECT_EQ(markSearchCode("-99999999999999999999999999"), LONG_MIN);
     // A digit run whose wrapped value would be 0 must still read as not found.
-    EXPECT_NE(leadingDecimal("18446744073709551616"), 0);
-    EXPECT_NE(leadingDecimal("4294967296"), 0);
-    EXPECT_EQ(leadingDecimal(std::to_string(LONG_MAX)), LONG_MAX);
-    EXPECT_EQ(leadingDecimal(std::to_string(LONG_MIN)), LONG_MIN);
+    EXPECT_NE(markSearchCode("18446744073709551616"), 0);
+    EXPECT_NE(markSearchCode("4294967296"), 0);
+    EXPECT_EQ(markSearchCode(std::to_string(LONG_MAX)), LONG_MAX);
+    EXPECT_EQ(markSearchCode(std::to_string(LONG_MIN)), LONG_MIN);
 }
 
 // What the dialog does over a whole search: every reply in turn and the

@@ -1,6 +1,7 @@
 #include "device/win32/connection_monitor.h"
 
 #include "cutdata/commands.h"
+#include "device/machine_replies.h"
 #include "diagnostics/win32/diagnostics_run.h"
 
 namespace vantrel::win {
@@ -159,7 +160,7 @@ void ConnectionMonitor::onReaderEvent(WPARAM code, LPARAM value) {
 void ConnectionMonitor::onReply(std::size_t length, std::unique_ptr<char[]> text) {
     if (!text) return;
     std::string_view reply(text.get(), length);
-    if (length == 1) {
+    if (isStatusReply(reply)) {
         // Only an answer to our own polling ends it. A second idle answer
         // (polls that crossed it) or a late one to a sub-dialog's status
         // request must not ask again: in the middle of a job that would

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "cutdata/commands.h"
+#include "device/machine_replies.h"
 #include "diagnostics/win32/diagnostics_run.h"
 #include "plugin/settings.h"
 #include "resource.h"
@@ -106,9 +107,9 @@ bool CalibrationDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, IN
     }
     std::unique_ptr<char[]> text = takeReplyText(lParam);
     const std::string reply = text ? std::string(text.get()) : std::string();
-    // Anything but "1" (busy) means the machine has finished: the square, or
-    // whatever it was doing when the dialog opened.
-    if (reply.empty() || reply[0] != '1') machineFinished();
+    // Anything not beginning busy means the machine has finished: the square,
+    // or whatever it was doing when the dialog opened.
+    if (!beginsBusy(reply)) machineFinished();
     return true;
 }
 

@@ -1,0 +1,97 @@
+#include "cutdata/step_path.h"
+
+#include <algorithm>
+#include <span>
+
+#include "cutdata/cut_stream.h"
+#include "cutdata/flatten.h"
+#include "cutdata/step_text.h"
+
+namespace vantrel {
+
+namespace {
+
+StepPoint roundedStep(PointF p) {
+    return {static_cast<std::int32_t>(roundHalfAwayFromZero(p.y)), static_cast<std::int32_t>(roundHalfAwayFromZero(p.x))};
+}
+
+
+}  // namespace
+
+bool toClosedSteps(const Path& path, StepPlacement place, StepPath& steps) {
+    std::size_t capacity = std::min(path.points.size(), path.types.size());
+    for (std::uint8_t type : path.types) capacity += (type & PathPointTypeCloseSubpath) != 0;
+    steps.points.resize(capacity);
+    steps.types.resize(capacity);
+    StepPoint* points = steps.points.data();
+    std::uint8_t* types = steps.types.data();
+    std::size_t n = 0, passLength = 0;
+    int previousLength = 0, bezierIndex = 0;
+    bool fits = true;
+    visitClosedFigures(path, place, [&](PointF p, std::uint8_t type) {
+        fits = fits && fitsSteps(p.x) && fitsSteps(p.y);
+        const StepPoint step = fits ? roundedStep(p) : StepPoint{};
+        points[n] = step;
+        types[n] = type;
+        ++n;
+        const int length = pairLength(step);
+        if ((type & PathPointTypeMask) == PathPointTypeBezier) {
+            // "|BZ1," and the start pair before the first of three; "," before each.
+            passLength += (bezierIndex == 0 ? 5 + previousLength : 0) + 1 + length;
+            bezierIndex = (bezierIndex + 1) % 3;
+        } else {
+            passLength += 2 + length;  // "|M" or "|D", then the pair
+            bezierIndex = 0;
+        }
+        previousLength = length;
+    });
+    steps.points.resize(n);
+    steps.types.resize(n);
+    steps.curvePassLength = passLength;
+    return fits;
+}
+
+void toFlatClosedSteps(const Path& path, StepPlacement place, double tolerance, StepPath& steps,
+                       RectF* bounds) {
+    steps.points.reserve(path.points.size() + path.points.size() / 2);
+    steps.types.reserve(path.points.size() + path.points.size() / 2);
+    Path figure;
+    float minX = 0, minY = 0, maxX = 0, maxY = 0;
+    bool any = false;
+    forEachFigure(path, [&](const FigureView& source) {
+        figure.points.clear();
+        figure.types.clear();
+        const std::size_t count = source.points.size();
+        PointF current{};
+        for (std::size_t i = 0; i < count;) {
+            if (!bezierGroupAt(source.types.data(), i, count)) {
+                current = place(source.points[i]);
+                figure.points.push_back(current);
+                figure.types.push_back(source.types[i]);
+                ++i;
+                continue;
+            }
+            const PointF end = place(source.points[i + 2]);
+            flattenCubic(current, place(source.points[i]), place(source.points[i + 1]), end, tolerance, figure.points);
+            figure.types.resize(figure.points.size(), PathPointTypeLine);
+            figure.types.back() = static_cast<std::uint8_t>((source.types[i + 2] & ~PathPointTypeMask) | PathPointTypeLine);
+            current = end;
+            i += 3;
+        }
+        for (const PointF& p : bounds ? std::span<const PointF>(figure.points) : std::span<const PointF>()) {
+            if (!any) {
+                minX = maxX = p.x, minY = maxY = p.y;
+                any = true;
+            }
+            minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+            minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+        }
+        visitClosedFigures(figure, [](PointF p) { return p; }, [&](PointF p, std::uint8_t type) {
+            steps.points.push_back(roundedStep(p));
+            steps.types.push_back(type);
+        });
+    });
+    if (bounds) *bounds = {minX, minY, maxX - minX, maxY - minY};
+}
+
+}  // namespace vantrel
