@@ -46,21 +46,15 @@ CommandStream& CommandStream::end() {
 CommandStream& CommandStream::move(long long y, long long x) { return word("M").pair(y, x).end(); }
 CommandStream& CommandStream::draw(long long y, long long x) { return word("D").pair(y, x).end(); }
 
-CommandStream& CommandStream::moveFixed(double y, double x) {
-    word("M");
-    appendSixDecimal(text_, y);
+CommandStream& CommandStream::fixedPair(double a, double b) {
+    appendSixDecimal(text_, a);
     text_.push_back(',');
-    appendSixDecimal(text_, x);
-    return end();
+    appendSixDecimal(text_, b);
+    return *this;
 }
 
-CommandStream& CommandStream::drawFixed(double y, double x) {
-    word("D");
-    appendSixDecimal(text_, y);
-    text_.push_back(',');
-    appendSixDecimal(text_, x);
-    return end();
-}
+CommandStream& CommandStream::moveFixed(double y, double x) { return word("M").fixedPair(y, x).end(); }
+CommandStream& CommandStream::drawFixed(double y, double x) { return word("D").fixedPair(y, x).end(); }
 
 CommandStream& CommandStream::bezier(long long y0, long long x0, long long y1, long long x1,
                                      long long y2, long long x2, long long y3, long long x3) {

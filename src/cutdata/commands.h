@@ -68,6 +68,7 @@ public:
 private:
     CommandStream& word(std::string_view commandWord);
     CommandStream& pair(long long a, long long b);
+    CommandStream& fixedPair(double a, double b);  // "%f,%f"
     CommandStream& end();
     std::string text_;
 };

@@ -20,22 +20,18 @@ void putDigits(std::string& out, int value, int width) {
 }
 
 std::string timeStamp(const LogTime& t) {
+    const struct {
+        int value;
+        int width;
+        char after;
+    } fields[] = {{t.year, 4, '-'},   {t.month, 2, '-'},  {t.day, 2, ' '},         {t.hour, 2, ':'},
+                  {t.minute, 2, ':'}, {t.second, 2, '.'}, {t.millisecond, 3, ' '}};
     std::string out;
     out.reserve(24);
-    putDigits(out, t.year, 4);
-    out += '-';
-    putDigits(out, t.month, 2);
-    out += '-';
-    putDigits(out, t.day, 2);
-    out += ' ';
-    putDigits(out, t.hour, 2);
-    out += ':';
-    putDigits(out, t.minute, 2);
-    out += ':';
-    putDigits(out, t.second, 2);
-    out += '.';
-    putDigits(out, t.millisecond, 3);
-    out += ' ';
+    for (const auto& field : fields) {
+        putDigits(out, field.value, field.width);
+        out += field.after;
+    }
     return out;
 }
 
