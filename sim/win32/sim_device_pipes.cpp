@@ -22,14 +22,14 @@ win::UniqueHandle SimServer::createPipeOrPause(const std::wstring& name, DWORD m
 win::UniqueHandle SimServer::openDevicePipe(const std::wstring& name, DWORD maxInstances) {
     if (!waitUntilPlugged()) return {};
     win::UniqueHandle pipe = createPipeOrPause(name, maxInstances);
-    if (pipe) ++devicePipes_;
+    if (pipe) countDevicePipes(1);
     return pipe;
 }
 
 void SimServer::closeDevicePipe(win::UniqueHandle& pipe, bool disconnect) {
     if (disconnect) DisconnectNamedPipe(pipe.get());
     pipe.reset();
-    --devicePipes_;
+    countDevicePipes(-1);
 }
 
 void SimServer::serveDevicePipe(const wchar_t* suffix, std::atomic<bool>& clientConnected,
@@ -74,7 +74,7 @@ void SimServer::serveIdentification() {
         win::UniqueHandle served = std::move(listening);
         if (!unplugged()) {
             listening = createPipe(name, PIPE_UNLIMITED_INSTANCES);
-            if (listening) ++devicePipes_;
+            if (listening) countDevicePipes(1);
         }
         std::string text = deviceIdText();
         ++idReads_;

@@ -2,6 +2,7 @@
 // plan or a control command pulls and plugs back in.
 #include "win32/sim_server.h"
 
+#include <chrono>
 #include <cstdio>
 
 namespace vantrel::sim {
@@ -35,6 +36,12 @@ std::int64_t SimServer::now() const { return static_cast<std::int64_t>(GetTickCo
 
 void SimServer::requestQuit() {
     quit_ = true;
+    {
+        // Taken so that a waiter cannot miss the quit between testing it and
+        // going to sleep.
+        std::lock_guard lock(pipesMutex_);
+    }
+    pipesChanged_.notify_all();
     SetEvent(quitEvent_.get());
     SetEvent(unplugEvent_.get());
     SetEvent(plugEvent_.get());
@@ -90,12 +97,19 @@ void SimServer::followLinkPlan() {
 }
 
 bool SimServer::waitForPipes(int count, DWORD timeoutMs) {
-    ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (count == 0 ? devicePipes_.load() > 0 : devicePipes_.load() < count) {
-        if (GetTickCount64() >= deadline || quit_) return false;
-        Sleep(2);
+    auto reached = [&] { return count == 0 ? devicePipes_ <= 0 : devicePipes_ >= count; };
+    std::unique_lock lock(pipesMutex_);
+    // The predicate form of wait_for takes care of spurious wake-ups.
+    pipesChanged_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return reached() || quit_; });
+    return reached();
+}
+
+void SimServer::countDevicePipes(int change) {
+    {
+        std::lock_guard lock(pipesMutex_);
+        devicePipes_ += change;
     }
-    return true;
+    pipesChanged_.notify_all();
 }
 
 void SimServer::unplugLocked() {

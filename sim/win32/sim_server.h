@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -47,7 +48,10 @@ private:
     void unplugLocked();
     bool unplug(bool waitForPipes);
     bool replug(bool waitForPipes);
+    // Waits until at least `count` device pipe instances exist (0: until none
+    // does); false after `timeoutMs` or on a quit.
     bool waitForPipes(int count, DWORD timeoutMs);
+    void countDevicePipes(int change);
     bool waitUntilPlugged();
     bool unplugged() const;
 
@@ -124,7 +128,9 @@ private:
     win::UniqueHandle quitEvent_;    // manual reset
     win::UniqueHandle replyEvent_;   // auto reset: replies_ has bytes
     std::atomic<bool> quit_{false};
-    std::atomic<int> devicePipes_{0};  // device pipe instances that exist now
+    std::mutex pipesMutex_;                  // guards devicePipes_
+    std::condition_variable pipesChanged_;   // a change of devicePipes_, or a quit
+    int devicePipes_ = 0;                    // device pipe instances that exist now
     std::atomic<bool> inputClient_{false}, outputClient_{false};  // someone has ".00" / ".01" open
     std::atomic<int> idReads_{0};  // times the device id was served
     std::uint64_t startTick_ = 0;
