@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <utility>
 
 namespace vantrel::sim {
@@ -42,6 +43,16 @@ bool splitCommand(std::string_view text, std::string& word, std::vector<double>&
         i = comma + 1;
     }
 }
+
+// Commands that set up the machine, with the number of parameters each takes.
+struct SettingCommand {
+    std::string_view word;
+    std::size_t parameters;
+};
+constexpr SettingCommand SettingCommands[] = {
+    {"FX", 2}, {"!", 2}, {"FC", 1}, {"FO", 1}, {"FN", 1}, {"FM", 1},
+    {"L", 1},  {"\\", 2}, {"Z", 2}, {"FU", 2}, {"&", 3}, {"FJ", 0},
+};
 
 }  // namespace
 
@@ -121,61 +132,80 @@ void Machine::executeText(const std::string& text, std::int64_t nowMs, std::stri
         anomaly("malformed command: " + describe({WireCommand::Kind::Text, text, 0}));
         return;
     }
-    auto malformed = [&] { anomaly("malformed parameters: " + text); };
     settleJog(nowMs);
+    TextOutcome outcome = executeMotion(word, p, text, nowMs);
+    if (outcome == TextOutcome::Unknown) outcome = executeQuery(word, p, replies);
+    if (outcome == TextOutcome::Unknown) outcome = executeSetting(word, p);
+    if (outcome == TextOutcome::Malformed) anomaly("malformed parameters: " + text);
+    if (outcome == TextOutcome::Unknown) anomaly("unknown command: " + describe({WireCommand::Kind::Text, text, 0}));
+}
 
+Machine::TextOutcome Machine::executeMotion(const std::string& word, const std::vector<double>& p,
+                                            const std::string& text, std::int64_t nowMs) {
     if (word == "M") {
-        if (p.size() != 2) return malformed();
+        if (p.size() != 2) return TextOutcome::Malformed;
         moveTo({p[0], p[1]}, false);
     } else if (word == "D") {
-        if (p.empty() || p.size() % 2 != 0) return malformed();
+        if (p.empty() || p.size() % 2 != 0) return TextOutcome::Malformed;
         for (std::size_t i = 0; i < p.size(); i += 2) moveTo({p[i], p[i + 1]}, true);
     } else if (word == "BZ") {
-        if (p.size() != 9 || p[0] != 1) return malformed();
+        if (p.size() != 9 || p[0] != 1) return TextOutcome::Malformed;
         ToolPoint start{p[1], p[2]};
         if (!(start == position_)) {
             anomaly("curve starts away from the current point: " + text);
             moveTo(start, false);
         }
         cubic(start, {p[3], p[4]}, {p[5], p[6]}, {p[7], p[8]});
-    } else if (word == "H") {
-        if (!p.empty()) return malformed();
-        moveTo({0, 0}, false);
+    } else if (word == "H" || word == "FH") {
+        // Home and the test pattern both end a piece of work: busy afterwards.
+        if (!p.empty()) return TextOutcome::Malformed;
+        if (word == "H") {
+            moveTo({0, 0}, false);
+        } else {
+            testPattern();
+        }
         busyFor(nowMs, config_.busyMs);
-    } else if (word == "FH") {
-        if (!p.empty()) return malformed();
-        testPattern();
-        busyFor(nowMs, config_.busyMs);
-    } else if (word == "FG") {
-        if (!p.empty()) return malformed();
+    } else {
+        return TextOutcome::Unknown;
+    }
+    return TextOutcome::Done;
+}
+
+Machine::TextOutcome Machine::executeQuery(const std::string& word, const std::vector<double>& p,
+                                           std::string& replies) {
+    if (word == "FG") {
+        if (!p.empty()) return TextOutcome::Malformed;
         if (!faults_.neverAnswerIdentify) reply(config_.identification, replies);
     } else if (word == "TB") {
-        if (p.empty()) return malformed();
+        // Only "TB23", the registration mark search, is answered.
+        if (p.empty()) return TextOutcome::Malformed;
         if (p[0] == 23) {
-            if (p.size() != 3) return malformed();
-            std::size_t index = std::min<std::size_t>(static_cast<std::size_t>(searchesAnswered_),
-                                                      config_.searchOutcomes.size() - 1);
-            bool found = config_.searchOutcomes.empty() || config_.searchOutcomes[index] == SearchOutcome::Found;
-            ++searchesAnswered_;
-            reply(found ? "    0" : "    1", replies);
+            if (p.size() != 3) return TextOutcome::Malformed;
+            reply(nextSearchFound() ? "    0" : "    1", replies);
         }
-    } else if (word == "FX") {
-        if (p.size() != 2) return malformed();
-        force_ = static_cast<int>(p[0]);
-    } else if (word == "!") {
-        if (p.size() != 2) return malformed();
-        speed_ = static_cast<int>(p[0]);
-    } else if (word == "FC" || word == "FO" || word == "FN" || word == "FM" || word == "L") {
-        if (p.size() != 1) return malformed();
-    } else if (word == "\\" || word == "Z" || word == "FU") {
-        if (p.size() != 2) return malformed();
-    } else if (word == "&") {
-        if (p.size() != 3) return malformed();
-    } else if (word == "FJ") {
-        if (!p.empty()) return malformed();
     } else {
-        anomaly("unknown command: " + describe({WireCommand::Kind::Text, text, 0}));
+        return TextOutcome::Unknown;
     }
+    return TextOutcome::Done;
+}
+
+bool Machine::nextSearchFound() {
+    std::size_t index =
+        std::min<std::size_t>(static_cast<std::size_t>(searchesAnswered_), config_.searchOutcomes.size() - 1);
+    bool found = config_.searchOutcomes.empty() || config_.searchOutcomes[index] == SearchOutcome::Found;
+    ++searchesAnswered_;
+    return found;
+}
+
+Machine::TextOutcome Machine::executeSetting(const std::string& word, const std::vector<double>& p) {
+    auto known = std::find_if(std::begin(SettingCommands), std::end(SettingCommands),
+                              [&](const SettingCommand& command) { return command.word == word; });
+    if (known == std::end(SettingCommands)) return TextOutcome::Unknown;
+    if (p.size() != known->parameters) return TextOutcome::Malformed;
+    // The model keeps force and speed; the other settings change nothing it draws.
+    if (word == "FX") force_ = static_cast<int>(p[0]);
+    if (word == "!") speed_ = static_cast<int>(p[0]);
+    return TextOutcome::Done;
 }
 
 void Machine::moveTo(ToolPoint to, bool down) {

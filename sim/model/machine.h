@@ -95,6 +95,15 @@ public:
 private:
     void execute(const WireCommand& command, std::int64_t nowMs, std::string& replies);
     void executeText(const std::string& text, std::int64_t nowMs, std::string& replies);
+    // Steps of executeText, one a kind of command; each says Unknown for a
+    // word that is not its own.
+    enum class TextOutcome { Done, Malformed, Unknown };
+    TextOutcome executeMotion(const std::string& word, const std::vector<double>& p, const std::string& text,
+                              std::int64_t nowMs);
+    TextOutcome executeQuery(const std::string& word, const std::vector<double>& p, std::string& replies);
+    TextOutcome executeSetting(const std::string& word, const std::vector<double>& p);
+    // The outcome of the next mark search; the last configured one repeats.
+    bool nextSearchFound();
     void reply(std::string_view text, std::string& replies) const;
     void moveTo(ToolPoint to, bool down);
     void cubic(ToolPoint p0, ToolPoint p1, ToolPoint p2, ToolPoint p3);

@@ -17,13 +17,17 @@ IoResult finishIo(HANDLE pipe, Overlapped& op, BOOL started, HANDLE stop, DWORD&
     HANDLE waits[2] = {op.event(), stop};
     DWORD woke = WaitForMultipleObjects(stop ? 2 : 1, waits, FALSE, INFINITE);
     if (woke == WAIT_OBJECT_0 + 1) {
-        // CancelIo cancels only this thread's operations, which is what we
-        // want: each pipe belongs to one thread.
-        CancelIo(pipe);
-        GetOverlappedResult(pipe, op.record(), &bytes, TRUE);
+        cancelIo(pipe, op, bytes);
         return IoResult::Stopped;
     }
     return GetOverlappedResult(pipe, op.record(), &bytes, FALSE) ? IoResult::Done : IoResult::Failed;
+}
+
+void cancelIo(HANDLE pipe, Overlapped& op, DWORD& bytes) {
+    // CancelIo cancels only this thread's operations, which is what we want:
+    // each pipe belongs to one thread.
+    CancelIo(pipe);
+    GetOverlappedResult(pipe, op.record(), &bytes, TRUE);
 }
 
 win::UniqueHandle createPipe(const std::wstring& name, DWORD maxInstances) {

@@ -34,6 +34,10 @@ enum class IoResult { Done, Failed, Stopped };
 // operation is cancelled and waited for before returning Stopped.
 IoResult finishIo(HANDLE pipe, Overlapped& op, BOOL started, HANDLE stop, DWORD& bytes);
 
+// Cancels this thread's operation on `pipe` and waits for its real end, so
+// that `op` and its buffer may go.
+void cancelIo(HANDLE pipe, Overlapped& op, DWORD& bytes);
+
 // Creates one instance of a byte-mode duplex pipe with overlapped I/O.
 win::UniqueHandle createPipe(const std::wstring& name, DWORD maxInstances);
 
