@@ -16,9 +16,15 @@ ConnectionMonitor::~ConnectionMonitor() {
     if (opened_) {
         writer_.closeChannel();
         reader_.closeChannel();
-        reader_.Stop();
-        writer_.Stop();
+        stopThreads();
     }
+}
+
+void ConnectionMonitor::stopThreads() {
+    reader_.requestStop();
+    writer_.requestStop();
+    reader_.Stop();
+    writer_.Stop();
 }
 
 void ConnectionMonitor::open(HWND window) {
@@ -38,8 +44,7 @@ void ConnectionMonitor::closeLink() {
     }
     logDisconnected(connected_, "the dialog was closed");
     Disconnect();
-    reader_.Stop();
-    writer_.Stop();
+    stopThreads();
     opened_ = false;
 }
 

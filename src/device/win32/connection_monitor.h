@@ -131,6 +131,8 @@ public:
     PortWriter& writer() { return writer_; }
 
 private:
+    // Both threads are asked to quit before either is waited for.
+    void stopThreads();
     void showNotConnected();
     bool bothChannelsOpen() const { return writer_.isChannelOpen() && reader_.isChannelOpen(); }
     void onReply(std::size_t length, std::unique_ptr<char[]> text);

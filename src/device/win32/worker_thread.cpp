@@ -35,7 +35,7 @@ bool WorkerThread::Start(HWND notifyWindow, UINT notifyMessage, int priority, bo
     return true;
 }
 
-void WorkerThread::Stop() {
+void WorkerThread::requestStop() {
     if (!thread_) return;
     // The thread can take thread messages only once it has a queue; until
     // then keep offering the quit message rather than leave it running
@@ -44,6 +44,11 @@ void WorkerThread::Stop() {
         if (PostThreadMessageW(threadId_.load(), WM_QUIT, 0, 0)) break;
         if (WaitForSingleObject(runEnded_.get(), 10) == WAIT_OBJECT_0) break;
     }
+}
+
+void WorkerThread::Stop() {
+    if (!thread_) return;
+    requestStop();
     awaitThreadEnd();
 }
 

@@ -48,6 +48,10 @@ public:
     // Asks the thread to quit and waits until its Run has returned, and for
     // the end of the thread itself at most ThreadEndLimitMs more.
     void Stop();
+    // Only asks the thread to quit. Threads that are all asked first and then
+    // stopped give up their transfers side by side, so the slowest one's
+    // time-out is waited for once rather than each in turn.
+    void requestStop();
     // Waits up to `timeoutMs` for the thread's Run to end on its own.
     bool waitForEnd(DWORD timeoutMs);
 
