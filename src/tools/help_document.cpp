@@ -4,11 +4,6 @@
 
 namespace vantrel {
 
-using html::decodeEntity;
-using html::isSpace;
-using html::lower;
-using html::tagName;
-
 namespace {
 
 void appendHexByte(std::u16string& out, std::uint8_t value) {
@@ -58,19 +53,6 @@ bool isHeading(const std::u16string& name) {
     return name.size() == 2 && name[0] == u'h' && name[1] >= u'1' && name[1] <= u'6';
 }
 
-// Where the element that starts at `from` ends: the first "</name"
-// (any case) at or after it, or the end of the page.
-std::size_t endOfElement(std::u16string_view page, std::size_t from, const std::u16string& name) {
-    const std::u16string endTag = u"</" + name;
-    for (std::size_t end = from;; ++end) {
-        end = page.find(u"</", end);
-        if (end == std::u16string_view::npos) return page.size();
-        std::u16string candidate;
-        for (std::size_t k = end; k < page.size() && k < end + endTag.size(); ++k) candidate.push_back(lower(page[k]));
-        if (candidate == endTag) return end;
-    }
-}
-
 // The page's text as it builds up: runs of white space become one space
 // where text follows on the same line; block elements end lines.
 class PlainText {
@@ -104,10 +86,10 @@ private:
     bool pendingSpace_ = false;
 };
 
-// What the tag `name` does to the text; returns where reading goes on
-// (past a script or style element's content, which is not text).
-std::size_t applyTag(PlainText& text, const std::u16string& name, bool closing, std::u16string_view page,
-                     std::size_t next) {
+// What a tag does to the text; a script or style element's content is
+// skipped, as it is not text.
+void applyTag(PlainText& text, const html::Piece& tag, html::PieceReader& reader) {
+    const std::u16string& name = tag.name;
     if (name == u"br") {
         text.lineBreak();
     } else if (name == u"p" || name == u"ul" || name == u"ol" || name == u"table" || isHeading(name)) {
@@ -116,48 +98,30 @@ std::size_t applyTag(PlainText& text, const std::u16string& name, bool closing, 
         text.newLine(1);
     } else if (name == u"li") {
         text.newLine(1);
-        if (!closing) text.append(u"  \u2022 ");
+        if (!tag.closing) text.append(u"  \u2022 ");
     } else if (name == u"hr") {
         text.newLine(1);
         text.append(u"\u2014\u2014\u2014\u2014\u2014\u2014\u2014\u2014\u2014\u2014\n");
-    } else if (name == u"td" && closing) {
+    } else if (name == u"td" && tag.closing) {
         text.space();
-    } else if ((name == u"script" || name == u"style") && !closing) {
-        return endOfElement(page, next, name);
+    } else if ((name == u"script" || name == u"style") && !tag.closing) {
+        reader.skipElement(name);
     }
-    return next;
 }
 
 }  // namespace
 
 std::u16string helpPageAsText(std::u16string_view page) {
     PlainText text;
-    std::size_t i = 0;
-    while (i < page.size()) {
-        char16_t c = page[i];
-        if (c == u'<') {
-            std::size_t close = page.find(u'>', i + 1);
-            if (close == std::u16string_view::npos) break;  // an unfinished tag ends the text
-            bool closing = false;
-            std::u16string name = tagName(page.substr(i + 1, close - i - 1), closing);
-            i = applyTag(text, name, closing, page, close + 1);
-            continue;
+    html::PieceReader reader(page);
+    html::Piece piece;
+    while (reader.next(piece)) {
+        switch (piece.kind) {
+        case html::Piece::Kind::Tag: applyTag(text, piece, reader); break;
+        case html::Piece::Kind::Space: text.space(); break;
+        case html::Piece::Kind::Character: text.put(piece.character); break;
+        case html::Piece::Kind::Markup: break;
         }
-        if (isSpace(c)) {
-            text.space();
-            ++i;
-            continue;
-        }
-        if (c == u'&') {
-            char16_t decoded = 0;
-            if (std::size_t used = decodeEntity(page.substr(i + 1), decoded)) {
-                text.put(decoded);
-                i += used + 1;
-                continue;
-            }
-        }
-        text.put(c);
-        ++i;
     }
     return text.finish();
 }

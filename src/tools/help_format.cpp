@@ -9,7 +9,6 @@ namespace vantrel {
 
 namespace {
 
-using html::isSpace;
 
 // The inline state while reading: bold, italic and underline count their
 // open tags; colours and links nest.
@@ -22,51 +21,27 @@ struct InlineState {
 class Reader {
 public:
     FormattedHelp read(std::u16string_view doc) {
-        std::size_t i = 0;
-        while (i < doc.size()) {
-            char16_t c = doc[i];
-            if (c == u'<') {
-                std::size_t close = doc.find(u'>', i + 1);
-                if (close == std::u16string_view::npos) break;  // an unfinished tag ends the text
-                std::u16string_view body = doc.substr(i + 1, close - i - 1);
-                i = close + 1;
-                if (!body.empty() && body[0] == u'!') continue;  // comment or doctype
-                bool closing = false;
-                std::u16string name = html::tagName(body, closing);
-                if ((name == u"script" || name == u"style" || name == u"head" || name == u"title") && !closing) {
-                    i = skipTo(doc, i, name);
-                    continue;
-                }
-                tag(name, closing, body);
-                continue;
+        html::PieceReader reader(doc);
+        html::Piece piece;
+        while (reader.next(piece)) {
+            switch (piece.kind) {
+            case html::Piece::Kind::Tag:
+                if (isHidden(piece.name) && !piece.closing) reader.skipElement(piece.name);
+                else tag(piece.name, piece.closing, piece.body);
+                break;
+            case html::Piece::Kind::Space: pendingSpace_ = true; break;
+            case html::Piece::Kind::Character: put(piece.character); break;
+            case html::Piece::Kind::Markup: break;
             }
-            if (c == u'&') {
-                char16_t decoded = 0;
-                std::size_t used = html::decodeEntity(doc.substr(i + 1), decoded);
-                if (used) {
-                    put(decoded);
-                    i += used + 1;
-                    continue;
-                }
-            }
-            if (isSpace(c)) pendingSpace_ = true;
-            else put(c);
-            ++i;
         }
         endBlock();
         return std::move(out_);
     }
 
 private:
-    static std::size_t skipTo(std::u16string_view doc, std::size_t from, const std::u16string& name) {
-        for (std::size_t at = doc.find(u"</", from); at != std::u16string_view::npos; at = doc.find(u"</", at + 1)) {
-            bool closing = false;
-            if (html::tagName(doc.substr(at + 1, name.size() + 2), closing) == name) {
-                std::size_t end = doc.find(u'>', at);
-                return end == std::u16string_view::npos ? doc.size() : end + 1;
-            }
-        }
-        return doc.size();
+    // Elements whose content is not text.
+    static bool isHidden(const std::u16string& name) {
+        return name == u"script" || name == u"style" || name == u"head" || name == u"title";
     }
 
     void tag(const std::u16string& name, bool closing, std::u16string_view body) {

@@ -123,4 +123,48 @@ long parseColour(std::u16string_view text) {
     return -1;
 }
 
+bool PieceReader::next(Piece& piece) {
+    if (at_ >= page_.size()) return false;
+    const char16_t c = page_[at_];
+    if (c == u'<') {
+        const std::size_t close = page_.find(u'>', at_ + 1);
+        if (close == std::u16string_view::npos) {
+            at_ = page_.size();
+            return false;
+        }
+        piece.body = page_.substr(at_ + 1, close - at_ - 1);
+        at_ = close + 1;
+        const bool markup = !piece.body.empty() && piece.body[0] == u'!';
+        piece.kind = markup ? Piece::Kind::Markup : Piece::Kind::Tag;
+        piece.name = markup ? std::u16string() : tagName(piece.body, piece.closing);
+        if (markup) piece.closing = false;
+        return true;
+    }
+    if (c == u'&') {
+        char16_t decoded = 0;
+        if (const std::size_t used = decodeEntity(page_.substr(at_ + 1), decoded)) {
+            piece.kind = Piece::Kind::Character;
+            piece.character = decoded;
+            at_ += used + 1;
+            return true;
+        }
+    }
+    piece.kind = isSpace(c) ? Piece::Kind::Space : Piece::Kind::Character;
+    piece.character = c;
+    ++at_;
+    return true;
+}
+
+void PieceReader::skipElement(const std::u16string& name) {
+    for (std::size_t end = page_.find(u"</", at_); end != std::u16string_view::npos; end = page_.find(u"</", end + 1)) {
+        bool closing = false;
+        if (tagName(page_.substr(end + 1, name.size() + 2), closing) == name) {
+            const std::size_t close = page_.find(u'>', end);
+            at_ = close == std::u16string_view::npos ? page_.size() : close + 1;
+            return;
+        }
+    }
+    at_ = page_.size();
+}
+
 }  // namespace vantrel::html

@@ -25,4 +25,33 @@ std::size_t decodeEntity(std::u16string_view text, char16_t& out);
 // A "#RRGGBB" or "#RGB" colour, or one of a few names, as 0xRRGGBB; -1 if none.
 long parseColour(std::u16string_view text);
 
+// One piece of a page, in reading order.
+struct Piece {
+    enum class Kind {
+        Character,  // a character of text, entities decoded
+        Space,      // one white-space character
+        Tag,        // a start or end tag
+        Markup,     // a comment or doctype: no text, no effect
+    };
+    Kind kind = Kind::Character;
+    char16_t character = 0;     // Character
+    std::u16string name;        // Tag: the element name, lower case
+    bool closing = false;       // Tag: an end tag
+    std::u16string_view body;   // Tag: what stands between '<' and '>'
+};
+
+// Reads a page piece by piece. A tag that never closes ends the page.
+class PieceReader {
+public:
+    explicit PieceReader(std::u16string_view page) : page_(page) {}
+    bool next(Piece& piece);
+    // Goes on after the end tag of `name`: what a script or style element
+    // holds is not text.
+    void skipElement(const std::u16string& name);
+
+private:
+    std::u16string_view page_;
+    std::size_t at_ = 0;
+};
+
 }  // namespace vantrel::html
