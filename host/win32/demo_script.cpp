@@ -77,7 +77,8 @@ bool DemoScript::run() {
 
     // A look at "Print and Cut": the preview shows the three marks around the design.
     selectRow(dialog, IDC_CUT_TYPE_LIST, 1);
-    Sleep(700);
+    // The dialog has placed the marks once it has handled the change; the capture redraws.
+    if (!driving::flushPostedMessages(dialog)) say("demo: the dialog did not answer");
     screenshot(dialog, L"dialog-print-and-cut.png");
     selectRow(dialog, IDC_CUT_TYPE_LIST, 0);
 

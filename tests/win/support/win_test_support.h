@@ -6,6 +6,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -53,6 +54,30 @@ public:
 
 private:
     std::thread thread_;
+};
+
+// Counts the ticks of one timer of `window` as the window's thread takes them
+// from its queue, through a message hook on that thread (the plug-in runs in
+// the test's own process). A check that something did NOT change waits for
+// ticks: proof that the periodic work had its chances, where a fixed sleep
+// only hopes so. One counter at a time.
+class TimerTicks {
+public:
+    TimerTicks(HWND window, UINT_PTR timerId);
+    ~TimerTicks();
+    TimerTicks(const TimerTicks&) = delete;
+    TimerTicks& operator=(const TimerTicks&) = delete;
+
+    bool hooked() const { return hook_ != nullptr; }
+    // Waits until `ticks` more ticks than when it was called have been taken,
+    // then until the window's thread has dispatched them.
+    bool waitForMore(int ticks, std::chrono::milliseconds timeout);
+
+private:
+    static LRESULT CALLBACK onMessage(int code, WPARAM wParam, LPARAM lParam);
+
+    HWND window_;
+    HHOOK hook_ = nullptr;
 };
 
 // A hidden top-level window to stand for the host's main window.
