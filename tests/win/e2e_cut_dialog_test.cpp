@@ -212,7 +212,7 @@ TEST_F(CutDialogRun, AnUnpluggedTransferIsNotReportedAsSent) {
         waitForText(preview, L"Not Connected", 5s);
         statusAfterUnplug = textOf(preview);
         // A check of the monitor more: the port threads' news of the end of the job has been handled.
-        waitForConnectionChecks(dialog, 1);
+        EXPECT_TRUE(waitForConnectionChecks(dialog, 1));
         messageBoxShown = ownedDialog(dialog) != nullptr;
     });
     EXPECT_EQ(captionAfterUnplug, L"Connection lost: the job was not completely sent");

@@ -99,7 +99,7 @@ struct Context {
     // After a fault no message box may be left for the user to puzzle over:
     // looked for once the monitor has checked the link again.
     void sawNoMessage() {
-        waitForConnectionChecks(dialog, 1);
+        EXPECT_TRUE(waitForConnectionChecks(dialog, 1));
         if (HWND box = ownedDialog(dialog)) seen.push_back(L"message: " + textOf(GetDlgItem(box, 0xFFFF)));
     }
 };
@@ -125,7 +125,7 @@ struct Row {
 
 void justWatch(Context& c, const wchar_t* status) {
     c.waitStatus(status, 5s);
-    waitForConnectionChecks(c.dialog, 2);  // a few searches or polls more: nothing may change
+    EXPECT_TRUE(waitForConnectionChecks(c.dialog, 2));  // a few searches or polls more: nothing may change
     c.sawStatus();
     c.sawStart();
 }
@@ -145,7 +145,7 @@ void startAndRead(Context& c) {
     if (!c.connected()) return;
     c.start();
     c.sawMessage(IDOK);
-    driving::flushPostedMessages(c.dialog);  // the answer handled
+    EXPECT_TRUE(driving::flushPostedMessages(c.dialog));  // the answer handled
     c.sawCaption();
 }
 
@@ -154,7 +154,7 @@ void pullDuringTheSearch(Context& c, int answer) {
     c.unplugAfterJobBytes(10);  // inside the search command
     c.start();
     if (!c.sawMessage(answer)) return;
-    waitForConnectionChecks(c.dialog, 2);  // a check of the monitor, and time for a job to go wrong
+    EXPECT_TRUE(waitForConnectionChecks(c.dialog, 2));  // a check of the monitor, and time for a job to go wrong
     c.sawCaption();
     c.sawStatus();
     c.sawNoMessage();
@@ -193,7 +193,7 @@ const std::vector<Row>& rows() {
          .act =
              [](Context& c) {
                  c.waitStatus(L"Not Connected", 5s);
-                 waitForConnectionChecks(c.dialog, 2);  // two tries more, both refused
+                 EXPECT_TRUE(waitForConnectionChecks(c.dialog, 2));  // two tries more, both refused
                  c.sawStatus();
                  CloseHandle(c.held);
                  c.held = nullptr;
