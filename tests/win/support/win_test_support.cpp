@@ -82,7 +82,7 @@ LRESULT CALLBACK TimerTicks::onMessage(int code, WPARAM wParam, LPARAM lParam) {
     // takes a message, before it is dispatched.
     const auto* message = reinterpret_cast<const MSG*>(lParam);
     if (code == HC_ACTION && (wParam & PM_REMOVE) && message->message == WM_TIMER &&
-        message->hwnd == tickWindow.load() && message->wParam == tickTimer.load())
+        message->hwnd == tickWindow.load() && (tickTimer.load() == 0 || message->wParam == tickTimer.load()))
         ++ticks;
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

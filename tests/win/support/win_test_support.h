@@ -56,11 +56,12 @@ private:
     std::thread thread_;
 };
 
-// Counts the ticks of one timer of `window` as the window's thread takes them
-// from its queue, through a message hook on that thread (the plug-in runs in
-// the test's own process). A check that something did NOT change waits for
-// ticks: proof that the periodic work had its chances, where a fixed sleep
-// only hopes so. One counter at a time.
+// Counts the ticks of one timer of `window` (of any of its timers for id 0)
+// as the window's thread takes them from its queue, through a message hook
+// on that thread (the plug-in runs in the test's own process). A check that
+// something did NOT happen waits for ticks: proof that the window's thread
+// ran and its periodic work had its chances, where a fixed sleep passes as
+// well on a machine that starved that thread. One counter at a time.
 class TimerTicks {
 public:
     TimerTicks(HWND window, UINT_PTR timerId);
