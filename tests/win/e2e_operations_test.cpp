@@ -163,6 +163,8 @@ TEST_F(OperationsOnTheMachine, EscapeDuringTheSearchSendsHomeAndAsksNothing) {
         HWND dialog = waitForDialog(std::wstring(RegMarkDialogTitle), 10s);
         PostMessageW(dialog, WM_KEYDOWN, VK_RETURN, 1);
         enterLeftItOpen = flushPostedMessages(dialog) && IsWindow(dialog);
+        // The dialog asks for the machine's status while it searches.
+        waitFor([&] { return sim_->received().find(StatusBytes) != std::string::npos; }, 5s);
         progressCaption = windowText(GetDlgItem(dialog, IDC_REG_MARK_PROGRESS));
         saveScreenshotIfAsked(dialog, L"reg_mark_dialog.png");
         PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 1);
@@ -236,8 +238,12 @@ TEST_F(OperationsOnTheMachine, ArrowKeysMoveOneWayAtATimeAndLeaveTheFocusAlone) 
         PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focusBefore), TRUE);
         flushPostedMessages(dialog);
         TimerTicks keyReadings(dialog, 0);
-        sendKey(VK_UP, true);
-        sim_->waitForReceived(3, 5s);
+        // The window system may still be settling the new focus, which under X
+        // resets the keyboard's state: pressed until the machine has the jog.
+        waitFor([&] {
+            sendKey(VK_UP, true);
+            return sim_->received().size() >= 3;
+        }, 5s);
         sendKey(VK_LEFT, true);  // left wins over up
         sim_->waitForReceived(6, 5s);
         EXPECT_TRUE(keyReadings.waitForMore(6, 5s));  // held steadily: nothing more

@@ -344,6 +344,14 @@ void sendKey(WORD key, bool down) {
     SendInput(1, &input, sizeof input);
 }
 
+// The keyboard focus of `window`'s thread.
+HWND focusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
+}
+
 TEST_F(TestCut, ArrowKeysMoveOneWayAtATimeAndLeaveTheFocusAlone) {
     HWND focusBefore = nullptr, focusAfter = nullptr;
     TestCutRun result = run(false, [&](HWND window) {
@@ -351,13 +359,17 @@ TEST_F(TestCut, ArrowKeysMoveOneWayAtATimeAndLeaveTheFocusAlone) {
         ASSERT_TRUE(waitFor([&] { return GetForegroundWindow() == window; }, 2s));
         focusBefore = GetDlgItem(window, IDC_JOG_UP);
         PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focusBefore), TRUE);
-        driving::flushPostedMessages(window);
-        // The dialog's only timer while no test runs reads the keys.
-        TimerTicks keyReadings(window, 0);
-        sendKey(VK_UP, true);
-        ASSERT_TRUE(waitFor([&] { return port_.sent().size() == 1; }, 2s));
+        ASSERT_TRUE(waitFor([&] { return focusOf(window) == focusBefore; }, 2s));
+        // The window system may still be settling the new focus, which under X
+        // resets the keyboard's state: pressed until the dialog reads the key.
+        ASSERT_TRUE(waitFor([&] {
+            sendKey(VK_UP, true);
+            return port_.sent().size() == 1;
+        }, 2s));
         sendKey(VK_LEFT, true);
         ASSERT_TRUE(waitFor([&] { return port_.sent().size() == 2; }, 2s));
+        // The dialog's only timer while no test runs reads the keys.
+        TimerTicks keyReadings(window, 0);
         EXPECT_TRUE(keyReadings.waitForMore(6, 5s));  // held steadily: nothing more
         sendKey(VK_RIGHT, true);                      // left still wins
         EXPECT_TRUE(keyReadings.waitForMore(4, 5s));
@@ -366,10 +378,7 @@ TEST_F(TestCut, ArrowKeysMoveOneWayAtATimeAndLeaveTheFocusAlone) {
         sendKey(VK_UP, false);
         ASSERT_TRUE(waitFor([&] { return port_.sent().size() >= 3; }, 2s));
         EXPECT_TRUE(keyReadings.waitForMore(6, 5s));
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-        focusAfter = info.hwndFocus;
+        focusAfter = focusOf(window);
         pressKey(window, VK_ESCAPE);
         waitFor([&] { return !IsWindow(window); }, 3s);
     });

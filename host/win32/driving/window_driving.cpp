@@ -1,6 +1,8 @@
 #include "window_driving.h"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
 
 #include "support/win32/unique_handle.h"
 
@@ -15,13 +17,49 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     return true;
 }
 
+namespace {
+
+// What the hook of the one flush under way looks for; the hook procedure
+// has no context of its own, so flushes take turns.
+std::mutex flushTurn;
+std::atomic<UINT> flushMarker{0};
+std::atomic<WPARAM> flushSerial{0};
+HANDLE markerTaken = CreateEventW(nullptr, FALSE, FALSE, nullptr);  // lives as long as the process
+
+LRESULT CALLBACK watchForMarker(int code, WPARAM wParam, LPARAM lParam) {
+    // Called on the window's thread as it takes a message, before dispatching it.
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && (wParam & PM_REMOVE) && message->message == flushMarker.load() &&
+        message->wParam == flushSerial.load())
+        SetEvent(markerTaken);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
 bool flushPostedMessages(HWND window, std::chrono::milliseconds timeout) {
     const UINT limit = static_cast<UINT>(timeout.count());
-    for (int i = 0; i < 2; ++i) {
+    auto sendNull = [&] {
         DWORD_PTR ignored = 0;
-        if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, limit, &ignored)) return false;
-    }
-    return true;
+        return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, limit, &ignored) != 0;
+    };
+    DWORD process = 0;
+    const DWORD thread = GetWindowThreadProcessId(window, &process);
+    if (thread == 0 || thread == GetCurrentThreadId()) return false;
+    if (process != GetCurrentProcessId() || !markerTaken) return sendNull() && sendNull();
+
+    std::lock_guard turn(flushTurn);
+    if (flushMarker == 0) flushMarker = RegisterWindowMessageW(L"VantrelDrivingFlushMarker");
+    const WPARAM serial = flushSerial + 1;
+    flushSerial = serial;
+    ResetEvent(markerTaken);
+    // A thread hook in this process needs no module (SetWindowsHookEx).
+    HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, &watchForMarker, nullptr, thread);
+    if (!hook) return sendNull() && sendNull();
+    const bool taken = PostMessageW(window, flushMarker, serial, 0) &&
+                       WaitForSingleObject(markerTaken, limit) == WAIT_OBJECT_0;
+    UnhookWindowsHookEx(hook);
+    return taken && sendNull();
 }
 
 std::wstring textOf(HWND window) {

@@ -14,12 +14,15 @@ namespace vantrel::driving {
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
 // Returns once every message posted to `window`'s thread before the call
-// has been dispatched: two messages sent one after the other. A thread
-// handles a sent message only while it retrieves messages, and a retrieval
-// that handled the first returns the posted messages already queued; the
-// second is handled at the next retrieval, after they were dispatched. (A
-// handler that runs a loop of its own, like a message box, counts as done.)
-// False when the thread did not answer within `timeout` for each.
+// has been dispatched. A marker is posted behind them (a thread's posted
+// messages are retrieved in the order they were posted); a message hook on
+// that thread sees it taken, and a message sent after that is handled at the
+// thread's next retrieval, once the marker has been dispatched. (A handler
+// that runs a loop of its own, like a message box, counts as done.) Two
+// sends alone are not enough: every retrieval handles the sent messages
+// first, so between them only one posted message is dispatched. A window of
+// another process gets only that weaker flush. False when the window went
+// (its queued messages with it) or its thread did not answer within `timeout`.
 bool flushPostedMessages(HWND window, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 // A window's text read with WM_GETTEXT through SendMessageTimeout, so a busy
