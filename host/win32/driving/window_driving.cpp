@@ -62,6 +62,44 @@ bool flushPostedMessages(HWND window, std::chrono::milliseconds timeout) {
     return taken && sendNull();
 }
 
+namespace {
+// What the one TimerTicks hook counts; the hook procedure has no context of its own.
+std::atomic<HWND> tickWindow{nullptr};
+std::atomic<UINT_PTR> tickTimer{0};
+std::atomic<int> ticks{0};
+}  // namespace
+
+TimerTicks::TimerTicks(HWND window, UINT_PTR timerId) : window_(window) {
+    ticks = 0;
+    tickTimer = timerId;
+    tickWindow = window;
+    // A thread hook of this process needs no module (SetWindowsHookEx).
+    hook_ = SetWindowsHookExW(WH_GETMESSAGE, &TimerTicks::onMessage, nullptr,
+                              GetWindowThreadProcessId(window, nullptr));
+}
+
+TimerTicks::~TimerTicks() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+    tickWindow = nullptr;
+}
+
+LRESULT CALLBACK TimerTicks::onMessage(int code, WPARAM wParam, LPARAM lParam) {
+    // Called on the window's thread as GetMessage or PeekMessage(PM_REMOVE)
+    // takes a message, before it is dispatched.
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && (wParam & PM_REMOVE) && message->message == WM_TIMER &&
+        message->hwnd == tickWindow.load() && (tickTimer.load() == 0 || message->wParam == tickTimer.load()))
+        ++ticks;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool TimerTicks::waitForMore(int count, std::chrono::milliseconds timeout) {
+    if (!hook_) return false;
+    const int target = ticks + count;
+    // A tick is counted as it is taken; the flush ends after its dispatch.
+    return waitUntil([&] { return ticks >= target; }, timeout) && flushPostedMessages(window_);
+}
+
 std::wstring textOf(HWND window) {
     wchar_t text[512] = {};
     DWORD_PTR copied = 0;

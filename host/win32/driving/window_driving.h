@@ -25,6 +25,31 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 // (its queued messages with it) or its thread did not answer within `timeout`.
 bool flushPostedMessages(HWND window, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
+// Counts the ticks of one timer of `window` (of any of its timers for id 0)
+// as the window's thread takes them from its queue, through a message hook
+// on that thread (the window must be one of this process). A check that
+// something did NOT happen waits for ticks: proof that the window's thread
+// ran and its periodic work had its chances, where a fixed sleep passes as
+// well on a machine that starved that thread. One counter at a time.
+class TimerTicks {
+public:
+    TimerTicks(HWND window, UINT_PTR timerId);
+    ~TimerTicks();
+    TimerTicks(const TimerTicks&) = delete;
+    TimerTicks& operator=(const TimerTicks&) = delete;
+
+    bool hooked() const { return hook_ != nullptr; }
+    // Waits until `ticks` more ticks than when it was called have been taken,
+    // then until the window's thread has dispatched them.
+    bool waitForMore(int ticks, std::chrono::milliseconds timeout);
+
+private:
+    static LRESULT CALLBACK onMessage(int code, WPARAM wParam, LPARAM lParam);
+
+    HWND window_;
+    HHOOK hook_ = nullptr;
+};
+
 // A window's text read with WM_GETTEXT through SendMessageTimeout, so a busy
 // or hung window on another thread cannot hang the caller.
 std::wstring textOf(HWND window);

@@ -1,7 +1,6 @@
 #include "support/win_test_support.h"
 
 #include "driving/window_capture.h"
-#include "driving/window_driving.h"
 
 namespace vantrel::test {
 
@@ -54,44 +53,6 @@ std::wstring windowText(HWND window) {
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
     return text;
-}
-
-namespace {
-// What the one TimerTicks hook counts; the hook procedure has no context of its own.
-std::atomic<HWND> tickWindow{nullptr};
-std::atomic<UINT_PTR> tickTimer{0};
-std::atomic<int> ticks{0};
-}  // namespace
-
-TimerTicks::TimerTicks(HWND window, UINT_PTR timerId) : window_(window) {
-    ticks = 0;
-    tickTimer = timerId;
-    tickWindow = window;
-    // A thread hook of this process needs no module (SetWindowsHookEx).
-    hook_ = SetWindowsHookExW(WH_GETMESSAGE, &TimerTicks::onMessage, nullptr,
-                              GetWindowThreadProcessId(window, nullptr));
-}
-
-TimerTicks::~TimerTicks() {
-    if (hook_) UnhookWindowsHookEx(hook_);
-    tickWindow = nullptr;
-}
-
-LRESULT CALLBACK TimerTicks::onMessage(int code, WPARAM wParam, LPARAM lParam) {
-    // Called on the window's thread as GetMessage or PeekMessage(PM_REMOVE)
-    // takes a message, before it is dispatched.
-    const auto* message = reinterpret_cast<const MSG*>(lParam);
-    if (code == HC_ACTION && (wParam & PM_REMOVE) && message->message == WM_TIMER &&
-        message->hwnd == tickWindow.load() && (tickTimer.load() == 0 || message->wParam == tickTimer.load()))
-        ++ticks;
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-bool TimerTicks::waitForMore(int count, std::chrono::milliseconds timeout) {
-    if (!hook_) return false;
-    const int target = ticks + count;
-    // A tick is counted as it is taken; the flush ends after its dispatch.
-    return waitFor([&] { return ticks >= target; }, timeout) && driving::flushPostedMessages(window_);
 }
 
 namespace {

@@ -6,11 +6,12 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
+
+#include "driving/window_driving.h"
 
 namespace vantrel::test {
 
@@ -56,30 +57,8 @@ private:
     std::thread thread_;
 };
 
-// Counts the ticks of one timer of `window` (of any of its timers for id 0)
-// as the window's thread takes them from its queue, through a message hook
-// on that thread (the plug-in runs in the test's own process). A check that
-// something did NOT happen waits for ticks: proof that the window's thread
-// ran and its periodic work had its chances, where a fixed sleep passes as
-// well on a machine that starved that thread. One counter at a time.
-class TimerTicks {
-public:
-    TimerTicks(HWND window, UINT_PTR timerId);
-    ~TimerTicks();
-    TimerTicks(const TimerTicks&) = delete;
-    TimerTicks& operator=(const TimerTicks&) = delete;
-
-    bool hooked() const { return hook_ != nullptr; }
-    // Waits until `ticks` more ticks than when it was called have been taken,
-    // then until the window's thread has dispatched them.
-    bool waitForMore(int ticks, std::chrono::milliseconds timeout);
-
-private:
-    static LRESULT CALLBACK onMessage(int code, WPARAM wParam, LPARAM lParam);
-
-    HWND window_;
-    HHOOK hook_ = nullptr;
-};
+// Counts a window's timer ticks as its thread takes them (see there).
+using driving::TimerTicks;
 
 // A hidden top-level window to stand for the host's main window.
 class TestWindow {
