@@ -93,6 +93,8 @@ LRESULT CALLBACK TimerTicks::onMessage(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+int TimerTicks::taken() const { return ticks; }
+
 bool TimerTicks::waitForMore(int count, std::chrono::milliseconds timeout) {
     if (!hook_) return false;
     const int target = ticks + count;

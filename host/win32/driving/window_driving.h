@@ -39,6 +39,8 @@ public:
     TimerTicks& operator=(const TimerTicks&) = delete;
 
     bool hooked() const { return hook_ != nullptr; }
+    // Ticks taken since the counter was made (for a thread that pumps its own messages).
+    int taken() const;
     // Waits until `ticks` more ticks than when it was called have been taken,
     // then until the window's thread has dispatched them.
     bool waitForMore(int ticks, std::chrono::milliseconds timeout);
