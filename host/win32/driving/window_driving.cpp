@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <mutex>
+#include <type_traits>
 
 #include "support/win32/unique_handle.h"
 
@@ -54,11 +56,12 @@ bool flushPostedMessages(HWND window, std::chrono::milliseconds timeout) {
     flushSerial = serial;
     ResetEvent(markerTaken);
     // A thread hook in this process needs no module (SetWindowsHookEx).
-    HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, &watchForMarker, nullptr, thread);
+    std::unique_ptr<std::remove_pointer_t<HHOOK>, decltype(&UnhookWindowsHookEx)> hook(
+        SetWindowsHookExW(WH_GETMESSAGE, &watchForMarker, nullptr, thread), &UnhookWindowsHookEx);
     if (!hook) return sendNull() && sendNull();
     const bool taken = PostMessageW(window, flushMarker, serial, 0) &&
                        WaitForSingleObject(markerTaken, limit) == WAIT_OBJECT_0;
-    UnhookWindowsHookEx(hook);
+    hook.reset();
     return taken && sendNull();
 }
 
