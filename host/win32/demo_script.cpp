@@ -8,6 +8,7 @@
 #include "driving/window_capture.h"
 #include "driving/window_driving.h"
 #include "resource.h"
+#include "ui/win32/preview.h"
 
 namespace vantrel::host {
 
@@ -76,8 +77,11 @@ bool DemoScript::run() {
     screenshot(dialog, L"dialog-connected.png");
 
     // A look at "Print and Cut": the preview shows the three marks around the design.
+    // The marks blink, hidden at first: the picture is taken once the first
+    // blink has shown them.
+    driving::TimerTicks blinks(preview, win::PathPreview::BlinkTimer);
     selectRow(dialog, IDC_CUT_TYPE_LIST, 1);
-    Sleep(700);
+    if (!blinks.waitForMore(1, 5s)) say("demo: the marks did not blink");
     screenshot(dialog, L"dialog-print-and-cut.png");
     selectRow(dialog, IDC_CUT_TYPE_LIST, 0);
 

@@ -157,7 +157,7 @@ TEST_F(Monitor, WithoutAMachineItSaysNotConnectedAndSearchesOncePerTick) {
     EXPECT_EQ(screen_.status(), L"Connecting...");
     EXPECT_FALSE(screen_.buttons);
     ASSERT_TRUE(waitForStatus(L"Not Connected", 3s));
-    EventWindow::pumpFor(2100ms);
+    ASSERT_TRUE(EventWindow::pumpTicks(window_.hwnd(), win::TIMER_CONNECT, 2));
     // One search per tick, for the outgoing channel only.
     EXPECT_GE(searches_, 2);
     EXPECT_LE(searches_, 4);
@@ -184,7 +184,7 @@ TEST_F(Monitor, ABusyMachineIsPolledThenIdentified) {
     EXPECT_EQ(cutter.received().substr(cutter.received().size() - 3), "FG\x03");
     // Identified: polling has stopped.
     int polls = cutter.statusRequests();
-    EventWindow::pumpFor(1200ms);
+    ASSERT_TRUE(EventWindow::pumpTicks(window_.hwnd(), win::TIMER_CONNECT, 2));  // ten poll periods
     EXPECT_EQ(cutter.statusRequests(), polls);
     EXPECT_EQ(screen_.status(), L"Connected [CAMEO V1.10]");
     EXPECT_TRUE(monitor_->connected());
@@ -214,7 +214,7 @@ TEST_F(Monitor, AMachineThatNeverAnswersStaysConnecting) {
     cutter.plug();
     open(cutter.base());
     ASSERT_TRUE(waitUntil([&] { return cutter.identifyRequests() == 1; }));
-    EventWindow::pumpFor(1500ms);
+    ASSERT_TRUE(EventWindow::pumpTicks(window_.hwnd(), win::TIMER_CONNECT, 2));
     EXPECT_EQ(screen_.status(), L"Connecting...");
     EXPECT_FALSE(screen_.buttons);
     EXPECT_TRUE(monitor_->awaitingIdentity());
@@ -280,7 +280,8 @@ TEST_F(Monitor, UnpluggedDuringAJobTheLinkReturnsAndNothingIsSentAgain) {
     EXPECT_LT(cut, before + job.size());
     cutter.plug();
     ASSERT_TRUE(waitForIdentified(2)) << screen_.trace(cutter);
-    EventWindow::pumpFor(1200ms);
+    // Two checks more: the old connection's write had time to report.
+    ASSERT_TRUE(EventWindow::pumpTicks(window_.hwnd(), win::TIMER_CONNECT, 2));
     EXPECT_TRUE(screen_.writesDone.empty() || screen_.writesDone.back() != job.size());
     std::string received = cutter.received();
     EXPECT_TRUE(received.substr(before, cut - before) == toWire(job).substr(0, cut - before));
@@ -334,7 +335,11 @@ TEST_F(Monitor, ClosingTheLinkStopsTimersChannelsAndThreads) {
     EXPECT_FALSE(monitor_->writer().isChannelOpen());
     EXPECT_FALSE(monitor_->reader().isChannelOpen());
     std::size_t statuses = screen_.statuses.size();
-    EventWindow::pumpFor(1300ms);
+    // A timer of the monitor's period ticks twice, as the killed one would have.
+    constexpr UINT_PTR Reference = 77;
+    SetTimer(window_.hwnd(), Reference, win::TimerConnectMs, nullptr);
+    EXPECT_TRUE(EventWindow::pumpTicks(window_.hwnd(), Reference, 2));
+    KillTimer(window_.hwnd(), Reference);
     EXPECT_EQ(screen_.statuses.size(), statuses);  // no more checks
 }
 

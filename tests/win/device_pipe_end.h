@@ -80,7 +80,7 @@ public:
                 GetOverlappedResult(pipe_, &overlapped, &n, TRUE);
                 got.append(buffer.data(), n);
             }
-            Sleep(static_cast<DWORD>(pause.count()));
+            Sleep(static_cast<DWORD>(pause.count()));  // paces the slow machine
         }
         return got;
     }

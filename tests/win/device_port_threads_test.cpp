@@ -389,7 +389,7 @@ protected:
         for (;;) {
             if (endByItself) return 7;
             if (quitRequested()) return 3;
-            Sleep(win::WorkerStepMs);
+            Sleep(win::WorkerStepMs);  // paces the steps, as a real worker's work does
         }
     }
 };

@@ -11,6 +11,7 @@
 
 #include "device/win32/port_reader.h"
 #include "device/win32/worker_thread.h"
+#include "driving/window_driving.h"
 
 namespace vantrel::test {
 
@@ -79,6 +80,12 @@ public:
     }
     static void pumpFor(std::chrono::milliseconds time) {
         pumpUntil([] { return false; }, time);
+    }
+    // Runs the message loop of this thread until `window`'s timer `id` has
+    // ticked `ticks` times: proof that periodic work had its chances.
+    static bool pumpTicks(HWND window, UINT_PTR id, int ticks, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+        driving::TimerTicks counter(window, id);
+        return counter.hooked() && pumpUntil([&] { return counter.taken() >= ticks; }, timeout);
     }
 
 private:

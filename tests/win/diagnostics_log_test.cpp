@@ -79,7 +79,7 @@ TEST(DiagnosticsLog, EventsArriveInOrderAndTheFilesStayWithinTheirLimit) {
         // In bursts, as a run logs: the file is rotated several times over.
         for (int i = 0; i < Events; ++i) {
             log.write("event " + std::to_string(i) + " of a run, padded to some length");
-            if (i % 10 == 9) Sleep(10);
+            if (i % 10 == 9) Sleep(10);  // paces the bursts; the queue holds all 600 events even without it
         }
     }
     const std::string older = folder.read(win::OlderLogFileName), current = folder.read(win::LogFileName);

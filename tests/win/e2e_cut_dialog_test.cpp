@@ -34,6 +34,7 @@ using namespace std::chrono_literals;
 // A small design with a curve, a closed figure and an open one, in inches.
 const char* const SmallDesign = "M 1 1 L 3 1 L 3 2 Z M 1.5 1.5 C 2 2.5 2.5 0.5 3 1.5";
 
+using driving::flushPostedMessages;
 using driving::ownedDialog;
 using driving::textOf;
 
@@ -70,10 +71,10 @@ TEST_F(CutDialogRun, OpensOnACleanProfileAndStoresItsSettingsAtOnce) {
         forceAfterDrag = textOf(GetDlgItem(dialog, IDC_FORCE_LABEL));
         storedForceAfterDrag = storedInt("sil_force");
 
-        // Enter does nothing.
+        // Enter does nothing. A dialog it ended would be gone before its
+        // thread took the flush's second message.
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-        Sleep(200);
-        EXPECT_TRUE(IsWindow(dialog));
+        EXPECT_TRUE(flushPostedMessages(dialog) && IsWindow(dialog));
     });
     EXPECT_EQ(firstStatus, L"Connecting...");
     EXPECT_EQ(laterStatus, L"Not Connected");
@@ -180,8 +181,7 @@ TEST_F(CutDialogRun, EscapeWhileTheJobIsPreparedLeavesTheDialogOpen) {
         PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
         PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
         PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, 0);
-        Sleep(300);
-        openAfterEscape = IsWindow(dialog) != FALSE;
+        openAfterEscape = flushPostedMessages(dialog) && IsWindow(dialog);
         HWND box = nullptr;
         waitFor([&] { return (box = ownedDialog(dialog)) != nullptr; }, 90s);
         finished = box && textOf(GetDlgItem(box, 0xFFFF)) == FinishedMessage;
@@ -211,7 +211,8 @@ TEST_F(CutDialogRun, AnUnpluggedTransferIsNotReportedAsSent) {
         captionAfterUnplug = textOf(progress);
         waitForText(preview, L"Not Connected", 5s);
         statusAfterUnplug = textOf(preview);
-        Sleep(500);
+        // A check of the monitor more: the port threads' news of the end of the job has been handled.
+        EXPECT_TRUE(waitForConnectionChecks(dialog, 1));
         messageBoxShown = ownedDialog(dialog) != nullptr;
     });
     EXPECT_EQ(captionAfterUnplug, L"Connection lost: the job was not completely sent");
@@ -279,10 +280,12 @@ TEST_F(PrintAndCutRun, MarksNotFoundTwiceAskAndNoLeavesEverythingButHome) {
         if (!box) return;
         asked = true;
         PostMessageW(box, WM_COMMAND, IDNO, 0);
-        Sleep(700);
-        openAfterNo = IsWindow(dialog) != FALSE;
+        // The answer has been handled once the flush is through: a job would
+        // have begun by then, with Start disabled.
+        openAfterNo = flushPostedMessages(dialog) && IsWindow(dialog);
         startEnabledAfterNo = IsWindowEnabled(GetDlgItem(dialog, IDC_START)) != FALSE;
-        receivedAfterNo = sim.received();
+        // The carriage was sent home before the question; the machine may still be reading it.
+        waitFor([&] { return (receivedAfterNo = sim.received()).rfind("H\x03") != std::string::npos; }, 5s);
     });
     EXPECT_TRUE(asked);
     EXPECT_TRUE(openAfterNo);

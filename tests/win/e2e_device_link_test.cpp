@@ -122,7 +122,8 @@ TEST_F(DeviceLink, ACablePulledDuringAJobComesBackAndNothingIsSentTwice) {
     // The link is lost, found again and the machine identified anew.
     ASSERT_TRUE(EventWindow::pumpUntil([&] { return !dialog_.buttons; }, 20s));
     ASSERT_TRUE(waitForIdentified(2));
-    EventWindow::pumpFor(1500ms);
+    // Two checks more: the old connection's write had time to report.
+    ASSERT_TRUE(EventWindow::pumpTicks(window_.hwnd(), win::TIMER_CONNECT, 2));
     EXPECT_TRUE(dialog_.writesDone.empty() || dialog_.writesDone.back() != wire.size());
     std::string received = sim_->received();
     ASSERT_GE(received.size(), before + 400000);

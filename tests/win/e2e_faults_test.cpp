@@ -96,9 +96,10 @@ struct Context {
         waitFor([&] { return !IsWindow(box); }, 5s);
         return true;
     }
-    // After a fault no message box may be left for the user to puzzle over.
+    // After a fault no message box may be left for the user to puzzle over:
+    // looked for once the monitor has checked the link again.
     void sawNoMessage() {
-        Sleep(500);
+        EXPECT_TRUE(waitForConnectionChecks(dialog, 1));
         if (HWND box = ownedDialog(dialog)) seen.push_back(L"message: " + textOf(GetDlgItem(box, 0xFFFF)));
     }
 };
@@ -124,7 +125,7 @@ struct Row {
 
 void justWatch(Context& c, const wchar_t* status) {
     c.waitStatus(status, 5s);
-    Sleep(2500);  // a few searches or polls more: nothing may change
+    EXPECT_TRUE(waitForConnectionChecks(c.dialog, 2));  // a few searches or polls more: nothing may change
     c.sawStatus();
     c.sawStart();
 }
@@ -144,7 +145,7 @@ void startAndRead(Context& c) {
     if (!c.connected()) return;
     c.start();
     c.sawMessage(IDOK);
-    Sleep(300);
+    EXPECT_TRUE(driving::flushPostedMessages(c.dialog));  // the answer handled
     c.sawCaption();
 }
 
@@ -153,7 +154,7 @@ void pullDuringTheSearch(Context& c, int answer) {
     c.unplugAfterJobBytes(10);  // inside the search command
     c.start();
     if (!c.sawMessage(answer)) return;
-    Sleep(2500);  // a tick of the monitor, and time for a job to go wrong
+    EXPECT_TRUE(waitForConnectionChecks(c.dialog, 2));  // a check of the monitor, and time for a job to go wrong
     c.sawCaption();
     c.sawStatus();
     c.sawNoMessage();
@@ -192,7 +193,7 @@ const std::vector<Row>& rows() {
          .act =
              [](Context& c) {
                  c.waitStatus(L"Not Connected", 5s);
-                 Sleep(2000);
+                 EXPECT_TRUE(waitForConnectionChecks(c.dialog, 2));  // two tries more, both refused
                  c.sawStatus();
                  CloseHandle(c.held);
                  c.held = nullptr;
@@ -541,13 +542,10 @@ TEST_P(FaultTable, Row) {
     // The job on the wire: whole, or up to the pulled cable, or not at all;
     // never twice, and never reported sent unless it all arrived. A slow
     // machine is still reading the last of it from the pipe when the dialog
-    // reports it sent (as a real one still holds it in its buffer).
+    // reports it sent (as a real one still holds it in its buffer), and has
+    // it all once it finds the closed dialog's channel closed.
     if (sim) {
-        std::size_t before = sim->received().size();
-        for (int i = 0; i < 40; ++i) {
-            Sleep(250);
-            if (std::exchange(before, sim->received().size()) == before) break;
-        }
+        EXPECT_TRUE(sim->waitUntilInputClosed(15s)) << "the closed dialog left the machine's channel open";
     }
     const JobReceipt receipt = sim ? receiptOf(sim->received(), job) : JobReceipt{};
     const bool reportedSent = std::find(context.seen.begin(), context.seen.end(),

@@ -3,10 +3,13 @@
 // and send queue: what the machine receives is checked byte for byte.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "cutdata/commands.h"
+#include "driving/window_driving.h"
 #include "operations/operation_texts.h"
 #include "operations/win32/reg_mark_dialog.h"
 #include "operations/win32/knife_point_positioning.h"
@@ -21,6 +24,7 @@ namespace vantrel::test {
 namespace {
 
 using namespace std::chrono_literals;
+using driving::flushPostedMessages;
 
 const std::string Search = "!10,0|FJ|FN1|TB99|TB51,254|TB52,2|TB53,16|TB54,0,0|TB55,1|M540,381|TB23,1556,2540|";
 const std::string StatusBytes(StatusRequest);
@@ -30,6 +34,10 @@ std::string withoutStatus(std::string wire) {
     for (auto at = wire.find(StatusBytes); at != std::string::npos; at = wire.find(StatusBytes))
         wire.erase(at, StatusBytes.size());
     return wire;
+}
+
+std::size_t statusRequests(const std::string& wire) {
+    return (wire.size() - withoutStatus(wire).size()) / StatusBytes.size();
 }
 
 // Real key presses through the input system, as the 50 ms timer reads them.
@@ -72,6 +80,23 @@ protected:
     bool runSearch() {
         return win::runRegistrationMarkSearch(module_, mainWindow(), link_->reader, link_->writer, Search);
     }
+    // Everything the machine received, once it has all that was written to
+    // it: a marker queued behind it on the same writer and pipe arrives last
+    // ("FN0", which nothing here sends and no machine answers); it is left out.
+    std::string receivedToTheEnd() {
+        const std::string marker = toWire("FN0|");
+        link_->writer.Enqueue("FN0|");
+        std::string received;
+        if (!waitFor([&] { return (received = sim_->received()).ends_with(marker); }, 5s)) {
+            ADD_FAILURE() << "the marker never arrived";
+            return received;
+        }
+        return received.substr(0, received.size() - marker.size());
+    }
+    // The machine has received `wire`, status requests aside.
+    bool waitForWire(const std::string& wire) {
+        return waitFor([&] { return withoutStatus(sim_->received()) == wire; }, 5s);
+    }
 
     GdiplusSession gdiplus_;
     HINSTANCE module_ = GetModuleHandleW(nullptr);
@@ -79,13 +104,15 @@ protected:
     std::unique_ptr<Link> link_;
 };
 
-// Answers the not-found question with `answer` when it comes; notes its text.
-std::wstring answerQuestion(int answer, std::chrono::milliseconds wait) {
+// Answers the not-found question with `answer` (No when none is expected)
+// when it comes; notes its text. The question blocks the search's return,
+// so `returned` proves that none came.
+std::wstring answerQuestion(int answer, const std::atomic<bool>& returned) {
     HWND box = nullptr;
-    waitFor([&] { return (box = findDialog(win::PluginApp::instance().appName())) != nullptr; }, wait);
+    waitFor([&] { return (box = findDialog(win::PluginApp::instance().appName())) != nullptr || returned; }, 10s);
     if (!box) return {};
     std::wstring text = windowText(GetDlgItem(box, 0xFFFF));
-    PostMessageW(box, WM_COMMAND, answer, 0);
+    PostMessageW(box, WM_COMMAND, answer ? answer : IDNO, 0);
     return text;
 }
 
@@ -107,17 +134,15 @@ TEST_F(OperationsOnTheMachine, MarkSearchOutcomes) {
         SCOPED_TRACE(testing::Message() << c.outcomes << " answer " << c.answer);
         ASSERT_TRUE(sim_->control("clear"));
         std::wstring question;
-        DriverThread driver([&] {
-            HWND dialog = waitForDialog(std::wstring(RegMarkDialogTitle), 10s);
-            waitFor([&] { return !IsWindow(dialog); }, 10s);
-            question = answerQuestion(c.answer, c.answer ? 5s : 300ms);
-        });
+        std::atomic<bool> returned{false};
+        // The question comes, if at all, once the search's dialog has gone.
+        DriverThread driver([&] { question = answerQuestion(c.answer, returned); });
         EXPECT_EQ(runSearch(), c.cut);
+        returned = true;
         driver.join();
         EXPECT_EQ(question, c.answer ? std::wstring(RegMarkNotFoundQuestion) : L"");
         ASSERT_TRUE(sim_->waitForReceived(c.wire.size(), 2s)) << sim_->status();
-        std::this_thread::sleep_for(100ms);
-        EXPECT_EQ(withoutStatus(sim_->received()), c.wire);
+        EXPECT_EQ(withoutStatus(receivedToTheEnd()), c.wire);
         EXPECT_EQ(link_->reader.notifyWindow(), mainWindow());
         EXPECT_EQ(link_->writer.notifyWindow(), mainWindow());
         EXPECT_TRUE(sim_->anomalies().empty());
@@ -130,26 +155,28 @@ TEST_F(OperationsOnTheMachine, EscapeDuringTheSearchSendsHomeAndAsksNothing) {
     start({L"--no-etx", L"1"});
     std::wstring question = L"none", progressCaption;
     bool enterLeftItOpen = false;
+    std::atomic<bool> returned{false};
     DriverThread driver([&] {
         HWND dialog = waitForDialog(std::wstring(RegMarkDialogTitle), 10s);
         PostMessageW(dialog, WM_KEYDOWN, VK_RETURN, 1);
-        std::this_thread::sleep_for(600ms);
-        enterLeftItOpen = IsWindow(dialog);
+        enterLeftItOpen = flushPostedMessages(dialog) && IsWindow(dialog);
+        // The dialog asks for the machine's status while it searches.
+        waitFor([&] { return sim_->received().find(StatusBytes) != std::string::npos; }, 5s);
         progressCaption = windowText(GetDlgItem(dialog, IDC_REG_MARK_PROGRESS));
         saveScreenshotIfAsked(dialog, L"reg_mark_dialog.png");
         PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 1);
         waitFor([&] { return !IsWindow(dialog); }, 5s);
-        question = answerQuestion(IDYES, 500ms);
+        question = answerQuestion(IDYES, returned);
     });
     EXPECT_FALSE(runSearch());
+    returned = true;
     driver.join();
     EXPECT_TRUE(enterLeftItOpen) << "Enter must not read as marks found";
     EXPECT_EQ(progressCaption, RegMarkSearchingCaption);
     EXPECT_TRUE(question.empty());
     std::string wire = toWire(Search + "H|");
     ASSERT_TRUE(sim_->waitForReceived(wire.size(), 2s));
-    std::this_thread::sleep_for(100ms);
-    std::string received = sim_->received();
+    std::string received = receivedToTheEnd();
     EXPECT_EQ(withoutStatus(received), wire);
     EXPECT_NE(received.find(StatusBytes), std::string::npos) << "status requests while the machine searches";
 }
@@ -164,10 +191,12 @@ TEST_F(OperationsOnTheMachine, JogThenTestCutThenHome) {
         saveScreenshotIfAsked(dialog, L"test_cut_dialog.png");
         HWND up = GetDlgItem(dialog, IDC_JOG_UP);
         PostMessageW(up, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-        std::this_thread::sleep_for(300ms);
+        // Held until the carriage moves, and for six readings of the keys more.
+        EXPECT_TRUE(waitForWire(jogSequence(JogCode::Up)));
+        EXPECT_TRUE(TimerTicks(dialog, 0).waitForMore(6, 5s));
         // Let go far outside the button: the captured mouse still ends the move.
         PostMessageW(up, WM_LBUTTONUP, 0, MAKELPARAM(-200, 300));
-        std::this_thread::sleep_for(200ms);
+        EXPECT_TRUE(waitForWire(jogSequence(JogCode::Up) + jogSequence(JogCode::Stop)));
         HWND test = GetDlgItem(dialog, IDC_TEST_CUT_BUTTON);
         PostMessageW(test, BM_CLICK, 0, 0);
         waitFor([&] { return windowText(test) == TestingCaption; }, 3s);
@@ -186,8 +215,7 @@ TEST_F(OperationsOnTheMachine, JogThenTestCutThenHome) {
     EXPECT_EQ(idleCaption, TestButtonCaption);
     std::string wire = jogSequence(JogCode::Up) + jogSequence(JogCode::Stop) + toWire("FC0|FX12,0|!5,0|FH|H|");
     ASSERT_TRUE(sim_->waitForReceived(wire.size(), 2s));
-    std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(withoutStatus(sim_->received()), wire);
+    EXPECT_EQ(withoutStatus(receivedToTheEnd()), wire);
     EXPECT_EQ(link_->reader.notifyWindow(), mainWindow());
 }
 
@@ -205,18 +233,24 @@ TEST_F(OperationsOnTheMachine, ArrowKeysMoveOneWayAtATimeAndLeaveTheFocusAlone) 
             5s);
         focusBefore = GetDlgItem(dialog, IDC_JOG_UP);
         PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focusBefore), TRUE);
-        std::this_thread::sleep_for(100ms);
-        sendKey(VK_UP, true);
-        sim_->waitForReceived(3, 5s);
+        flushPostedMessages(dialog);
+        TimerTicks keyReadings(dialog, 0);
+        // The window system may still be settling the new focus, which under X
+        // resets the keyboard's state: pressed until the machine has the jog.
+        waitFor([&] {
+            sendKey(VK_UP, true);
+            return sim_->received().size() >= 3;
+        }, 5s);
         sendKey(VK_LEFT, true);  // left wins over up
         sim_->waitForReceived(6, 5s);
-        std::this_thread::sleep_for(300ms);  // held steadily: nothing more
-        sendKey(VK_RIGHT, true);             // left still wins
-        std::this_thread::sleep_for(200ms);
+        EXPECT_TRUE(keyReadings.waitForMore(6, 5s));  // held steadily: nothing more
+        sendKey(VK_RIGHT, true);         // left still wins
+        EXPECT_TRUE(keyReadings.waitForMore(4, 5s));
         sendKey(VK_RIGHT, false);
         sendKey(VK_UP, false);
         sendKey(VK_LEFT, false);
-        std::this_thread::sleep_for(300ms);
+        sim_->waitForReceived(9, 5s);  // the stop
+        EXPECT_TRUE(keyReadings.waitForMore(6, 5s));
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
         GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
@@ -229,8 +263,7 @@ TEST_F(OperationsOnTheMachine, ArrowKeysMoveOneWayAtATimeAndLeaveTheFocusAlone) 
     ASSERT_TRUE(foreground) << "keys reach only the window in front";
     std::string wire = jogSequence(JogCode::Up) + jogSequence(JogCode::Left) + jogSequence(JogCode::Stop) + toWire("H|");
     ASSERT_TRUE(sim_->waitForReceived(wire.size(), 2s));
-    std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(sim_->received(), wire) << "once per change, left over right over up; commands: " << testing::PrintToString(sim_->commands());
+    EXPECT_EQ(receivedToTheEnd(), wire) << "once per change, left over right over up; commands: " << testing::PrintToString(sim_->commands());
     EXPECT_EQ(focusAfter, focusBefore) << "arrow keys must not move the focus";
 }
 
@@ -244,9 +277,10 @@ TEST_F(OperationsOnTheMachine, KnifePointStartsFromTheJoggedSpot) {
         saveScreenshotIfAsked(dialog, L"knife_point_dialog.png");
         PostMessageW(dialog, WM_KEYDOWN, VK_RETURN, 1);  // no confirmation
         PostMessageW(dialog, win::WM_JOG_BUTTON, IDC_JOG_RIGHT, 1);
-        std::this_thread::sleep_for(300ms);
+        EXPECT_TRUE(waitForWire(jogSequence(JogCode::Right)));
+        EXPECT_TRUE(TimerTicks(dialog, 0).waitForMore(6, 5s));  // held a while
         PostMessageW(dialog, win::WM_JOG_BUTTON, IDC_JOG_RIGHT, 0);
-        std::this_thread::sleep_for(100ms);
+        EXPECT_TRUE(waitForWire(jogSequence(JogCode::Right) + jogSequence(JogCode::Stop)));
         PostMessageW(GetDlgItem(dialog, IDC_TEST_CUT_BUTTON), BM_CLICK, 0, 0);
     });
     EXPECT_TRUE(win::runKnifePointPositioning(module_, mainWindow(), link_->reader, link_->writer, 10, 3, false));
@@ -255,8 +289,7 @@ TEST_F(OperationsOnTheMachine, KnifePointStartsFromTheJoggedSpot) {
     EXPECT_EQ(instructions, KnifePointInstructions);
     std::string wire = jogSequence(JogCode::Right) + jogSequence(JogCode::Stop);
     ASSERT_TRUE(sim_->waitForReceived(wire.size(), 2s));
-    std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(sim_->received(), wire) << "no way home: the job starts where the knife stands";
+    EXPECT_EQ(receivedToTheEnd(), wire) << "no way home: the job starts where the knife stands";
 }
 
 TEST_F(OperationsOnTheMachine, ASilentOrUnpluggedMachineDoesNotTrapTheUser) {
@@ -274,14 +307,15 @@ TEST_F(OperationsOnTheMachine, ASilentOrUnpluggedMachineDoesNotTrapTheUser) {
         DriverThread driver([&] {
             HWND window = waitForDialog(std::wstring(TestCutDialogTitle), 10s);
             PostMessageW(GetDlgItem(window, IDC_TEST_CUT_BUTTON), BM_CLICK, 0, 0);
-            std::this_thread::sleep_for(300ms);
+            // The test is under way once the machine has been asked for its status.
+            waitFor([&] { return sim_->received().find(StatusBytes) != std::string::npos; }, 5s);
             PostMessageW(window, WM_CLOSE, 0, 0);
-            std::this_thread::sleep_for(200ms);
-            refusedAtFirst = IsWindow(window);
+            refusedAtFirst = flushPostedMessages(window) && IsWindow(window);
             if (c.unplug) {
                 sim_->unplug();  // the reader's failure ends the dialog by itself
             } else {
-                std::this_thread::sleep_for(1200ms);  // five silent ticks
+                // The first status request and five silent ticks, each asking again.
+                waitFor([&] { return statusRequests(sim_->received()) >= 6; }, 5s);
                 PostMessageW(window, WM_CLOSE, 0, 0);
             }
             waitFor([&] { return !IsWindow(window); }, 5s);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "driving/window_driving.h"
 #include "operations/operation_texts.h"
 #include "operations/win32/reg_mark_dialog.h"
 #include "operations/win32/knife_point_positioning.h"
@@ -18,6 +19,7 @@
 #include "resource.h"
 #include "support/win_test_support.h"
 #include "ui/win32/jog_button.h"
+#include "ui/win32/progress_bar.h"
 
 // Reply texts are the only arrays the dialogs' code allocates: counting the
 // live ones tells whether every text posted to a dialog was freed.
@@ -102,10 +104,10 @@ void pressKey(HWND window, WPARAM key) {
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
 }
 
-// Waits a little and checks that the dialog is still open.
-bool stillOpenAfter(HWND dialog, std::chrono::milliseconds wait) {
-    std::this_thread::sleep_for(wait);
-    return IsWindow(dialog) && IsWindowVisible(dialog);
+// Checks that the dialog is still open once it has handled everything
+// posted to it so far: one those messages ended would be gone by then.
+bool stillOpenAfterHandling(HWND dialog) {
+    return driving::flushPostedMessages(dialog) && IsWindow(dialog) && IsWindowVisible(dialog);
 }
 
 class OperationsDialogs : public ::testing::Test {
@@ -155,7 +157,7 @@ TEST_F(RegMarkSearch, FoundAtTheFirstTry) {
         ASSERT_TRUE(waitFor([&] { return port_.count(Status) >= 2; }, 3s));
         postReply(window, "1");
         postReply(window, "0");
-        ASSERT_TRUE(stillOpenAfter(window, 300ms));
+        ASSERT_TRUE(stillOpenAfterHandling(window));
         postReply(window, " 0,0,0");
         waitFor([&] { return !IsWindow(window); }, 3s);
     });
@@ -176,7 +178,10 @@ TEST_F(RegMarkSearch, NotFoundThenFoundRetriesOnceWithoutPolling) {
         postReply(window, "1,0,0");
         ASSERT_TRUE(waitFor([&] { return port_.count(Search) == 2; }, 3s));
         statusAtRetry = port_.count(Status);
-        ASSERT_TRUE(stillOpenAfter(window, 700ms));
+        ASSERT_TRUE(stillOpenAfterHandling(window));
+        // The bar's animation (20 ms) ticks for more than two status periods.
+        EXPECT_TRUE(TimerTicks(GetDlgItem(window, IDC_REG_MARK_PROGRESS), win::AnimatedProgressBar::AnimationTimer)
+                        .waitForMore(35, 5s));
         EXPECT_EQ(port_.count(Status), statusAtRetry) << "no status requests during the retry";
         postReply(window, "0,0,0");
         waitFor([&] { return !IsWindow(window); }, 3s);
@@ -190,7 +195,7 @@ TEST_F(RegMarkSearch, EscapeEndsItAsTheUsersChoiceButEnterDoesNot) {
     SearchRun result = run([&](HWND window) {
         saveScreenshotIfAsked(window, L"reg_mark_dialog.png");
         pressKey(window, VK_RETURN);
-        ASSERT_TRUE(stillOpenAfter(window, 300ms)) << "Enter must not read as marks found";
+        ASSERT_TRUE(stillOpenAfterHandling(window)) << "Enter must not read as marks found";
         pressKey(window, VK_ESCAPE);
         waitFor([&] { return !IsWindow(window); }, 3s);
     });
@@ -201,7 +206,7 @@ TEST_F(RegMarkSearch, EscapeEndsItAsTheUsersChoiceButEnterDoesNot) {
 TEST_F(RegMarkSearch, ALostIncomingChannelEndsIt) {
     SearchRun result = run([&](HWND window) {
         PostMessageW(window, WM_WRITER_EVENT, PORT_LOST, 0);
-        ASSERT_TRUE(stillOpenAfter(window, 300ms)) << "writer events are left alone";
+        ASSERT_TRUE(stillOpenAfterHandling(window)) << "writer events are left alone";
         PostMessageW(window, WM_READER_EVENT, PORT_LOST, 0);
         waitFor([&] { return !IsWindow(window); }, 3s);
     });
@@ -220,23 +225,27 @@ protected:
     // `answer` is IDYES, IDNO, or 0 for "no question expected".
     Outcome runStep(RecordingPort& port, const std::vector<std::string>& replies, bool escape, int answer) {
         Outcome outcome;
+        // The question blocks the search's return: its return proves that none came.
+        std::atomic<bool> returned{false};
         DriverThread driver([&] {
             HWND window = waitForDialog(std::wstring(RegMarkDialogTitle), 10s);
             if (!window) return;
-            for (auto& r : replies) {
-                postReply(window, r);
-                std::this_thread::sleep_for(100ms);
+            for (std::size_t i = 0; i < replies.size(); ++i) {
+                // One reply at a time, each handled before the next comes.
+                if (i > 0) driving::flushPostedMessages(window);
+                postReply(window, replies[i]);
             }
             if (escape) pressKey(window, VK_ESCAPE);
             waitFor([&] { return !IsWindow(window); }, 3s);
             HWND box = nullptr;
-            waitFor([&] { return (box = findDialog(PluginAppTitle())) != nullptr; }, answer ? 5s : 500ms);
+            waitFor([&] { return (box = findDialog(PluginAppTitle())) != nullptr || returned; }, 10s);
             if (!box) return;
             outcome.question = windowText(GetDlgItem(box, 0xFFFF));
             outcome.questionTitle = windowText(box);
             PostMessageW(box, WM_COMMAND, answer ? answer : IDNO, 0);
         });
         outcome.cut = win::runRegistrationMarkSearch(module_, mainWindow_.hwnd(), port, Search);
+        returned = true;
         return outcome;
     }
     static std::wstring PluginAppTitle() { return win::PluginApp::instance().appName(); }
@@ -310,7 +319,7 @@ TEST_F(TestCut, JogButtonsSendOncePerPressAndOncePerRelease) {
         HWND up = GetDlgItem(window, IDC_JOG_UP);
         PostMessageW(up, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
         ASSERT_TRUE(waitFor([&] { return port_.sent().size() == 1; }, 2s));
-        EXPECT_TRUE(stillOpenAfter(window, 200ms));
+        EXPECT_TRUE(stillOpenAfterHandling(window));
         // Released far outside the button: the capture still delivers it.
         PostMessageW(up, WM_LBUTTONUP, 0, MAKELPARAM(-200, 300));
         ASSERT_TRUE(waitFor([&] { return port_.sent().size() == 2; }, 2s));
@@ -335,6 +344,14 @@ void sendKey(WORD key, bool down) {
     SendInput(1, &input, sizeof input);
 }
 
+// The keyboard focus of `window`'s thread.
+HWND focusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
+}
+
 TEST_F(TestCut, ArrowKeysMoveOneWayAtATimeAndLeaveTheFocusAlone) {
     HWND focusBefore = nullptr, focusAfter = nullptr;
     TestCutRun result = run(false, [&](HWND window) {
@@ -342,23 +359,26 @@ TEST_F(TestCut, ArrowKeysMoveOneWayAtATimeAndLeaveTheFocusAlone) {
         ASSERT_TRUE(waitFor([&] { return GetForegroundWindow() == window; }, 2s));
         focusBefore = GetDlgItem(window, IDC_JOG_UP);
         PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focusBefore), TRUE);
-        std::this_thread::sleep_for(100ms);
-        sendKey(VK_UP, true);
-        ASSERT_TRUE(waitFor([&] { return port_.sent().size() == 1; }, 2s));
+        ASSERT_TRUE(waitFor([&] { return focusOf(window) == focusBefore; }, 2s));
+        // The window system may still be settling the new focus, which under X
+        // resets the keyboard's state: pressed until the dialog reads the key.
+        ASSERT_TRUE(waitFor([&] {
+            sendKey(VK_UP, true);
+            return port_.sent().size() == 1;
+        }, 2s));
         sendKey(VK_LEFT, true);
         ASSERT_TRUE(waitFor([&] { return port_.sent().size() == 2; }, 2s));
-        std::this_thread::sleep_for(300ms);  // held steadily: nothing more
-        sendKey(VK_RIGHT, true);             // left still wins
-        std::this_thread::sleep_for(200ms);
+        // The dialog's only timer while no test runs reads the keys.
+        TimerTicks keyReadings(window, 0);
+        EXPECT_TRUE(keyReadings.waitForMore(6, 5s));  // held steadily: nothing more
+        sendKey(VK_RIGHT, true);                      // left still wins
+        EXPECT_TRUE(keyReadings.waitForMore(4, 5s));
         sendKey(VK_LEFT, false);
         sendKey(VK_RIGHT, false);
         sendKey(VK_UP, false);
         ASSERT_TRUE(waitFor([&] { return port_.sent().size() >= 3; }, 2s));
-        std::this_thread::sleep_for(300ms);
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-        focusAfter = info.hwndFocus;
+        EXPECT_TRUE(keyReadings.waitForMore(6, 5s));
+        focusAfter = focusOf(window);
         pressKey(window, VK_ESCAPE);
         waitFor([&] { return !IsWindow(window); }, 3s);
     });
@@ -391,13 +411,14 @@ TEST_F(TestCut, TestCommandThenBusyUntilTheMachineIsIdle) {
         pressKey(window, VK_ESCAPE);
         PostMessageW(window, WM_CLOSE, 0, 0);
         postReply(window, "1");
-        ASSERT_TRUE(stillOpenAfter(window, 400ms));
+        ASSERT_TRUE(stillOpenAfterHandling(window));
         postReply(window, "0");
         ASSERT_TRUE(waitFor([&] { return windowText(test) != busyCaption; }, 2s));
         idleCaption = windowText(test);
         jogEnabledAfter = IsWindowEnabled(GetDlgItem(window, IDC_JOG_DOWN));
         int statusWhenIdle = port_.count(Status);
-        std::this_thread::sleep_for(500ms);
+        // Ten readings of the keys: more than two periods of the stopped status timer.
+        EXPECT_TRUE(TimerTicks(window, 0).waitForMore(10, 5s));
         EXPECT_EQ(port_.count(Status), statusWhenIdle) << "polling stops with the idle reply";
         pressKey(window, VK_ESCAPE);
         waitFor([&] { return !IsWindow(window); }, 3s);
@@ -420,7 +441,7 @@ TEST_F(TestCut, ASilentMachineLetsTheUserOutAfterTheTimeOut) {
             clickButton(window, IDC_TEST_CUT_BUTTON);
             ASSERT_TRUE(waitFor([&] { return port_.count(Status) >= 1; }, 3s));
             pressKey(window, VK_ESCAPE);
-            openBeforeTimeOut = stillOpenAfter(window, 200ms);
+            openBeforeTimeOut = stillOpenAfterHandling(window);
             // Five silent ticks of 200 ms, then Escape works.
             ASSERT_TRUE(waitFor([&] { return port_.count(Status) >= 6; }, 5s));
             pressKey(window, VK_ESCAPE);
@@ -464,7 +485,7 @@ TEST_F(TestCut, TestModeShowsTheResourceTexts) {
         up = windowText(GetDlgItem(window, IDC_JOG_UP));
         saveScreenshotIfAsked(window, L"test_cut_dialog.png");
         pressKey(window, VK_RETURN);
-        EXPECT_TRUE(stillOpenAfter(window, 200ms)) << "Enter is no confirmation";
+        EXPECT_TRUE(stillOpenAfterHandling(window)) << "Enter is no confirmation";
         pressKey(window, VK_ESCAPE);
         waitFor([&] { return !IsWindow(window); }, 3s);
     });

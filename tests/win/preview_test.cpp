@@ -144,6 +144,8 @@ protected:
         const float y = scene.layout.cuttingArea.y + yInches * inch.y;
         return {scene.transform.scale * x + scene.transform.dx, scene.transform.scale * y + scene.transform.dy};
     }
+    // Runs this thread's messages for a fixed span: the blink test samples a
+    // real timer's period over it, which no event would tell.
     void pumpFor(DWORD ms) {
         const DWORD end = GetTickCount() + ms;
         while (static_cast<LONG>(end - GetTickCount()) > 0) {

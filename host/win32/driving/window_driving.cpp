@@ -1,6 +1,10 @@
 #include "window_driving.h"
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <type_traits>
 
 #include "support/win32/unique_handle.h"
 
@@ -15,13 +19,90 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     return true;
 }
 
+namespace {
+
+// What the hook of the one flush under way looks for; the hook procedure
+// has no context of its own, so flushes take turns.
+std::mutex flushTurn;
+std::atomic<UINT> flushMarker{0};
+std::atomic<WPARAM> flushSerial{0};
+HANDLE markerTaken = CreateEventW(nullptr, FALSE, FALSE, nullptr);  // lives as long as the process
+
+LRESULT CALLBACK watchForMarker(int code, WPARAM wParam, LPARAM lParam) {
+    // Called on the window's thread as it takes a message, before dispatching it.
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && (wParam & PM_REMOVE) && message->message == flushMarker.load() &&
+        message->wParam == flushSerial.load())
+        SetEvent(markerTaken);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
 bool flushPostedMessages(HWND window, std::chrono::milliseconds timeout) {
     const UINT limit = static_cast<UINT>(timeout.count());
-    for (int i = 0; i < 2; ++i) {
+    auto sendNull = [&] {
         DWORD_PTR ignored = 0;
-        if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, limit, &ignored)) return false;
-    }
-    return true;
+        return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, limit, &ignored) != 0;
+    };
+    DWORD process = 0;
+    const DWORD thread = GetWindowThreadProcessId(window, &process);
+    if (thread == 0 || thread == GetCurrentThreadId()) return false;
+    if (process != GetCurrentProcessId() || !markerTaken) return sendNull() && sendNull();
+
+    std::lock_guard turn(flushTurn);
+    if (flushMarker == 0) flushMarker = RegisterWindowMessageW(L"VantrelDrivingFlushMarker");
+    const WPARAM serial = flushSerial + 1;
+    flushSerial = serial;
+    ResetEvent(markerTaken);
+    // A thread hook in this process needs no module (SetWindowsHookEx).
+    std::unique_ptr<std::remove_pointer_t<HHOOK>, decltype(&UnhookWindowsHookEx)> hook(
+        SetWindowsHookExW(WH_GETMESSAGE, &watchForMarker, nullptr, thread), &UnhookWindowsHookEx);
+    if (!hook) return sendNull() && sendNull();
+    const bool taken = PostMessageW(window, flushMarker, serial, 0) &&
+                       WaitForSingleObject(markerTaken, limit) == WAIT_OBJECT_0;
+    hook.reset();
+    return taken && sendNull();
+}
+
+namespace {
+// What the one TimerTicks hook counts; the hook procedure has no context of its own.
+std::atomic<HWND> tickWindow{nullptr};
+std::atomic<UINT_PTR> tickTimer{0};
+std::atomic<int> ticks{0};
+}  // namespace
+
+TimerTicks::TimerTicks(HWND window, UINT_PTR timerId) : window_(window) {
+    ticks = 0;
+    tickTimer = timerId;
+    tickWindow = window;
+    // A thread hook of this process needs no module (SetWindowsHookEx).
+    hook_ = SetWindowsHookExW(WH_GETMESSAGE, &TimerTicks::onMessage, nullptr,
+                              GetWindowThreadProcessId(window, nullptr));
+}
+
+TimerTicks::~TimerTicks() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+    tickWindow = nullptr;
+}
+
+LRESULT CALLBACK TimerTicks::onMessage(int code, WPARAM wParam, LPARAM lParam) {
+    // Called on the window's thread as GetMessage or PeekMessage(PM_REMOVE)
+    // takes a message, before it is dispatched.
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && (wParam & PM_REMOVE) && message->message == WM_TIMER &&
+        message->hwnd == tickWindow.load() && (tickTimer.load() == 0 || message->wParam == tickTimer.load()))
+        ++ticks;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+int TimerTicks::taken() const { return ticks; }
+
+bool TimerTicks::waitForMore(int count, std::chrono::milliseconds timeout) {
+    if (!hook_) return false;
+    const int target = ticks + count;
+    // A tick is counted as it is taken; the flush ends after its dispatch.
+    return waitUntil([&] { return ticks >= target; }, timeout) && flushPostedMessages(window_);
 }
 
 std::wstring textOf(HWND window) {

@@ -14,13 +14,43 @@ namespace vantrel::driving {
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
 // Returns once every message posted to `window`'s thread before the call
-// has been dispatched: two messages sent one after the other. A thread
-// handles a sent message only while it retrieves messages, and a retrieval
-// that handled the first returns the posted messages already queued; the
-// second is handled at the next retrieval, after they were dispatched. (A
-// handler that runs a loop of its own, like a message box, counts as done.)
-// False when the thread did not answer within `timeout` for each.
+// has been dispatched. A marker is posted behind them (a thread's posted
+// messages are retrieved in the order they were posted); a message hook on
+// that thread sees it taken, and a message sent after that is handled at the
+// thread's next retrieval, once the marker has been dispatched. (A handler
+// that runs a loop of its own, like a message box, counts as done.) Two
+// sends alone are not enough: every retrieval handles the sent messages
+// first, so between them only one posted message is dispatched. A window of
+// another process gets only that weaker flush. False when the window went
+// (its queued messages with it) or its thread did not answer within `timeout`.
 bool flushPostedMessages(HWND window, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+// Counts the ticks of one timer of `window` (of any of its timers for id 0)
+// as the window's thread takes them from its queue, through a message hook
+// on that thread (the window must be one of this process). A check that
+// something did NOT happen waits for ticks: proof that the window's thread
+// ran and its periodic work had its chances, where a fixed sleep passes as
+// well on a machine that starved that thread. One counter at a time.
+class TimerTicks {
+public:
+    TimerTicks(HWND window, UINT_PTR timerId);
+    ~TimerTicks();
+    TimerTicks(const TimerTicks&) = delete;
+    TimerTicks& operator=(const TimerTicks&) = delete;
+
+    bool hooked() const { return hook_ != nullptr; }
+    // Ticks taken since the counter was made (for a thread that pumps its own messages).
+    int taken() const;
+    // Waits until `ticks` more ticks than when it was called have been taken,
+    // then until the window's thread has dispatched them.
+    bool waitForMore(int ticks, std::chrono::milliseconds timeout);
+
+private:
+    static LRESULT CALLBACK onMessage(int code, WPARAM wParam, LPARAM lParam);
+
+    HWND window_;
+    HHOOK hook_ = nullptr;
+};
 
 // A window's text read with WM_GETTEXT through SendMessageTimeout, so a busy
 // or hung window on another thread cannot hang the caller.

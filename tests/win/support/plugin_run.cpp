@@ -3,6 +3,7 @@
 #include "cutdata/commands.h"
 #include "cutdata/cut_stream.h"
 #include "design_file.h"
+#include "device/win32/connection_monitor.h"
 #include "driving/window_driving.h"
 #include "plugin/cut_run.h"
 #include "plugin/win32/plugin_app.h"
@@ -49,11 +50,14 @@ void PluginRun::run(const char* design, const std::function<void(HWND dialog)>& 
         HWND dialog = waitForDialog(MainDialogTitle, 10s);
         if (!dialog) return;
         driver(dialog);
-        for (int i = 0; i < 200 && IsWindow(dialog); ++i) {
-            // Cancel, or OK for a box that has no Cancel.
+        // Cancel, or OK for a box that has no Cancel, until the dialog has
+        // gone: a box takes the first, and a dialog still preparing a job's
+        // stream ignores Cancel until the stream is ready.
+        const auto giveUp = std::chrono::steady_clock::now() + 30s;
+        for (int i = 0; IsWindow(dialog) && std::chrono::steady_clock::now() < giveUp; ++i) {
             if (HWND owned = innermostOwned(dialog)) PostMessageW(owned, WM_COMMAND, i % 2 ? IDOK : IDCANCEL, 0);
             PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-            Sleep(50);
+            waitFor([&] { return !IsWindow(dialog); }, 100ms);
         }
     });
     win::PluginApp::instance().cutPath(&path, 0, 12.0f);
@@ -93,6 +97,11 @@ HWND startAndWaitForMessage(HWND dialog, const std::wstring& text, std::chrono::
     HWND box = nullptr;
     waitFor([&] { return (box = messageBoxShowing(dialog, text)) != nullptr; }, timeout);
     return box;
+}
+
+bool waitForConnectionChecks(HWND dialog, int checks, std::chrono::milliseconds timeout) {
+    TimerTicks ticks(dialog, win::TIMER_CONNECT);
+    return ticks.waitForMore(checks, timeout);
 }
 
 }  // namespace vantrel::test

@@ -52,5 +52,9 @@ HWND startAndWaitForMessage(HWND dialog, const std::wstring& text,
                             std::chrono::milliseconds timeout = std::chrono::seconds(30));
 // The message box the dialog owns, when it shows `text`.
 HWND messageBoxShowing(HWND dialog, const std::wstring& text);
+// Waits until the main dialog's connection monitor has made `checks` more
+// checks (one a second) and the dialog has handled everything posted to it
+// before the last: a fault's aftermath has had its chance to show.
+bool waitForConnectionChecks(HWND dialog, int checks, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 }  // namespace vantrel::test

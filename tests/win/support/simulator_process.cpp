@@ -114,6 +114,10 @@ bool SimulatorProcess::waitForReceived(std::size_t bytes, std::chrono::milliseco
         timeout);
 }
 
+bool SimulatorProcess::waitUntilInputClosed(std::chrono::milliseconds timeout) {
+    return waitFor([&] { return status().find("input-client=0") != std::string::npos; }, timeout);
+}
+
 DWORD SimulatorProcess::stop() {
     if (!process_) return 1;
     if (running()) {

@@ -51,6 +51,10 @@ public:
     bool replug();
     // Polls until at least `bytes` have been received or `timeout` passes.
     bool waitForReceived(std::size_t bytes, std::chrono::milliseconds timeout);
+    // Polls until no client has the machine's input ("<base>\.00") open: the
+    // simulator notices a closed client only once it has read everything the
+    // client wrote, so received() is then complete.
+    bool waitUntilInputClosed(std::chrono::milliseconds timeout);
 
     // Quits the simulator (idempotent); returns its exit code.
     DWORD stop();

@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "driving/window_driving.h"
+
 namespace vantrel::test {
 
 // The host starts GDI+ before it calls the plug-in; tests do the same.
@@ -54,6 +56,9 @@ public:
 private:
     std::thread thread_;
 };
+
+// Counts a window's timer ticks as its thread takes them (see there).
+using driving::TimerTicks;
 
 // A hidden top-level window to stand for the host's main window.
 class TestWindow {
