@@ -7,7 +7,7 @@
 
 namespace vantrel::preview {
 
-MatSpec matSpec(int model) {
+MatPlacement matPlacement(int model) {
     switch (model) {
         case 2:
             return {{2.2f, 4.0f}, 13.5f, 12.75f, {0.75f, 0.375f}};
@@ -20,10 +20,10 @@ MatSpec matSpec(int model) {
 
 MatLayout matLayout(int model, float matWidth, float matHeight, bool matDrawn, Dpi surface) {
     const InchScale inch(surface);
-    const MatSpec spec = matSpec(model);
+    const MatPlacement mat = matPlacement(model);
     MatLayout layout;
-    layout.mat = {spec.origin.x * inch.x, spec.origin.y * inch.y, spec.width * inch.x, spec.height * inch.y};
-    layout.cuttingArea = {layout.mat.x + spec.inset.x * inch.x, layout.mat.y + spec.inset.y * inch.y,
+    layout.mat = {mat.origin.x * inch.x, mat.origin.y * inch.y, mat.width * inch.x, mat.height * inch.y};
+    layout.cuttingArea = {layout.mat.x + mat.inset.x * inch.x, layout.mat.y + mat.inset.y * inch.y,
                           matWidth * inch.x, matHeight * inch.y};
     if (!matDrawn) layout.cuttingArea.x -= 0.25f * inch.x;
     return layout;

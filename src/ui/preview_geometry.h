@@ -58,13 +58,13 @@ struct InchScale {
 
 // The mat of a model, in inches: its corner, its size and the inset from that
 // corner to the cutting area's origin. Models other than 2 and 3 use model 1's.
-struct MatSpec {
+struct MatPlacement {
     PointF origin;
     float width;
     float height;
     PointF inset;
 };
-MatSpec matSpec(int model);
+MatPlacement matPlacement(int model);
 
 struct MatLayout {
     RectF mat;

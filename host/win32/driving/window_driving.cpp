@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <memory>
 #include <mutex>
-#include <type_traits>
 
 #include "support/win32/unique_handle.h"
 
@@ -56,8 +54,7 @@ bool flushPostedMessages(HWND window, std::chrono::milliseconds timeout) {
     flushSerial = serial;
     ResetEvent(markerTaken);
     // A thread hook in this process needs no module (SetWindowsHookEx).
-    std::unique_ptr<std::remove_pointer_t<HHOOK>, decltype(&UnhookWindowsHookEx)> hook(
-        SetWindowsHookExW(WH_GETMESSAGE, &watchForMarker, nullptr, thread), &UnhookWindowsHookEx);
+    win::UniqueHook hook(SetWindowsHookExW(WH_GETMESSAGE, &watchForMarker, nullptr, thread));
     if (!hook) return sendNull() && sendNull();
     const bool taken = PostMessageW(window, flushMarker, serial, 0) &&
                        WaitForSingleObject(markerTaken, limit) == WAIT_OBJECT_0;
@@ -77,12 +74,12 @@ TimerTicks::TimerTicks(HWND window, UINT_PTR timerId) : window_(window) {
     tickTimer = timerId;
     tickWindow = window;
     // A thread hook of this process needs no module (SetWindowsHookEx).
-    hook_ = SetWindowsHookExW(WH_GETMESSAGE, &TimerTicks::onMessage, nullptr,
-                              GetWindowThreadProcessId(window, nullptr));
+    hook_.reset(SetWindowsHookExW(WH_GETMESSAGE, &TimerTicks::onMessage, nullptr,
+                                  GetWindowThreadProcessId(window, nullptr)));
 }
 
 TimerTicks::~TimerTicks() {
-    if (hook_) UnhookWindowsHookEx(hook_);
+    hook_.reset();
     tickWindow = nullptr;
 }
 

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "support/win32/unique_handle.h"
+
 namespace vantrel::driving {
 
 // Polls until `condition` holds or `timeout` passes; returns the last result.
@@ -38,7 +40,7 @@ public:
     TimerTicks(const TimerTicks&) = delete;
     TimerTicks& operator=(const TimerTicks&) = delete;
 
-    bool hooked() const { return hook_ != nullptr; }
+    bool hooked() const { return static_cast<bool>(hook_); }
     // Ticks taken since the counter was made (for a thread that pumps its own messages).
     int taken() const;
     // Waits until `ticks` more ticks than when it was called have been taken,
@@ -49,7 +51,7 @@ private:
     static LRESULT CALLBACK onMessage(int code, WPARAM wParam, LPARAM lParam);
 
     HWND window_;
-    HHOOK hook_ = nullptr;
+    win::UniqueHook hook_;
 };
 
 // A window's text read with WM_GETTEXT through SendMessageTimeout, so a busy

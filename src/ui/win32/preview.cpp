@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "support/win32/gdi_owners.h"
 #include "ui/control_layout.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/resource_image.h"
@@ -187,10 +188,9 @@ void PathPreview::releaseDrawing() {
 
 pv::Dpi PathPreview::screenDpi() const {
     pv::Dpi dpi;
-    if (HDC screen = GetDC(nullptr)) {
-        dpi = {static_cast<float>(GetDeviceCaps(screen, LOGPIXELSX)),
-               static_cast<float>(GetDeviceCaps(screen, LOGPIXELSY))};
-        ReleaseDC(nullptr, screen);
+    if (const WindowDc screen(nullptr); screen) {
+        dpi = {static_cast<float>(GetDeviceCaps(screen.get(), LOGPIXELSX)),
+               static_cast<float>(GetDeviceCaps(screen.get(), LOGPIXELSY))};
     }
     return dpi;
 }
