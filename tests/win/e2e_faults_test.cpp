@@ -379,7 +379,7 @@ const std::vector<Row>& rows() {
          .fault = "Print and Cut: unplugged during the mark search, the user answers Yes",
          .cutType = 1,
          .act = [](Context& c) { pullDuringTheSearch(c, IDYES); },
-         .sees = {MarksQuestion, L"Not Connected", L"message: You are not connected to your Silhouette!"},
+         .sees = {MarksQuestion, Ready, L"Not Connected", L"message: You are not connected to your Silhouette!"},
          .logged = {"disconnected: the ", "message shown: \"Unable to find registration marks.",
                     "message shown: \"You are not connected to your Silhouette!\""},
          .never = {"job start:"}},
