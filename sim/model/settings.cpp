@@ -44,6 +44,8 @@ const char* const SettingsHelp =
     "  --write-rate N              take received bytes at N bytes/s (0: unlimited)\n"
     "  --slow                      take received bytes at the machine's 1 MB/s\n"
     "  --reply-delay-ms N          every reply leaves N ms after the machine made it (order kept)\n"
+    "  --stall-after-bytes N       take nothing more after N more received bytes (-1: take again);\n"
+    "                              given at the start, the input pipe has no buffer, so writes pend\n"
     "  --never-answer-fg, --stay-busy, --garbage, --no-etx   reply faults (control: set NAME 0|1)\n"
     "Text values take the escapes \\\\ and \\xNN.\n";
 
@@ -112,13 +114,16 @@ std::string applySetting(SimSettings& s, std::string_view name, std::string_view
         if (!parseInteger(value, number) || number < 0) return bad;
         s.machine.startBusyMs = number;
     } else if (name == "busy-ms" || name == "unplug-after-bytes" || name == "unplug-at-ms" ||
-               name == "replug-after-ms" || name == "write-rate" || name == "reply-delay-ms") {
+               name == "replug-after-ms" || name == "write-rate" || name == "reply-delay-ms" ||
+               name == "stall-after-bytes") {
         if (!parseInteger(value, number) || number < -1) return bad;
         if (name == "busy-ms") {
             if (number < 0) return bad;
             s.machine.busyMs = number;
         } else if (name == "unplug-after-bytes") {
             s.link.unplugAfterBytes = number;
+        } else if (name == "stall-after-bytes") {
+            s.link.stallAfterBytes = number;
         } else if (name == "unplug-at-ms") {
             s.link.unplugAtMs = number < 0 ? -1 : nowMs + number;
         } else if (name == "replug-after-ms") {
@@ -166,17 +171,24 @@ std::string parseArguments(const std::vector<std::string>& args, SimSettings& se
     return {};
 }
 
+namespace {
+// A count of bytes still let through (-1: no limit) caps what is taken.
+std::size_t capped(std::int64_t left, std::size_t offered) {
+    return left < 0 ? offered : std::min<std::size_t>(offered, static_cast<std::size_t>(left));
+}
+void countDown(std::int64_t& left, std::size_t bytes) {
+    if (left > 0) left -= static_cast<std::int64_t>(capped(left, bytes));
+}
+}  // namespace
+
 std::size_t LinkPlan::admit(const LinkFaults& faults, std::size_t offered) const {
-    if (faults.unplugAfterBytes < 0) return offered;
-    return std::min<std::size_t>(offered, static_cast<std::size_t>(faults.unplugAfterBytes));
+    return capped(faults.stallAfterBytes, capped(faults.unplugAfterBytes, offered));
 }
 
 void LinkPlan::took(LinkFaults& faults, std::size_t bytes) {
     total_ += bytes;
-    if (faults.unplugAfterBytes > 0) {
-        faults.unplugAfterBytes -= static_cast<std::int64_t>(std::min<std::size_t>(
-            bytes, static_cast<std::size_t>(faults.unplugAfterBytes)));
-    }
+    countDown(faults.unplugAfterBytes, bytes);
+    countDown(faults.stallAfterBytes, bytes);
 }
 
 bool LinkPlan::unplugDue(LinkFaults& faults, std::int64_t nowMs) {

@@ -18,6 +18,10 @@ struct LinkFaults {
     std::int64_t replugAfterMs = -1;     // plug back in this long after any unplug; -1: wait for "replug"
     std::int64_t bytesPerSecond = 0;     // rate at which received bytes are taken; 0: as fast as they come
     std::int64_t replyDelayMs = 0;       // every reply leaves this long after the machine made it, in order
+    // Stop taking bytes once this many more arrived (-1: never), as a machine
+    // that is paused or in an error state: its input then has no buffer, so
+    // a write to it stays pending.
+    std::int64_t stallAfterBytes = -1;
 };
 
 inline constexpr std::int64_t MachineLinkBytesPerSecond = 1000000;
@@ -62,6 +66,8 @@ public:
     // True when the planned unplug is due (by byte count or time); the plan
     // that fired is cleared so it fires once.
     bool unplugDue(LinkFaults& faults, std::int64_t nowMs);
+    // The machine takes nothing more (until the stall is set off).
+    static bool stalled(const LinkFaults& faults) { return faults.stallAfterBytes == 0; }
     void unplugged(const LinkFaults& faults, std::int64_t nowMs);
     bool replugDue(std::int64_t nowMs) const { return replugAt_ >= 0 && nowMs >= replugAt_; }
     void plugged() { replugAt_ = -1; }

@@ -30,9 +30,9 @@ void cancelIo(HANDLE pipe, Overlapped& op, DWORD& bytes) {
     GetOverlappedResult(pipe, op.record(), &bytes, TRUE);
 }
 
-win::UniqueHandle createPipe(const std::wstring& name, DWORD maxInstances) {
+win::UniqueHandle createPipe(const std::wstring& name, DWORD maxInstances, DWORD bufferBytes) {
     HANDLE pipe = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, maxInstances, 65536, 65536, 0,
+                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, maxInstances, bufferBytes, bufferBytes, 0,
                                    nullptr);
     return win::UniqueHandle(pipe == INVALID_HANDLE_VALUE ? nullptr : pipe);
 }

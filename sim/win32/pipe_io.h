@@ -39,7 +39,7 @@ IoResult finishIo(HANDLE pipe, Overlapped& op, BOOL started, HANDLE stop, DWORD&
 void cancelIo(HANDLE pipe, Overlapped& op, DWORD& bytes);
 
 // Creates one instance of a byte-mode duplex pipe with overlapped I/O.
-win::UniqueHandle createPipe(const std::wstring& name, DWORD maxInstances);
+win::UniqueHandle createPipe(const std::wstring& name, DWORD maxInstances, DWORD bufferBytes = 65536);
 
 // Waits for a client on `pipe`; false when `stop` came first or the connect failed.
 IoResult connectPipe(HANDLE pipe, HANDLE stop);

@@ -11,17 +11,17 @@ constexpr DWORD CreateRetryMs = 50;
 
 }  // namespace
 
-win::UniqueHandle SimServer::createPipeOrPause(const std::wstring& name, DWORD maxInstances) {
-    win::UniqueHandle pipe = createPipe(name, maxInstances);
+win::UniqueHandle SimServer::createPipeOrPause(const std::wstring& name, DWORD maxInstances, DWORD bufferBytes) {
+    win::UniqueHandle pipe = createPipe(name, maxInstances, bufferBytes);
     // The name may still be held by an instance on its way out: the caller
     // tries again after a pause that a quit cuts short.
     if (!pipe) WaitForSingleObject(quitEvent_.get(), CreateRetryMs);
     return pipe;
 }
 
-win::UniqueHandle SimServer::openDevicePipe(const std::wstring& name, DWORD maxInstances) {
+win::UniqueHandle SimServer::openDevicePipe(const std::wstring& name, DWORD maxInstances, DWORD bufferBytes) {
     if (!waitUntilPlugged()) return {};
-    win::UniqueHandle pipe = createPipeOrPause(name, maxInstances);
+    win::UniqueHandle pipe = createPipeOrPause(name, maxInstances, bufferBytes);
     if (pipe) countDevicePipes(1);
     return pipe;
 }
@@ -35,7 +35,14 @@ void SimServer::closeDevicePipe(win::UniqueHandle& pipe, bool disconnect) {
 void SimServer::serveDevicePipe(const wchar_t* suffix, std::atomic<bool>& clientConnected,
                                 void (SimServer::*serveClient)(HANDLE pipe)) {
     while (!quit_) {
-        win::UniqueHandle pipe = openDevicePipe(base_ + suffix, 1);
+        // A machine set to stop taking bytes has no buffer on its input, so
+        // that what it does not take stays pending in the writer.
+        DWORD buffer = 65536;
+        if (std::wstring_view(suffix) == L"\\.00") {
+            std::lock_guard lock(mutex_);
+            if (settings_.link.stallAfterBytes >= 0) buffer = 0;
+        }
+        win::UniqueHandle pipe = openDevicePipe(base_ + suffix, 1, buffer);
         if (!pipe) continue;
         while (!quit_ && connectPipe(pipe.get(), unplugEvent_.get()) == IoResult::Done) {
             clientConnected = true;

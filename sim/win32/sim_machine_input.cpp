@@ -11,6 +11,8 @@ namespace {
 constexpr std::size_t ReadBufferBytes = 65536;
 // A slow link takes at most this much at a time, so its pacing stays smooth.
 constexpr std::size_t SlowLinkChunk = 4096;
+// A stalled machine looks this often whether it takes bytes again.
+constexpr DWORD StallCheckMs = 50;
 // A slow link that sat idle longer than this starts a new run.
 constexpr std::int64_t SlowLinkIdleMs = 50;
 
@@ -22,6 +24,12 @@ void SimServer::serveInputClient(HANDLE pipe) {
     std::vector<char> buffer(ReadBufferBytes);
     while (true) {
         ReadAllowance allowed = allowedRead(buffer.size());
+        if (allowed.stalled) {
+            // Taking nothing: the writer's bytes wait in the pipe until the
+            // stall is set off or the cable is pulled.
+            if (WaitForSingleObject(unplugEvent_.get(), StallCheckMs) == WAIT_OBJECT_0) return;
+            continue;
+        }
         if (allowed.bytes == 0) {
             unplug(false);
             return;
@@ -42,6 +50,7 @@ SimServer::ReadAllowance SimServer::allowedRead(std::size_t capacity) {
         std::lock_guard lock(mutex_);
         allowed.bytes = plan_.admit(settings_.link, capacity);
         allowed.rate = settings_.link.bytesPerSecond;
+        allowed.stalled = LinkPlan::stalled(settings_.link);
     }
     if (allowed.rate > 0) allowed.bytes = std::min(allowed.bytes, SlowLinkChunk);
     return allowed;

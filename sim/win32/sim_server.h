@@ -63,14 +63,15 @@ private:
                          void (SimServer::*serveClient)(HANDLE pipe));
     // Once plugged in, one counted instance of a device pipe; empty when
     // quitting or when the name could not be taken this time.
-    win::UniqueHandle openDevicePipe(const std::wstring& name, DWORD maxInstances);
+    win::UniqueHandle openDevicePipe(const std::wstring& name, DWORD maxInstances, DWORD bufferBytes = 65536);
     void closeDevicePipe(win::UniqueHandle& pipe, bool disconnect);
-    win::UniqueHandle createPipeOrPause(const std::wstring& name, DWORD maxInstances);
+    win::UniqueHandle createPipeOrPause(const std::wstring& name, DWORD maxInstances, DWORD bufferBytes = 65536);
 
     // The machine's input, "<base>\.00" (sim_machine_input.cpp).
     struct ReadAllowance {
         std::size_t bytes = 0;  // 0: the cable is to be pulled first
         std::int64_t rate = 0;  // the slow link's bytes per second, 0 when off
+        bool stalled = false;   // the machine takes nothing now
     };
     void serveMachineInput();
     void serveInputClient(HANDLE pipe);

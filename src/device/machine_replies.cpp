@@ -14,7 +14,7 @@ bool isBusyReply(std::string_view reply) { return isStatusReply(reply) && reply[
 bool isIdleReply(std::string_view reply) { return isStatusReply(reply) && reply[0] != BusyStatus; }
 bool beginsBusy(std::string_view reply) { return !reply.empty() && reply[0] == BusyStatus; }
 
-long markSearchCode(std::string_view reply) {
+std::optional<long> markSearchCode(std::string_view reply) {
     std::size_t i = 0;
     while (i < reply.size() && isBlank(reply[i])) ++i;
     bool negative = false;
@@ -22,6 +22,7 @@ long markSearchCode(std::string_view reply) {
     // Accumulate towards the sign so the most negative value is reachable.
     constexpr long low = std::numeric_limits<long>::min();
     constexpr long high = std::numeric_limits<long>::max();
+    if (i == reply.size() || !isDigit(reply[i])) return std::nullopt;
     long value = 0;
     for (; i < reply.size() && isDigit(reply[i]); ++i) {
         int digit = reply[i] - '0';

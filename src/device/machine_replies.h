@@ -2,6 +2,7 @@
 // The machine's replies, read in one place: the status character and the
 // registration-mark search's answer. The identification text is read in
 // identification.h.
+#include <optional>
 #include <string_view>
 
 namespace vantrel {
@@ -22,9 +23,10 @@ bool isIdleReply(std::string_view reply);
 bool beginsBusy(std::string_view reply);
 
 // Answer to the registration-mark search: its leading decimal integer
-// (leading white space skipped, optional sign; no digits read as 0) is 0 when
-// the marks were found. Digits beyond the range of long saturate, so a huge
-// number never reads as 0.
-long markSearchCode(std::string_view reply);
+// (leading white space skipped, optional sign) is 0 when the marks were
+// found. An answer with no such digits ("ERROR", blanks) is empty here: it
+// says nothing was found, and reading it as 0 would cut without the marks.
+// Digits beyond the range of long saturate, so a huge number never reads as 0.
+std::optional<long> markSearchCode(std::string_view reply);
 
 }  // namespace vantrel

@@ -82,6 +82,16 @@ std::string identifiedText(std::string_view identification, int model) {
     return "identified: \"" + printable(identification) + "\", " + modelText(model);
 }
 
+std::string markSearchAnswerText(std::string_view answer, std::optional<long> code) {
+    std::string out = "mark search answer: \"" + printable(answer) + "\": ";
+    if (!code) return out + "no number, not found";
+    return out + std::to_string(*code) + (*code == 0 ? ", found" : ", not found");
+}
+
+std::string commandRefusedText(std::size_t bytes) {
+    return "command of " + std::to_string(bytes) + " bytes not sent: the machine has not taken the last write";
+}
+
 std::string disconnectedText(std::string_view why) { return "disconnected: " + std::string(why); }
 
 std::string channelLostText(bool incoming, unsigned long error) {

@@ -63,6 +63,11 @@ std::string connectedText(std::wstring_view outgoingPath, std::wstring_view inco
 std::string identificationAskedText();
 // "identified: "CAMEO V1.10", model 2 (CAMEO)"
 std::string identifiedText(std::string_view identification, int model);
+// "mark search answer: "E1234": no number, not found"; the code is what
+// markSearchCode read (empty when the answer held no digits).
+std::string markSearchAnswerText(std::string_view answer, std::optional<long> code);
+// "command of 12 bytes not sent: the machine has not taken the last write"
+std::string commandRefusedText(std::size_t bytes);
 // "disconnected: <why>"
 std::string disconnectedText(std::string_view why);
 // "disconnected: the incoming channel failed: error 109 (ERROR_BROKEN_PIPE)"

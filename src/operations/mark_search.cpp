@@ -21,7 +21,8 @@ MarkSearchStep MarkSearch::reply(std::string_view text) {
     // The first answer stops the polling for good, also before a retry.
     MarkSearchStep step{.stopStatusPolling = polling_};
     polling_ = false;
-    if (markSearchCode(text) == 0) return finish(step, MarkSearchEnd::Found);
+    // Only a number that reads 0 is "found"; an answer without digits is not.
+    if (markSearchCode(text) == 0L) return finish(step, MarkSearchEnd::Found);
     if (++failCount_ >= MarkSearchTries) return finish(step, MarkSearchEnd::NotFound);
     step.sendSearchCommand = true;
     return step;

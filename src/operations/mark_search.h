@@ -7,7 +7,8 @@
 
 namespace vantrel {
 
-// An answer is read with markSearchCode (device/machine_replies.h).
+// An answer is read with markSearchCode (device/machine_replies.h); one with
+// no digits counts as not found.
 // Shorter replies are status characters, which the search ignores.
 inline constexpr std::size_t MarkSearchAnswerMinLength = 5;
 // Status requests keep the link busy until the first answer arrives.

@@ -130,9 +130,9 @@ TEST(DeviceStatus, StatusLinesAndReplies) {
 TEST(DeviceStatus, MarkSearchCodeIsTheLeadingInteger) {
     struct Case {
         const char* reply;
-        long code;
-    } cases[] = {{"    0,    0", 0}, {"  1,2,3", 1}, {"-3 ab", -3}, {"+7", 7}, {"none", 0},
-                 {"", 0},           {"   ", 0},     {"99999999999999999999999", LONG_MAX}};
+        std::optional<long> code;
+    } cases[] = {{"    0,    0", 0},         {"  1,2,3", 1}, {"-3 ab", -3}, {"+7", 7}, {"none", std::nullopt},
+                 {"", std::nullopt},        {"   ", std::nullopt}, {"99999999999999999999999", LONG_MAX}};
     for (const auto& c : cases) EXPECT_EQ(markSearchCode(c.reply), c.code) << c.reply;
 }
 

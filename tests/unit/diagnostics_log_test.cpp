@@ -99,6 +99,8 @@ TEST(LogEvents, JobLinesCarryTheSettingsAndSizeButNeverTheDesign) {
               "job end: link lost after 0.800 s, the write of 1234 bytes did not complete");
     EXPECT_EQ(jobEndText(JobEnd::Refused, 0, 0), "job end: refused, nothing sent");
     EXPECT_EQ(identifiedText(" CAMEO V1.10\x03", CutterModelCameo), "identified: \" CAMEO V1.10\\x03\", model 2 (CAMEO)");
+    EXPECT_EQ(markSearchAnswerText("E1234", std::nullopt), "mark search answer: \"E1234\": no number, not found");
+    EXPECT_EQ(markSearchAnswerText("  0,0", 0L), "mark search answer: \"  0,0\": 0, found");
     EXPECT_EQ(channelLostText(true, 109), "disconnected: the incoming channel failed: error 109 (ERROR_BROKEN_PIPE)");
     EXPECT_EQ(messageShownText(L"Unable to find registration marks.\n\nWould you like to continue to cut?"),
               "message shown: \"Unable to find registration marks.\\n\\nWould you like to continue to cut?\"");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,12 +14,13 @@ namespace {
 TEST(MarkSearchReply, LeadingDecimalFollowsTheReplyRules) {
     struct Case {
         std::string text;
-        long value;
+        std::optional<long> value;
     } cases[] = {
-        {"0", 0},          {"  0,0,0", 0},   {"\t\r\n7 marks", 7}, {"+0", 0},       {"-0", 0},
-        {"00000", 0},      {"12345", 12345}, {" -3,1", -3},        {"+42x", 42},    {"", 0},
-        {"abcde", 0},      {" + 5", 0},      {"0x1F", 0},          {"--1", 0},      {"1 2", 1},
-        {"  ", 0},         {"007", 7},
+        {"0", 0},       {"  0,0,0", 0},      {"\t\r\n7 marks", 7}, {"+0", 0},          {"-0", 0},
+        {"00000", 0},   {"12345", 12345},    {" -3,1", -3},        {"+42x", 42},       {"0x1F", 0},
+        {"1 2", 1},     {"007", 7},          {"", std::nullopt},   {"ERROR", std::nullopt},
+        {"     ", std::nullopt}, {"E1234", std::nullopt}, {" + 5", std::nullopt}, {"--1", std::nullopt},
+        {"-", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(markSearchCode(c.text), c.value) << '"' << c.text << '"';
 }
@@ -75,7 +77,8 @@ TEST(MarkSearchRun, RepliesDecideTheOutcome) {
         {"not found then found", {"1", "1,0,0", "0", "0,0,0"}, MarkSearchEnd::Found, 2, 1, false},
         {"not found twice", {"1,0,0", "2,0,0"}, MarkSearchEnd::NotFound, 2, 2, false},
         {"negative reads as not found", {"-1,0,0", "-1,0,0"}, MarkSearchEnd::NotFound, 2, 2, false},
-        {"letters read as found", {"FOUND"}, MarkSearchEnd::Found, 1, 0, false},
+        {"no digits read as not found", {"FOUND", "E1234"}, MarkSearchEnd::NotFound, 2, 2, false},
+        {"blanks, then found", {"     ", "0,0,0"}, MarkSearchEnd::Found, 2, 1, false},
         {"escape at once", {"<esc>"}, MarkSearchEnd::UserCancelled, 1, 0, true},
         {"escape during the retry", {"1,0,0", "<esc>"}, MarkSearchEnd::UserCancelled, 2, 1, true},
         {"link lost", {"1", "<lost>"}, MarkSearchEnd::LinkLost, 1, 0, false},

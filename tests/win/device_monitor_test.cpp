@@ -77,16 +77,43 @@ private:
     int& searches_;
 };
 
+// Before the cutter, a device of the vendor that never answers its
+// identification query (until `release` is set, at the test's end).
+class HangingDeviceFirst : public win::DeviceList {
+public:
+    HangingDeviceFirst(std::unique_ptr<win::DeviceList> inner, HANDLE release)
+        : inner_(std::move(inner)), release_(release) {}
+    std::vector<win::DeviceInterface> interfaces() override {
+        std::vector<win::DeviceInterface> all = {{L"USB\\VID_0B4D&PID_1111\\HANGS", L"\\\\.\\pipe\\vantrel-hangs"}};
+        for (auto& device : inner_->interfaces()) all.push_back(device);
+        return all;
+    }
+    std::optional<std::string> deviceId(const win::DeviceInterface& d) override {
+        if (d.devicePath.find(L"vantrel-hangs") == std::wstring::npos) return inner_->deviceId(d);
+        WaitForSingleObject(release_, INFINITE);
+        return std::nullopt;
+    }
+
+private:
+    std::unique_ptr<win::DeviceList> inner_;
+    HANDLE release_;
+};
+
 class Monitor : public ::testing::Test {
 protected:
-    void open(const std::wstring& pipeBase) {
-        monitor_ = std::make_unique<win::ConnectionMonitor>(screen_, [this, pipeBase] {
-            return std::make_unique<CountingList>(
-                pipeBase.empty() ? win::makeUsbDeviceList() : win::makeSimulatedDeviceList(pipeBase), searches_);
+    void open(const std::wstring& pipeBase, HANDLE hangFirst = nullptr) {
+        monitor_ = std::make_unique<win::ConnectionMonitor>(screen_, [this, pipeBase, hangFirst] {
+            std::unique_ptr<win::DeviceList> list =
+                pipeBase.empty() ? win::makeUsbDeviceList() : win::makeSimulatedDeviceList(pipeBase);
+            if (hangFirst) list = std::make_unique<HangingDeviceFirst>(std::move(list), hangFirst);
+            return std::make_unique<CountingList>(std::move(list), searches_);
         });
         window_.setHandler([this](UINT message, WPARAM wParam, LPARAM lParam) {
-            if (message == WM_TIMER) return monitor_->handleTimer(wParam);
-            return monitor_->handleMessage(message, wParam, lParam);
+            const DWORD began = GetTickCount();
+            const bool handled = message == WM_TIMER ? monitor_->handleTimer(wParam)
+                                                     : monitor_->handleMessage(message, wParam, lParam);
+            longestHandlingMs_ = std::max(longestHandlingMs_, GetTickCount() - began);
+            return handled;
         });
         monitor_->open(window_.hwnd());
     }
@@ -106,6 +133,7 @@ protected:
     Screen screen_;
     EventWindow window_;
     int searches_ = 0;
+    DWORD longestHandlingMs_ = 0;
     std::unique_ptr<win::ConnectionMonitor> monitor_;
 };
 
@@ -219,6 +247,21 @@ TEST_F(Monitor, AMachineThatNeverAnswersStaysConnecting) {
     EXPECT_FALSE(screen_.buttons);
     EXPECT_TRUE(monitor_->awaitingIdentity());
     EXPECT_EQ(cutter.identifyRequests(), 1);
+}
+
+// Discovery runs beside the dialog: a device that never answers is given up
+// after its limit and skipped, the cutter after it is found, and no timer or
+// message of the dialog waits for it.
+TEST_F(Monitor, ADeviceThatNeverAnswersIsSkippedWithoutHoldingUpTheDialog) {
+    FakeCutter cutter({});
+    cutter.plug();
+    win::UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    open(cutter.base(), release.get());
+    const bool identified = waitForIdentified(1, 20s);
+    SetEvent(release.get());
+    ASSERT_TRUE(identified) << screen_.trace(cutter);
+    EXPECT_LT(longestHandlingMs_, 500u) << "the dialog's thread waited for discovery";
+    EXPECT_TRUE(monitor_->connected());
 }
 
 TEST_F(Monitor, UnpluggedItSaysNotConnectedAtTheNextTickAndReconnectsByItself) {

@@ -62,6 +62,8 @@ TEST_F(PortThreads, RepliesArriveWholeAcrossReadsAndEmptyRepliesCount) {
 
 TEST_F(PortThreads, ALostChannelIsClosedAndReportedOnceAndTheReaderIdles) {
     startReader();
+    // A reply cut off by the unplug: its "1" must not begin the next connection's reply.
+    pipe_.write("1");
     EventWindow::pumpFor(60ms);
     pipe_.close();
     ASSERT_TRUE(waitForEvents(WM_READER_EVENT, PORT_LOST, 1));
@@ -69,6 +71,11 @@ TEST_F(PortThreads, ALostChannelIsClosedAndReportedOnceAndTheReaderIdles) {
     EventWindow::pumpFor(200ms);
     EXPECT_EQ(window_.count(WM_READER_EVENT, PORT_LOST), 1);
     EXPECT_TRUE(reader_.isRunning());
+    PipeEnd next;
+    ASSERT_TRUE(reader_.openChannel(next.name()));
+    next.write("0\x03");
+    ASSERT_TRUE(EventWindow::pumpUntil([&] { return !window_.replies().empty(); }, 5s));
+    EXPECT_EQ(window_.replies(), std::vector<std::string>{"0"});
 }
 
 TEST_F(PortThreads, AChannelClosedByTheMonitorEndsThePendingReadSilently) {
@@ -229,6 +236,32 @@ TEST_F(PortThreads, AQuitEndsTheWriterInTheMiddleOfALargeWrite) {
     EventWindow::pumpFor(50ms);
     EXPECT_EQ(window_.count(WM_WRITER_EVENT, WRITE_DONE), 0);
     EXPECT_EQ(window_.count(WM_WRITER_EVENT, PORT_LOST), 0);
+}
+
+// A machine that takes nothing holds a write pending for as long as it
+// likes: the user-interface thread's hand-over never waits for it. One text
+// waits behind the write; more are refused, and polls are skipped; once the
+// machine reads again everything queued arrives once, in order.
+TEST_F(PortThreads, BehindAWriteTheMachineDoesNotTakeOneTextWaitsAndMoreAreRefused) {
+    startWriter();
+    const std::string job = largeJob(1 << 20);
+    writer_.Enqueue(job);  // nobody reads: pending once the pipe's 64 KiB are full
+    ASSERT_TRUE(waitForEvents(WM_WRITER_EVENT, WRITE_BEGIN, 1));
+    EXPECT_TRUE(writer_.writePending());
+    EXPECT_FALSE(writer_.Poll(StatusRequest));
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(writer_.Offer("H|"), win::Handover::Placed);
+    EXPECT_EQ(writer_.Offer("FG|"), win::Handover::Busy);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 2s) << "the hand-over waited for the machine";
+    const unsigned long long jobNumber = writer_.lastWritten() + 1;
+    std::atomic<bool> stop{false};
+    std::string received;
+    std::thread machine([&] { received = pipe_.readSlowly(65536, 1ms, stop); });
+    ASSERT_TRUE(waitForEvents(WM_WRITER_EVENT, WRITE_DONE, 2, 20s));
+    EXPECT_EQ(writer_.lastWritten(), jobNumber + 1);
+    stop = true;
+    machine.join();
+    EXPECT_TRUE(received == toWire(job) + "H\x03") << received.size() << " bytes";
 }
 
 TEST_F(PortThreads, AWriteThatFailsIsLostKeepsItsBufferAndIsNotSentAgain) {

@@ -14,6 +14,8 @@
 #include <functional>
 #include <iostream>
 #include <sstream>
+#include <atomic>
+#include <thread>
 #include <utility>
 #include <string>
 #include <string_view>
@@ -139,6 +141,36 @@ void pullDuringTheJob(Context& c, std::size_t bytes) {
     c.waitStatus(L"Not Connected");
     c.sawStatus();
     c.sawNoMessage();
+}
+
+// A machine that takes nothing: the dialog goes on answering (a round trip
+// well under half a second) through two checks of the monitor, and Escape
+// closes it within `closeLimit`, pending write and all.
+void answersAndCloses(Context& c, std::chrono::milliseconds closeLimit) {
+    DWORD slowest = 0;
+    std::atomic<bool> watching{true};
+    std::thread probe([&] {
+        while (watching) {
+            const DWORD sent = GetTickCount();
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutW(c.dialog, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result)) slowest = 2000;
+            slowest = std::max(slowest, GetTickCount() - sent);
+            Sleep(10);
+        }
+    });
+    EXPECT_TRUE(waitForConnectionChecks(c.dialog, 2));
+    watching = false;
+    probe.join();
+    EXPECT_LT(slowest, 500u) << "the dialog did not answer for " << slowest << " ms";
+    c.seen.push_back(slowest < 500 ? L"the dialog answers" : L"the dialog stops answering");
+    c.sawStatus();
+    c.sawCaption();
+    const DWORD pressed = GetTickCount();
+    PostMessageW(c.dialog, WM_COMMAND, IDCANCEL, 0);
+    const bool closed = waitFor([&] { return !IsWindow(c.dialog); }, 10s);
+    const DWORD took = GetTickCount() - pressed;
+    EXPECT_TRUE(closed && took < closeLimit.count()) << "Escape closed the dialog after " << took << " ms";
+    c.seen.push_back(closed && took < closeLimit.count() ? L"Escape closes it" : L"Escape does not close it");
 }
 
 void startAndRead(Context& c) {
@@ -402,6 +434,36 @@ const std::vector<Row>& rows() {
          .sees = {Ready, L"Not Connected"},
          .logged = {"identified: ", "disconnected: the "},
          .never = {"job start:", "message shown:"}},
+        {.id = "stall-identifying",
+         .fault = "The machine takes no data: the first status request stays pending (`--stall-after-bytes 0`), then Escape",
+         .simulator = {L"--stall-after-bytes", L"0"},
+         .act =
+             [](Context& c) {
+                 c.waitStatus(L"Connecting...", 5s);
+                 c.sawStart();
+                 answersAndCloses(c, 3s);
+             },
+         .sees = {L"Start disabled", L"the dialog answers", L"Connecting...", L"Escape closes it"},
+         .logged = {" connected: ", "disconnected: the dialog was closed"},
+         .once = {" connected: "},
+         .never = {"identification asked", "message shown:"}},
+        {.id = "stall-job",
+         .fault = "The machine stops taking data a third into the job, then Escape",
+         .simulator = {L"--stall-after-bytes", L"1000000000"},
+         .design = bigDesign().c_str(),
+         .act =
+             [](Context& c) {
+                 if (!c.connected()) return;
+                 c.unplugAfter = c.jobSize / 3;
+                 c.sim->set("stall-after-bytes", std::to_string(c.unplugAfter));
+                 c.start();
+                 c.waitCaption(L"Sending data");
+                 answersAndCloses(c, 5s);
+             },
+         .sees = {L"the dialog answers", L"Connected [CAMEO V1.10]", L"Sending data", L"Escape closes it"},
+         .job = JobBytes::UpToTheUnplug,
+         .logged = {"job start: ", "job end: dialog closed after "},
+         .never = {"message shown:"}}
     };
     return table;
 }

@@ -35,12 +35,32 @@ public:
     // 0, no connection, sends nothing.
     unsigned long connection = 0;
 
+    // What the run has come to, for the dialog to read on its timer as well
+    // as from the messages, which a full message queue could lose. Cleared by
+    // Start.
+    // The text is made (its length; 0 until then) and only its hand-over to
+    // the writer is left: the job may be given up from here on.
+    std::size_t textLength() const { return textLength_.load(); }
+    // The number the writer gave the job's buffer (PortWriter::lastWritten),
+    // 0 while it is not queued, or when it was dropped.
+    unsigned long long queuedAs() const { return queuedAs_.load(); }
+    // Why no job was made or queued (None when one was).
+    CutStreamError error() const { return error_.load(); }
+    // Ends a hand-over that waits for the writer (the dialog is closing).
+    void giveUp() { giveUp_.store(true); }
+
+    bool Start(HWND notifyWindow, UINT notifyMessage, int priority, bool waitForStart) override;
+
 protected:
     DWORD Run() override;
 
 private:
     PortWriter& queue_;
     const Profile& profile_;
+    std::atomic<std::size_t> textLength_{0};
+    std::atomic<unsigned long long> queuedAs_{0};
+    std::atomic<bool> giveUp_{false};
+    std::atomic<CutStreamError> error_{CutStreamError::None};
 };
 
 }  // namespace vantrel::win

@@ -7,7 +7,7 @@
 namespace vantrel::win {
 
 ConnectionMonitor::ConnectionMonitor(ConnectionListener& listener, DeviceListFactory devices)
-    : listener_(listener), devices_(withDiscoveryLog(std::move(devices))) {}
+    : listener_(listener), discovery_(withDiscoveryLog(withQueryLimit(std::move(devices), DeviceQueryLimitMs))) {}
 
 ConnectionMonitor::~ConnectionMonitor() {
     // The threads must not outlive the dialog's window. The listener (often
@@ -69,6 +69,10 @@ bool ConnectionMonitor::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         onWriterEvent(wParam, lParam);
         return true;
     }
+    if (message == WM_DISCOVERY_DONE) {
+        if (opened_ && !discovery_.searching()) advance();
+        return true;
+    }
     return false;
 }
 
@@ -82,16 +86,32 @@ void ConnectionMonitor::check() {
     // notifications. Reopening it alone would leave the machine unidentified
     // at "Connecting..."; the link is lost and found again instead.
     if (connected_ && !bothChannelsOpen()) Disconnect();
+    // A search still under way (a device slow to answer) is waited for by
+    // the next tick, never here.
+    if (!discovery_.searching()) advance();
+}
+
+std::optional<std::optional<std::wstring>> ConnectionMonitor::found(bool outgoing) {
+    std::optional<Discovery::Found> found = discovery_.take();
+    if (found && found->outgoing == outgoing) return found->path;
+    // Not looked for yet: look, and go on when the search is done.
+    discovery_.start(outgoing, window_);
+    return std::nullopt;
+}
+
+void ConnectionMonitor::advance() {
     if (writerPath_.empty() || !writer_.isChannelOpen()) {
-        showNotConnected();
-        auto devices = devices_();
-        auto path = devices ? FindCutterPath(true, *devices) : std::nullopt;
+        auto path = found(true);
         if (!path) {
+            showNotConnected();
+            return;
+        }
+        if (!*path) {
             SetConnected(false);
             Disconnect();
             return;
         }
-        writerPath_ = *path;
+        writerPath_ = **path;
         if (!writer_.openChannel(writerPath_)) {
             logChannelNotOpened(true, writerPath_, GetLastError());
             SetConnected(false);
@@ -104,15 +124,17 @@ void ConnectionMonitor::check() {
         SetConnected(true);
         return;
     }
-    showNotConnected();
-    auto devices = devices_();
-    auto path = devices ? FindCutterPath(false, *devices) : std::nullopt;
+    auto path = found(false);
     if (!path) {
+        showNotConnected();
+        return;
+    }
+    if (!*path) {
         SetConnected(false);
         Disconnect();
         return;
     }
-    readerPath_ = *path;
+    readerPath_ = **path;
     if (reader_.openChannel(readerPath_)) {
         listener_.showStatus(connectingStatus());
         SetConnected(true);
@@ -125,7 +147,9 @@ void ConnectionMonitor::check() {
 }
 
 void ConnectionMonitor::pollStatus() {
-    if (connected_ && polling_ && !listener_.jobInProgress()) writer_.Enqueue(StatusRequest);
+    // Skipped while the last request is still pending: a machine that takes
+    // no data is not asked again until it does.
+    if (connected_ && polling_ && !listener_.jobInProgress()) writer_.Poll(StatusRequest);
 }
 
 void ConnectionMonitor::SetConnected(bool connected) {
@@ -171,13 +195,15 @@ void ConnectionMonitor::onReply(std::size_t length, std::unique_ptr<char[]> text
         // request must not ask again: in the middle of a job that would
         // enable Start and queue "FG|" behind the whole job on this thread.
         if (isBusyReply(reply) || !polling_ || listener_.jobInProgress()) return;
+        CommandStream identify;
+        identify.identify();
+        // Not handed over (the link went, or a write is still pending):
+        // polling goes on, and the next idle answer asks again.
+        if (writer_.Offer(identify.text()) != Handover::Placed) return;
         if (window_) KillTimer(window_, TIMER_STATUS_POLL);
         polling_ = false;
         awaitingIdentity_ = true;
         logIdentificationAsked();
-        CommandStream identify;
-        identify.identify();
-        writer_.Enqueue(identify.text());
     } else if (length >= 2 && awaitingIdentity_) {
         awaitingIdentity_ = false;
         IdentifyCutter(trimReply(reply));

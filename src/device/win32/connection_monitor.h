@@ -14,6 +14,7 @@
 
 #include "device/identification.h"
 #include "device/win32/device_list.h"
+#include "device/win32/discovery.h"
 #include "device/win32/machine_port.h"
 #include "device/win32/port_reader.h"
 #include "device/win32/port_writer.h"
@@ -82,7 +83,9 @@ public:
     bool handleTimer(UINT_PTR id);
     bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-    // One TIMER_CONNECT tick; one TIMER_STATUS_POLL tick.
+    // One TIMER_CONNECT tick; one TIMER_STATUS_POLL tick. Discovery runs on
+    // a thread of its own: a check that needs it starts it and goes on when
+    // it is done (WM_DISCOVERY_DONE, or the next tick).
     void check();
     void pollStatus();
     void onReaderEvent(WPARAM code, LPARAM value);
@@ -95,8 +98,9 @@ public:
     // Shows the identification (already trimmed) and chooses the model and mat.
     void IdentifyCutter(std::string_view identification);
 
-    // Everything sent to the machine goes through here (any thread).
-    void Enqueue(std::string_view commandText) { writer_.Enqueue(commandText); }
+    // Commands from this (the user-interface) thread: never waits for a
+    // pending write (see PortWriter::Offer).
+    Handover Enqueue(std::string_view commandText) { return writer_.Offer(commandText); }
 
     // Sub-dialogs that talk to the machine take both threads' notifications
     // while they are open; the dialog points them back afterwards.
@@ -134,11 +138,18 @@ private:
     // Both threads are asked to quit before either is waited for.
     void stopThreads();
     void showNotConnected();
+    // The check's steps from where they stand.
+    void advance();
+    // The path the last search found for this channel (itself empty when no
+    // cutter is attached); nothing when none was looked for yet, and then a
+    // search is started.
+    std::optional<std::optional<std::wstring>> found(bool outgoing);
     bool bothChannelsOpen() const { return writer_.isChannelOpen() && reader_.isChannelOpen(); }
     void onReply(std::size_t length, std::unique_ptr<char[]> text);
 
     ConnectionListener& listener_;
-    DeviceListFactory devices_;
+    // Joined after the port threads have stopped; its search ends by itself.
+    Discovery discovery_;
     HWND window_ = nullptr;
     bool opened_ = false;
     bool connected_ = false;

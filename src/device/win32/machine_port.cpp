@@ -1,5 +1,7 @@
 #include "device/win32/machine_port.h"
 
+#include "diagnostics/win32/diagnostics_run.h"
+
 namespace vantrel::win {
 
 static_assert(WM_WRITER_EVENT == WM_READER_EVENT + 1, "one message range holds both threads' messages");
@@ -12,6 +14,10 @@ void notifyPortThreadsTo(PortReader& reader, PortWriter& writer, HWND window) {
     // window is either in its queue or was never made.
     reader.isChannelOpen();
     writer.isChannelOpen();
+}
+
+void PortThreadsLink::enqueue(std::string_view commandText) {
+    if (writer_.Offer(commandText) == Handover::Busy) logCommandRefused(commandText.size());
 }
 
 PortLosses discardPortMessages(HWND window) {

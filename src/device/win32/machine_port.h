@@ -9,6 +9,7 @@
 
 #include <string_view>
 
+#include "cutdata/commands.h"
 #include "device/win32/port_reader.h"
 #include "device/win32/port_writer.h"
 
@@ -21,8 +22,12 @@ public:
     // messages stay WM_READER_EVENT and WM_WRITER_EVENT. Once this returns,
     // nothing more is posted to the window they notified before.
     virtual void notifyTo(HWND window) = 0;
-    // Queues command text ("|" after each command) or an escape sequence.
+    // Queues command text ("|" after each command) or an escape sequence,
+    // without waiting for a write still pending: a machine that takes no
+    // data must not freeze the dialog, so the text is then refused.
     virtual void enqueue(std::string_view commandText) = 0;
+    // A status request, skipped while an earlier write is still pending.
+    virtual void pollStatus() { enqueue(StatusRequest); }
 };
 
 // Points both threads' notifications at `window` and waits until a post to
@@ -34,7 +39,8 @@ class PortThreadsLink : public MachinePort {
 public:
     PortThreadsLink(PortReader& reader, PortWriter& writer) : reader_(reader), writer_(writer) {}
     void notifyTo(HWND window) override { notifyPortThreadsTo(reader_, writer_, window); }
-    void enqueue(std::string_view commandText) override { writer_.Enqueue(commandText); }
+    void enqueue(std::string_view commandText) override;
+    void pollStatus() override { writer_.Poll(StatusRequest); }
 
 private:
     PortReader& reader_;

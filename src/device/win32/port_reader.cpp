@@ -4,7 +4,15 @@
 
 namespace vantrel::win {
 
-std::unique_ptr<char[]> takeReplyText(LPARAM value) { return std::unique_ptr<char[]>(reinterpret_cast<char*>(value)); }
+namespace {
+// Reply texts posted and not yet taken back, across every reader.
+std::atomic<long> repliesInFlight{0};
+}  // namespace
+
+std::unique_ptr<char[]> takeReplyText(LPARAM value) {
+    if (value) --repliesInFlight;
+    return std::unique_ptr<char[]>(reinterpret_cast<char*>(value));
+}
 
 PortReader::~PortReader() { Stop(); }
 
@@ -13,13 +21,20 @@ void PortReader::deliver(const char* bytes, DWORD length) {
         HWND window = notifyWindow();
         // No window, no text: nothing is allocated that nobody would free.
         if (!window || !IsWindow(window)) continue;
+        if (repliesInFlight.load() >= MaxRepliesInFlight) {
+            ++dropped_;
+            continue;
+        }
         auto text = std::make_unique<char[]>(reply.size() + 1);
         std::memcpy(text.get(), reply.data(), reply.size());
         text[reply.size()] = '\0';
         // The window may go between the check and the post; the text then stays ours.
+        ++repliesInFlight;
         if (PostMessageW(window, notifyMessage(), static_cast<WPARAM>(reply.size()),
                          reinterpret_cast<LPARAM>(text.get())))
             text.release();
+        else
+            --repliesInFlight;
     }
 }
 
@@ -32,6 +47,10 @@ DWORD PortReader::Run() {
             lock.release();
             Sleep(WorkerStepMs);
             continue;
+        }
+        if (framedConnection_ != connection_) {
+            framer_ = ReplyFramer();
+            framedConnection_ = connection_;
         }
         if (!transfer_) {
             transfer_ = std::make_unique<Transfer>();

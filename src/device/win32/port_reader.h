@@ -11,16 +11,28 @@ namespace vantrel::win {
 class PortReader : public PortThread {
 public:
     static constexpr DWORD ReadSize = 512;
+    // Replies posted and not yet taken by their receiver, at most. A thread's
+    // message queue holds 10,000 messages; a machine streaming short replies
+    // must not fill it, or the writer's and the timers' messages would be
+    // lost. Replies beyond this are dropped (and counted).
+    static constexpr long MaxRepliesInFlight = 1000;
     PortReader() = default;
     ~PortReader() override;
 
 protected:
     DWORD Run() override;
 
+    // Replies dropped because too many were still waiting for the receiver.
+    unsigned long droppedReplies() const { return dropped_.load(); }
+
 private:
     void deliver(const char* bytes, DWORD length);
 
     ReplyFramer framer_;
+    // The connection framer_ has read; every connection starts with empty
+    // framing, so no part of a reply cut off by an unplug reaches the next.
+    unsigned long framedConnection_ = 0;
+    std::atomic<unsigned long> dropped_{0};
     // The read's buffer and OVERLAPPED, made anew after a read was given up.
     std::unique_ptr<Transfer> transfer_;
 };

@@ -15,14 +15,14 @@ bool PortThread::openChannel(const std::wstring& path) {
     MutexLock lock(lock_.get());
     if (channel_) {
         cancelTransfers(channel_.get(), nullptr);
-        channel_.reset();
+        resetChannel();
     }
     if (opened == INVALID_HANDLE_VALUE) {
         SetLastError(openError);
         return false;
     }
     channel_.reset(opened);
-    ++connection_;
+    openConnection_.store(++connection_);
     return true;
 }
 
@@ -32,6 +32,11 @@ void PortThread::closeChannel() {
     // CancelIo would cancel only this thread's transfers; the pending one
     // belongs to the worker.
     cancelTransfers(channel_.get(), nullptr);
+    resetChannel();
+}
+
+void PortThread::resetChannel() {
+    openConnection_.store(0);
     channel_.reset();
 }
 
@@ -40,15 +45,10 @@ bool PortThread::isChannelOpen() const {
     return static_cast<bool>(channel_);
 }
 
-unsigned long PortThread::connection() const {
-    MutexLock lock(lock_.get());
-    return channel_ ? connection_ : 0;
-}
-
 bool PortThread::dropChannelAfterFailure() {
     if (!channel_) return false;
     logChannelLost(notifyMessage(), GetLastError());
-    channel_.reset();
+    resetChannel();
     return true;
 }
 

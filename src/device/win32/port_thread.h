@@ -38,10 +38,12 @@ public:
     // Ends any transfer pending on the channel and closes it. The thread
     // notices within one step and reports nothing for it.
     void closeChannel();
+    // Takes the channel lock, so it also waits for a post under way.
     bool isChannelOpen() const;
     // Which connection the open channel is (they are counted from 1); 0 when
-    // none is open.
-    unsigned long connection() const;
+    // none is open. Read without the lock, which a port thread holds through
+    // its transfers: the user-interface thread asks this often.
+    unsigned long connection() const { return openConnection_.load(); }
     // Transfers given up because they did not end within
     // CancelledTransferLimitMs of their cancel; their memory is never freed.
     unsigned abandonedTransfers() const { return abandoned_.load(); }
@@ -65,6 +67,9 @@ protected:
     virtual void cancelTransfers(HANDLE channel, OVERLAPPED* which);
 
     HANDLE channelLock() const { return lock_.get(); }
+    // Under the channel lock: the channel is gone (closed by the monitor or
+    // after a failure).
+    void resetChannel();
     // Guarded by the channel lock.
     UniqueHandle channel_;
     // Counts the channels opened, so that what was meant for one connection
@@ -77,6 +82,8 @@ private:
     bool awaitCancelled(MutexLock& lock, const Transfer& transfer);
     UniqueHandle lock_;
     std::atomic<unsigned> abandoned_{0};
+    // connection_ while the channel is open, else 0; written under the lock.
+    std::atomic<unsigned long> openConnection_{0};
 };
 
 }  // namespace vantrel::win

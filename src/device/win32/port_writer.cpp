@@ -4,6 +4,13 @@
 
 namespace vantrel::win {
 
+namespace {
+// How long Offer lets an idle writer take what it placed before it returns
+// all the same (the text stays queued). An idle writer takes it within a
+// step; this is only for a writer the system has not run for a while.
+constexpr DWORD OfferSettleLimitMs = 200;
+}  // namespace
+
 PortWriter::PortWriter()
     : queueLock_(CreateMutexW(nullptr, FALSE, nullptr)),
       dataLock_(CreateMutexW(nullptr, FALSE, nullptr)),
@@ -12,50 +19,89 @@ PortWriter::PortWriter()
 
 PortWriter::~PortWriter() { Stop(); }
 
-void PortWriter::Enqueue(const char* bytes, std::size_t length) { enqueue(0, bytes, length); }
+void PortWriter::Enqueue(const char* bytes, std::size_t length) { enqueue(0, bytes, length, nullptr); }
 
-void PortWriter::EnqueueFor(unsigned long connection, std::string_view commandText) {
+unsigned long long PortWriter::EnqueueFor(unsigned long connection, std::string_view commandText,
+                                          const std::atomic<bool>* giveUp) {
     // Connections count from 1: 0 would mean any.
-    if (connection != 0) enqueue(connection, commandText.data(), commandText.size());
+    if (connection == 0) return 0;
+    return enqueue(connection, commandText.data(), commandText.size(), giveUp);
 }
 
 unsigned long PortWriter::openConnection(unsigned long expectedConnection) const {
-    MutexLock handleLock(channelLock());
-    if (!channel_ || (expectedConnection != 0 && connection_ != expectedConnection)) return 0;
-    return connection_;
+    const unsigned long open = connection();
+    if (open == 0 || (expectedConnection != 0 && open != expectedConnection)) return 0;
+    return open;
 }
 
-void PortWriter::enqueue(unsigned long expectedConnection, const char* bytes, std::size_t length) {
-    const unsigned long connection = openConnection(expectedConnection);
-    if (connection == 0) return;
-    MutexLock queueLock(queueLock_.get());
-    // The link may have gone while an earlier caller was handing over.
-    if (openConnection(connection) == 0) return;
-    unsigned long long placed = 0;
-    {
-        // Taken once the writer has ended a write in progress.
-        MutexLock dataLock(dataLock_.get());
-        // A buffer left by a failed write, or one whose caller gave up, is replaced.
-        slot_.assign(bytes, length);
-        toWireInPlace(slot_);
-        slotConnection_ = connection;
-        placed = ++placed_;
-        SetEvent(dataReady_.get());
-    }
-    // The hand-over has always taken at least one step; callers are paced by it.
-    Sleep(WorkerStepMs);
-    awaitTaken(placed, connection);
+unsigned long long PortWriter::place(unsigned long connection, const char* bytes, std::size_t length) {
+    MutexLock dataLock(dataLock_.get());
+    // A buffer that still waits for this connection is not replaced. One
+    // left by a failed write, or queued for a connection that has ended
+    // (which no writer will ever send), is.
+    if (slotFull_.load() && slotConnection_ == connection) return 0;
+    slot_.assign(bytes, length);
+    toWireInPlace(slot_);
+    slotConnection_ = connection;
+    slotFull_.store(true);
+    SetEvent(dataReady_.get());
+    return ++placed_;
 }
 
-void PortWriter::awaitTaken(unsigned long long placed, unsigned long connection) {
+template <class Predicate>
+void PortWriter::awaitTaken(unsigned long long placed, unsigned long connection, Predicate stillWaiting) {
     while (taken_.load() < placed) {
         DWORD waited = WaitForSingleObject(slotTaken_.get(), WorkerStepMs);
         if (waited == WAIT_OBJECT_0) continue;
         if (waited != WAIT_TIMEOUT) Sleep(WorkerStepMs);
         // The writer takes nothing while it is stopped or its channel is not
         // this connection; a later connection's writer drops the buffer.
-        if (!isRunning() || openConnection(connection) == 0) return;
+        if (!isRunning() || openConnection(connection) == 0 || !stillWaiting()) return;
     }
+}
+
+unsigned long long PortWriter::enqueue(unsigned long expectedConnection, const char* bytes, std::size_t length,
+                                       const std::atomic<bool>* giveUp) {
+    auto wanted = [&] { return !(giveUp && giveUp->load()); };
+    const unsigned long connection = openConnection(expectedConnection);
+    if (connection == 0 || !wanted()) return 0;
+    MutexLock queueLock(queueLock_.get());
+    unsigned long long placed = 0;
+    // The slot frees when the writer takes what waits in it, which may be
+    // only after a pending write has ended; the link may go meanwhile.
+    while ((placed = place(connection, bytes, length)) == 0) {
+        WaitForSingleObject(slotTaken_.get(), WorkerStepMs);
+        if (!isRunning() || openConnection(connection) == 0 || !wanted()) return 0;
+    }
+    // The hand-over has always taken at least one step; callers are paced by it.
+    Sleep(WorkerStepMs);
+    awaitTaken(placed, connection, wanted);
+    return placed;
+}
+
+Handover PortWriter::Offer(std::string_view commandText) {
+    const unsigned long connection = openConnection(0);
+    if (connection == 0) return Handover::NoLink;
+    // A worker thread in the middle of its own hand-over has the slot.
+    if (WaitForSingleObject(queueLock_.get(), 0) != WAIT_OBJECT_0) return Handover::Busy;
+    struct Release {
+        HANDLE lock;
+        ~Release() { ReleaseMutex(lock); }
+    } release{queueLock_.get()};
+    const unsigned long long placed = place(connection, commandText.data(), commandText.size());
+    if (placed == 0) return Handover::Busy;
+    Sleep(WorkerStepMs);
+    // Waited for only while the writer is free to take it: behind a pending
+    // write it stays queued, and nothing may replace it.
+    const ULONGLONG started = GetTickCount64();
+    awaitTaken(placed, connection,
+               [&] { return !writing_.load() && GetTickCount64() - started < OfferSettleLimitMs; });
+    return Handover::Placed;
+}
+
+bool PortWriter::Poll(std::string_view request) {
+    if (writePending()) return false;
+    return Offer(request) == Handover::Placed;
 }
 
 std::size_t PortWriter::slotLength() const {
@@ -64,20 +110,35 @@ std::size_t PortWriter::slotLength() const {
 }
 
 bool PortWriter::writeSlot(MutexLock& handleLock) {
-    MutexLock dataLock(dataLock_.get());
-    // The event may have been set for a buffer that a later one replaced.
-    if (taken_.load() == placed_) return true;
-    taken_.store(placed_);
-    SetEvent(slotTaken_.get());
-    if (slotConnection_ != connection_) {
+    std::string bytes;
+    unsigned long long number = 0;
+    bool current = false;
+    {
+        MutexLock dataLock(dataLock_.get());
+        // The event may have been set for a buffer already taken.
+        if (!slotFull_.load()) return true;
+        bytes = std::move(slot_);
+        slot_.clear();
+        number = placed_;
         // Queued just as its connection ended (the cable pulled while a job
         // was being prepared, say): a later connection must not get it.
-        slot_ = std::string();
-        return true;
+        current = slotConnection_ == connection_;
+        writing_.store(current);
+        slotFull_.store(false);
+        taken_.store(number);
+        SetEvent(slotTaken_.get());
     }
-    const std::size_t length = slot_.size();
+    if (!current) return true;
+    const bool keepRunning = write(handleLock, std::move(bytes), number);
+    writing_.store(false);
+    return keepRunning;
+}
+
+bool PortWriter::write(MutexLock& handleLock, std::string bytes, unsigned long long number) {
+    const std::size_t length = bytes.size();
     notify(WRITE_BEGIN, static_cast<LPARAM>(length));
     if (length == 0) {
+        lastWritten_.store(number);
         notify(WRITE_DONE, 0);
         return true;
     }
@@ -85,32 +146,33 @@ bool PortWriter::writeSlot(MutexLock& handleLock) {
     IoEnd end = IoEnd::Failed;
     DWORD written = 0;
     if (transfer_->completion && length <= MAXDWORD) {
-        // The bytes move into the transfer's block, which outlives a write
-        // the driver never ends.
-        transfer_->bytes = std::move(slot_);
-        slot_.clear();
+        // The bytes live in the transfer's block, which outlives a write the
+        // driver never ends.
+        transfer_->bytes = std::move(bytes);
         transfer_->overlapped = {};
         transfer_->overlapped.hEvent = transfer_->completion.get();
         BOOL started = WriteFile(channel_.get(), transfer_->bytes.data(), static_cast<DWORD>(length), nullptr,
                                  &transfer_->overlapped);
         end = finishTransfer(handleLock, started, transfer_, written);
-        // A write that did not complete leaves its buffer in the slot (unless
-        // it had to be left to the driver); a completed one frees it.
         if (transfer_) {
-            if (end != IoEnd::Completed) slot_ = std::move(transfer_->bytes);
+            bytes = std::move(transfer_->bytes);
             transfer_->bytes = std::string();
         }
     }
-    if (end == IoEnd::Quit) return false;
-    bool failed = end != IoEnd::Completed;
-    if (end == IoEnd::Completed) {
-        // A write that completed with fewer bytes than the slot held has failed.
-        if (written == length)
-            notify(WRITE_DONE, static_cast<LPARAM>(length));
-        else
-            failed = true;
+    if (end == IoEnd::Completed && written == length) {
+        lastWritten_.store(number);
+        notify(WRITE_DONE, static_cast<LPARAM>(length));
+        return true;
     }
-    if (failed && end != IoEnd::Closed && dropChannelAfterFailure()) notify(PORT_LOST, 0);
+    // A write that did not complete (or completed short) leaves its buffer in
+    // the slot, unless it had to be left to the driver or a newer one waits
+    // there; it is never written again.
+    {
+        MutexLock dataLock(dataLock_.get());
+        if (!slotFull_.load()) slot_ = std::move(bytes);
+    }
+    if (end == IoEnd::Quit) return false;
+    if (end != IoEnd::Closed && dropChannelAfterFailure()) notify(PORT_LOST, 0);
     return true;
 }
 

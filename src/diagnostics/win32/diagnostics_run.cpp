@@ -123,6 +123,14 @@ void logIdentificationAsked() noexcept {
     withActive([&](State& state) { state.log.write(identificationAskedText()); });
 }
 
+void logMarkSearchAnswer(std::string_view answer, std::optional<long> code) noexcept {
+    withActive([&](State& state) { state.log.write(markSearchAnswerText(answer, code)); });
+}
+
+void logCommandRefused(std::size_t bytes) noexcept {
+    withActive([&](State& state) { state.log.write(commandRefusedText(bytes)); });
+}
+
 void logIdentified(std::string_view identification, int model) noexcept {
     withActive([&](State& state) { state.log.write(identifiedText(identification, model)); });
 }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,8 +48,11 @@ void logChannelNotOpened(bool outgoing, const std::wstring& path, DWORD error) n
 void logConnected(const std::wstring& outgoingPath, const std::wstring& incomingPath) noexcept;
 void logIdentificationAsked() noexcept;
 void logIdentified(std::string_view identification, int model) noexcept;
+void logMarkSearchAnswer(std::string_view answer, std::optional<long> code) noexcept;
 // Only when the link was made: `connected` says whether it was.
 void logDisconnected(bool connected, const char* why) noexcept;
+// A command was not queued: the machine had not yet taken an earlier write.
+void logCommandRefused(std::size_t bytes) noexcept;
 // A port thread closed its channel after a failed transfer; `notifyMessage`
 // (WM_READER_EVENT or WM_WRITER_EVENT) tells which channel it was.
 void logChannelLost(UINT notifyMessage, DWORD error) noexcept;

@@ -1,6 +1,7 @@
 #include "operations/win32/reg_mark_dialog.h"
 
 #include "cutdata/commands.h"
+#include "device/machine_replies.h"
 #include "diagnostics/win32/diagnostics_run.h"
 #include "operations/operation_texts.h"
 #include "plugin/win32/plugin_app.h"
@@ -52,7 +53,7 @@ void RegMarkDialog::carryOut(const MarkSearchStep& step) {
 bool RegMarkDialog::onTimer(UINT_PTR id) {
     if (id != TIMER_STATUS) return false;
     // The machine's one-character answers to these are ignored.
-    if (search_.pollsStatus()) port_.enqueue(StatusRequest);
+    if (search_.pollsStatus()) port_.pollStatus();
     return true;
 }
 
@@ -64,7 +65,13 @@ bool RegMarkDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
     }
     if (static_cast<INT_PTR>(wParam) < 0) return true;
     auto text = takeReplyText(lParam);
-    if (text) carryOut(search_.reply(std::string_view(text.get(), wParam)));
+    if (!text) return true;
+    const std::string_view reply(text.get(), wParam);
+    const int tries = search_.failCount();
+    const MarkSearchStep step = search_.reply(reply);
+    // What the machine said, and how it was read, whenever it was an answer.
+    if (step.end != MarkSearchEnd::None || search_.failCount() != tries) logMarkSearchAnswer(reply, markSearchCode(reply));
+    carryOut(step);
     return true;
 }
 

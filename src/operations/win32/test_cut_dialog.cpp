@@ -93,7 +93,11 @@ void TestCutDialog::carryOut(const TestCutStep& step) {
         // Escape still reaches it once a silent test may be abandoned.
         SetFocus(hwnd());
     }
-    if (!step.send.empty()) port_.enqueue(step.send);
+    // A status request is only asked while the machine takes what was sent.
+    if (step.send == StatusRequest)
+        port_.pollStatus();
+    else if (!step.send.empty())
+        port_.enqueue(step.send);
     if (step.enterBusy) SetTimer(hwnd(), TIMER_STATUS, TestStatusPeriodMs, nullptr);
     if (step.leaveBusy) {
         SetWindowTextW(item(IDC_TEST_CUT_BUTTON), std::wstring(TestButtonCaption).c_str());

@@ -224,7 +224,10 @@ bool CutDialog::onCommand(int id, int notifyCode, HWND control) {
 }
 
 bool CutDialog::onTimer(UINT_PTR id) {
-    if (id == TIMER_JOB) return true;  // a job's tick does nothing
+    if (id == TIMER_JOB) {
+        followJob();
+        return true;
+    }
     return monitor_.handleTimer(id);
 }
 
@@ -261,12 +264,18 @@ bool CutDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& r
 }
 
 void CutDialog::onCancel() {
-    // Never while a job's stream is being prepared: the generator owns the job.
-    if (generator_.isRunning()) return;
-    if (jobState_ == JobState::Sending) logJobEnded(JobEnd::Abandoned, jobLength_);
+    if (generator_.isRunning()) {
+        // Never while a job's stream is being made: the generator owns the job.
+        if (generator_.textLength() == 0) return;
+        // Made, and waiting for a machine that takes nothing to take the
+        // write before it: closing the link below ends that wait.
+        generator_.giveUp();
+    }
+    if (jobInProgress()) logJobEnded(JobEnd::Abandoned, jobLength_);
     KillTimer(hwnd(), TIMER_JOB);
     progress_.stopAnimation();
     monitor_.closeLink();
+    generator_.Stop();
     end(IDCANCEL);
 }
 

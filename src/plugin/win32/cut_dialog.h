@@ -89,6 +89,8 @@ private:
     // `connection`: the writer's connection the job is for.
     void startJob(unsigned long connection);
     void onGeneratorEvent(WPARAM code, LPARAM value);
+    // Moves the job on from what the generator and the writer have recorded.
+    void followJob();
     void jobFinished();
     void jobLost();
     void jobRefused(CutStreamError error);
@@ -141,6 +143,8 @@ private:
     JobState jobState_ = JobState::Idle;
     // Known from Sending on; the log of a job lost or abandoned names it.
     std::size_t jobLength_ = 0;
+    // The writer's number for the job's buffer (PortWriter::lastWritten).
+    unsigned long long jobBuffer_ = 0;
 };
 
 }  // namespace vantrel::win

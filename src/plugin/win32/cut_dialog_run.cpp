@@ -89,27 +89,45 @@ void CutDialog::startJob(unsigned long connection) {
 }
 
 void CutDialog::onGeneratorEvent(WPARAM code, LPARAM value) {
-    // The stream is in the slot once the generator has ended.
-    generator_.waitForEnd(INFINITE);
     if (code == GENERATOR_TEXT_READY) {
         jobLength_ = static_cast<std::size_t>(value);
         logJobStarted(generator_.job, jobLength_, readResolution(profile_), generator_.mediaWidth);
-        if (jobState_ == JobState::Preparing) {
-            jobState_ = JobState::Sending;
-            progress_.setCaption(SendingCaption);
-            progress_.repaint();
-        }
-    } else if (code == GENERATOR_FAILED) {
-        jobRefused(static_cast<CutStreamError>(value));
     }
+    followJob();
+}
+
+void CutDialog::followJob() {
+    // Read from the generator's and the writer's own records, on the job's
+    // timer as well as on their messages: this thread never waits for them,
+    // and a message lost to a full queue loses nothing.
+    if (jobState_ == JobState::Preparing) {
+        // The stream is in the slot (or was dropped) once the generator has ended.
+        if (generator_.isRunning()) return;
+        if (generator_.error() != CutStreamError::None) {
+            jobRefused(generator_.error());
+            return;
+        }
+        jobBuffer_ = generator_.queuedAs();
+        jobLength_ = generator_.textLength();
+        // Dropped: the link it was made for has ended.
+        if (jobBuffer_ == 0) {
+            jobLost();
+            return;
+        }
+        jobState_ = JobState::Sending;
+        progress_.setCaption(SendingCaption);
+        progress_.repaint();
+    }
+    // Buffers are written in order, and a failed write ends the link (and
+    // with it this job) first: a later number written means this one was.
+    if (jobState_ == JobState::Sending && monitor_.writer().lastWritten() >= jobBuffer_) jobFinished();
 }
 
 bool CutDialog::jobInProgress() { return jobState_ == JobState::Preparing || jobState_ == JobState::Sending; }
 
-void CutDialog::writeDone(std::size_t bytes) {
+void CutDialog::writeDone(std::size_t) {
     // Only the complete write of this job's own stream finishes the job.
-    if (jobState_ != JobState::Sending || bytes != jobLength_) return;
-    jobFinished();
+    followJob();
 }
 
 void CutDialog::jobFinished() {

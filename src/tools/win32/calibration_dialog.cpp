@@ -88,7 +88,7 @@ void CalibrationDialog::cutSquare() {
 
 bool CalibrationDialog::onTimer(UINT_PTR id) {
     if (id != StatusTimer) return false;
-    link_.enqueue(StatusRequest);
+    link_.pollStatus();
     return true;
 }
 
