@@ -28,6 +28,10 @@ void SimServer::serveInputClient(HANDLE pipe) {
             // Taking nothing: the writer's bytes wait in the pipe until the
             // stall is set off or the cable is pulled.
             if (WaitForSingleObject(unplugEvent_.get(), StallCheckMs) == WAIT_OBJECT_0) return;
+            // The plug-in may close its end meanwhile; reading nothing, only a
+            // look at the pipe tells.
+            DWORD waiting = 0;
+            if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr)) return;
             continue;
         }
         if (allowed.bytes == 0) {
