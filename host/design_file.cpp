@@ -402,3 +402,76 @@ DesignParseResult parseDesign(DesignTextSource& source) {
 }
 
 }  // namespace vantrel
+
+namespace vantrel {
+
+bool isSvgDesign(std::string_view head, std::string_view name) {
+    if (head.substr(0, 3) == "\xEF\xBB\xBF") head.remove_prefix(3);
+    // UTF-16 starts with its byte order mark: only XML comes that way here.
+    if (head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF") return true;
+    const std::size_t first = head.find_first_not_of(" \t\r\n");
+    if (first != std::string_view::npos && head[first] == '<') return true;
+    if (name.size() < 4) return false;
+    std::string extension(name.substr(name.size() - 4));
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension == ".svg";
+}
+
+DesignParseResult readDesign(std::string_view text, std::string_view name) {
+    if (isSvgDesign(text.substr(0, 4096), name)) return parseSvg(std::string(text));
+    return parseDesign(text);
+}
+
+namespace {
+
+// The bytes already read to tell the form, then the rest of the source.
+class ReplayedSource : public DesignTextSource {
+public:
+    ReplayedSource(std::string head, DesignTextSource& rest) : head_(std::move(head)), rest_(rest) {}
+    std::size_t read(char* buffer, std::size_t size) override {
+        if (given_ < head_.size()) {
+            const std::size_t n = std::min(size, head_.size() - given_);
+            std::memcpy(buffer, head_.data() + given_, n);
+            given_ += n;
+            return n;
+        }
+        return rest_.read(buffer, size);
+    }
+
+private:
+    std::string head_;
+    std::size_t given_ = 0;
+    DesignTextSource& rest_;
+};
+
+}  // namespace
+
+DesignParseResult readDesign(DesignTextSource& source, std::string_view name) {
+    constexpr std::size_t HeadSize = 4096;
+    std::string text;
+    text.reserve(std::max(source.sizeHint() + 1, HeadSize));
+    text.resize(HeadSize);
+    std::size_t have = 0;
+    while (have < HeadSize) {
+        const std::size_t got = source.read(text.data() + have, HeadSize - have);
+        if (got == 0) break;
+        have += got;
+    }
+    text.resize(have);
+    if (!isSvgDesign(text, name)) {
+        ReplayedSource replayed(std::move(text), source);
+        return parseDesign(replayed);
+    }
+    // The whole document: in one piece of memory when the source told its size.
+    for (;;) {
+        if (text.capacity() == text.size()) text.reserve(text.size() * 2);
+        const std::size_t before = text.size();
+        text.resize(text.capacity());
+        const std::size_t got = source.read(text.data() + before, text.size() - before);
+        text.resize(before + got);
+        if (got == 0) break;
+    }
+    return parseSvg(std::move(text));
+}
+
+}  // namespace vantrel
