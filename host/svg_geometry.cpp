@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <system_error>
 #include <unordered_map>
@@ -427,22 +426,20 @@ private:
         const Attribute* widthAttr = root_.find("width");
         const Attribute* heightAttr = root_.find("height");
         const Attribute* boxAttr = root_.find("viewBox");
-        std::optional<Length> width, height;
-        if (widthAttr) width = parseLength(*widthAttr);
-        if (heightAttr) height = parseLength(*heightAttr);
         // A size relative to a page we do not have means "as the viewBox says".
-        if (width && width->percent()) width.reset();
-        if (height && height->percent()) height.reset();
+        Length width, height;
+        const bool haveWidth = widthAttr && !(width = parseLength(*widthAttr)).percent();
+        const bool haveHeight = heightAttr && !(height = parseLength(*heightAttr)).percent();
         const Affine px = scaling(1 / PxPerInch, 1 / PxPerInch);
-        if (width) viewport_.width = width->inches() * PxPerInch;
-        if (height) viewport_.height = height->inches() * PxPerInch;
+        if (haveWidth) viewport_.width = width.inches() * PxPerInch;
+        if (haveHeight) viewport_.height = height.inches() * PxPerInch;
         if (!boxAttr) return px;
         const ViewBox box = parseViewBox(*boxAttr);
         viewport_ = {box.width, box.height};
-        double w = width ? width->inches() : 0, h = height ? height->inches() : 0;
-        if (!width && !height) return px * translation(-box.x, -box.y);
-        if (!width) w = h * box.width / box.height;
-        if (!height) h = w * box.height / box.width;
+        double w = haveWidth ? width.inches() : 0, h = haveHeight ? height.inches() : 0;
+        if (!haveWidth && !haveHeight) return px * translation(-box.x, -box.y);
+        if (!haveWidth) w = h * box.width / box.height;
+        if (!haveHeight) h = w * box.height / box.width;
         return viewBoxTransform(box, 0, 0, w, h, root_.find("preserveAspectRatio"));
     }
 

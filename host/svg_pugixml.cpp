@@ -83,9 +83,12 @@ DesignParseResult parseSvg(std::string document) {
                      result.errorLine, result.errorColumn);
         result.errorLine = std::max(1, result.errorLine);
         result.errorColumn = std::max(1, result.errorColumn);
-        result.errorMessage = parsed.status == pugi::status_no_document_element
-                                  ? "this is not an XML document with an <svg> root"
-                                  : std::string("this is not well-formed XML: ") + parsed.description();
+        result.errorMessage = std::string("this is not well-formed XML: ") + parsed.description();
+        if (parsed.status == pugi::status_no_document_element) {
+            // Nothing in it is an element: blame its start.
+            result.errorLine = result.errorColumn = 1;
+            result.errorMessage = "this is not an XML document with an <svg> root";
+        }
         return result;
     }
     svg::Element root;
