@@ -28,7 +28,7 @@ public:
     explicit MemoryStream(const std::string& bytes) : bytes_(bytes) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == IID_IUnknown || iid == IID_ISequentialStream) {
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(ISequentialStream)) {
             *object = static_cast<ISequentialStream*>(this);
             AddRef();
             return S_OK;
@@ -110,7 +110,7 @@ DesignParseResult parseSvg(std::string document) {
                           : nullptr;
     if (!create) return refuse(1, 1, "this system has no XmlLite (xmllite.dll) to read SVG files with");
     IXmlReader* raw = nullptr;
-    if (FAILED(create(IID_IXmlReader, reinterpret_cast<void**>(&raw), nullptr)) || !raw)
+    if (FAILED(create(__uuidof(IXmlReader), reinterpret_cast<void**>(&raw), nullptr)) || !raw)
         return refuse(1, 1, "XmlLite could not make a reader");
     UniqueReader reader(raw);
     // Drawing programs write a DOCTYPE with entities for their namespaces.
