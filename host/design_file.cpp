@@ -448,9 +448,9 @@ private:
 
 DesignParseResult readDesign(DesignTextSource& source, std::string_view name) {
     constexpr std::size_t HeadSize = 4096;
-    std::string text;
-    text.reserve(std::max(source.sizeHint() + 1, HeadSize));
-    text.resize(HeadSize);
+    // Asked before the first read: what is left then is the whole text.
+    const std::size_t size = source.sizeHint();
+    std::string text(HeadSize, '\0');
     std::size_t have = 0;
     while (have < HeadSize) {
         const std::size_t got = source.read(text.data() + have, HeadSize - have);
@@ -463,6 +463,7 @@ DesignParseResult readDesign(DesignTextSource& source, std::string_view name) {
         return parseDesign(replayed);
     }
     // The whole document: in one piece of memory when the source told its size.
+    text.reserve(std::max(size + 1, HeadSize));
     for (;;) {
         if (text.capacity() == text.size()) text.reserve(text.size() * 2);
         const std::size_t before = text.size();
