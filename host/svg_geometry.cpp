@@ -430,6 +430,8 @@ private:
         Length width, height;
         const bool haveWidth = widthAttr && !(width = parseLength(*widthAttr)).percent();
         const bool haveHeight = heightAttr && !(height = parseLength(*heightAttr)).percent();
+        if (haveWidth && !(width.value > 0)) fail(*widthAttr, 0, "the width must be above 0");
+        if (haveHeight && !(height.value > 0)) fail(*heightAttr, 0, "the height must be above 0");
         const Affine px = scaling(1 / PxPerInch, 1 / PxPerInch);
         if (haveWidth) viewport_.width = width.inches() * PxPerInch;
         if (haveHeight) viewport_.height = height.inches() * PxPerInch;
