@@ -21,8 +21,9 @@ namespace vantrel {
 
 namespace {
 
-// The document's bytes as the stream XmlLite reads; it lives on the stack for
-// one parse, so its count of references only has to be honest, not to free it.
+// The document's bytes as the stream XmlLite reads. It lives on the stack for
+// one parse and outlives the reader, so its count of references only has to be
+// honest, not to free it.
 class MemoryStream : public ISequentialStream {
 public:
     explicit MemoryStream(const std::string& bytes) : bytes_(bytes) {}
@@ -109,13 +110,14 @@ DesignParseResult parseSvg(std::string document) {
                                 reinterpret_cast<void*>(GetProcAddress(library.get(), "CreateXmlReader")))
                           : nullptr;
     if (!create) return refuse(1, 1, "this system has no XmlLite (xmllite.dll) to read SVG files with");
+    // Before the reader, which holds it until the reader is released.
+    MemoryStream stream(document);
     IXmlReader* raw = nullptr;
     if (FAILED(create(__uuidof(IXmlReader), reinterpret_cast<void**>(&raw), nullptr)) || !raw)
         return refuse(1, 1, "XmlLite could not make a reader");
     UniqueReader reader(raw);
     // Drawing programs write a DOCTYPE with entities for their namespaces.
     reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Parse);
-    MemoryStream stream(document);
     if (FAILED(reader->SetInput(&stream))) return refuse(1, 1, "XmlLite could not read the document");
 
     Strings strings;
