@@ -568,7 +568,6 @@ private:
         return viewBoxTransform(box, 0, 0, w, h, e.find("preserveAspectRatio"));
     }
 
-    // ---- drawing into the path -------------------------------------------
 
     void shape(const Element& e, std::string_view name, const Affine& ctm) {
         ctm_ = ctm;
