@@ -1,5 +1,7 @@
 #include "svg_geometry.h"
 
+#include "decimal_number.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -108,20 +110,24 @@ public:
         if (atEnd()) fail("a number is missing at the end");
         const char* begin = s_.data() + pos;
         const char* end = s_.data() + s_.size();
-        const char* digits = *begin == '+' || *begin == '-' ? begin + 1 : begin;
-        // from_chars would also take "inf" and "nan"; SVG numbers start with a digit or a point.
-        if (digits == end || !(isDigit(*digits) || (*digits == '.' && digits + 1 < end && isDigit(digits[1]))))
-            fail("a number is expected here");
+        decimal::Decimal d;
+        bool exponentFault = false, ranOut = false;
+        const char* after = decimal::numberEnd(begin, end, d, exponentFault, ranOut);
+        if (!after && exponentFault) {
+            // An "e" with no exponent after it ends the number: a unit (em, ex) or what follows.
+            const char* e = begin + 1;
+            while (e < end && *e != 'e' && *e != 'E') ++e;
+            after = decimal::numberEnd(begin, e, d, exponentFault, ranOut);
+        }
+        if (!after) fail("a number is expected here");
         double value = 0;
-        auto [parsed, error] = std::from_chars(*begin == '+' ? begin + 1 : begin, end, value);
-        if (error == std::errc::result_out_of_range) {
-            // Too close to zero is zero; too large is refused below.
-            value = std::strtod(std::string(begin, parsed).c_str(), nullptr);
-        } else if (error != std::errc()) {
-            fail("a number is expected here");
+        if (!decimal::exactValue(d, value)) {
+            const auto [parsed, error] = std::from_chars(*begin == '+' ? begin + 1 : begin, after, value);
+            // Beyond a double's range, or so near 0 that it is denormal: strtod decides.
+            if (error != std::errc() || parsed != after) value = std::strtod(std::string(begin, after).c_str(), nullptr);
         }
         if (!std::isfinite(value)) fail("this number is out of range");
-        pos = static_cast<std::size_t>(parsed - s_.data());
+        pos = static_cast<std::size_t>(after - s_.data());
         return value;
     }
     bool flag() {
