@@ -3,7 +3,14 @@
 #   cmake --build build/bench --target vantrel-bench vantrel-cut-bench vantrel-cut
 #   build/bench/bin/vantrel-bench                                  (the generator in memory)
 #   build/bench/bin/vantrel-cut-bench build/bench/bin/vantrel-cut  (whole runs against a floor process)
+#   cmake --build build/bench --target vantrel-svg-bench
+#   build/bench/bin/vantrel-svg-bench [megabytes] [rounds]          (SVG reading beside path data)
 add_executable(vantrel-cut-bench ${CMAKE_SOURCE_DIR}/bench/cut_tool_bench.cpp)
+
+# Only the design readers: it counts their memory with its own operator new.
+add_executable(vantrel-svg-bench ${CMAKE_SOURCE_DIR}/bench/svg_read_bench.cpp ${VANTREL_DESIGN_SOURCES})
+target_include_directories(vantrel-svg-bench PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/host)
+target_link_libraries(vantrel-svg-bench PRIVATE pugixml::pugixml)
 
 if(NOT benchmark_FOUND)
   return()

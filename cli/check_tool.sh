@@ -42,6 +42,14 @@ expect "search command without mat" "$data/rectangle.search-no-mat.txt" \
   --cut-type print-and-cut --carrier-mat off --search-command "$data/rectangle.path"
 expect "fraction resolution" "$data/triangle.wysiwyg.txt" --dpi-x 1016/2 --dpi-y "507 1/1" "$data/triangle.path"
 
+# An SVG drawing of the same geometry gives the same job, told by its name or
+# by its content; what it cannot cut is listed once per kind on standard error.
+expect "svg drawing" "$data/triangle.wysiwyg.txt" "$data/triangle.svg"
+expect "svg search command" "$data/triangle.search.txt" --cut-type print-and-cut --search-command "$data/triangle.svg"
+cut - <"$data/triangle.svg" >"$work/stdin" 2>"$work/err" || fail "svg on standard input: exit status $?"
+cmp -s "$work/stdin" "$data/triangle.wysiwyg.txt" || fail "svg on standard input: different job"
+[ "$(tr -d '\r' <"$work/err")" = "vantrel-cut: <stdin>: left out, cannot be cut: 1 <text>" ] || fail "svg left out: $(cat "$work/err")"
+
 tr '|' '\003' <"$data/triangle.wysiwyg.txt" >"$work/wire"
 expect "wire bytes" "$work/wire" --wire "$data/triangle.path"
 cut - <"$data/triangle.path" >"$work/stdin" 2>/dev/null || fail "standard input: exit status $?"
@@ -51,7 +59,7 @@ cmp -s "$work/job" "$data/triangle.wysiwyg.txt" || fail "-o: different job"
 [ -s "$work/out" ] && fail "-o: also wrote to standard output"
 [ -e "$work/job.partial" ] && fail "-o: left its partial file"
 
-for sample in "$src"/samples/*.path; do
+for sample in "$src"/samples/*.path "$src"/samples/*.svg; do
   name=$(basename "$sample")
   for form in "" --flatten; do
     if ! cut $form "$sample" >"$work/out" 2>"$work/err"; then fail "$name $form: $(cat "$work/err")"; continue; fi
@@ -64,6 +72,15 @@ done
 
 printf 'M 1 1 L 2 x\n' >"$work/malformed.path"
 printf 'M 1 1 L 1e30 1\n' >"$work/far.path"
+printf 'M 1 1 L 2 2\n' >"$work/not-xml.svg"
+printf '<html><body/></html>\n' >"$work/no-root.svg"
+printf '<svg xmlns="http://www.w3.org/2000/svg">\n<path d="M 1 1 L 2"/></svg>\n' >"$work/broken.svg"
+printf '<svg xmlns="http://www.w3.org/2000/svg" width="1in" viewBox="0 0 1 1"><circle r="20000"/></svg>\n' >"$work/far.svg"
+refuse "svg: not XML" "$work/not-xml.svg"
+refuse "svg: no svg root" "$work/no-root.svg"
+refuse "svg: broken path" "$work/broken.svg"
+grep -q 'broken.svg: line 2, column 19: d: a number is missing' "$work/err" || fail "svg: broken path: $(cat "$work/err")"
+refuse "svg: out of range" "$work/far.svg"
 refuse "missing design file" "$work/none.path"
 refuse "malformed path data" "$work/malformed.path"
 refuse "coordinate out of range" "$work/far.path"

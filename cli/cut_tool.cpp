@@ -18,7 +18,7 @@ namespace vantrel::cli {
 
 const char* const CutToolUsage =
     "usage: vantrel-cut [options] DESIGN\n"
-    "  DESIGN is SVG path data in inches, or - for standard input.\n"
+    "  DESIGN is an SVG file, SVG path data in inches, or - for standard input.\n"
     "  --cut-type wysiwyg|print-and-cut|knife-point   (wysiwyg)\n"
     "  --model 0|1|2|3          cutter model: 0 none, 1 Silhouette, 2 CAMEO, 3 PORTRAIT (1)\n"
     "  --reg-mark-type N        the host's mark type; with model 0, 2 gives the square origin mark (0)\n"
@@ -225,6 +225,9 @@ CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string
         status.error = std::string(designName) + ": " + design.errorText();
         return status;
     }
+    for (const LeftOutKind& left : design.leftOut)
+        status.notes.push_back(std::string(designName) + ": left out, cannot be cut: " + std::to_string(left.count) +
+                               " " + left.kind);
 
     CutSettings settings;
     settings.forceLevel = options.force;
@@ -276,14 +279,15 @@ public:
 
 CutToolStatus runCutTool(const CutToolOptions& options, DesignTextSource& design, std::string_view designName,
                          CutStreamWriter& output) {
-    return generate(options, [&] { return parseDesign(design); }, designName, output);
+    return generate(options, [&] { return readDesign(design, designName); }, designName, output);
 }
 
 CutToolResult runCutTool(const CutToolOptions& options, std::string_view designText, std::string_view designName) {
     CollectingWriter output;
-    const CutToolStatus status = generate(options, [&] { return parseDesign(designText); }, designName, output);
+    const CutToolStatus status = generate(options, [&] { return readDesign(designText, designName); }, designName, output);
     CutToolResult result;
     result.ok = status.ok;
+    result.notes = status.notes;
     result.error = status.error;
     if (status.ok) result.output = std::move(output.collected);
     return result;

@@ -45,17 +45,19 @@ ParsedArguments parseCutToolArguments(const std::vector<std::string>& arguments)
 struct CutToolStatus {
     bool ok = false;
     std::string error;            // one line, without the program name
+    std::vector<std::string> notes;  // what an SVG design has that is not cut, one line per kind
 };
 
 // The job (or the search command) for a design read piece by piece from
 // `design`, handed to `output` as it is made, so that neither is held whole.
-// Refused input reaches `output` not at all. `designName` only names the
-// design in errors. An exception of the source passes through.
+// Refused input reaches `output` not at all. `designName` names the design
+// in errors, and tells an SVG document by its extension (readDesign). An exception of the source passes through.
 CutToolStatus runCutTool(const CutToolOptions& options, DesignTextSource& design, std::string_view designName,
                          CutStreamWriter& output);
 
 struct CutToolResult {
     bool ok = false;
+    std::vector<std::string> notes;
     std::string output;           // what goes to the file or standard output
     std::string error;            // one line, without the program name
 };

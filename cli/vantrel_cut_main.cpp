@@ -43,6 +43,14 @@ public:
         if (got == 0 && std::ferror(file_)) throw std::runtime_error(failure_);
         return got;
     }
+    std::size_t sizeHint() const override {
+        // Only a file that can seek tells its size; a pipe gives 0.
+        const long here = std::ftell(file_);
+        if (here < 0 || std::fseek(file_, 0, SEEK_END) != 0) return 0;
+        const long size = std::ftell(file_);
+        std::fseek(file_, here, SEEK_SET);
+        return size > here ? static_cast<std::size_t>(size - here) : 0;
+    }
 
 private:
     std::FILE* file_;
@@ -126,6 +134,7 @@ int run(int argc, char** argv) {
     if (output.failed()) return failWith(cannotWrite);
     if (!status.ok) return failWith(status.error);
     if (!output.finish()) return failWith(cannotWrite);
+    for (const std::string& note : status.notes) std::cerr << "vantrel-cut: " << note << '\n';
     return 0;
 }
 

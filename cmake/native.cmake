@@ -2,6 +2,7 @@
 # the command-line tools and the benchmarks.
 find_package(GTest REQUIRED)
 find_package(benchmark QUIET)
+find_package(pugixml REQUIRED)
 include(GoogleTest)
 
 set(VANTREL_SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
@@ -11,13 +12,14 @@ target_include_directories(vantrel_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
 
 add_library(vantrel_design STATIC ${VANTREL_DESIGN_SOURCES})
 target_include_directories(vantrel_design PUBLIC ${CMAKE_SOURCE_DIR}/host)
-target_link_libraries(vantrel_design PUBLIC vantrel_core)
+target_link_libraries(vantrel_design PUBLIC vantrel_core pugixml::pugixml)
 
 # The same sources again, instrumented, for the unit tests.
 add_library(vantrel_core_san STATIC ${VANTREL_CORE_SOURCES} ${VANTREL_DESIGN_SOURCES})
 target_include_directories(vantrel_core_san PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/host)
 target_compile_options(vantrel_core_san PUBLIC ${VANTREL_SANITIZE})
 target_link_options(vantrel_core_san PUBLIC ${VANTREL_SANITIZE})
+target_link_libraries(vantrel_core_san PUBLIC pugixml::pugixml)
 
 file(GLOB VANTREL_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(vantrel-unit-tests ${VANTREL_UNIT_TESTS})

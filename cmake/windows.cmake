@@ -13,7 +13,9 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 add_library(vantrel_core STATIC ${VANTREL_CORE_SOURCES})
 target_include_directories(vantrel_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
 
-add_library(vantrel_design STATIC ${VANTREL_DESIGN_SOURCES})
+# SVG documents through the system's XmlLite, in place of pugixml.
+list(REMOVE_ITEM VANTREL_DESIGN_SOURCES ${CMAKE_SOURCE_DIR}/host/svg_pugixml.cpp)
+add_library(vantrel_design STATIC ${VANTREL_DESIGN_SOURCES} ${CMAKE_SOURCE_DIR}/host/xmllite/svg_xmllite.cpp)
 target_include_directories(vantrel_design PUBLIC ${CMAKE_SOURCE_DIR}/host)
 target_link_libraries(vantrel_design PUBLIC vantrel_core)
 

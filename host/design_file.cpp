@@ -1,5 +1,7 @@
 #include "design_file.h"
 
+#include "decimal_number.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -85,6 +87,9 @@ private:
 };
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+using decimal::Decimal;
+using decimal::exactValue;
+using decimal::numberEnd;
 
 class DesignParser {
 public:
@@ -167,76 +172,6 @@ private:
                 return;
             }
         }
-    }
-
-    // A number as read: its decimal digits as an integer (exact while there
-    // are at most 19 of them) and the power of ten to scale it by.
-    struct Decimal {
-        std::uint64_t digits = 0;
-        int count = 0;
-        int scale = 0;
-        bool negative = false;
-    };
-
-    // End of the number that starts at `from`, or nullptr when it has no digits
-    // (`exponentFault` then tells whether the fault is in its exponent).
-    // `ranOut` tells that the scan stopped at `end`: the number may go on.
-    static const char* numberEnd(const char* from, const char* end, Decimal& d, bool& exponentFault, bool& ranOut) {
-        const char* i = from;
-        d.negative = *i == '-';
-        if (*i == '+' || *i == '-') ++i;
-        // Unsigned arithmetic: past 19 digits the integer wraps and is not used.
-        std::uint64_t digits = 0;
-        const char* first = i;
-        while (i < end && isDigit(*i)) digits = digits * 10 + static_cast<unsigned>(*i++ - '0');
-        int count = static_cast<int>(i - first), fraction = 0;
-        if (i < end && *i == '.') {
-            const char* point = ++i;
-            while (i < end && isDigit(*i)) digits = digits * 10 + static_cast<unsigned>(*i++ - '0');
-            fraction = static_cast<int>(i - point);
-            count += fraction;
-        }
-        d.digits = digits;
-        d.count = count;
-        d.scale = -fraction;
-        exponentFault = false;
-        ranOut = i == end;
-        if (count == 0) return nullptr;
-        if (i < end && (*i == 'e' || *i == 'E')) {
-            const char* e = i + 1;
-            bool negativeExponent = false;
-            if (e < end && (*e == '+' || *e == '-')) negativeExponent = *e++ == '-';
-            ranOut = e >= end;
-            if (e >= end || !isDigit(*e)) {
-                exponentFault = true;
-                return nullptr;
-            }
-            int exponent = 0;
-            for (; e < end && isDigit(*e); ++e) exponent = std::min(exponent * 10 + (*e - '0'), 100000);
-            d.scale += negativeExponent ? -exponent : exponent;
-            ranOut = e == end;
-            i = e;
-        }
-        return i;
-    }
-
-    // The value of a number held whole in `d`, when one correctly rounded
-    // operation gives it: digits below 2^53 and a power of ten a double holds
-    // exactly (up to 10^22). Then it is what strtod gives, bit for bit.
-    static bool exactValue(const Decimal& d, double& value) {
-#if defined(__FLT_EVAL_METHOD__) && __FLT_EVAL_METHOD__ != 0
-        // x87 arithmetic would round twice: always the slow way.
-        (void)d, (void)value;
-        return false;
-#else
-        static constexpr double Powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-        if (d.count > 19 || d.digits > (std::uint64_t{1} << 53) || d.scale < -22 || d.scale > 22) return false;
-        const double digits = static_cast<double>(d.digits);
-        value = d.scale < 0 ? digits / Powers[-d.scale] : digits * Powers[d.scale];
-        if (d.negative) value = -value;
-        return true;
-#endif
     }
 
     double number() {
@@ -399,6 +334,80 @@ DesignParseResult parseDesign(std::string_view text) {
 DesignParseResult parseDesign(DesignTextSource& source) {
     TextWindow window(source);
     return parse(window);
+}
+
+}  // namespace vantrel
+
+namespace vantrel {
+
+bool isSvgDesign(std::string_view head, std::string_view name) {
+    if (head.substr(0, 3) == "\xEF\xBB\xBF") head.remove_prefix(3);
+    // UTF-16 starts with its byte order mark: only XML comes that way here.
+    if (head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF") return true;
+    const std::size_t first = head.find_first_not_of(" \t\r\n");
+    if (first != std::string_view::npos && head[first] == '<') return true;
+    if (name.size() < 4) return false;
+    std::string extension(name.substr(name.size() - 4));
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension == ".svg";
+}
+
+DesignParseResult readDesign(std::string_view text, std::string_view name) {
+    if (isSvgDesign(text.substr(0, 4096), name)) return parseSvg(std::string(text));
+    return parseDesign(text);
+}
+
+namespace {
+
+// The bytes already read to tell the form, then the rest of the source.
+class ReplayedSource : public DesignTextSource {
+public:
+    ReplayedSource(std::string head, DesignTextSource& rest) : head_(std::move(head)), rest_(rest) {}
+    std::size_t read(char* buffer, std::size_t size) override {
+        if (given_ < head_.size()) {
+            const std::size_t n = std::min(size, head_.size() - given_);
+            std::memcpy(buffer, head_.data() + given_, n);
+            given_ += n;
+            return n;
+        }
+        return rest_.read(buffer, size);
+    }
+
+private:
+    std::string head_;
+    std::size_t given_ = 0;
+    DesignTextSource& rest_;
+};
+
+}  // namespace
+
+DesignParseResult readDesign(DesignTextSource& source, std::string_view name) {
+    constexpr std::size_t HeadSize = 4096;
+    // Asked before the first read: what is left then is the whole text.
+    const std::size_t size = source.sizeHint();
+    std::string text(HeadSize, '\0');
+    std::size_t have = 0;
+    while (have < HeadSize) {
+        const std::size_t got = source.read(text.data() + have, HeadSize - have);
+        if (got == 0) break;
+        have += got;
+    }
+    text.resize(have);
+    if (!isSvgDesign(text, name)) {
+        ReplayedSource replayed(std::move(text), source);
+        return parseDesign(replayed);
+    }
+    // The whole document: in one piece of memory when the source told its size.
+    text.reserve(std::max(size + 1, HeadSize));
+    for (;;) {
+        if (text.capacity() == text.size()) text.reserve(text.size() * 2);
+        const std::size_t before = text.size();
+        text.resize(text.capacity());
+        const std::size_t got = source.read(text.data() + before, text.size() - before);
+        text.resize(before + got);
+        if (got == 0) break;
+    }
+    return parseSvg(std::move(text));
 }
 
 }  // namespace vantrel

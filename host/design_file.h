@@ -1,14 +1,23 @@
 #pragma once
-// Design files of the stand-in host and the tools: SVG path data in inches,
-// one path per file. Lines starting with '#' are comments. Supported commands:
-// M L H V C S Q Z, absolute (upper case) and relative (lower case).
+// Design files of the stand-in host and the tools, in one of two forms:
+// - SVG path data in inches, one path per file. Lines starting with '#' are
+//   comments. Supported commands: M L H V C S Q Z, absolute (upper case) and
+//   relative (lower case).
+// - SVG documents (svg_geometry.h), told apart by their content or name.
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cutdata/path.h"
 
 namespace vantrel {
+
+// Something an SVG document draws that cannot be cut, such as "text".
+struct LeftOutKind {
+    std::string kind;
+    int count = 0;
+};
 
 struct DesignParseResult {
     bool ok = false;
@@ -16,6 +25,7 @@ struct DesignParseResult {
     int errorLine = 0;       // 1-based position of the first fault
     int errorColumn = 0;
     std::string errorMessage;
+    std::vector<LeftOutKind> leftOut;  // SVG only, in the order first met
 
     // "line L, column C: message"
     std::string errorText() const;
@@ -34,9 +44,24 @@ class DesignTextSource {
 public:
     virtual ~DesignTextSource() = default;
     virtual std::size_t read(char* buffer, std::size_t size) = 0;
+    // The text's size when known ahead, else 0: a whole-text reader reserves it.
+    virtual std::size_t sizeHint() const { return 0; }
 };
 
 // The same path and the same errors as parseDesign on the whole text.
 DesignParseResult parseDesign(DesignTextSource& source);
+
+// An SVG document, read with the platform's XML library (svg_pugixml.cpp;
+// xmllite/svg_xmllite.cpp on Windows). It takes the text to parse it in place.
+DesignParseResult parseSvg(std::string document);
+
+// Whether a design is an SVG document: its text starts as XML does (after a
+// byte order mark and blanks), or its name ends in ".svg".
+bool isSvgDesign(std::string_view head, std::string_view name);
+
+// Either form, chosen by isSvgDesign. A path-data design is read piece by
+// piece; an SVG document is read whole.
+DesignParseResult readDesign(std::string_view text, std::string_view name);
+DesignParseResult readDesign(DesignTextSource& source, std::string_view name);
 
 }  // namespace vantrel

@@ -68,7 +68,7 @@ bool readFile(const std::wstring& name, std::string& content) {
 
 int usage() {
     say("usage: vantrel-host [--dll PATH] [--media-width INCHES] [--close-after MS] [--demo OUTDIR] DESIGN");
-    say("  DESIGN: SVG path data in inches (M L H V C S Q Z), one path per file");
+    say("  DESIGN: an SVG file, or SVG path data in inches (M L H V C S Q Z), one path per file");
     return 2;
 }
 
@@ -195,11 +195,17 @@ int run(const Options& options) {
         say("vantrel-host: cannot read design file " + utf8(options.design));
         return 2;
     }
-    vantrel::DesignParseResult design = vantrel::parseDesign(content);
+    const std::string name = utf8(options.design);
+    // An SVG document is parsed in place: it takes the text.
+    vantrel::DesignParseResult design = vantrel::isSvgDesign(std::string_view(content).substr(0, 4096), name)
+                                            ? vantrel::parseSvg(std::move(content))
+                                            : vantrel::parseDesign(content);
     if (!design.ok) {
-        say("vantrel-host: " + utf8(options.design) + ": " + design.errorText());
+        say("vantrel-host: " + name + ": " + design.errorText());
         return 2;
     }
+    for (const vantrel::LeftOutKind& left : design.leftOut)
+        say("vantrel-host: " + name + ": left out, cannot be cut: " + std::to_string(left.count) + " " + left.kind);
 
     // Declared in the order they must end in reverse: the window and the
     // path before the plug-in is unloaded, all of them before GDI+ stops.

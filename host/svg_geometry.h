@@ -1,0 +1,54 @@
+#pragma once
+// SVG documents as cuttable geometry. The XML library of each platform reads
+// the document into the small element tree below (pugixml natively, XmlLite on
+// Windows); everything that gives the drawing its shape is here, in portable
+// code: the path grammar with arcs, shapes, transforms, units, the viewBox,
+// `use`, and what is not drawn.
+//
+// The design is SVG user space in inches: SVG x is the design's x (along the
+// media feed), SVG y is the design's y (along the carriage), as in our path
+// data files. A px is 1/96 inch; a document without width and height is read
+// at 96 user units per inch.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "design_file.h"
+
+namespace vantrel::svg {
+
+struct Attribute {
+    std::string_view name;   // qualified, as written ("xlink:href")
+    std::string_view value;  // entities resolved
+    int line = 0;            // where the value starts, 1-based; columns count bytes
+    int column = 0;
+};
+
+struct Element {
+    std::string_view name;   // qualified, as written ("svg:path", "sodipodi:namedview")
+    std::vector<Attribute> attributes;
+    std::vector<Element> children;
+    int line = 0;
+    int column = 0;
+
+    const Attribute* find(std::string_view attributeName) const;
+};
+
+// Largest number of points a document may make: `use` can multiply a small
+// file into an endless one.
+inline constexpr std::size_t MaxSvgPoints = 20'000'000;
+
+// Deeper nesting of elements is refused by the readers, so that no recursion
+// here runs out of stack.
+inline constexpr int MaxSvgDepth = 200;
+
+// The path of the document whose root element is `root`, and what was left
+// out (`DesignParseResult::leftOut`). Faults are refused with the line and
+// column of the value at fault.
+DesignParseResult buildSvgDesign(const Element& root);
+
+// Arcs become cubic Béziers no further than this from the true ellipse.
+inline constexpr double ArcTolerance = 0.0005;
+
+}  // namespace vantrel::svg

@@ -1,0 +1,182 @@
+// SVG documents through XmlLite, which every Windows since Vista has: the
+// tools carry no XML library of their own. xmllite.dll is loaded when the
+// first document is read, so nothing imports it that never reads one.
+#include <windows.h>
+#include <objidl.h>
+#include <xmllite.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "design_file.h"
+#include "svg_geometry.h"
+
+namespace vantrel {
+
+namespace {
+
+// The document's bytes as the stream XmlLite reads. It lives on the stack for
+// one parse and outlives the reader, so its count of references only has to be
+// honest, not to free it.
+class MemoryStream : public ISequentialStream {
+public:
+    explicit MemoryStream(const std::string& bytes) : bytes_(bytes) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(ISequentialStream)) {
+            *object = static_cast<ISequentialStream*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references_; }
+    HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* read) override {
+        const std::size_t n = std::min<std::size_t>(size, bytes_.size() - given_);
+        std::memcpy(buffer, bytes_.data() + given_, n);
+        given_ += n;
+        if (read) *read = static_cast<ULONG>(n);
+        return n < size ? S_FALSE : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
+
+private:
+    const std::string& bytes_;
+    std::size_t given_ = 0;
+    ULONG references_ = 1;
+};
+
+template <typename T>
+struct ComReleaser {
+    void operator()(T* p) const {
+        if (p) p->Release();
+    }
+};
+using UniqueReader = std::unique_ptr<IXmlReader, ComReleaser<IXmlReader>>;
+
+struct LibraryReleaser {
+    void operator()(HMODULE module) const {
+        if (module) FreeLibrary(module);
+    }
+};
+using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryReleaser>;
+
+using CreateXmlReaderFn = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
+
+std::string utf8(const wchar_t* text, UINT length) {
+    if (length == 0) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::string hex(HRESULT code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code));
+    return text;
+}
+
+// Names and values stay here while the tree points at them.
+class Strings {
+public:
+    std::string_view keep(const wchar_t* text, UINT length) { return kept_.emplace_back(utf8(text, length)); }
+
+private:
+    std::deque<std::string> kept_;
+};
+
+DesignParseResult refuse(int line, int column, std::string message) {
+    DesignParseResult result;
+    result.errorLine = std::max(1, line);
+    result.errorColumn = std::max(1, column);
+    result.errorMessage = std::move(message);
+    return result;
+}
+
+}  // namespace
+
+DesignParseResult parseSvg(std::string document) {
+    UniqueLibrary library(LoadLibraryW(L"xmllite.dll"));
+    auto create = library ? reinterpret_cast<CreateXmlReaderFn>(
+                                reinterpret_cast<void*>(GetProcAddress(library.get(), "CreateXmlReader")))
+                          : nullptr;
+    if (!create) return refuse(1, 1, "this system has no XmlLite (xmllite.dll) to read SVG files with");
+    // Before the reader, which holds it until the reader is released.
+    MemoryStream stream(document);
+    IXmlReader* raw = nullptr;
+    if (FAILED(create(__uuidof(IXmlReader), reinterpret_cast<void**>(&raw), nullptr)) || !raw)
+        return refuse(1, 1, "XmlLite could not make a reader");
+    UniqueReader reader(raw);
+    // Drawing programs write a DOCTYPE with entities for their namespaces. With
+    // no resolver set, nothing outside the document is ever fetched.
+    reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Parse);
+    if (FAILED(reader->SetInput(&stream))) return refuse(1, 1, "XmlLite could not read the document");
+
+    Strings strings;
+    svg::Element root;
+    bool haveRoot = false;
+    std::vector<svg::Element*> open;
+    XmlNodeType type;
+    HRESULT status;
+    while ((status = reader->Read(&type)) == S_OK) {
+        if (type == XmlNodeType_EndElement) {
+            if (!open.empty()) open.pop_back();
+            continue;
+        }
+        if (type != XmlNodeType_Element) continue;
+        UINT line = 0, position = 0;
+        reader->GetLineNumber(&line);
+        reader->GetLinePosition(&position);
+        if (open.empty() && haveRoot) return refuse(static_cast<int>(line), static_cast<int>(position), "a second root element");
+        svg::Element* element = open.empty() ? &root : &open.back()->children.emplace_back();
+        haveRoot = true;
+        const wchar_t* text = nullptr;
+        UINT length = 0;
+        reader->GetQualifiedName(&text, &length);
+        element->name = strings.keep(text, length);
+        element->line = static_cast<int>(line);
+        element->column = static_cast<int>(position);
+        const bool empty = reader->IsEmptyElement();
+        for (HRESULT more = reader->MoveToFirstAttribute(); more == S_OK; more = reader->MoveToNextAttribute()) {
+            svg::Attribute attribute;
+            reader->GetQualifiedName(&text, &length);
+            attribute.name = strings.keep(text, length);
+            reader->GetValue(&text, &length);
+            attribute.value = strings.keep(text, length);
+            reader->GetLineNumber(&line);
+            reader->GetLinePosition(&position);
+            // The reader places an attribute at its name; the value begins after name="
+            attribute.line = static_cast<int>(line);
+            attribute.column = static_cast<int>(position + attribute.name.size() + 2);
+            element->attributes.push_back(attribute);
+        }
+        if (!empty) {
+            open.push_back(element);
+            if (static_cast<int>(open.size()) > svg::MaxSvgDepth)
+                return refuse(element->line, element->column,
+                              "elements are nested too deep (more than " + std::to_string(svg::MaxSvgDepth) + ")");
+        }
+    }
+    if (FAILED(status)) {
+        UINT line = 0, position = 0;
+        reader->GetLineNumber(&line);
+        reader->GetLinePosition(&position);
+        return refuse(static_cast<int>(line), static_cast<int>(position),
+                      "this is not well-formed XML (XmlLite error " + hex(status) + ")");
+    }
+    if (!haveRoot) return refuse(1, 1, "this is not an XML document with an <svg> root");
+    // The document's text is no longer needed: the tree holds its own copies.
+    std::string().swap(document);
+    return svg::buildSvgDesign(root);
+}
+
+}  // namespace vantrel

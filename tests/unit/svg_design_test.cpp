@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "design_file.h"
+#include "svg_geometry.h"
+
+namespace vantrel {
+namespace {
+
+// A document whose user unit is the inch, so its points are the design's.
+DesignParseResult inInches(const std::string& body) {
+    return parseSvg(R"~(<svg xmlns="http://www.w3.org/2000/svg" width="10in" height="10in" viewBox="0 0 10 10">)~" +
+                    body + "</svg>");
+}
+
+Path pathOf(const std::string& body) {
+    const DesignParseResult result = inInches(body);
+    EXPECT_TRUE(result.ok) << body << ": " << result.errorText();
+    return result.path;
+}
+
+void expectNear(const PointF& got, double x, double y, const char* what) {
+    EXPECT_NEAR(got.x, x, 1e-5) << what;
+    EXPECT_NEAR(got.y, y, 1e-5) << what;
+}
+
+TEST(SvgDesign, UnitsAndViewBoxGiveInches) {
+    // One user unit across a document one unit wide of each kind.
+    const struct {
+        const char* width;
+        double inches;
+    } units[] = {{"1in", 1},          {"25.4mm", 1},       {"2.54cm", 1},    {"72pt", 1},
+                 {"6pc", 1},          {"96px", 1},         {"96", 1},        {"10mm", 10 / 25.4}};
+    for (const auto& unit : units) {
+        const std::string doc = std::string(R"~(<svg xmlns="http://www.w3.org/2000/svg" width=")~") + unit.width +
+                                R"~(" height=")~" + unit.width + R"~(" viewBox="0 0 1 1"><path d="M0 0L1 1"/></svg>)~";
+        const DesignParseResult result = parseSvg(doc);
+        ASSERT_TRUE(result.ok) << doc << result.errorText();
+        expectNear(result.path.points[1], unit.inches, unit.inches, unit.width);
+    }
+    // No viewBox: user units are px at 96 an inch, whatever the size says.
+    auto px = parseSvg(R"~(<svg width="5in" height="5in"><line x1="0" y1="0" x2="192" y2="48" stroke="#000"/></svg>)~");
+    ASSERT_TRUE(px.ok) << px.errorText();
+    expectNear(px.path.points[1], 2, 0.5, "px");
+
+    // preserveAspectRatio: a 2x1 box in a 2in x 2in page.
+    const struct {
+        const char* aspect;
+        double x, y;  // where the box's corner (2, 1) lands
+    } fits[] = {{"", 2, 1.5},  {"xMinYMin", 2, 1}, {"xMaxYMax meet", 2, 2}, {"none", 2, 2},
+                {"xMidYMid slice", 3, 2}, {"xMinYMin slice", 4, 2}};
+    for (const auto& fit : fits) {
+        std::string doc = R"~(<svg xmlns="http://www.w3.org/2000/svg" width="2in" height="2in" viewBox="0 0 2 1")~";
+        if (*fit.aspect) doc += std::string(" preserveAspectRatio=\"") + fit.aspect + "\"";
+        doc += R"~(><path d="M0 0L2 1"/></svg>)~";
+        const DesignParseResult result = parseSvg(doc);
+        ASSERT_TRUE(result.ok) << result.errorText();
+        expectNear(result.path.points[1], fit.x, fit.y, fit.aspect);
+    }
+}
+
+TEST(SvgDesign, TransformsComposeThroughGroups) {
+    const struct {
+        const char* body;
+        double x, y;  // where the point (1, 0) lands
+    } cases[] = {
+        {R"~(<g transform="translate(2 3)"><g transform="scale(2)"><path d="M1 0"/></g></g>)~", 4, 3},
+        {R"~(<g transform="scale(2) translate(2 3)"><path d="M1 0"/></g>)~", 6, 6},
+        {R"~(<g transform="rotate(90)"><path d="M1 0"/></g>)~", 0, 1},
+        {R"~(<g transform="rotate(180, 2 0)"><path d="M1 0"/></g>)~", 3, 0},
+        {R"~(<g transform="skewY(45)"><path d="M1 0"/></g>)~", 1, 1},
+        {R"~(<g transform="skewX(45)"><path d="M1 1"/></g>)~", 2, 1},
+        {R"~(<g transform="matrix(1 2 3 4 5 6)"><path transform="translate(1)" d="M0 0"/></g>)~", 6, 8},
+        {R"~(<g transform="translate(1,1)"><svg x="1" y="1" width="2" height="2" viewBox="0 0 1 1"><path d="M1 0"/></svg></g>)~", 4, 2},
+        {R"~(<defs><path id="p" d="M1 0" transform="scale(3)"/></defs><use href="#p" x="1" y="2" transform="translate(1 0)"/>)~", 5, 2},
+    };
+    for (const auto& c : cases) {
+        const Path path = pathOf(c.body);
+        ASSERT_EQ(path.size(), 1u) << c.body;
+        expectNear(path.points[0], c.x, c.y, c.body);
+    }
+}
+
+TEST(SvgDesign, ShapesAreTheirPathEquivalents) {
+    const struct {
+        const char* shape;
+        const char* path;
+    } cases[] = {
+        {R"~(<rect x="1" y="2" width="3" height="4"/>)~", "M1 2H4V6H1Z"},
+        {R"~(<rect x="1" y="2" width="4" height="4" rx="1"/>)~",
+         "M2 2H4A1 1 0 0 1 5 3V5A1 1 0 0 1 4 6H2A1 1 0 0 1 1 5V3A1 1 0 0 1 2 2Z"},
+        {R"~(<rect x="0" y="0" width="4" height="2" rx="5" ry="0.5"/>)~",
+         "M2 0H2A2 .5 0 0 1 4 .5V1.5A2 .5 0 0 1 2 2H2A2 .5 0 0 1 0 1.5V.5A2 .5 0 0 1 2 0Z"},
+        {R"~(<circle cx="2" cy="3" r="1"/>)~", "M3 3A1 1 0 0 1 2 4A1 1 0 0 1 1 3A1 1 0 0 1 2 2A1 1 0 0 1 3 3Z"},
+        {R"~(<ellipse cx="2" cy="3" rx="2" ry="1"/>)~", "M4 3A2 1 0 0 1 2 4A2 1 0 0 1 0 3A2 1 0 0 1 2 2A2 1 0 0 1 4 3Z"},
+        {R"~(<line x1="1" y1="2" x2="3" y2="4"/>)~", "M1 2L3 4"},
+        {R"~(<polyline points="1,2 3,4 5 6"/>)~", "M1 2L3 4L5 6"},
+        {R"~(<polygon points="1 2,3 4,5,6"/>)~", "M1 2L3 4L5 6Z"},
+        {R"~(<rect width="0" height="4"/><circle r="0"/>)~", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(pathOf(c.shape), pathOf(std::string("<path d=\"") + c.path + "\"/>")) << c.shape;
+
+    // The grammar both forms share reads alike, point for point.
+    const char* data = "M 1 1 L 2 1 H 3 V 2 C 3 3 2 3 2 2 S 1 1 1.5 1.5 Q 1 2 .5 1.5 Z m .5 .5 l 1,0 h1 v1 "
+                       "c0,1 -1,1 -1,0 s -1 -1 -.5 -.5 q -.5 .5 -1 0 z M1e-1,.5 .5.5";
+    const DesignParseResult asData = parseDesign(data);
+    ASSERT_TRUE(asData.ok);
+    EXPECT_EQ(pathOf(std::string("<path d=\"") + data + "\"/>"), asData.path);
+
+    // T reflects the previous quadratic's control; after another command it is the current point.
+    EXPECT_EQ(pathOf(R"~(<path d="M0 0Q1 1 2 0T4 0L5 0T6 0"/>)~"),
+              pathOf(R"~(<path d="M0 0Q1 1 2 0Q3 -1 4 0L5 0Q5 0 6 0"/>)~"));
+}
+
+// Largest distance from the arc's ellipse of points along its cubics: with
+// (u, v) the point in the ellipse's unit frame, it is at most |ρ - 1| times
+// the larger radius.
+double arcError(const Path& path, double cx, double cy, double rx, double ry, double degrees) {
+    const double phi = degrees * 3.14159265358979323846 / 180, cs = std::cos(phi), sn = std::sin(phi);
+    double worst = 0;
+    for (std::size_t i = 1; i + 2 < path.size(); ++i) {
+        if ((path.types[i] & PathPointTypeMask) != PathPointTypeBezier) continue;
+        const PointF p0 = path.points[i - 1], p1 = path.points[i], p2 = path.points[i + 1], p3 = path.points[i + 2];
+        for (int k = 0; k <= 32; ++k) {
+            const double t = k / 32.0, s = 1 - t;
+            const double x = s * s * s * p0.x + 3 * s * s * t * p1.x + 3 * s * t * t * p2.x + t * t * t * p3.x;
+            const double y = s * s * s * p0.y + 3 * s * s * t * p1.y + 3 * s * t * t * p2.y + t * t * t * p3.y;
+            const double u = ((x - cx) * cs + (y - cy) * sn) / rx, v = (-(x - cx) * sn + (y - cy) * cs) / ry;
+            worst = std::max(worst, std::fabs(std::hypot(u, v) - 1) * std::max(rx, ry));
+        }
+        i += 2;
+    }
+    return worst;
+}
+
+TEST(SvgDesign, ArcsStayOnTheirEllipse) {
+    // Circles from small to large, every flag, and rotated ellipses; scaled by a transform too.
+    const struct {
+        const char* body;
+        double cx, cy, rx, ry, degrees;
+    } arcs[] = {
+        {R"~(<path d="M 2 1 A 1 1 0 1 1 2 3"/>)~", 2, 2, 1, 1, 0},
+        {R"~(<path d="M 9 5 A 4 4 0 1 0 5 9"/>)~", 5, 5, 4, 4, 0},
+        {R"~(<path d="M 9 5 A 4 4 0 0 1 5 9"/>)~", 5, 5, 4, 4, 0},
+        {R"~(<path d="M 9 5 A 4 2 0 1 1 1 5 A 4 2 0 1 1 9 5"/>)~", 5, 5, 4, 2, 0},
+        {R"~(<path d="M 5 5 a 4 1 30 0 0 0 0.001 A 4 1 30 1 0 5 5.001"/>)~", 0, 0, 0, 0, 0},  // checked below
+        {R"~(<g transform="scale(100)"><path d="M 0.09 0.05 A 0.04 0.04 0 1 1 0.05 0.01"/></g>)~", 5, 5, 4, 4, 0},
+    };
+    for (const auto& arc : arcs) {
+        const Path path = pathOf(arc.body);
+        ASSERT_GT(path.size(), 3u) << arc.body;
+        if (arc.rx == 0) continue;
+        EXPECT_LE(arcError(path, arc.cx, arc.cy, arc.rx, arc.ry, arc.degrees), svg::ArcTolerance) << arc.body;
+    }
+    // A rotated ellipse through two points on it: centre (5, 5), radii 4 and 1, at 30 degrees.
+    const double c = std::cos(3.14159265358979323846 / 6), s = std::sin(3.14159265358979323846 / 6);
+    std::ostringstream rotated;
+    rotated.precision(17);
+    rotated << "<path d=\"M " << 5 + 4 * c << ' ' << 5 + 4 * s << " A 4 1 30 1 0 " << 5 - s << ' ' << 5 + c
+            << "\"/>";
+    EXPECT_LE(arcError(pathOf(rotated.str()), 5, 5, 4, 1, 30), svg::ArcTolerance);
+
+    // The degenerate arcs: no radius is a line, the same end point is nothing,
+    // radii too small grow until the ends lie on a half ellipse.
+    EXPECT_EQ(pathOf(R"~(<path d="M1 1A0 2 0 0 1 3 1"/>)~"), pathOf(R"~(<path d="M1 1L3 1"/>)~"));
+    EXPECT_EQ(pathOf(R"~(<path d="M1 1A2 2 0 0 1 1 1"/>)~"), pathOf(R"~(<path d="M1 1"/>)~"));
+    EXPECT_EQ(pathOf(R"~(<path d="M1 1A-1 -1 0 0 1 3 1"/>)~"), pathOf(R"~(<path d="M1 1A1 1 0 0 1 3 1"/>)~"));
+    const Path grown = pathOf(R"~(<path d="M1 1A0.1 0.1 0 0 1 3 1"/>)~");
+    EXPECT_LE(arcError(grown, 2, 1, 1, 1, 0), svg::ArcTolerance);
+    expectNear(grown.points.back(), 3, 1, "grown arc's end");
+    // Flags may run into the numbers that follow them.
+    EXPECT_EQ(pathOf(R"~(<path d="M1 1a1 1 0 103 0"/>)~"), pathOf(R"~(<path d="M1 1a1 1 0 1 0 3 0"/>)~"));
+}
+
+TEST(SvgDesign, WhatIsNotDrawnIsSkippedAndWhatCannotBeCutIsListed) {
+    const DesignParseResult result = inInches(R"~(
+        <defs><path id="shown" d="M1 1L2 2"/><path d="M5 5L6 6"/></defs>
+        <symbol id="unused"><path d="M5 5L6 6"/></symbol>
+        <clipPath><rect width="1" height="1"/></clipPath><mask><rect width="1" height="1"/></mask>
+        <path d="M5 5L6 6" style="fill:red; display : none"/>
+        <g visibility="hidden"><path d="M5 5L6 6"/><path d="M3 3L4 4" visibility="visible"/></g>
+        <path d="M5 5L6 6" fill="none" stroke="none"/>
+        <use href="#shown" x="1"/>
+        <text>a</text><text>b</text><image width="1" height="1"/><use href="#nothing"/>
+        <foo:bar xmlns:foo="urn:x"><path d="M5 5L6 6"/></foo:bar>
+        <svg:path xmlns:svg="http://www.w3.org/2000/svg" d="M7 7L8 8"/>)~");
+    ASSERT_TRUE(result.ok) << result.errorText();
+    const std::vector<PointF> points{{3, 3}, {4, 4}, {2, 1}, {3, 2}, {7, 7}, {8, 8}};
+    EXPECT_EQ(result.path.points, points);
+    ASSERT_EQ(result.leftOut.size(), 3u);
+    EXPECT_EQ(result.leftOut[0].kind, "<text>");
+    EXPECT_EQ(result.leftOut[0].count, 2);
+    EXPECT_EQ(result.leftOut[1].kind, "<image>");
+    EXPECT_EQ(result.leftOut[2].kind, "<use> without its target");
+}
+
+TEST(SvgDesign, BadDocumentsAreRefusedWithLineAndColumn) {
+    const struct {
+        const char* text;
+        int line, column;
+        const char* message;
+    } cases[] = {
+        {"M 1 1 L 2 2", 1, 1, "not an XML document"},
+        {"<svg><g></svg>", 1, 11, "not well-formed"},
+        {"<html/>", 1, 1, "not <svg>"},
+        {"<svg>\n  <path d=\"M1 1\n L 2 x\"/></svg>", 3, 6, "d: a number is expected"},
+        {"<svg><path d=\"L 1 1\"/></svg>", 1, 15, "first command must be M"},
+        {"<svg><path d=\"M1 1 A 1 1 0 2 1 3 3\"/></svg>", 1, 28, "arc flag"},
+        {"<svg><path d=\"M1 1 B 2 2\"/></svg>", 1, 20, "unknown path command 'B'"},
+        {"<svg><path d=\"M 1e400 1\"/></svg>", 1, 17, "out of range"},
+        {"<svg width=\"1in\" viewBox=\"0 0 1 1\"><path d=\"M 1 1 L 10001 1\"/></svg>", 1, 60, "out of range"},
+        {"<svg><g transform=\"rotate(1 2)\"/></svg>", 1, 20, "rotate does not take 2"},
+        {"<svg><rect width=\"1furlong\" height=\"1\"/></svg>", 1, 20, "unknown unit"},
+        {"<svg><polygon points=\"1 2 3\"/></svg>", 1, 28, "no y"},
+        {"<svg><g id=\"a\"><use href=\"#a\"/></g></svg>", 1, 27, "refers to itself"},
+    };
+    for (const auto& c : cases) {
+        const DesignParseResult result = parseSvg(c.text);
+        EXPECT_FALSE(result.ok) << c.text;
+        EXPECT_EQ(result.errorLine, c.line) << c.text << ": " << result.errorText();
+        EXPECT_EQ(result.errorColumn, c.column) << c.text << ": " << result.errorText();
+        EXPECT_NE(result.errorMessage.find(c.message), std::string::npos) << c.text << ": " << result.errorText();
+    }
+    // Either form is told by its content or by its name.
+    EXPECT_TRUE(isSvgDesign("\xEF\xBB\xBF  <?xml version=\"1.0\"?>", "x.path"));
+    EXPECT_TRUE(isSvgDesign("M 1 1", "drawing.SVG"));
+    EXPECT_FALSE(isSvgDesign("# <svg>\nM 1 1", "x.path"));
+    EXPECT_FALSE(readDesign("M 1 1", "broken.svg").ok);
+}
+
+// Real documents in the forms drawing programs and icon sets write them.
+TEST(SvgDesign, CorpusReadsWhole) {
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(VANTREL_SOURCE_DIR "/tests/data/svg")) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        const DesignParseResult result = readDesign(text.str(), entry.path().string());
+        ++files;
+        EXPECT_TRUE(result.ok) << entry.path() << ": " << result.errorText();
+        EXPECT_GT(result.path.size(), 1u) << entry.path();
+    }
+    EXPECT_GE(files, 10);
+}
+
+}  // namespace
+}  // namespace vantrel
