@@ -60,6 +60,24 @@ TEST_F(PortThreads, RepliesArriveWholeAcrossReadsAndEmptyRepliesCount) {
     EXPECT_EQ(window_.count(WM_READER_EVENT, PORT_LOST), 0);
 }
 
+// A machine that streams replies while the dialog is busy must not fill the
+// thread's message queue, where a writer's or a timer's message would be lost.
+TEST_F(PortThreads, RepliesWaitingForTheWindowAreBounded) {
+    startReader();
+    std::string flood;
+    for (int i = 0; i < 3000; ++i) flood += "0\x03";
+    pipe_.write(flood);
+    // Not pumping: the replies pile up in the queue.
+    for (int i = 0; i < 400 && reader_.droppedReplies() == 0; ++i) Sleep(25);
+    ASSERT_GT(reader_.droppedReplies(), 0u);
+    EventWindow::pumpFor(200ms);
+    EXPECT_LE(window_.replies().size(), static_cast<std::size_t>(win::PortReader::MaxRepliesInFlight));
+    EXPECT_EQ(window_.replies().size() + reader_.droppedReplies(), 3000u);
+    // Once read, replies are delivered again.
+    pipe_.write("1\x03");
+    ASSERT_TRUE(EventWindow::pumpUntil([&] { return window_.replies().back() == "1"; }, 5s));
+}
+
 TEST_F(PortThreads, ALostChannelIsClosedAndReportedOnceAndTheReaderIdles) {
     startReader();
     // A reply cut off by the unplug: its "1" must not begin the next connection's reply.

@@ -21,7 +21,7 @@ void PortReader::deliver(const char* bytes, DWORD length) {
         HWND window = notifyWindow();
         // No window, no text: nothing is allocated that nobody would free.
         if (!window || !IsWindow(window)) continue;
-        if (repliesInFlight.load() >= MaxRepliesInFlight) {
+        if (repliesInFlight.load() - inFlightBefore_ >= MaxRepliesInFlight) {
             ++dropped_;
             continue;
         }
@@ -39,6 +39,9 @@ void PortReader::deliver(const char* bytes, DWORD length) {
 }
 
 DWORD PortReader::Run() {
+    // Counted from here: a text an earlier dialog never took back (its window
+    // went with the message still queued) must not count against this one.
+    inFlightBefore_ = repliesInFlight.load();
     notify(THREAD_STARTED, 0);
     for (;;) {
         if (quitRequested()) return 0;

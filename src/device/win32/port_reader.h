@@ -19,11 +19,11 @@ public:
     PortReader() = default;
     ~PortReader() override;
 
-protected:
-    DWORD Run() override;
-
     // Replies dropped because too many were still waiting for the receiver.
     unsigned long droppedReplies() const { return dropped_.load(); }
+
+protected:
+    DWORD Run() override;
 
 private:
     void deliver(const char* bytes, DWORD length);
@@ -33,6 +33,8 @@ private:
     // framing, so no part of a reply cut off by an unplug reaches the next.
     unsigned long framedConnection_ = 0;
     std::atomic<unsigned long> dropped_{0};
+    // Reply texts of every reader in flight when this one started.
+    long inFlightBefore_ = 0;
     // The read's buffer and OVERLAPPED, made anew after a read was given up.
     std::unique_ptr<Transfer> transfer_;
 };
