@@ -1,0 +1,31 @@
+#include "send_progress.h"
+
+#include <cstdio>
+
+namespace vantrel::cli {
+
+std::string progressBarText(std::size_t sent, std::size_t total, std::int64_t elapsedMs) {
+    constexpr int Width = 30;
+    const double fraction = total ? static_cast<double>(sent) / static_cast<double>(total) : 1.0;
+    std::string bar(Width, '-');
+    for (int i = 0; i < static_cast<int>(fraction * Width) && i < Width; ++i) bar[i] = '#';
+    const double seconds = static_cast<double>(elapsedMs) / 1000.0;
+    const double rate = seconds > 0 ? static_cast<double>(sent) / seconds : 0.0;
+    char left[32] = "--:--";
+    if (rate > 0) {
+        const long remaining = static_cast<long>(static_cast<double>(total - sent) / rate + 0.5);
+        std::snprintf(left, sizeof left, "%ld:%02ld", remaining / 60, remaining % 60);
+    }
+    char text[160];
+    std::snprintf(text, sizeof text, "[%s] %.2f of %.2f MB %3d%%  %.2f MB/s  %s left", bar.c_str(), sent / 1e6,
+                  total / 1e6, static_cast<int>(fraction * 100), rate / 1e6, left);
+    return text;
+}
+
+std::string progressLineText(std::size_t sent, std::size_t total) {
+    const int percent = total ? static_cast<int>(static_cast<double>(sent) * 100.0 / static_cast<double>(total)) : 100;
+    return "sent " + std::to_string(sent) + " of " + std::to_string(total) + " bytes (" + std::to_string(percent) +
+           "%)";
+}
+
+}  // namespace vantrel::cli
