@@ -187,7 +187,8 @@ gboolean handleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
         if (d.finished.empty()) return complete(-1, d.gone ? ENODEV : EAGAIN);
         Urb u = d.finished.front();
         d.finished.pop_front();
-        umockdev_ioctl_data_set_ptr(arg, 0, u.data);
+        UMockdevIoctlData* slot = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
+        umockdev_ioctl_data_set_ptr(slot, 0, u.data);
         umockdev_ioctl_data_unref(u.data);
         return complete(0, 0);
     }
