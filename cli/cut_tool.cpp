@@ -39,6 +39,7 @@ const char* const CutToolUsage =
     "       vantrel-cut --list                     the machines found, and why each was taken or not\n"
     "  --device BUS:ADDR        the machine to use when there are several (see --list)\n"
     "  --yes, --no              registration marks not found: cut anyway, or not, without asking\n"
+    "  --stall-limit SECONDS    a machine taking no data this long has stopped (30)\n"
     "  With --send the machine's identification sets the model; --model, --wire,\n"
     "  --search-command and -o do not apply.\n"
     "\n"
@@ -113,6 +114,10 @@ std::string setOption(CutToolOptions& o, const std::string& argument, const std:
         if (!n || *n < 0 || *n > 3) return badValue("0, 1, 2 or 3");
         o.model = *n;
         o.modelGiven = true;
+    } else if (argument == "--stall-limit") {
+        auto n = wholeNumber(value);
+        if (!n || *n < 1 || *n > 3600) return badValue("a whole number of seconds from 1 to 3600");
+        o.stallLimit = *n;
     } else if (argument == "--device") {
         const std::size_t colon = value.find(':');
         const auto bus = wholeNumber(std::string_view(value).substr(0, colon));

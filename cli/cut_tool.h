@@ -38,6 +38,7 @@ struct CutToolOptions {
     std::string device;           // "BUS:ADDR" picks one of several; empty: the only one
     bool yes = false;             // marks not found: cut anyway without asking
     bool no = false;              // marks not found: do not cut, without asking
+    int stallLimit = 30;          // seconds without a byte taken before the machine is reported stopped
     bool modelGiven = false;
 };
 

@@ -223,7 +223,8 @@ int runSend(const CutToolOptions& options, DesignTextSource& design, std::string
     if (!opened.link) return fail(exitFor(opened.failure), opened.error);
     say("machine at " + usbAddressText(*choice.machine) + ": " + choice.machine->deviceId);
 
-    const SessionLimits limits;
+    SessionLimits limits;
+    limits.stallMs = std::int64_t{options.stallLimit} * 1000;
     CutSession session(*opened.link, quitRequested, limits);
     if (SessionEnd e = session.waitUntilIdle(); e != SessionEnd::Done)
         return sessionFailed(e, session, limits, "waiting for the machine to be idle", limits.idleWaitMs, false);
