@@ -69,6 +69,14 @@ std::string hex4(unsigned value) {
     return text;
 }
 
+// A device passed over, in one line of its own.
+std::string whyNot(const UsbCandidate& c) {
+    const std::string prefix = "passed over: ";
+    const std::string why = c.reason.rfind(prefix, 0) == 0 ? c.reason.substr(prefix.size()) : c.reason;
+    if (c.failure == UsbFailure::NotFound) return "the device at " + usbAddressText(c) + " is not taken: " + why;
+    return why;
+}
+
 // The one machine to use, or the exit status and its line.
 struct Choice {
     const UsbCandidate* machine = nullptr;
@@ -82,7 +90,7 @@ Choice choose(const std::vector<UsbCandidate>& found, const std::string& device)
         for (const UsbCandidate& c : found) {
             if (usbAddressText(c) != device) continue;
             if (c.accepted) choice.machine = &c;
-            else choice = {nullptr, exitFor(c.failure), "the device at " + device + " was " + c.reason};
+            else choice = {nullptr, exitFor(c.failure), whyNot(c)};
             return choice;
         }
         return {nullptr, ExitNoMachine, "no device of vendor 0b4d at " + device + " (see --list)"};
@@ -100,7 +108,7 @@ Choice choose(const std::vector<UsbCandidate>& found, const std::string& device)
     // None taken: the reason of one that might have been the machine says most.
     for (const UsbCandidate& c : found)
         if (c.failure == UsbFailure::Permission || c.failure == UsbFailure::InUse || c.failure == UsbFailure::Other)
-            return {nullptr, exitFor(c.failure), "the device at " + usbAddressText(c) + " was " + c.reason};
+            return {nullptr, exitFor(c.failure), whyNot(c)};
     return {nullptr, ExitNoMachine, "no machine found (see --list)"};
 }
 

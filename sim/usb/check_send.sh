@@ -42,6 +42,11 @@ run absent 4 -- --send --device 1:9 "$design"
 has absent err "no device of vendor 0b4d at 1:9"
 [ ! -s "$work/absent/received.bin" ] || fail "absent: the machine got bytes"
 
+run denied 5 --deny-access -- --send "$design"
+has denied err "no permission to open the machine at 1:2: install the udev rule 60-vantrel.rules"
+run other 4 --other-device-id "MFG:Another;" -- --send --device 1:3 "$design"
+has other err "the device at 1:3 is not taken: its IEEE 1284 id names no cutter maker"
+
 # A cut: the printer driver detached while we hold the interface and given
 # back after; the model from the identification sets the job.
 run cameo 0 --kernel-driver usblp -- --send "$design"

@@ -20,7 +20,9 @@
 #include <errno.h>
 #include <glib.h>
 #include <linux/usbdevice_fs.h>
+#include <linux/capability.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <umockdev.h>
@@ -312,6 +314,14 @@ bool parse(int argc, char** argv) {
     return false;
 }
 
+// With --deny-access the node is made unreadable; root would open it all the
+// same, so the program under test runs without the capabilities that
+// override file modes (dropped from the bounding set, so exec keeps them off).
+void withoutFileModeOverride(gpointer) {
+    prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0);
+    prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
+}
+
 vantrel::sim::MachineConfig machineConfig() {
     vantrel::sim::MachineConfig config;
     config.identification = options.identification;
@@ -354,7 +364,8 @@ int run(int argc, char** argv) {
         GError* error = nullptr;
         const auto flags = static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
                                                     G_SPAWN_CHILD_INHERITS_STDIN);
-        if (g_spawn_async(nullptr, command.data(), environment, flags, nullptr, nullptr, &child, &error)) {
+        if (g_spawn_async(nullptr, command.data(), environment, flags,
+                          options.denyAccess ? withoutFileModeOverride : nullptr, nullptr, &child, &error)) {
             GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
             int waitStatus = 0;
             struct Watch {
