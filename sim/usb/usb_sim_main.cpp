@@ -16,6 +16,7 @@
 //   --stop-after-bytes N    the machine takes no byte beyond N
 //   --interrupt-after-bytes N  SIGINT to the program after N received bytes
 //   --deny-access           the device node may not be opened
+//   --time-byte N           notes when byte N arrived, in ms from the program's start
 //   --out FOLDER            writes received.bin and events.txt there
 #include <errno.h>
 #include <glib.h>
@@ -59,6 +60,7 @@ struct Options {
     std::size_t unplugAfter = SIZE_MAX;
     std::size_t stopAfter = SIZE_MAX;
     std::size_t interruptAfter = SIZE_MAX;
+    std::size_t timeByte = 0;
     bool denyAccess = false;
     std::string out;
     std::vector<std::string> command;
@@ -87,6 +89,7 @@ struct Device {
 
 Options options;
 GPid child = 0;
+std::chrono::steady_clock::time_point spawned;
 bool interrupted = false;
 
 void finish(Device& d, Urb u, int status, int length) {
@@ -129,6 +132,10 @@ bool takeOut(Device& d, Urb u) {
     if (unplugging) take = options.unplugAfter - d.received;
     if (take == 0 && !unplugging) return false;
     d.replies += d.machine.receive(std::string_view(reinterpret_cast<const char*>(buffer->data), take), nowMs());
+    if (options.timeByte && d.received < options.timeByte && d.received + take >= options.timeByte) {
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - spawned).count();
+        d.events.push_back("byte " + std::to_string(options.timeByte) + " at " + std::to_string(ms) + " ms");
+    }
     d.received += take;
     if (d.received >= options.interruptAfter && !interrupted) {
         interrupted = true;
@@ -308,6 +315,7 @@ bool parse(int argc, char** argv) {
         else if (a == "--unplug-after-bytes") options.unplugAfter = std::stoull(v);
         else if (a == "--stop-after-bytes") options.stopAfter = std::stoull(v);
         else if (a == "--interrupt-after-bytes") options.interruptAfter = std::stoull(v);
+        else if (a == "--time-byte") options.timeByte = std::stoull(v);
         else if (a == "--out") options.out = v;
         else return false;
     }
@@ -364,6 +372,7 @@ int run(int argc, char** argv) {
         GError* error = nullptr;
         const auto flags = static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
                                                     G_SPAWN_CHILD_INHERITS_STDIN);
+        spawned = std::chrono::steady_clock::now();
         if (g_spawn_async(nullptr, command.data(), environment, flags,
                           options.denyAccess ? withoutFileModeOverride : nullptr, nullptr, &child, &error)) {
             GMainLoop* loop = g_main_loop_new(nullptr, FALSE);

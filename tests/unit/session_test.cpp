@@ -8,6 +8,7 @@
 
 #include "cutdata/commands.h"
 #include "model/machine.h"
+#include "operations/mark_search.h"
 #include "session/cut_session.h"
 
 namespace vantrel {
