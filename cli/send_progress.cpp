@@ -4,6 +4,19 @@
 
 namespace vantrel::cli {
 
+namespace {
+
+// Bytes in the unit that keeps the figure short: 446 B, 70.3 kB, 2.11 MB.
+std::string amount(double bytes) {
+    char text[32];
+    if (bytes < 1e3) std::snprintf(text, sizeof text, "%.0f B", bytes);
+    else if (bytes < 1e6) std::snprintf(text, sizeof text, "%.1f kB", bytes / 1e3);
+    else std::snprintf(text, sizeof text, "%.2f MB", bytes / 1e6);
+    return text;
+}
+
+}  // namespace
+
 std::string progressBarText(std::size_t sent, std::size_t total, std::int64_t elapsedMs) {
     constexpr int Width = 30;
     const double fraction = total ? static_cast<double>(sent) / static_cast<double>(total) : 1.0;
@@ -17,8 +30,9 @@ std::string progressBarText(std::size_t sent, std::size_t total, std::int64_t el
         std::snprintf(left, sizeof left, "%ld:%02ld", remaining / 60, remaining % 60);
     }
     char text[160];
-    std::snprintf(text, sizeof text, "[%s] %.2f of %.2f MB %3d%%  %.2f MB/s  %s left", bar.c_str(), sent / 1e6,
-                  total / 1e6, static_cast<int>(fraction * 100), rate / 1e6, left);
+    std::snprintf(text, sizeof text, "[%s] %s of %s %3d%%  %s/s  %s left", bar.c_str(),
+                  amount(static_cast<double>(sent)).c_str(), amount(static_cast<double>(total)).c_str(),
+                  static_cast<int>(fraction * 100), amount(rate).c_str(), left);
     return text;
 }
 
