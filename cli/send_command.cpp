@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <exception>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -200,9 +201,7 @@ int sessionFailed(SessionEnd end, const CutSession& session, const SessionLimits
     return ExitDone;
 }
 
-}  // namespace
-
-int runList() {
+int listMachines() {
     UsbContext usb;
     const std::vector<UsbCandidate> found = usb.discover();
     if (found.empty()) {
@@ -216,11 +215,7 @@ int runList() {
     return ExitDone;
 }
 
-int runSend(const CutToolOptions& options, DesignTextSource& design, std::string_view designName) {
-    // Bad input is refused before the machine is touched.
-    PreparedCut cut;
-    if (CutToolStatus s = cut.prepare(options, design, designName); !s.ok) return fail(ExitBadInput, s.error);
-
+int sendPrepared(const CutToolOptions& options, PreparedCut& cut) {
     quitRequested.store(false);
     InterruptGuard interrupts;
     UsbContext usb;
@@ -259,6 +254,27 @@ int runSend(const CutToolOptions& options, DesignTextSource& design, std::string
     if (e != SessionEnd::Done) return sessionFailed(e, session, limits, "sending the job", limits.stallMs, true);
     say("the job was sent: " + std::to_string(session.sent()) + " bytes");
     return ExitDone;
+}
+
+}  // namespace
+
+int runList() {
+    try {
+        return listMachines();
+    } catch (const std::exception& e) {
+        return fail(ExitFailure, e.what());
+    }
+}
+
+int runSend(const CutToolOptions& options, DesignTextSource& design, std::string_view designName) {
+    // Bad input is refused before the machine is touched.
+    PreparedCut cut;
+    if (CutToolStatus s = cut.prepare(options, design, designName); !s.ok) return fail(ExitBadInput, s.error);
+    try {
+        return sendPrepared(options, cut);
+    } catch (const std::exception& e) {
+        return fail(ExitFailure, e.what());
+    }
 }
 
 }  // namespace vantrel::cli
