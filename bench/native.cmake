@@ -5,7 +5,12 @@
 #   build/bench/bin/vantrel-cut-bench build/bench/bin/vantrel-cut  (whole runs against a floor process)
 #   cmake --build build/bench --target vantrel-svg-bench
 #   build/bench/bin/vantrel-svg-bench [megabytes] [rounds]          (SVG reading beside path data)
+#   cmake --build build/bench --target vantrel-send-bench vantrel-usb-sim
+#   build/bench/bin/vantrel-send-bench build/bench/bin/vantrel-cut build/bench/bin/vantrel-usb-sim
+#                                                                  (--send: first byte, sending rate)
 add_executable(vantrel-cut-bench ${CMAKE_SOURCE_DIR}/bench/cut_tool_bench.cpp)
+add_executable(vantrel-send-bench ${CMAKE_SOURCE_DIR}/bench/send_bench.cpp)
+target_link_libraries(vantrel-send-bench PRIVATE vantrel_cut_tool)
 
 # Only the design readers: it counts their memory with its own operator new.
 add_executable(vantrel-svg-bench ${CMAKE_SOURCE_DIR}/bench/svg_read_bench.cpp ${VANTREL_DESIGN_SOURCES})

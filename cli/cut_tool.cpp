@@ -33,7 +33,28 @@ const char* const CutToolUsage =
     "  --flatten                cut curves as straight segments within 0.25 step\n"
     "  --wire                   write the bytes the machine gets (ETX terminators)\n"
     "  --search-command         with print-and-cut: the registration-mark search instead of the job\n"
-    "  -o FILE                  write to FILE instead of standard output\n";
+    "  -o FILE                  write to FILE instead of standard output\n"
+    "\n"
+    "usage: vantrel-cut --send [options] DESIGN    cut DESIGN on the machine (USB)\n"
+    "       vantrel-cut --list                     the machines found, and why each was taken or not\n"
+    "  --device BUS:ADDR        the machine to use when there are several (see --list)\n"
+    "  --yes, --no              registration marks not found: cut anyway, or not, without asking\n"
+    "  --stall-limit SECONDS    a machine taking no data this long has stopped (30)\n"
+    "  With --send the machine's identification sets the model; --model, --wire,\n"
+    "  --search-command and -o do not apply.\n"
+    "\n"
+    "exit status:\n"
+    "  0  done (for --send: the whole job was taken by the machine)\n"
+    "  1  an unexpected failure (the message says which)\n"
+    "  2  bad input: an option, the design, or a design the machine cannot cut\n"
+    "  3  the connection was lost (the message says how much of the job was sent)\n"
+    "  4  no machine found, or not the one --device names\n"
+    "  5  no permission to use the machine (install the udev rule, see README)\n"
+    "  6  the machine is in use by another program or driver\n"
+    "  7  the machine stayed busy or did not answer within the time limit\n"
+    "  8  the machine stopped taking the job's data\n"
+    "  9  registration marks not found, and the answer was no\n"
+    "  130  interrupted (Ctrl-C); the message says how far the job got\n";
 
 namespace {
 
@@ -92,6 +113,18 @@ std::string setOption(CutToolOptions& o, const std::string& argument, const std:
         auto n = wholeNumber(value);
         if (!n || *n < 0 || *n > 3) return badValue("0, 1, 2 or 3");
         o.model = *n;
+        o.modelGiven = true;
+    } else if (argument == "--stall-limit") {
+        auto n = wholeNumber(value);
+        if (!n || *n < 1 || *n > 3600) return badValue("a whole number of seconds from 1 to 3600");
+        o.stallLimit = *n;
+    } else if (argument == "--device") {
+        const std::size_t colon = value.find(':');
+        const auto bus = wholeNumber(std::string_view(value).substr(0, colon));
+        const auto address = colon == std::string::npos ? std::nullopt : wholeNumber(value.substr(colon + 1));
+        if (!bus || !address || *bus < 0 || *bus > 255 || *address < 0 || *address > 255)
+            return badValue("BUS:ADDR, such as 1:4 (see --list)");
+        o.device = value;
     } else if (argument == "--reg-mark-type") {
         auto n = wholeNumber(value);
         if (!n) return badValue("a whole number");
@@ -163,11 +196,16 @@ ParsedArguments parseCutToolArguments(const std::vector<std::string>& arguments)
             return true;
         };
         if (argument == "--flatten" || argument == "--wire" || argument == "--search-command" ||
-            argument == "--help" || argument == "-h") {
+            argument == "--help" || argument == "-h" || argument == "--send" || argument == "--list" ||
+            argument == "--yes" || argument == "--no") {
             bool& field = argument == "--flatten" ? o.flatten
                           : argument == "--wire"  ? o.wire
                           : argument == "--search-command" ? o.searchCommand
-                                                           : o.help;
+                          : argument == "--send" ? o.send
+                          : argument == "--list" ? o.list
+                          : argument == "--yes"  ? o.yes
+                          : argument == "--no"   ? o.no
+                                                 : o.help;
             if (!flag(field)) return fail("option " + argument + " takes no value");
             continue;
         }
@@ -184,6 +222,22 @@ ParsedArguments parseCutToolArguments(const std::vector<std::string>& arguments)
     if (o.help) {
         parsed.ok = true;
         return parsed;
+    }
+    if (o.list) {
+        if (o.send) return fail("--list and --send cannot be used together");
+        if (haveDesign) return fail("--list takes no design");
+        parsed.ok = true;
+        return parsed;
+    }
+    if (!o.send) {
+        if (!o.device.empty()) return fail("--device needs --send or --list");
+        if (o.yes || o.no) return fail(std::string(o.yes ? "--yes" : "--no") + " needs --send");
+    } else {
+        if (o.yes && o.no) return fail("--yes and --no cannot be used together");
+        if (o.modelGiven) return fail("--model does not apply to --send: the machine found sets the model");
+        if (o.wire || o.searchCommand || !o.output.empty())
+            return fail(std::string(o.wire ? "--wire" : o.searchCommand ? "--search-command" : "-o") +
+                        " does not apply to --send");
     }
     if (!haveDesign) return fail("no design given (a file, or - for standard input)");
     if (o.searchCommand && o.cutType != 1) return fail("--search-command needs --cut-type print-and-cut");
@@ -208,6 +262,29 @@ private:
 
 bool writeWhole(std::string text, CutStreamWriter& output) { return output.write(text.data(), text.size()); }
 
+CutSettings settingsFrom(const CutToolOptions& options) {
+    CutSettings settings;
+    settings.forceLevel = options.force;
+    settings.speedLevel = options.speed;
+    settings.multiCutIndex = options.passes - 1;
+    settings.cutTypeIndex = options.cutType;
+    settings.trackEnhancing = options.trackEnhancing;
+    settings.carrierMat = options.carrierMat;
+    settings.bladeOffset = options.bladeOffset;
+    return settings;
+}
+
+const char* const MarksDoNotFit = "the registration marks of this design do not fit the machine's coordinates";
+
+// As the cut run does: marks around the design, then the search fixes the
+// job's origin and extents. Model 0 is a run with no machine connected.
+std::optional<RegMarkSearch> markSearchFor(const CutToolOptions& options, const Path& design, int model, float dpiX,
+                                           float dpiY) {
+    const CutMachine machine{model != CutterModelNone, model};
+    const RegMarkLayout layout = regMarksFor(design, machine, options.regMarkType);
+    return computeRegMarkSearch(layout, model, options.carrierMat, dpiX, dpiY);
+}
+
 // `parse` gives the DesignParseResult; it runs once the options are known good.
 template <typename Parse>
 CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string_view designName,
@@ -229,24 +306,12 @@ CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string
         status.notes.push_back(std::string(designName) + ": left out, cannot be cut: " + std::to_string(left.count) +
                                " " + left.kind);
 
-    CutSettings settings;
-    settings.forceLevel = options.force;
-    settings.speedLevel = options.speed;
-    settings.multiCutIndex = options.passes - 1;
-    settings.cutTypeIndex = options.cutType;
-    settings.trackEnhancing = options.trackEnhancing;
-    settings.carrierMat = options.carrierMat;
-    settings.bladeOffset = options.bladeOffset;
-
+    const CutSettings settings = settingsFrom(options);
     std::optional<RegMarkSearch> search;
     if (settings.printAndCut()) {
-        // As the cut run does: marks around the design, then the search fixes the job's origin and extents.
-        // Model 0 is a run with no machine connected.
-        const CutMachine machine{options.model != CutterModelNone, options.model};
-        const RegMarkLayout layout = regMarksFor(design.path, machine, options.regMarkType);
-        search = computeRegMarkSearch(layout, options.model, options.carrierMat, *dpiX, *dpiY);
+        search = markSearchFor(options, design.path, options.model, *dpiX, *dpiY);
         if (!search) {
-            status.error = "the registration marks of this design do not fit the machine's coordinates";
+            status.error = MarksDoNotFit;
             return status;
         }
         if (options.searchCommand) {
@@ -291,6 +356,55 @@ CutToolResult runCutTool(const CutToolOptions& options, std::string_view designT
     result.error = status.error;
     if (status.ok) result.output = std::move(output.collected);
     return result;
+}
+
+CutToolStatus PreparedCut::prepare(const CutToolOptions& options, DesignTextSource& design, std::string_view designName) {
+    CutToolStatus status;
+    options_ = options;
+    designName_ = designName;
+    const auto dpiX = resolution(options.dpiX), dpiY = resolution(options.dpiY);
+    if (!dpiX || !dpiY) {
+        status.error = "bad resolution " + quoted(!dpiX ? options.dpiX : options.dpiY);
+        return status;
+    }
+    dpiX_ = *dpiX;
+    dpiY_ = *dpiY;
+    DesignParseResult parsed = parseDesign(design);
+    if (!parsed.ok) {
+        status.error = designName_ + ": " + parsed.errorText();
+        return status;
+    }
+    design_ = std::move(parsed.path);
+    status.ok = true;
+    return status;
+}
+
+bool PreparedCut::printAndCut() const { return settingsFrom(options_).printAndCut(); }
+
+CutToolStatus PreparedCut::searchCommand(int model, std::string& command) {
+    CutToolStatus status;
+    search_ = markSearchFor(options_, design_, model, dpiX_, dpiY_);
+    if (!search_) {
+        status.error = MarksDoNotFit;
+        return status;
+    }
+    command = regMarkSearchCommand(*search_, options_.speed);
+    status.ok = true;
+    return status;
+}
+
+CutToolStatus PreparedCut::job(int model, std::string& text) {
+    CutToolStatus status;
+    const CutJob job = buildCutJob(settingsFrom(options_), std::move(design_), model, search_, !options_.flatten);
+    CollectingWriter output;
+    const CutStreamError error = writeCutStream(job, dpiX_, dpiY_, options_.mediaWidth, output);
+    if (error != CutStreamError::None) {
+        status.error = designName_ + ": " + cutStreamErrorText(error);
+        return status;
+    }
+    text = std::move(output.collected);
+    status.ok = true;
+    return status;
 }
 
 }  // namespace vantrel::cli

@@ -2,11 +2,13 @@
 // vantrel-cut: the plug-in's job generator on the command line. Everything but
 // the file handling lives here, so the options and the driving are tested
 // without a process.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cutdata/cut_stream.h"
+#include "cutdata/reg_marks.h"
 #include "design_file.h"
 
 namespace vantrel::cli {
@@ -30,6 +32,14 @@ struct CutToolOptions {
     std::string output;           // empty: standard output
     std::string design;           // a file, or "-" for standard input
     bool help = false;
+    // Reaching the machine (vantrel-cut's own USB link).
+    bool send = false;            // cut the design on the machine found, with its model
+    bool list = false;            // list the machines found, and why each was taken or passed over
+    std::string device;           // "BUS:ADDR" picks one of several; empty: the only one
+    bool yes = false;             // marks not found: cut anyway without asking
+    bool no = false;              // marks not found: do not cut, without asking
+    int stallLimit = 30;          // seconds without a byte taken before the machine is reported stopped
+    bool modelGiven = false;
 };
 
 struct ParsedArguments {
@@ -64,6 +74,26 @@ struct CutToolResult {
 
 // The same for a design's whole text, with the output collected.
 CutToolResult runCutTool(const CutToolOptions& options, std::string_view designText, std::string_view designName);
+
+// A --send run in steps: the design is read and checked before the machine is
+// reached (the same errors, in the same order, as runCutTool), then the search
+// command and the job are made for the model the machine turned out to be.
+class PreparedCut {
+public:
+    CutToolStatus prepare(const CutToolOptions& options, DesignTextSource& design, std::string_view designName);
+    bool printAndCut() const;
+    // Print and Cut: the registration-mark search for `model`, kept for the job.
+    CutToolStatus searchCommand(int model, std::string& command);
+    // The job in command text ("|" form). Takes the design: once only.
+    CutToolStatus job(int model, std::string& text);
+
+private:
+    CutToolOptions options_;
+    std::string designName_;
+    float dpiX_ = 0, dpiY_ = 0;
+    Path design_;
+    std::optional<RegMarkSearch> search_;
+};
 
 extern const char* const CutToolUsage;
 

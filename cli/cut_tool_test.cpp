@@ -56,6 +56,12 @@ TEST(CutToolArguments, EveryOptionInBothSpellings) {
     EXPECT_EQ(parse({"--cut-type", "knife-point", "-"}).options.cutType, 2);
     EXPECT_EQ(parse({"-"}).options.design, "-");
     EXPECT_TRUE(parse({"--help"}).options.help);
+    const auto send = parse({"--send", "--device=3:14", "--stall-limit", "5", "--no", "d"});
+    ASSERT_TRUE(send.ok) << send.error;
+    EXPECT_TRUE(send.options.send && send.options.no && !send.options.yes);
+    EXPECT_EQ(send.options.device, "3:14");
+    EXPECT_EQ(send.options.stallLimit, 5);
+    EXPECT_TRUE(parse({"--list"}).options.list);
 }
 
 TEST(CutToolArguments, BadInputIsRefusedWithTheOptionNamed) {
@@ -78,6 +84,15 @@ TEST(CutToolArguments, BadInputIsRefusedWithTheOptionNamed) {
         {{"--force"}, "--force"},                  {{"--loud", "d"}, "--loud"},
         {{"a", "b"}, "more than one design"},      {{"--wire"}, "no design"},
         {{"--search-command", "d"}, "print-and-cut"},
+        // Reaching the machine: options that do not belong together.
+        {{"--send", "--model", "2", "d"}, "--model"},  {{"--send", "--wire", "d"}, "--wire"},
+        {{"--send", "-o", "f", "d"}, "-o"},            {{"--send", "--yes", "--no", "d"}, "--yes"},
+        {{"--yes", "d"}, "--send"},                    {{"--device", "1:2", "d"}, "--device"},
+        {{"--list", "d"}, "--list"},                   {{"--list", "--send"}, "--send"},
+        {{"--send", "--device", "1", "d"}, "--device"},
+        {{"--send", "--device", "1:256", "d"}, "--device"},
+        {{"--send", "--stall-limit", "0", "d"}, "--stall-limit"},
+        {{"--send"}, "no design"},
     };
     for (const auto& c : cases) {
         auto parsed = parseCutToolArguments(c.arguments);

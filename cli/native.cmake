@@ -19,3 +19,11 @@ gtest_discover_tests(vantrel-cut-tests
 add_test(NAME unit.cli.vantrel-cut
   COMMAND ${CMAKE_SOURCE_DIR}/cli/check_tool.sh ${CMAKE_SOURCE_DIR} $<TARGET_FILE:vantrel-cut>)
 set_tests_properties(unit.cli.vantrel-cut PROPERTIES LABELS unit TIMEOUT ${VANTREL_TEST_TIMEOUT})
+
+# The machine through libusb (--send, --list): native builds only.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LIBUSB REQUIRED IMPORTED_TARGET libusb-1.0)
+target_sources(vantrel-cut PRIVATE ${CMAKE_SOURCE_DIR}/cli/send_command.cpp ${CMAKE_SOURCE_DIR}/cli/send_progress.cpp
+                                   ${CMAKE_SOURCE_DIR}/cli/usb/usb_link.cpp)
+target_compile_definitions(vantrel-cut PRIVATE VANTREL_USB)
+target_link_libraries(vantrel-cut PRIVATE PkgConfig::LIBUSB)

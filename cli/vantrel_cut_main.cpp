@@ -16,6 +16,9 @@
 #endif
 
 #include "cut_tool.h"
+#ifdef VANTREL_USB
+#include "send_command.h"
+#endif
 
 namespace {
 
@@ -117,6 +120,11 @@ int run(int argc, char** argv) {
         std::cout << vantrel::cli::CutToolUsage;
         return 0;
     }
+#ifdef VANTREL_USB
+    if (options.list) return vantrel::cli::runList();
+#else
+    if (options.list || options.send) return failWith("--list and --send need the USB link, which this build lacks");
+#endif
 
     const bool fromStandardInput = options.design == "-";
     UniqueFile designFile;
@@ -127,6 +135,10 @@ int run(int argc, char** argv) {
     FileSource design(fromStandardInput ? stdin : designFile.get(),
                       fromStandardInput ? "cannot read the design from standard input"
                                         : "cannot read the design file \"" + options.design + "\"");
+#ifdef VANTREL_USB
+    if (options.send)
+        return vantrel::cli::runSend(options, design, fromStandardInput ? "<stdin>" : options.design);
+#endif
     JobOutput output(options.output);
     const auto status = vantrel::cli::runCutTool(options, design, fromStandardInput ? "<stdin>" : options.design, output);
     const std::string cannotWrite =

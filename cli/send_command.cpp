@@ -1,0 +1,280 @@
+#include "send_command.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <exception>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "operations/operation_texts.h"
+#include "send_progress.h"
+#include "session/cut_session.h"
+#include "usb/usb_link.h"
+
+namespace vantrel::cli {
+namespace {
+
+std::atomic<bool> quitRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+extern "C" void onInterrupt(int) { quitRequested.store(true); }
+
+// Ctrl-C (and a terminating signal) asks the session to stop between
+// transfers, so the device is released on the way out; the old handlers come
+// back at the end.
+class InterruptGuard {
+public:
+    InterruptGuard() {
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0;  // no restart: a question waiting for its answer ends too
+        sigaction(SIGINT, &action, &oldInt_);
+        sigaction(SIGTERM, &action, &oldTerm_);
+    }
+    ~InterruptGuard() {
+        sigaction(SIGINT, &oldInt_, nullptr);
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+    }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+private:
+    struct sigaction oldInt_ {};
+    struct sigaction oldTerm_ {};
+};
+
+int fail(int status, const std::string& message) {
+    std::cerr << "vantrel-cut: " << message << '\n';
+    return status;
+}
+
+void say(const std::string& message) { std::cerr << "vantrel-cut: " << message << '\n'; }
+
+int exitFor(UsbFailure failure) {
+    switch (failure) {
+        case UsbFailure::Permission: return ExitNoPermission;
+        case UsbFailure::InUse: return ExitInUse;
+        case UsbFailure::Other: return ExitFailure;
+        default: return ExitNoMachine;
+    }
+}
+
+std::string hex4(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04x", value & 0xFFFF);
+    return text;
+}
+
+// A device passed over, in one line of its own.
+std::string whyNot(const UsbCandidate& c) {
+    const std::string prefix = "passed over: ";
+    const std::string why = c.reason.rfind(prefix, 0) == 0 ? c.reason.substr(prefix.size()) : c.reason;
+    if (c.failure == UsbFailure::NotFound) return "the device at " + usbAddressText(c) + " is not taken: " + why;
+    return why;
+}
+
+// The one machine to use, or the exit status and its line.
+struct Choice {
+    const UsbCandidate* machine = nullptr;
+    int status = ExitDone;
+    std::string error;
+};
+
+Choice choose(const std::vector<UsbCandidate>& found, const std::string& device) {
+    Choice choice;
+    if (!device.empty()) {
+        for (const UsbCandidate& c : found) {
+            if (usbAddressText(c) != device) continue;
+            if (c.accepted) choice.machine = &c;
+            else choice = {nullptr, exitFor(c.failure), whyNot(c)};
+            return choice;
+        }
+        return {nullptr, ExitNoMachine, "no device of vendor 0b4d at " + device + " (see --list)"};
+    }
+    std::vector<const UsbCandidate*> accepted;
+    for (const UsbCandidate& c : found)
+        if (c.accepted) accepted.push_back(&c);
+    if (accepted.size() == 1) {
+        choice.machine = accepted.front();
+        return choice;
+    }
+    if (accepted.size() > 1)
+        return {nullptr, ExitNoMachine,
+                std::to_string(accepted.size()) + " machines found: pick one with --device BUS:ADDR (see --list)"};
+    // None taken: the reason of one that might have been the machine says most.
+    for (const UsbCandidate& c : found)
+        if (c.failure == UsbFailure::Permission || c.failure == UsbFailure::InUse || c.failure == UsbFailure::Other)
+            return {nullptr, exitFor(c.failure), whyNot(c)};
+    return {nullptr, ExitNoMachine, "no machine found (see --list)"};
+}
+
+std::string narrow(std::wstring_view text) {
+    std::string result;
+    for (wchar_t c : text) result += static_cast<char>(c);
+    return result;
+}
+
+// The dialog's question on the terminal; --yes and --no answer it for scripts.
+bool askContinue(const CutToolOptions& options) {
+    say(narrow(RegMarkNotFoundQuestion).substr(0, narrow(RegMarkNotFoundQuestion).find('\n')));
+    if (options.yes || options.no) return options.yes;
+    if (!isatty(STDIN_FILENO) || options.design == "-") {
+        say("not cutting: no one to ask (answer with --yes or --no)");
+        return false;
+    }
+    const std::string question = narrow(RegMarkNotFoundQuestion);
+    std::cerr << question.substr(question.rfind('\n') + 1) << " [y/N] " << std::flush;
+    char line[64] = {};
+    if (!std::fgets(line, sizeof line, stdin)) return false;
+    return line[0] == 'y' || line[0] == 'Y';
+}
+
+// Draws the bar (at most ten times a second, and at the end) or plain lines.
+class ProgressView {
+public:
+    ProgressView() : terminal_(isatty(STDERR_FILENO) != 0), start_(std::chrono::steady_clock::now()) {}
+    void operator()(std::size_t sent, std::size_t total) {
+        const auto now = std::chrono::steady_clock::now();
+        if (terminal_) {
+            if (sent != total && now - lastDrawn_ < std::chrono::milliseconds(100)) return;
+            lastDrawn_ = now;
+            const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - start_).count();
+            std::cerr << '\r' << progressBarText(sent, total, elapsed) << std::flush;
+            drawn_ = true;
+        } else {
+            const int tenth = total ? static_cast<int>(sent * 10 / total) : 10;
+            if (tenth == lastTenth_) return;
+            lastTenth_ = tenth;
+            std::cerr << progressLineText(sent, total) << '\n';
+        }
+    }
+    // Ends the bar's line before any message.
+    void end() {
+        if (drawn_) std::cerr << '\n';
+        drawn_ = false;
+    }
+
+private:
+    bool terminal_;
+    bool drawn_ = false;
+    int lastTenth_ = 0;
+    std::chrono::steady_clock::time_point start_;
+    std::chrono::steady_clock::time_point lastDrawn_{};
+};
+
+std::string ofJob(const CutSession& session) {
+    return std::to_string(session.sent()) + " of " + std::to_string(session.total()) + " bytes";
+}
+
+// The line and status for a session that did not end well. `stage` names
+// what was under way; `sending` says whether the job had begun.
+// `waitMs` is the stage's time limit.
+int sessionFailed(SessionEnd end, const CutSession& session, const SessionLimits& limits, const char* stage,
+                  std::int64_t waitMs, bool sending) {
+    const std::string seconds = std::to_string((waitMs + 999) / 1000) + " s";
+    switch (end) {
+        case SessionEnd::LinkLost:
+            return fail(ExitConnectionLost, sending ? "the connection was lost after " + ofJob(session)
+                                                    : std::string("the connection was lost while ") + stage +
+                                                          "; nothing of the job was sent");
+        case SessionEnd::MachineBusy:
+            return fail(ExitBusyOrSilent, "the machine stayed busy for " + seconds + "; nothing was sent");
+        case SessionEnd::MachineSilent:
+            return fail(ExitBusyOrSilent, std::string("the machine did not answer within ") + seconds + " while " +
+                                              stage + "; nothing of the job was sent");
+        case SessionEnd::Stalled:
+            return fail(ExitStalled, "the machine stopped taking data for " +
+                                         std::to_string((limits.stallMs + 999) / 1000) + " s after " + ofJob(session));
+        case SessionEnd::NotFoundDeclined:
+            return fail(ExitMarksDeclined, "registration marks not found: not cut");
+        case SessionEnd::Interrupted:
+            return fail(ExitInterrupted, sending ? "interrupted after " + ofJob(session) + "; the machine got part of the job"
+                                                 : std::string("interrupted while ") + stage + "; nothing of the job was sent");
+        case SessionEnd::Done:
+            break;
+    }
+    return ExitDone;
+}
+
+int listMachines() {
+    UsbContext usb;
+    const std::vector<UsbCandidate> found = usb.discover();
+    if (found.empty()) {
+        std::cout << "no USB device of vendor 0b4d found\n";
+        return ExitNoMachine;
+    }
+    for (const UsbCandidate& c : found) {
+        std::cout << usbAddressText(c) << "  0b4d:" << hex4(c.productId) << "  " << c.reason << '\n';
+        if (!c.deviceId.empty()) std::cout << "    IEEE 1284 id: " << c.deviceId << '\n';
+    }
+    return ExitDone;
+}
+
+int sendPrepared(const CutToolOptions& options, PreparedCut& cut) {
+    quitRequested.store(false);
+    InterruptGuard interrupts;
+    UsbContext usb;
+    const std::vector<UsbCandidate> found = usb.discover();
+    const Choice choice = choose(found, options.device);
+    if (!choice.machine) return fail(choice.status, choice.error);
+    UsbMachineLink::Opened opened = UsbMachineLink::open(usb, *choice.machine);
+    if (!opened.link) return fail(exitFor(opened.failure), opened.error);
+    say("machine at " + usbAddressText(*choice.machine) + ": " + choice.machine->deviceId);
+
+    SessionLimits limits;
+    limits.stallMs = std::int64_t{options.stallLimit} * 1000;
+    CutSession session(*opened.link, quitRequested, limits);
+    if (SessionEnd e = session.waitUntilIdle(); e != SessionEnd::Done)
+        return sessionFailed(e, session, limits, "waiting for the machine to be idle", limits.idleWaitMs, false);
+    if (SessionEnd e = session.identify(); e != SessionEnd::Done)
+        return sessionFailed(e, session, limits, "asking for its identification", limits.replyWaitMs, false);
+    say("identified as \"" + session.identification() + "\" (model " + std::to_string(session.model()) + ")");
+
+    if (cut.printAndCut()) {
+        std::string command;
+        if (CutToolStatus s = cut.searchCommand(session.model(), command); !s.ok) return fail(ExitBadInput, s.error);
+        say("searching the registration marks");
+        const SessionEnd e = session.searchMarks(command, [&] { return askContinue(options); });
+        // A Ctrl-C at the question is the interruption, not a No.
+        if (e == SessionEnd::NotFoundDeclined && quitRequested.load())
+            return sessionFailed(SessionEnd::Interrupted, session, limits, "asking whether to cut", 0, false);
+        if (e != SessionEnd::Done) return sessionFailed(e, session, limits, "searching the registration marks", limits.searchWaitMs, false);
+    }
+
+    std::string job;
+    if (CutToolStatus s = cut.job(session.model(), job); !s.ok) return fail(ExitBadInput, s.error);
+    ProgressView progress;
+    const SessionEnd e = session.send(job, [&](std::size_t sent, std::size_t total) { progress(sent, total); });
+    progress.end();
+    if (e != SessionEnd::Done) return sessionFailed(e, session, limits, "sending the job", limits.stallMs, true);
+    say("the job was sent: " + std::to_string(session.sent()) + " bytes");
+    return ExitDone;
+}
+
+}  // namespace
+
+int runList() {
+    try {
+        return listMachines();
+    } catch (const std::exception& e) {
+        return fail(ExitFailure, e.what());
+    }
+}
+
+int runSend(const CutToolOptions& options, DesignTextSource& design, std::string_view designName) {
+    // Bad input is refused before the machine is touched.
+    PreparedCut cut;
+    if (CutToolStatus s = cut.prepare(options, design, designName); !s.ok) return fail(ExitBadInput, s.error);
+    try {
+        return sendPrepared(options, cut);
+    } catch (const std::exception& e) {
+        return fail(ExitFailure, e.what());
+    }
+}
+
+}  // namespace vantrel::cli

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# vantrel-cut --list and --send through libusb against the simulated cutter
+# faked under umockdev (vantrel-usb-sim), grouped by fault.
+#   check_send.sh SOURCE_DIR VANTREL_CUT VANTREL_USB_SIM
+set -u
+src=$1; tool=$2; usbsim=$3
+design=$src/samples/heart.path
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# run NAME EXPECTED-STATUS SIM-OPTIONS... -- TOOL-ARGS...: the record in $work/NAME
+run() {
+  local name=$1 expected=$2; shift 2
+  local simargs=()
+  while [ "$1" != "--" ]; do simargs+=("$1"); shift; done
+  shift
+  timeout 60 "$usbsim" "${simargs[@]}" --out "$work/$name" -- "$tool" "$@" >"$work/$name.out" 2>"$work/$name.err" </dev/null
+  local status=$?
+  [ $status -eq "$expected" ] || fail "$name: exit status $status, expected $expected ($(tail -1 "$work/$name.err"))"
+}
+has() { grep -q -- "$3" "$work/$1.$2" || fail "$1: no \"$3\" in its $2: $(cat "$work/$1.$2")"; }
+job() { "$tool" --wire "$@" >"$work/job.bin" || fail "job $*"; }
+# The machine got the status and identification requests, then the job, whole and once.
+got_job() {
+  local name=$1 head
+  head=$(head -c 5 "$work/$name/received.bin" | od -An -c | tr -s ' ')
+  [ "$head" = " 033 005 F G 003" ] || fail "$name: began with$head"
+  tail -c +6 "$work/$name/received.bin" | cmp -s - "$work/job.bin" || fail "$name: the job differs from vantrel-cut --wire"
+}
+
+# Discovery: the maker's devices, each taken or passed over with the reason.
+run list 0 --other-device-id "MFG:Another;MODEL:Printer;" -- --list
+has list out "1:2  0b4d:113a  taken"
+has list out "1:3  0b4d:1121  passed over: its IEEE 1284 id names no cutter maker"
+has list out "IEEE 1284 id: MANUFACTURER:Silhouette;MODEL:CAMEO;"
+run two 4 --other-device-id "MANUFACTURER:Graphtec;MODEL:CE;" -- --send "$design"
+has two err "2 machines found: pick one with --device BUS:ADDR"
+run chosen 0 --other-device-id "MANUFACTURER:Graphtec;MODEL:CE;" -- --send --device 1:2 "$design"
+run absent 4 -- --send --device 1:9 "$design"
+has absent err "no device of vendor 0b4d at 1:9"
+[ ! -s "$work/absent/received.bin" ] || fail "absent: the machine got bytes"
+
+run denied 5 --deny-access -- --send "$design"
+has denied err "no permission to open the machine at 1:2: install the udev rule 60-vantrel.rules"
+run other 4 --other-device-id "MFG:Another;" -- --send --device 1:3 "$design"
+has other err "the device at 1:3 is not taken: its IEEE 1284 id names no cutter maker"
+
+# A cut: the printer driver detached while we hold the interface and given
+# back after; the model from the identification sets the job.
+run cameo 0 --kernel-driver usblp -- --send "$design"
+job --model 2 "$design"; got_job cameo
+diff <(printf 'claimed, usblp detached\nGET_DEVICE_ID\nreleased\nusblp given back\nclaimed, usblp detached\nreleased\nusblp given back\n') \
+  "$work/cameo/events.txt" >/dev/null || fail "cameo: events $(cat "$work/cameo/events.txt")"
+has cameo err "the job was sent: $(stat -c %s "$work/job.bin") bytes"
+run portrait 0 --identification " Portrait 1.00 " --busy-ms 600 -- --send "$design"
+job --model 3 "$design"
+tail -c "$(stat -c %s "$work/job.bin")" "$work/portrait/received.bin" | cmp -s - "$work/job.bin" || fail "portrait: not the model 3 job"
+
+# Print and Cut: the marks not found twice, the carriage home, then the answer.
+run declined 9 --search not-found -- --send --cut-type print-and-cut --no "$design"
+[ "$(tail -c 2 "$work/declined/received.bin" | od -An -c | tr -s ' ')" = " H 003" ] || fail "declined: not sent home last"
+has declined err "registration marks not found: not cut"
+run unasked 9 --search not-found -- --send --cut-type print-and-cut "$design"
+has unasked err "answer with --yes or --no"
+run accepted 0 --search not-found,found -- --send --cut-type print-and-cut "$design"
+job --model 2 --cut-type print-and-cut "$design"
+tail -c "$(stat -c %s "$work/job.bin")" "$work/accepted/received.bin" | cmp -s - "$work/job.bin" || fail "accepted: not the job"
+
+# Faults while sending: only what the machine took is reported sent.
+run unplugged 3 --unplug-after-bytes 200 -- --send "$design"
+job --model 2 "$design"
+has unplugged err "the connection was lost after 195 of $(stat -c %s "$work/job.bin") bytes"
+head -c 195 "$work/job.bin" | cmp -s - <(tail -c +6 "$work/unplugged/received.bin") || fail "unplugged: not the job's first bytes"
+printf 'M 0 0' >"$work/big.path"
+for i in $(seq 1 20000); do printf ' L %d.5 %d.25' $((i % 9)) $((i % 7)); done >>"$work/big.path"
+run stopped 8 --stop-after-bytes 50000 -- --send --stall-limit 1 "$work/big.path"
+has stopped err "the machine stopped taking data for 1 s after 49995 of"
+run interrupted 130 --interrupt-after-bytes 40000 --kernel-driver usblp -- --send "$work/big.path"
+has interrupted err "interrupted after $(( $(stat -c %s "$work/interrupted/received.bin") - 5 )) of"
+tail -2 "$work/interrupted/events.txt" | tr '\n' ' ' | grep -q "^released usblp given back" || fail "interrupted: not released: $(cat "$work/interrupted/events.txt")"
+
+# Bad input is refused before the machine is touched, as without --send.
+printf 'M 0 0 Q' >"$work/bad.path"
+run bad 2 -- --send "$work/bad.path"
+[ ! -s "$work/bad/events.txt" ] || fail "bad: the machine was touched"
+[ "$(wc -l <"$work/bad.err")" -eq 1 ] || fail "bad: not one line"
+
+[ $failures -eq 0 ] && echo "all passed"
+exit $((failures > 0))

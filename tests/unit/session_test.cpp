@@ -1,0 +1,236 @@
+// The cut session against the simulated machine's model, in process: a link
+// whose clock only moves when the session waits, so every time limit is exact
+// and no test sleeps.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "cutdata/commands.h"
+#include "model/machine.h"
+#include "operations/mark_search.h"
+#include "session/cut_session.h"
+
+namespace vantrel {
+namespace {
+
+class SimulatedLink : public MachineLink {
+public:
+    explicit SimulatedLink(sim::Machine& machine) : machine_(machine) {}
+
+    // Faults, counted in bytes the machine has taken.
+    std::size_t takesAtMost = SIZE_MAX;      // stops taking data after this many
+    std::size_t losesAfter = SIZE_MAX;       // the cable is pulled after this many
+    std::size_t piecePerWrite = SIZE_MAX;    // a slow machine: each write times out after this many
+    std::size_t quitAfter = SIZE_MAX;        // Ctrl-C after this many
+    std::atomic<bool>* quit = nullptr;
+    bool mute = false;                       // replies never arrive
+
+    LinkTransfer write(const char* data, std::size_t size, std::int64_t timeoutMs) override {
+        if (lost_) return {0, LinkStatus::Lost};
+        std::size_t take = std::min({size, piecePerWrite, takesAtMost - taken_});
+        bool losing = false;
+        if (taken_ + take >= losesAfter) {
+            take = losesAfter - taken_;
+            losing = true;
+        }
+        std::string replies = machine_.receive(std::string_view(data, take), now_);
+        if (!mute) pending_ += replies;
+        taken_ += take;
+        if (quit && taken_ >= quitAfter) quit->store(true);
+        if (losing) {
+            lost_ = true;
+            machine_.connectionLost(now_);
+            return {take, LinkStatus::Lost};
+        }
+        if (take == size) return {take, LinkStatus::Ok};
+        now_ += timeoutMs;
+        return {take, LinkStatus::TimedOut};
+    }
+
+    LinkTransfer read(char* buffer, std::size_t size, std::int64_t timeoutMs) override {
+        if (lost_) return {0, LinkStatus::Lost};
+        if (pending_.empty()) {
+            now_ += timeoutMs;
+            return {0, LinkStatus::TimedOut};
+        }
+        const std::size_t n = std::min(size, pending_.size());
+        std::memcpy(buffer, pending_.data(), n);
+        pending_.erase(0, n);
+        return {n, LinkStatus::Ok};
+    }
+
+    std::int64_t nowMs() override { return now_; }
+
+private:
+    sim::Machine& machine_;
+    std::int64_t now_ = 0;
+    std::size_t taken_ = 0;
+    bool lost_ = false;
+    std::string pending_;
+};
+
+std::string jobText() {
+    std::string body;
+    for (int i = 0; i < 2000; ++i) body += "|M" + std::to_string(i) + ",100|D" + std::to_string(i) + ",900";
+    return cutJobText(cutHeader({JobPrefix, 0, "", 20000, 29, 4120, 10, 5}), body);
+}
+
+struct Fixture {
+    sim::Machine machine;
+    SimulatedLink link{machine};
+    std::atomic<bool> quit{false};
+    SessionLimits limits;
+    CutSession session{link, quit, limits};
+    explicit Fixture(sim::MachineConfig config = {}, SessionLimits l = {})
+        : machine(std::move(config)), limits(l), session(link, quit, l) {}
+};
+
+TEST(CutSession, IdentifiesTheModelAndSendsTheJobWhole) {
+    const struct {
+        const char* identification;
+        int model;
+    } cases[] = {{"CAMEO V1.10    ", 2}, {" Portrait 1.00 ", 3}, {"SILHOUETTE SD", 1}, {"CAME", 1}};
+    for (const auto& c : cases) {
+        sim::MachineConfig config;
+        config.identification = c.identification;
+        Fixture f(config);
+        ASSERT_EQ(f.session.waitUntilIdle(), SessionEnd::Done);
+        ASSERT_EQ(f.session.identify(), SessionEnd::Done);
+        EXPECT_EQ(f.session.model(), c.model) << c.identification;
+        f.machine.clearRecord();
+        std::string job = jobText();
+        const std::string wire = toWire(job);
+        std::size_t lastProgress = 0;
+        EXPECT_EQ(f.session.send(job, [&](std::size_t sent, std::size_t total) {
+            EXPECT_GT(sent, lastProgress);
+            EXPECT_EQ(total, wire.size());
+            lastProgress = sent;
+        }), SessionEnd::Done);
+        EXPECT_EQ(f.machine.received(), wire);
+        EXPECT_EQ(f.session.sent(), wire.size());
+        EXPECT_TRUE(f.machine.anomalies().empty()) << f.machine.anomalies().front();
+    }
+}
+
+TEST(CutSession, BusySilentOrStillBusyMachines) {
+    {  // busy at first, then idle: waits for it, no longer
+        sim::MachineConfig config;
+        config.startBusyMs = 1000;
+        Fixture f(config);
+        EXPECT_EQ(f.session.waitUntilIdle(), SessionEnd::Done);
+        EXPECT_GE(f.link.nowMs(), 1000);
+        EXPECT_LT(f.link.nowMs(), 1000 + 2 * f.limits.statusPeriodMs);
+    }
+    {  // never idle: reported at the limit
+        Fixture f;
+        f.machine.faults().stayBusy = true;
+        EXPECT_EQ(f.session.waitUntilIdle(), SessionEnd::MachineBusy);
+        EXPECT_GE(f.link.nowMs(), f.limits.idleWaitMs);
+        EXPECT_LT(f.link.nowMs(), f.limits.idleWaitMs + f.limits.statusPeriodMs);
+    }
+    {  // no reply at all
+        Fixture f;
+        f.link.mute = true;
+        EXPECT_EQ(f.session.waitUntilIdle(), SessionEnd::MachineSilent);
+    }
+    {  // idle, but the identification never comes
+        Fixture f;
+        f.machine.faults().neverAnswerIdentify = true;
+        EXPECT_EQ(f.session.waitUntilIdle(), SessionEnd::Done);
+        EXPECT_EQ(f.session.identify(), SessionEnd::MachineSilent);
+        EXPECT_LT(f.link.nowMs(), f.limits.replyWaitMs + f.limits.statusPeriodMs + f.limits.readStepMs);
+    }
+}
+
+TEST(CutSession, MarkSearchFoundOrNotFoundThenTheAnswer) {
+    MarkSearchValues v{5, 400, 16, 100, 100, 4000, 6000};
+    const std::string command = markSearchText(v);
+    const std::string home = toWire("H|");
+    auto endsWith = [](const std::string& s, const std::string& tail) {
+        return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    {  // found at once: no question, the carriage stays
+        Fixture f;
+        int asked = 0;
+        EXPECT_EQ(f.session.searchMarks(command, [&] { return ++asked, false; }), SessionEnd::Done);
+        EXPECT_EQ(asked, 0);
+        EXPECT_EQ(f.machine.searchesAnswered(), 1);
+        EXPECT_FALSE(endsWith(f.machine.received(), home));
+    }
+    {  // not found, then found on the retry
+        sim::MachineConfig config;
+        config.searchOutcomes = {sim::SearchOutcome::NotFound, sim::SearchOutcome::Found};
+        Fixture f(config);
+        int asked = 0;
+        EXPECT_EQ(f.session.searchMarks(command, [&] { return ++asked, false; }), SessionEnd::Done);
+        EXPECT_EQ(asked, 0);
+        EXPECT_EQ(f.machine.searchesAnswered(), 2);
+    }
+    for (bool yes : {true, false}) {  // not found twice: home, then the question decides
+        sim::MachineConfig config;
+        config.searchOutcomes = {sim::SearchOutcome::NotFound};
+        Fixture f(config);
+        int asked = 0;
+        const SessionEnd end = f.session.searchMarks(command, [&] {
+            ++asked;
+            EXPECT_TRUE(endsWith(f.machine.received(), home));
+            return yes;
+        });
+        EXPECT_EQ(end, yes ? SessionEnd::Done : SessionEnd::NotFoundDeclined);
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(f.machine.searchesAnswered(), MarkSearchTries);
+    }
+}
+
+TEST(CutSession, FaultsWhileSending) {
+    SessionLimits small;
+    small.chunkBytes = 1000;  // pieces that faults split
+    const std::string wire = toWire(jobText());
+    {  // a slow machine times out within every piece: all of it, in order, once
+        Fixture f({}, small);
+        f.link.piecePerWrite = 700;
+        std::string job = jobText();
+        EXPECT_EQ(f.session.send(job, nullptr), SessionEnd::Done);
+        EXPECT_EQ(f.machine.received(), wire);
+    }
+    {  // stops taking data in the middle of a piece
+        Fixture f({}, small);
+        f.link.takesAtMost = 2500;
+        std::string job = jobText();
+        EXPECT_EQ(f.session.send(job, nullptr), SessionEnd::Stalled);
+        EXPECT_EQ(f.session.sent(), 2500u);
+        EXPECT_EQ(f.machine.received(), wire.substr(0, 2500));
+        EXPECT_GE(f.link.nowMs(), small.stallMs);
+    }
+    {  // the cable pulled in the middle of a piece
+        Fixture f({}, small);
+        f.link.losesAfter = 4321;
+        std::string job = jobText();
+        EXPECT_EQ(f.session.send(job, nullptr), SessionEnd::LinkLost);
+        EXPECT_EQ(f.session.sent(), 4321u);
+        EXPECT_EQ(f.session.total(), wire.size());
+        EXPECT_EQ(f.machine.received(), wire.substr(0, 4321));
+    }
+    {  // Ctrl-C: stops at the next piece, having sent only what it says
+        Fixture f({}, small);
+        f.link.quit = &f.quit;
+        f.link.quitAfter = 3000;
+        std::string job = jobText();
+        EXPECT_EQ(f.session.send(job, nullptr), SessionEnd::Interrupted);
+        EXPECT_EQ(f.session.sent(), 3000u);
+        EXPECT_EQ(f.machine.received(), wire.substr(0, 3000));
+    }
+    {  // lost or interrupted before the job
+        Fixture f;
+        f.link.losesAfter = 1;
+        EXPECT_EQ(f.session.waitUntilIdle(), SessionEnd::LinkLost);
+        Fixture g;
+        g.quit = true;
+        EXPECT_EQ(g.session.waitUntilIdle(), SessionEnd::Interrupted);
+        EXPECT_EQ(g.session.searchMarks("TB23,1,1|", [] { return true; }), SessionEnd::Interrupted);
+    }
+}
+
+}  // namespace
+}  // namespace vantrel
