@@ -286,6 +286,15 @@ std::optional<RegMarkSearch> markSearchFor(const CutToolOptions& options, const 
 }
 
 // `parse` gives the DesignParseResult; it runs once the options are known good.
+// One line per kind of element an SVG design has that cannot be cut.
+std::vector<std::string> leftOutNotes(const DesignParseResult& design, std::string_view designName) {
+    std::vector<std::string> notes;
+    for (const LeftOutKind& left : design.leftOut)
+        notes.push_back(std::string(designName) + ": left out, cannot be cut: " + std::to_string(left.count) + " " +
+                        left.kind);
+    return notes;
+}
+
 template <typename Parse>
 CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string_view designName,
                        CutStreamWriter& finalOutput) {
@@ -302,9 +311,7 @@ CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string
         status.error = std::string(designName) + ": " + design.errorText();
         return status;
     }
-    for (const LeftOutKind& left : design.leftOut)
-        status.notes.push_back(std::string(designName) + ": left out, cannot be cut: " + std::to_string(left.count) +
-                               " " + left.kind);
+    status.notes = leftOutNotes(design, designName);
 
     const CutSettings settings = settingsFrom(options);
     std::optional<RegMarkSearch> search;
@@ -369,11 +376,13 @@ CutToolStatus PreparedCut::prepare(const CutToolOptions& options, DesignTextSour
     }
     dpiX_ = *dpiX;
     dpiY_ = *dpiY;
-    DesignParseResult parsed = parseDesign(design);
+    // Path data or SVG, chosen as for the job written to a file.
+    DesignParseResult parsed = readDesign(design, designName);
     if (!parsed.ok) {
         status.error = designName_ + ": " + parsed.errorText();
         return status;
     }
+    status.notes = leftOutNotes(parsed, designName);
     design_ = std::move(parsed.path);
     status.ok = true;
     return status;

@@ -269,7 +269,9 @@ int runList() {
 int runSend(const CutToolOptions& options, DesignTextSource& design, std::string_view designName) {
     // Bad input is refused before the machine is touched.
     PreparedCut cut;
-    if (CutToolStatus s = cut.prepare(options, design, designName); !s.ok) return fail(ExitBadInput, s.error);
+    CutToolStatus prepared = cut.prepare(options, design, designName);
+    if (!prepared.ok) return fail(ExitBadInput, prepared.error);
+    for (const std::string& note : prepared.notes) std::cerr << "vantrel-cut: " << note << '\n';
     try {
         return sendPrepared(options, cut);
     } catch (const std::exception& e) {
