@@ -19,6 +19,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <functional>
 #include <map>
 #include <thread>
@@ -32,6 +34,7 @@
 #include "plugin/win32/plugin_app.h"
 #include "plugin/win32/registry_profile.h"
 #include "resource.h"
+#include "ui/win32/resource_image.h"
 #include "support/simulator_process.h"
 #include "support/win_test_support.h"
 
@@ -229,6 +232,16 @@ std::vector<DWORD64> ownFrames(const std::vector<DWORD64>& stack) {
     return own;
 }
 
+std::string moduleName(DWORD64 address) {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(address), &module);
+    char name[MAX_PATH] = "?";
+    if (module) GetModuleFileNameA(module, name, MAX_PATH);
+    const char* base = std::strrchr(name, '\\');
+    return base ? base + 1 : name;
+}
+
 void report(int points, const Outcome& out) {
     std::printf("\n%d points: %s in %.0f ms, %zu probes, longest round trip %.1f ms\n", points,
                 out.finished ? "job finished" : "job NOT finished", out.jobMs, out.probes, out.longestMs);
@@ -236,18 +249,42 @@ void report(int points, const Outcome& out) {
         std::printf("  stall of %6.1f ms at %7.1f ms after Start (%zu samples)\n", s.lengthMs, s.startMs,
                     s.samples.size());
         // The six innermost frames of this program on each sample, counted.
-        std::map<std::vector<DWORD64>, int> chains;
+        // With the module the thread was in when it was not in this program.
+        std::map<std::pair<std::string, std::vector<DWORD64>>, int> chains;
         for (const auto& stack : s.samples) {
             std::vector<DWORD64> own = ownFrames(stack);
             if (own.size() > 6) own.resize(6);
-            ++chains[own];
+            std::string leaf;
+            if (!stack.empty() && (own.empty() || own.front() != stack.front())) leaf = moduleName(stack.front());
+            ++chains[{leaf, own}];
         }
         for (const auto& [chain, count] : chains) {
             std::printf("    %2d x", count);
-            for (DWORD64 address : chain) std::printf(" 0x%llx", static_cast<unsigned long long>(address));
+            if (!chain.first.empty()) std::printf(" [%s]", chain.first.c_str());
+            for (DWORD64 address : chain.second) std::printf(" 0x%llx", static_cast<unsigned long long>(address));
             std::printf("\n");
         }
     }
+}
+
+// Pictures a dialog decodes as it opens.
+void pictureCost() {
+    const HINSTANCE module = GetModuleHandleW(nullptr);
+    auto measure = [](const char* what, const std::function<void()>& call) {
+        std::vector<double> ms;
+        for (int i = 0; i < 20; ++i) {
+            const auto t0 = Clock::now();
+            call();
+            ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        }
+        std::sort(ms.begin(), ms.end());
+        std::printf("  %-40s median %6.2f ms  max %6.2f  first %6.2f\n", what, ms[ms.size() / 2], ms.back(), ms[0]);
+    };
+    std::printf("\npictures (20 each):\n");
+    measure("loadImage(start icon, 16 x 16)", [&] { vantrel::win::loadImage(module, IDPNG_START_ICON); });
+    measure("loadImage(overlay, 281 x 20)", [&] { vantrel::win::loadImage(module, IDPNG_PROGRESS_OVERLAY); });
+    vantrel::win::UniqueGpImage overlay = vantrel::win::loadImage(module, IDPNG_PROGRESS_OVERLAY);
+    measure("tintedCopy(overlay)", [&] { vantrel::win::tintedCopy(overlay.get(), 0xFFF0F0F0); });
 }
 
 // What one take of a port thread's channel lock costs the calling thread
@@ -296,6 +333,7 @@ int main(int argc, char** argv) {
     vantrel::test::GdiplusSession gdiplus;
     std::printf("image base 0x%llx\n", static_cast<unsigned long long>(
                                            reinterpret_cast<DWORD_PTR>(GetModuleHandleW(nullptr))));
+    pictureCost();
     lockCost();
     for (int points : sizes) report(points, runOnce(points));
     std::fflush(stdout);
