@@ -1,14 +1,18 @@
 // How long the main dialog's thread stops answering between Start and the
-// end of a Print and Cut job, for a design of N points: the plug-in runs in
+// end of a Print and Cut job, for designs of N points: the plug-in runs in
 // this process against the simulated cutter (vantrel-sim.exe beside this
-// program), a driver thread selects Print and Cut and presses Start, and a
+// program), a driver thread presses Start with Print and Cut chosen, and a
 // probe thread sends WM_NULL to the dialog every 2 ms, timing each round
-// trip until the "Finished" message box shows. While a round trip is late
-// (over 10 ms), the probe samples the dialog thread's stack (64-bit only) and
-// prints, for the longest stall, the return addresses seen most often: feed
-// them to `x86_64-w64-mingw32-addr2line -f -C -e <this program>`.
+// trip until the "Finished" message box shows. While an answer is late (over
+// 10 ms) the probe samples the dialog thread's stack (64-bit only), and each
+// stall is printed with the chains of this program's return addresses seen
+// on its samples, innermost first, and the module the thread was in when it
+// was elsewhere. Name them with
+// `x86_64-w64-mingw32-addr2line -f -C -e <this program> <address - 1>`.
+// Before the runs it times one take of an idle port thread's channel lock
+// and the pictures a dialog decodes as it opens.
 //
-//   cmake/wine-run build/win64/bin/vantrel-start-stall-bench.exe [points...]
+//   cmake/wine-run build/win64/bin/vantrel-start-stall-bench.exe [points...]   (default 15600 100000)
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
