@@ -4,6 +4,8 @@
 #include <richedit.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 
 #include "driving/window_driving.h"
 #include "resource.h"
@@ -238,6 +240,70 @@ TEST_F(HelpWindowTest, ViewFollowsTheWindowSize) {
     GetClientRect(help.view().textView(), &inner);
     EXPECT_EQ(inner.right, 300);
     EXPECT_EQ(inner.bottom, 120);
+}
+
+// Runs this thread's messages until `condition` holds or `timeout` passes.
+bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    return true;
+}
+
+// The browser path, reached here by skipping the engine probe: the browser is
+// hosted but, with no HTML engine, never delivers a document.
+TEST_F(HelpWindowTest, BrowserIsAwaitedOnTheViewsTimerNotInsideCreate) {
+    // The main dialog may go (its host closing it) while the view still waits.
+    HWND parent = CreateWindowExW(0, L"STATIC", L"parent", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(parent, nullptr);
+    auto early = std::make_unique<win::HtmlView>();
+    ASSERT_TRUE(early->create(parent, 77, 10s, /*probeEngine=*/false));
+    // With ten seconds allowed, a create() that waited would come back with the text view.
+    ASSERT_TRUE(early->waitingForBrowser()) << "the browser could not be hosted here";
+    EXPECT_EQ(early->textView(), nullptr);
+    EXPECT_FALSE(early->usesBrowser());
+    HWND earlyWindow = early->hwnd();
+    TimerTicks earlyTicks(earlyWindow, 0);
+    ASSERT_TRUE(earlyTicks.hooked());
+    ASSERT_TRUE(pumpUntil([&] { return earlyTicks.taken() >= 2; }, 5s)) << "the wait runs on the view's timer";
+    DestroyWindow(parent);
+    EXPECT_FALSE(IsWindow(earlyWindow));
+    EXPECT_EQ(early->hwnd(), nullptr);
+    EXPECT_FALSE(early->waitingForBrowser()) << "the browser is let go with its window";
+    early.reset();
+    // A timer left behind would fire into the freed view; a fresh window's ticks show time passing.
+    HWND clock = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    SetTimer(clock, 5, 25, nullptr);
+    TimerTicks clockTicks(clock, 5);
+    EXPECT_TRUE(pumpUntil([&] { return clockTicks.taken() >= 8; }, 5s));
+    DestroyWindow(clock);
+
+    // A page written while the browser is awaited shows once the text view takes over.
+    win::HtmlView view;
+    ASSERT_TRUE(view.create(host_.hwnd(), 78, 150ms, /*probeEngine=*/false));
+    ASSERT_TRUE(view.waitingForBrowser());
+    view.clear();
+    view.write(buildHelpDocument(u"<b>Awaited</b>\r\nSee the <a href='cut_type.html'>Cut Type</a> page.\r\n",
+                                 GetSysColor(COLOR_BTNTEXT), GetSysColor(COLOR_BTNFACE)));
+    EXPECT_EQ(view.textView(), nullptr);
+    EXPECT_TRUE(view.links().empty());
+    ASSERT_TRUE(pumpUntil([&] { return !view.waitingForBrowser(); }, 10s));
+    EXPECT_FALSE(view.usesBrowser());
+    ASSERT_NE(view.textView(), nullptr);
+    std::wstring text = windowText(view.textView());
+    EXPECT_EQ(text.rfind(L"Awaited", 0), 0u) << std::string(text.begin(), text.end());
+    EXPECT_NE(text.find(L"Cut Type"), std::wstring::npos);
+    ASSERT_EQ(view.links().size(), 1u);
+    EXPECT_EQ(view.links()[0].target, u"cut_type.html");
+    // From now on pages go straight to the text view.
+    view.clear();
+    view.write(buildHelpDocument(u"Second page", GetSysColor(COLOR_BTNTEXT), GetSysColor(COLOR_BTNFACE)));
+    EXPECT_EQ(windowText(view.textView()).find(L"Awaited"), std::wstring::npos);
+    EXPECT_NE(windowText(view.textView()).find(L"Second page"), std::wstring::npos);
 }
 
 TEST(AboutBox, ShowsNameVersionAndBuildTime) {

@@ -9,11 +9,11 @@ static_assert(WM_WRITER_EVENT == WM_READER_EVENT + 1, "one message range holds b
 void notifyPortThreadsTo(PortReader& reader, PortWriter& writer, HWND window) {
     reader.setNotifyWindow(window);
     writer.setNotifyWindow(window);
-    // Both threads read their notify window and post while holding their
-    // channel lock: once each lock has been taken here, a post to the old
-    // window is either in its queue or was never made.
-    reader.isChannelOpen();
-    writer.isChannelOpen();
+    // Both threads read their notify window and post under their notify
+    // lock: once each has been taken here, a post to the old window is either
+    // in its queue or was never made.
+    reader.notifyBarrier();
+    writer.notifyBarrier();
 }
 
 void PortThreadsLink::enqueue(std::string_view commandText) {

@@ -18,8 +18,8 @@ PortReader::~PortReader() { Stop(); }
 
 void PortReader::deliver(const char* bytes, DWORD length) {
     for (const std::string& reply : framer_.feed(bytes, length)) {
-        HWND window = notifyWindow();
         // No window, no text: nothing is allocated that nobody would free.
+        HWND window = notifyWindow();
         if (!window || !IsWindow(window)) continue;
         if (repliesInFlight.load() - inFlightBefore_ >= MaxRepliesInFlight) {
             ++dropped_;
@@ -30,8 +30,8 @@ void PortReader::deliver(const char* bytes, DWORD length) {
         text[reply.size()] = '\0';
         // The window may go between the check and the post; the text then stays ours.
         ++repliesInFlight;
-        if (PostMessageW(window, notifyMessage(), static_cast<WPARAM>(reply.size()),
-                         reinterpret_cast<LPARAM>(text.get())))
+        // The window may go (or be changed) before the post; the text then stays ours.
+        if (notify(static_cast<WPARAM>(reply.size()), reinterpret_cast<LPARAM>(text.get())))
             text.release();
         else
             --repliesInFlight;

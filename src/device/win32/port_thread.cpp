@@ -40,10 +40,6 @@ void PortThread::resetChannel() {
     channel_.reset();
 }
 
-bool PortThread::isChannelOpen() const {
-    MutexLock lock(lock_.get());
-    return static_cast<bool>(channel_);
-}
 
 bool PortThread::dropChannelAfterFailure() {
     if (!channel_) return false;

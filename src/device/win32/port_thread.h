@@ -38,8 +38,8 @@ public:
     // Ends any transfer pending on the channel and closes it. The thread
     // notices within one step and reports nothing for it.
     void closeChannel();
-    // Takes the channel lock, so it also waits for a post under way.
-    bool isChannelOpen() const;
+    // Read without the lock, like connection().
+    bool isChannelOpen() const { return connection() != 0; }
     // Which connection the open channel is (they are counted from 1); 0 when
     // none is open. Read without the lock, which a port thread holds through
     // its transfers: the user-interface thread asks this often.

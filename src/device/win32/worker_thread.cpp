@@ -68,9 +68,16 @@ bool WorkerThread::waitForEnd(DWORD timeoutMs) {
 }
 
 bool WorkerThread::notify(WPARAM code, LPARAM value) const {
+    AcquireSRWLockExclusive(&notifyLock_);
     HWND window = notifyWindow_.load();
-    if (!window || !IsWindow(window)) return false;
-    return PostMessageW(window, notifyMessage_.load(), code, value) != FALSE;
+    const bool posted = window && IsWindow(window) && PostMessageW(window, notifyMessage_.load(), code, value);
+    ReleaseSRWLockExclusive(&notifyLock_);
+    return posted;
+}
+
+void WorkerThread::notifyBarrier() const {
+    AcquireSRWLockExclusive(&notifyLock_);
+    ReleaseSRWLockExclusive(&notifyLock_);
 }
 
 bool WorkerThread::quitRequested() {

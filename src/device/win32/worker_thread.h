@@ -60,6 +60,10 @@ public:
     HWND notifyWindow() const { return notifyWindow_.load(); }
     void setNotifyWindow(HWND window) { notifyWindow_.store(window); }
     UINT notifyMessage() const { return notifyMessage_.load(); }
+    // Returns once a post under way to the notify window read before it has
+    // landed in that window's queue: after setNotifyWindow and this, nothing
+    // more reaches the previous window. Never waits for a transfer.
+    void notifyBarrier() const;
     void setNotifyMessage(UINT message) { notifyMessage_.store(message); }
     DWORD result() const { return result_.load(); }
     DWORD elapsedMs() const { return elapsedMs_.load(); }
@@ -68,6 +72,7 @@ protected:
     virtual DWORD Run() = 0;
 
     // Posts to the notify window when it still exists; false when dropped.
+    // Each post reads the window and posts under the notify lock.
     bool notify(WPARAM code, LPARAM value) const;
     // Empties the thread's message queue; true when a quit message was in it.
     static bool quitRequested();
@@ -91,6 +96,8 @@ private:
     std::atomic<UINT> notifyMessage_{0};
     std::atomic<DWORD> result_{0};
     std::atomic<DWORD> elapsedMs_{0};
+    // Held only from reading the notify window until its post is made.
+    mutable SRWLOCK notifyLock_ = SRWLOCK_INIT;
 };
 
 // A Win32 mutex held for a scope. Kernel mutexes hand ownership to a waiting

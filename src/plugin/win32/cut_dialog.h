@@ -91,6 +91,7 @@ private:
     void onGeneratorEvent(WPARAM code, LPARAM value);
     // Moves the job on from what the generator and the writer have recorded.
     void followJob();
+    void showSending();
     void jobFinished();
     void jobLost();
     void jobRefused(CutStreamError error);

@@ -92,6 +92,8 @@ void CutDialog::onGeneratorEvent(WPARAM code, LPARAM value) {
     if (code == GENERATOR_TEXT_READY) {
         jobLength_ = static_cast<std::size_t>(value);
         logJobStarted(generator_.job, jobLength_, readResolution(profile_), generator_.mediaWidth);
+        // The text is made and on its way to the writer.
+        if (jobState_ == JobState::Preparing) showSending();
     }
     followJob();
 }
@@ -115,12 +117,17 @@ void CutDialog::followJob() {
             return;
         }
         jobState_ = JobState::Sending;
-        progress_.setCaption(SendingCaption);
-        progress_.repaint();
+        showSending();
     }
     // Buffers are written in order, and a failed write ends the link (and
     // with it this job) first: a later number written means this one was.
     if (jobState_ == JobState::Sending && monitor_.writer().lastWritten() >= jobBuffer_) jobFinished();
+}
+
+void CutDialog::showSending() {
+    if (progress_.caption() == SendingCaption) return;
+    progress_.setCaption(SendingCaption);
+    progress_.repaint();
 }
 
 bool CutDialog::jobInProgress() { return jobState_ == JobState::Preparing || jobState_ == JobState::Sending; }

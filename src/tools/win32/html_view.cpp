@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "tools/help_document.h"
 #include "tools/help_format.h"
@@ -18,6 +19,9 @@ namespace vantrel::win {
 namespace {
 
 constexpr wchar_t ViewClass[] = L"VantrelHtmlView";
+// How often the view looks for the browser's first document.
+constexpr UINT_PTR BrowserPollTimer = 1;
+constexpr UINT BrowserPollMs = 25;
 // The HTML document class; MinGW's uuid library does not carry it.
 constexpr CLSID HtmlDocumentClass = {0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
 
@@ -67,6 +71,22 @@ DWORD CALLBACK readRtf(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given
     return 0;
 }
 
+// The control-hosting library stays for the life of the process: the window
+// class its AtlAxWinInit registers points into it and outlives an unload, and
+// registering it again after a reload fails (the class already exists).
+HMODULE atlLibrary() {
+    static const HMODULE atl = LoadLibraryW(L"atl.dll");
+    return atl;
+}
+
+bool atlReady() {
+    static const bool ready = [] {
+        auto axInit = procedure<BOOL(WINAPI*)()>(atlLibrary(), "AtlAxWinInit");
+        return axInit && axInit();
+    }();
+    return ready;
+}
+
 struct ComRelease {
     void operator()(IUnknown* p) const {
         if (p) p->Release();
@@ -75,7 +95,7 @@ struct ComRelease {
 
 }  // namespace
 
-bool HtmlView::create(HWND parent, int id, std::chrono::milliseconds browserWait) {
+bool HtmlView::create(HWND parent, int id, std::chrono::milliseconds browserWait, bool probeEngine) {
     destroy();
     browserWait_ = browserWait;
     HWND placeholder = GetDlgItem(parent, id);
@@ -90,7 +110,7 @@ bool HtmlView::create(HWND parent, int id, std::chrono::milliseconds browserWait
                               rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), thisModule(), this);
     if (!window_) return false;
-    if (!createBrowser()) {
+    if (!startBrowser(probeEngine)) {
         releaseBrowser();
         if (!createTextView()) {
             destroy();
@@ -101,24 +121,24 @@ bool HtmlView::create(HWND parent, int id, std::chrono::milliseconds browserWait
     return true;
 }
 
-bool HtmlView::createBrowser() {
+bool HtmlView::startBrowser(bool probeEngine) {
     HRESULT started = OleInitialize(nullptr);
     // A thread already in the multithreaded apartment cannot host the browser.
     if (FAILED(started)) return false;
     oleStarted_ = true;
     // A fast probe: without a working HTML engine this fails at once, while
     // the browser itself would come up and never deliver a document.
-    IHTMLDocument2* probe = nullptr;
-    if (FAILED(CoCreateInstance(HtmlDocumentClass, nullptr, CLSCTX_INPROC_SERVER, IID_IHTMLDocument2,
-                                reinterpret_cast<void**>(&probe))) ||
-        !probe)
-        return false;
-    probe->Release();
+    if (probeEngine) {
+        IHTMLDocument2* probe = nullptr;
+        if (FAILED(CoCreateInstance(HtmlDocumentClass, nullptr, CLSCTX_INPROC_SERVER, IID_IHTMLDocument2,
+                                    reinterpret_cast<void**>(&probe))) ||
+            !probe)
+            return false;
+        probe->Release();
+    }
 
-    atl_.reset(LoadLibraryW(L"atl.dll"));
-    auto axInit = procedure<BOOL(WINAPI*)()>(atl_.get(), "AtlAxWinInit");
-    auto axGetControl = procedure<HRESULT(WINAPI*)(HWND, IUnknown**)>(atl_.get(), "AtlAxGetControl");
-    if (!axInit || !axGetControl || !axInit()) return false;
+    auto axGetControl = procedure<HRESULT(WINAPI*)(HWND, IUnknown**)>(atlLibrary(), "AtlAxGetControl");
+    if (!atlReady() || !axGetControl) return false;
     RECT client;
     GetClientRect(window_, &client);
     browserHost_ = CreateWindowExW(0, L"AtlAxWin", L"Shell.Explorer.2", WS_CHILD | WS_VISIBLE, 0, 0, client.right,
@@ -130,43 +150,60 @@ bool HtmlView::createBrowser() {
     control->Release();
     if (FAILED(asked) || !browser_) return false;
     browser_->put_Silent(VARIANT_TRUE);
-    return waitForDocument();
-}
 
-bool HtmlView::waitForDocument() {
-    if (!browser_) return false;
     BSTR blank = SysAllocString(L"about:blank");
     VARIANT empty;
     VariantInit(&empty);
     HRESULT navigated = browser_->Navigate(blank, &empty, &empty, &empty, &empty);
     SysFreeString(blank);
     if (FAILED(navigated)) return false;
-    // Bounded: a browser without its HTML engine never delivers a document,
-    // and this runs while the main dialog opens.
-    const auto deadline = std::chrono::steady_clock::now() + browserWait_;
-    do {
-        IDispatch* dispatch = nullptr;
-        if (SUCCEEDED(browser_->get_Document(&dispatch)) && dispatch) {
-            IHTMLDocument2* document = nullptr;
-            dispatch->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&document));
-            dispatch->Release();
-            if (document) {
-                document_ = document;
-                return true;
-            }
+    // The document arrives through the caller's own message loop; the timer
+    // only looks for it, and gives up at the deadline: a browser without its
+    // HTML engine never delivers one.
+    browserDeadline_ = std::chrono::steady_clock::now() + browserWait_;
+    return SetTimer(window_, BrowserPollTimer, BrowserPollMs, nullptr) != 0;
+}
+
+IHTMLDocument2* HtmlView::arrivedDocument() const {
+    IDispatch* dispatch = nullptr;
+    if (FAILED(browser_->get_Document(&dispatch)) || !dispatch) return nullptr;
+    IHTMLDocument2* document = nullptr;
+    dispatch->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&document));
+    dispatch->Release();
+    return document;
+}
+
+void HtmlView::pollBrowser() {
+    if (!waitingForBrowser()) {
+        KillTimer(window_, BrowserPollTimer);
+        return;
+    }
+    if (IHTMLDocument2* document = arrivedDocument()) {
+        KillTimer(window_, BrowserPollTimer);
+        document_ = document;
+        if (std::exchange(hasPending_, false)) {
+            std::u16string page = std::move(pending_);
+            pending_.clear();
+            clear();
+            write(page);
         }
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(message.wParam));
-                return false;
-            }
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    } while (std::chrono::steady_clock::now() < deadline);
-    return false;
+        return;
+    }
+    if (std::chrono::steady_clock::now() >= browserDeadline_) {
+        KillTimer(window_, BrowserPollTimer);
+        fallBackToText();
+    }
+}
+
+void HtmlView::fallBackToText() {
+    releaseBrowser();
+    if (!createTextView()) return;
+    layout();
+    if (std::exchange(hasPending_, false)) {
+        std::u16string page = std::move(pending_);
+        pending_.clear();
+        write(page);
+    }
 }
 
 void HtmlView::releaseBrowser() {
@@ -218,11 +255,12 @@ void HtmlView::clear() {
         SetWindowTextW(text_, L"");
         return;
     }
-    if (!browser_) return;
-    if (!document_) {
-        waitForDocument();
+    if (waitingForBrowser()) {
+        pending_.clear();
+        hasPending_ = true;
         return;
     }
+    if (!document_) return;
     document_->close();
     BSTR type = SysAllocString(L"text/html");
     VARIANT name, features, replace;
@@ -245,6 +283,11 @@ void HtmlView::write(std::u16string_view document) {
         } else {
             SetWindowTextW(text_, withCrLf(helpPageAsText(document)).c_str());
         }
+        return;
+    }
+    if (waitingForBrowser()) {
+        pending_ += document;
+        hasPending_ = true;
         return;
     }
     if (!document_) return;
@@ -311,7 +354,10 @@ void HtmlView::onLink(LPARAM notification) {
 }
 
 void HtmlView::destroy() {
+    if (window_) KillTimer(window_, BrowserPollTimer);
     releaseBrowser();
+    pending_.clear();
+    hasPending_ = false;
     if (window_) {
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
@@ -320,7 +366,6 @@ void HtmlView::destroy() {
     text_ = nullptr;
     // Only once their windows are gone may the control libraries go.
     richEdit_.reset();
-    atl_.reset();
     if (oleStarted_) OleUninitialize();
     oleStarted_ = false;
 }
@@ -336,9 +381,12 @@ LRESULT CALLBACK HtmlView::windowProc(HWND window, UINT message, WPARAM wParam, 
         if (message == WM_NCDESTROY) {
             SetWindowLongPtrW(window, GWLP_USERDATA, 0);
             if (self->window_ == window) {
+                // Gone with its parent: the timer went with the window, and
+                // the browser, whose host window is gone too, is let go.
                 self->window_ = nullptr;
                 self->text_ = nullptr;
                 self->browserHost_ = nullptr;
+                self->releaseBrowser();
             }
             return DefWindowProcW(window, message, wParam, lParam);
         }
@@ -352,6 +400,10 @@ LRESULT HtmlView::handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     switch (message) {
         case WM_SIZE:
             layout();
+            return 0;
+        case WM_TIMER:
+            if (wParam != BrowserPollTimer) return DefWindowProcW(window, message, wParam, lParam);
+            pollBrowser();
             return 0;
         case WM_SETFOCUS:
             if (text_) SetFocus(text_);

@@ -4,10 +4,14 @@
 // delivers its first document within a bounded wait, it shows the same
 // document formatted in a read-only rich-edit view instead (headings, spaced
 // paragraphs, lists, links), or as plain text where not even rich edit exists.
+// The wait runs on a timer of the view's own window, never in a message loop
+// of its own: create() returns at once, and a page written meanwhile is kept
+// and shown in whichever view takes its place.
 #include <windows.h>
 
 #include <chrono>
 #include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -30,8 +34,11 @@ public:
     HtmlView& operator=(const HtmlView&) = delete;
 
     // Takes the place and id of the placeholder control `id` of `parent`.
-    // False when not even the text view could be made.
-    bool create(HWND parent, int id, std::chrono::milliseconds browserWait = DefaultBrowserWait);
+    // False when not even the text view could be made. `probeEngine` false
+    // skips the quick check for an HTML engine and goes straight to hosting
+    // the browser (tests use it to reach the wait where no engine exists).
+    bool create(HWND parent, int id, std::chrono::milliseconds browserWait = DefaultBrowserWait,
+                bool probeEngine = true);
     // An empty document, ready for write().
     void clear();
     // The whole document, written in one piece.
@@ -43,6 +50,9 @@ public:
 
     HWND hwnd() const { return window_; }
     bool usesBrowser() const { return document_ != nullptr; }
+    // The browser is up but its first document has not arrived yet: what is
+    // written meanwhile waits, and neither view shows anything.
+    bool waitingForBrowser() const { return browser_ != nullptr && document_ == nullptr; }
     // The read-only text view when the browser is not used, else null.
     HWND textView() const { return text_; }
     // Where the links of the page shown in the rich-edit view lie in its text.
@@ -56,8 +66,10 @@ public:
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    bool createBrowser();
-    bool waitForDocument();
+    bool startBrowser(bool probeEngine);
+    void pollBrowser();
+    IHTMLDocument2* arrivedDocument() const;
+    void fallBackToText();
     void releaseBrowser();
     bool createTextView();
     void layout();
@@ -69,10 +81,13 @@ private:
     HWND text_ = nullptr;
     IWebBrowser2* browser_ = nullptr;
     IHTMLDocument2* document_ = nullptr;
-    UniqueModule atl_;
     UniqueModule richEdit_;
     bool oleStarted_ = false;
     std::chrono::milliseconds browserWait_{DefaultBrowserWait};
+    std::chrono::steady_clock::time_point browserDeadline_{};
+    // The page written while the browser's document is awaited.
+    std::u16string pending_;
+    bool hasPending_ = false;
     std::vector<HelpLinkRange> links_;
     std::function<void(std::u16string_view)> linkHandler_;
 };
