@@ -5,10 +5,11 @@
 namespace vantrel::win {
 
 namespace {
-// How long Offer lets an idle writer take what it placed before it returns
-// all the same (the text stays queued). An idle writer takes it within a
-// step; this is only for a writer the system has not run for a while.
-constexpr DWORD OfferSettleLimitMs = 200;
+// How long Offer lets a writer that is not writing take the text still in
+// the slot before it refuses the next. An idle writer takes it at once; this
+// is only for a writer the system has not run for a while.
+constexpr DWORD OfferSettleLimitMs = 100;
+constexpr DWORD OfferStepMs = 5;
 }  // namespace
 
 PortWriter::PortWriter()
@@ -88,14 +89,17 @@ Handover PortWriter::Offer(std::string_view commandText) {
         HANDLE lock;
         ~Release() { ReleaseMutex(lock); }
     } release{queueLock_.get()};
-    const unsigned long long placed = place(connection, commandText.data(), commandText.size());
-    if (placed == 0) return Handover::Busy;
-    Sleep(WorkerStepMs);
-    // Waited for only while the writer is free to take it: behind a pending
-    // write it stays queued, and nothing may replace it.
+    // The text goes in at once and the writer takes it when it is free: no
+    // pause here, as this thread must answer its messages. The slot may still
+    // hold the last text for a moment, while the writer wakes; behind a
+    // pending write it holds it for as long as the machine takes nothing,
+    // and then this text is refused.
     const ULONGLONG started = GetTickCount64();
-    awaitTaken(placed, connection,
-               [&] { return !writing_.load() && GetTickCount64() - started < OfferSettleLimitMs; });
+    while (place(connection, commandText.data(), commandText.size()) == 0) {
+        if (writing_.load() || GetTickCount64() - started >= OfferSettleLimitMs) return Handover::Busy;
+        WaitForSingleObject(slotTaken_.get(), OfferStepMs);
+        if (openConnection(connection) == 0) return Handover::NoLink;
+    }
     return Handover::Placed;
 }
 

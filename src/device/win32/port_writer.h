@@ -47,10 +47,9 @@ public:
                                   const std::atomic<bool>* giveUp = nullptr);
 
     // For the user-interface thread: the same hand-over, but it never waits
-    // for the link. With the slot free the text is placed, and this returns
-    // once the writer has taken it or is busy with an earlier write (the
-    // text then follows that write); a buffer still waiting in the slot
-    // means Busy, and the text is not queued.
+    // for the link, nor pauses. With the slot free the text is placed (it
+    // follows a write in progress, if any); a buffer still waiting in the
+    // slot behind a pending write means Busy, and the text is not queued.
     Handover Offer(std::string_view commandText);
     // A status request: skipped (false) while a write is pending, so that a
     // machine that takes nothing is not asked again and again.
