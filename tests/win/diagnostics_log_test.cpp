@@ -125,7 +125,7 @@ TEST(DiagnosticsLog, HooksWriteOnlyWhileARunIsLogging) {
     ScratchFolder folder;
     win::logMessageShown(L"before the run");
     {
-        win::DiagnosticsRun run(L"Vantrel", folder.path());
+        win::DiagnosticsRun run(runBeginsText(L"Vantrel", "3.0.0", 64, "Tue Dec  8 07:34:04 2026"), folder.path());
         win::logMessageShown(L"You are not connected to your Silhouette!");
         win::logDiscoveryPass({});
         win::logDiscoveryPass({});  // the same outcome again: not repeated

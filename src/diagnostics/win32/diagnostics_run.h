@@ -24,8 +24,9 @@ class DeviceList;
 class DiagnosticsRun {
 public:
     // Starts the log (in `folder`, or the default folder when empty) and
-    // writes the run's first line.
-    explicit DiagnosticsRun(const std::wstring& appName, std::wstring folder = {});
+    // writes `firstLine`: what the application tells of itself
+    // (runBeginsText). No log for this run when it is empty.
+    explicit DiagnosticsRun(const std::string& firstLine, std::wstring folder = {});
     // Writes the run's last line and lets the log's writer finish.
     ~DiagnosticsRun();
     DiagnosticsRun(const DiagnosticsRun&) = delete;
