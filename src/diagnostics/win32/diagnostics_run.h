@@ -15,7 +15,7 @@
 
 #include "cutdata/cut_job.h"
 #include "diagnostics/log_events.h"
-#include "plugin/settings.h"
+#include "settings/settings.h"
 
 namespace vantrel::win {
 
