@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "diagnostics/win32/diagnostics_log.h"
-#include "diagnostics/win32/diagnostics_run.h"
+#include "log/win32/diagnostics_log.h"
+#include "log/win32/diagnostics_run.h"
 #include "support/win_test_support.h"
 
 namespace vantrel::test {

@@ -2,7 +2,7 @@
 
 #include "cutdata/commands.h"
 #include "device/machine_replies.h"
-#include "diagnostics/win32/diagnostics_run.h"
+#include "log/win32/diagnostics_run.h"
 #include "operations/operation_texts.h"
 #include "plugin/win32/plugin_app.h"
 #include "resource.h"

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "diagnostics/win32/diagnostics_run.h"
+#include "log/win32/diagnostics_run.h"
 #include "plugin/win32/cut_dialog.h"
 #include "plugin/win32/host_graphics_path.h"
 #include "plugin/win32/host_settings.h"

@@ -1,7 +1,8 @@
 #pragma once
-// The plug-in's own window messages: each worker thread reaches the user
-// interface only by posting its one message to its notify window, and the
-// log names a lost channel by the message of the thread that lost it.
+// The worker threads' notify messages: the reader, the writer and the
+// generator each reach the user interface only by posting its one message to
+// its notify window, and the log names a lost channel by the message of the
+// thread that lost it.
 #include <windows.h>
 
 namespace vantrel::win {

@@ -4,7 +4,7 @@
 
 #include "cutdata/commands.h"
 #include "device/machine_replies.h"
-#include "diagnostics/win32/diagnostics_run.h"
+#include "log/win32/diagnostics_run.h"
 #include "resource.h"
 #include "settings/measurement.h"
 #include "settings/settings.h"

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "diagnostics/win32/diagnostics_run.h"
+#include "log/win32/diagnostics_run.h"
 #include "resource.h"
 #include "settings/settings.h"
 #include "tools/win32/depth_icons.h"

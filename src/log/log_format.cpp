@@ -1,4 +1,4 @@
-#include "diagnostics/log_format.h"
+#include "log/log_format.h"
 
 
 namespace vantrel {

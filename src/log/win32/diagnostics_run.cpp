@@ -1,6 +1,6 @@
-#include "diagnostics/win32/diagnostics_run.h"
+#include "log/win32/diagnostics_run.h"
 
-#include "diagnostics/win32/diagnostics_log.h"
+#include "log/win32/diagnostics_log.h"
 #include "support/win32/notify_messages.h"
 
 namespace vantrel::win {
