@@ -1,4 +1,4 @@
-#include "cutdata/win32/cut_data_generator.h"
+#include "plugin/win32/cut_data_generator.h"
 
 #include "settings/settings.h"
 
