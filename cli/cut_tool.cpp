@@ -10,9 +10,9 @@
 #include "cutdata/cut_job.h"
 #include "cutdata/cut_stream.h"
 #include "cutdata/reg_marks.h"
-#include "cutdata/resolution_range.h"
 #include "plugin/cut_run.h"
-#include "tools/measurement.h"
+#include "settings/measurement.h"
+#include "settings/resolution_range.h"
 
 namespace vantrel::cli {
 

@@ -34,6 +34,10 @@ gtest_discover_tests(vantrel-unit-tests
 add_test(NAME unit.images_current COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/resources/images/generate.py --check)
 set_tests_properties(unit.images_current PROPERTIES LABELS unit TIMEOUT 60)
 
+# Every include in src/ keeps the layer order (docs/architecture.md).
+add_test(NAME unit.layers COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/layers/check_layers.py ${CMAKE_SOURCE_DIR})
+set_tests_properties(unit.layers PROPERTIES LABELS unit TIMEOUT 60)
+
 foreach(dir cli sim bench)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/native.cmake)
     include(${CMAKE_SOURCE_DIR}/${dir}/native.cmake)

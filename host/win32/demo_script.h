@@ -21,6 +21,11 @@ private:
     // into the output folder and to quit.
     void finishSimulator();
     void screenshot(HWND window, const wchar_t* name);
+    // The steps of run().
+    bool waitUntilConnected(HWND dialog, HWND preview);
+    void showPrintAndCut(HWND dialog, HWND preview);
+    HWND startAndWaitForMessage(HWND dialog);
+    bool confirmFinished(HWND dialog, HWND messageBox);
 
     HWND hostWindow_;
     std::wstring outputDir_;

@@ -9,9 +9,9 @@
 
 #include "cutdata/commands.h"
 #include "cutdata/path_ops.h"
-#include "cutdata/resolution_range.h"
 #include "cutdata/step_path.h"
 #include "cutdata/step_text.h"
+#include "settings/resolution_range.h"
 
 namespace vantrel {
 

@@ -5,7 +5,7 @@
 
 #include "cutdata/commands.h"
 #include "cutdata/path_ops.h"
-#include "cutdata/resolution_range.h"
+#include "settings/resolution_range.h"
 
 namespace vantrel {
 

@@ -8,7 +8,7 @@
 #include "cutdata/cut_job.h"
 #include "cutdata/path.h"
 #include "cutdata/reg_marks.h"
-#include "plugin/settings.h"
+#include "settings/settings.h"
 
 namespace vantrel {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "cutdata/commands.h"
-#include "cutdata/resolution_range.h"
-#include "tools/measurement.h"
+#include "settings/measurement.h"
+#include "settings/resolution_range.h"
 
 namespace vantrel {
 

@@ -49,10 +49,6 @@ std::u16string buildHelpDocument(std::u16string_view page, std::uint32_t textCol
 
 namespace {
 
-bool isHeading(const std::u16string& name) {
-    return name.size() == 2 && name[0] == u'h' && name[1] >= u'1' && name[1] <= u'6';
-}
-
 // The page's text as it builds up: runs of white space become one space
 // where text follows on the same line; block elements end lines.
 class PlainText {
@@ -86,45 +82,42 @@ private:
     bool pendingSpace_ = false;
 };
 
-// What a tag does to the text; a script or style element's content is
-// skipped, as it is not text.
-void applyTag(PlainText& text, const html::Piece& tag, html::PieceReader& reader) {
-    const std::u16string& name = tag.name;
-    if (name == u"br") {
-        text.lineBreak();
-    } else if (name == u"p" || name == u"ul" || name == u"ol" || name == u"table" || isHeading(name)) {
-        text.newLine(2);
-    } else if (name == u"div" || name == u"tr") {
-        text.newLine(1);
-    } else if (name == u"li") {
-        text.newLine(1);
-        if (!tag.closing) text.append(u"  \u2022 ");
-    } else if (name == u"hr") {
-        text.newLine(1);
-        text.append(u"\u2014\u2014\u2014\u2014\u2014\u2014\u2014\u2014\u2014\u2014\n");
-    } else if (name == u"td" && tag.closing) {
-        text.space();
-    } else if ((name == u"script" || name == u"style") && !tag.closing) {
-        reader.skipElement(name);
+// What each tag does to the text.
+class PlainTextReader : private html::PageVisitor {
+public:
+    std::u16string read(std::u16string_view page) {
+        // The content of these elements is not text.
+        html::readPage(page, {u"script", u"style"}, *this);
+        return text_.finish();
     }
-}
+
+private:
+    void tag(const std::u16string& name, bool closing, std::u16string_view) override {
+        if (name == u"br") {
+            text_.lineBreak();
+        } else if (name == u"p" || name == u"ul" || name == u"ol" || name == u"table" || html::isHeading(name)) {
+            text_.newLine(2);
+        } else if (name == u"div" || name == u"tr") {
+            text_.newLine(1);
+        } else if (name == u"li") {
+            text_.newLine(1);
+            if (!closing) text_.append(u"  \u2022 ");
+        } else if (name == u"hr") {
+            text_.newLine(1);
+            text_.append(u"\u2014\u2014\u2014\u2014\u2014\u2014\u2014\u2014\u2014\u2014\n");
+        } else if (name == u"td" && closing) {
+            text_.space();
+        }
+    }
+    void space() override { text_.space(); }
+    void character(char16_t c) override { text_.put(c); }
+
+    PlainText text_;
+};
 
 }  // namespace
 
-std::u16string helpPageAsText(std::u16string_view page) {
-    PlainText text;
-    html::PieceReader reader(page);
-    html::Piece piece;
-    while (reader.next(piece)) {
-        switch (piece.kind) {
-        case html::Piece::Kind::Tag: applyTag(text, piece, reader); break;
-        case html::Piece::Kind::Space: text.space(); break;
-        case html::Piece::Kind::Character: text.put(piece.character); break;
-        case html::Piece::Kind::Markup: break;
-        }
-    }
-    return text.finish();
-}
+std::u16string helpPageAsText(std::u16string_view page) { return PlainTextReader().read(page); }
 
 std::u16string helpFallbackText(std::u16string_view page) { return helpPageAsText(lineFeedsToBreaks(page)); }
 

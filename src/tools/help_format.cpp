@@ -18,65 +18,74 @@ struct InlineState {
     int link = -1;
 };
 
-class Reader {
+class Reader : private html::PageVisitor {
 public:
     FormattedHelp read(std::u16string_view doc) {
-        html::PieceReader reader(doc);
-        html::Piece piece;
-        while (reader.next(piece)) {
-            switch (piece.kind) {
-            case html::Piece::Kind::Tag:
-                if (isHidden(piece.name) && !piece.closing) reader.skipElement(piece.name);
-                else tag(piece.name, piece.closing, piece.body);
-                break;
-            case html::Piece::Kind::Space: pendingSpace_ = true; break;
-            case html::Piece::Kind::Character: put(piece.character); break;
-            case html::Piece::Kind::Markup: break;
-            }
-        }
+        // The content of these elements is not text.
+        html::readPage(doc, {u"script", u"style", u"head", u"title"}, *this);
         endBlock();
         return std::move(out_);
     }
 
 private:
-    // Elements whose content is not text.
-    static bool isHidden(const std::u16string& name) {
-        return name == u"script" || name == u"style" || name == u"head" || name == u"title";
+    void tag(const std::u16string& name, bool closing, std::u16string_view body) override {
+        if (name == u"br") {
+            lineBreak();
+            return;
+        }
+        if (!styleTag(name, closing, body)) blockTag(name, closing);
+        lastEndedByBreak_ = false;
+    }
+    void space() override { pendingSpace_ = true; }
+    void character(char16_t c) override { put(c); }
+
+    // A line break ends the line; a second one in a row leaves an empty line.
+    void lineBreak() {
+        if (current_.runs.empty() && lastEndedByBreak_) out_.blocks.push_back({});
+        endBlock();
+        lastEndedByBreak_ = true;
     }
 
-    void tag(const std::u16string& name, bool closing, std::u16string_view body) {
+    // Bold, italic, underline, colour and links; false for any other tag.
+    bool styleTag(const std::u16string& name, bool closing, std::u16string_view body) {
         auto count = [closing](int& n) { n = closing ? std::max(0, n - 1) : n + 1; };
         if (name == u"b" || name == u"strong") count(style_.bold);
         else if (name == u"i" || name == u"em") count(style_.italic);
         else if (name == u"u") count(style_.underline);
-        else if (name == u"font" || name == u"span") {
-            if (closing) {
-                if (!style_.colours.empty()) style_.colours.pop_back();
-            } else {
-                long colour = html::parseColour(html::attribute(body, u"color"));
-                if (colour < 0) colour = colourFromStyle(html::attribute(body, u"style"));
-                // Keeps the enclosing colour when this tag sets none.
-                style_.colours.push_back(colour >= 0 ? colour : currentColour());
-            }
-        } else if (name == u"a") {
-            if (closing) {
-                style_.link = -1;
-            } else {
-                std::u16string href = html::attribute(body, u"href");
-                if (!href.empty()) {
-                    out_.links.push_back(href);
-                    style_.link = static_cast<int>(out_.links.size()) - 1;
-                }
-            }
-        } else if (name == u"br") {
-            // A line break ends the line; a second one in a row leaves an empty line.
-            if (current_.runs.empty() && lastEndedByBreak_) out_.blocks.push_back({});
-            endBlock();
-            lastEndedByBreak_ = true;
+        else if (name == u"font" || name == u"span") colourTag(closing, body);
+        else if (name == u"a") linkTag(closing, body);
+        else return false;
+        return true;
+    }
+
+    void colourTag(bool closing, std::u16string_view body) {
+        if (closing) {
+            if (!style_.colours.empty()) style_.colours.pop_back();
             return;
-        } else if (name == u"p" || name == u"div" || name == u"body") {
+        }
+        long colour = html::parseColour(html::attribute(body, u"color"));
+        if (colour < 0) colour = colourFromStyle(html::attribute(body, u"style"));
+        // Keeps the enclosing colour when this tag sets none.
+        style_.colours.push_back(colour >= 0 ? colour : currentColour());
+    }
+
+    void linkTag(bool closing, std::u16string_view body) {
+        if (closing) {
+            style_.link = -1;
+            return;
+        }
+        std::u16string href = html::attribute(body, u"href");
+        if (!href.empty()) {
+            out_.links.push_back(href);
+            style_.link = static_cast<int>(out_.links.size()) - 1;
+        }
+    }
+
+    // Paragraphs, headings, lists, items and rules.
+    void blockTag(const std::u16string& name, bool closing) {
+        if (name == u"p" || name == u"div" || name == u"body") {
             endBlock();
-        } else if (name.size() == 2 && name[0] == u'h' && name[1] >= u'1' && name[1] <= u'6') {
+        } else if (html::isHeading(name)) {
             endBlock();
             if (!closing) current_.kind = HelpBlockKind::Heading;
         } else if (name == u"ul" || name == u"ol") {
@@ -88,26 +97,26 @@ private:
             }
         } else if (name == u"li") {
             endBlock();
-            if (!closing) {
-                if (!lists_.empty() && lists_.back() >= 0) {
-                    current_.kind = HelpBlockKind::Numbered;
-                    current_.number = ++lists_.back();
-                } else {
-                    current_.kind = HelpBlockKind::Bullet;
-                }
-            }
+            if (!closing) startItem();
         } else if (name == u"hr") {
             endBlock();
             HelpBlock rule;
             rule.kind = HelpBlockKind::Rule;
             out_.blocks.push_back(rule);
         }
-        lastEndedByBreak_ = false;
+    }
+
+    void startItem() {
+        if (!lists_.empty() && lists_.back() >= 0) {
+            current_.kind = HelpBlockKind::Numbered;
+            current_.number = ++lists_.back();
+        } else {
+            current_.kind = HelpBlockKind::Bullet;
+        }
     }
 
     static long colourFromStyle(std::u16string_view style) {
-        std::u16string lowered;
-        for (char16_t c : style) lowered.push_back(html::lower(c));
+        const std::u16string lowered = html::lowered(style);
         for (std::size_t at = lowered.find(u"color"); at != std::u16string::npos; at = lowered.find(u"color", at + 1)) {
             if (at > 0 && (lowered[at - 1] == u'-' || std::isalpha(static_cast<unsigned char>(lowered[at - 1])))) continue;
             std::size_t colon = lowered.find(u':', at);
@@ -325,8 +334,7 @@ std::optional<HelpPage> helpPageForLink(std::u16string_view target) {
     if (std::size_t hash = target.find(u'#'); hash != std::u16string_view::npos) target = target.substr(0, hash);
     if (std::size_t slash = target.find_last_of(u"/\\"); slash != std::u16string_view::npos)
         target = target.substr(slash + 1);
-    std::u16string name;
-    for (char16_t c : target) name.push_back(html::lower(c));
+    const std::u16string name = html::lowered(target);
     for (const auto& p : Pages)
         if (p.file == name) return p.page;
     return std::nullopt;

@@ -1,8 +1,21 @@
 #include "tools/html_tokens.h"
 
+#include <algorithm>
+
 namespace vantrel::html {
 
 char16_t lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c; }
+
+std::u16string lowered(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (char16_t c : text) out.push_back(lower(c));
+    return out;
+}
+
+bool isHeading(std::u16string_view name) {
+    return name.size() == 2 && name[0] == u'h' && name[1] >= u'1' && name[1] <= u'6';
+}
 
 bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f'; }
 
@@ -116,12 +129,41 @@ long parseColour(std::u16string_view text) {
         }
         return value;
     }
-    std::u16string name;
-    for (char16_t c : text) name.push_back(lower(c));
+    const std::u16string name = lowered(text);
     for (const auto& c : Colours)
         if (c.name == name) return c.value;
     return -1;
 }
+
+namespace {
+
+// One piece of a page, in reading order.
+struct Piece {
+    enum class Kind {
+        Character,  // a character of text, entities decoded
+        Space,      // one white-space character
+        Tag,        // a start or end tag
+        Markup,     // a comment or doctype: no text, no effect
+    };
+    Kind kind = Kind::Character;
+    char16_t character = 0;     // Character
+    std::u16string name;        // Tag: the element name, lower case
+    bool closing = false;       // Tag: an end tag
+    std::u16string_view body;   // Tag: what stands between '<' and '>'
+};
+
+// Reads a page piece by piece. A tag that never closes ends the page.
+class PieceReader {
+public:
+    explicit PieceReader(std::u16string_view page) : page_(page) {}
+    bool next(Piece& piece);
+    // Goes on after the end tag of `name`.
+    void skipElement(const std::u16string& name);
+
+private:
+    std::u16string_view page_;
+    std::size_t at_ = 0;
+};
 
 bool PieceReader::next(Piece& piece) {
     if (at_ >= page_.size()) return false;
@@ -165,6 +207,26 @@ void PieceReader::skipElement(const std::u16string& name) {
         }
     }
     at_ = page_.size();
+}
+
+}  // namespace
+
+void readPage(std::u16string_view page, std::initializer_list<std::u16string_view> skipped, PageVisitor& visitor) {
+    PieceReader reader(page);
+    Piece piece;
+    while (reader.next(piece)) {
+        switch (piece.kind) {
+            case Piece::Kind::Tag:
+                if (!piece.closing && std::find(skipped.begin(), skipped.end(), piece.name) != skipped.end())
+                    reader.skipElement(piece.name);
+                else
+                    visitor.tag(piece.name, piece.closing, piece.body);
+                break;
+            case Piece::Kind::Space: visitor.space(); break;
+            case Piece::Kind::Character: visitor.character(piece.character); break;
+            case Piece::Kind::Markup: break;
+        }
+    }
 }
 
 }  // namespace vantrel::html

@@ -2,13 +2,17 @@
 // The small part of HTML the help pages use, read token by token: shared by
 // the plain-text and the formatted fallback views of a page.
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
 namespace vantrel::html {
 
 char16_t lower(char16_t c);
+std::u16string lowered(std::u16string_view text);
 bool isSpace(char16_t c);
+// "h1" to "h6".
+bool isHeading(std::u16string_view name);
 
 // The element name of a tag body such as "/p", "br /" or "li class='x'", in
 // lower case; `closing` tells whether it was an end tag.
@@ -25,33 +29,24 @@ std::size_t decodeEntity(std::u16string_view text, char16_t& out);
 // A "#RRGGBB" or "#RGB" colour, or one of a few names, as 0xRRGGBB; -1 if none.
 long parseColour(std::u16string_view text);
 
-// One piece of a page, in reading order.
-struct Piece {
-    enum class Kind {
-        Character,  // a character of text, entities decoded
-        Space,      // one white-space character
-        Tag,        // a start or end tag
-        Markup,     // a comment or doctype: no text, no effect
-    };
-    Kind kind = Kind::Character;
-    char16_t character = 0;     // Character
-    std::u16string name;        // Tag: the element name, lower case
-    bool closing = false;       // Tag: an end tag
-    std::u16string_view body;   // Tag: what stands between '<' and '>'
-};
-
-// Reads a page piece by piece. A tag that never closes ends the page.
-class PieceReader {
+// What reading a page finds, handed over in reading order.
+class PageVisitor {
 public:
-    explicit PieceReader(std::u16string_view page) : page_(page) {}
-    bool next(Piece& piece);
-    // Goes on after the end tag of `name`: what a script or style element
-    // holds is not text.
-    void skipElement(const std::u16string& name);
+    // A start or end tag: its element name in lower case, and what stands
+    // between '<' and '>'.
+    virtual void tag(const std::u16string& name, bool closing, std::u16string_view body) = 0;
+    // One white-space character of text.
+    virtual void space() = 0;
+    // A character of text, entities decoded.
+    virtual void character(char16_t c) = 0;
 
-private:
-    std::u16string_view page_;
-    std::size_t at_ = 0;
+protected:
+    ~PageVisitor() = default;
 };
+
+// Reads `page` into `visitor`. Comments and doctypes are dropped, and so is
+// every element `skipped` names, start tag and content: a script or a style
+// holds no text. A tag that never closes ends the page.
+void readPage(std::u16string_view page, std::initializer_list<std::u16string_view> skipped, PageVisitor& visitor);
 
 }  // namespace vantrel::html

@@ -3,9 +3,9 @@
 // that never carry the design, the bounded queue and the rotation decision.
 #include <gtest/gtest.h>
 
-#include "diagnostics/log_events.h"
-#include "diagnostics/log_format.h"
-#include "diagnostics/log_queue.h"
+#include "log/log_events.h"
+#include "log/log_format.h"
+#include "log/log_queue.h"
 
 namespace vantrel {
 namespace {

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "tools/measurement.h"
+#include "settings/measurement.h"
 
 namespace vantrel {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/settings.h"
+#include "settings/settings.h"
 
 namespace vantrel {
 namespace {

@@ -4,10 +4,10 @@
 
 #include "cutdata/commands.h"
 #include "cutdata/cut_stream.h"
-#include "cutdata/win32/cut_data_generator.h"
-#include "plugin/profile.h"
 #include "device_pipe_end.h"
 #include "device_test_window.h"
+#include "plugin/win32/cut_data_generator.h"
+#include "settings/profile.h"
 
 namespace vantrel::test {
 namespace {

@@ -13,8 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "diagnostics/win32/diagnostics_log.h"
-#include "diagnostics/win32/diagnostics_run.h"
+#include "log/win32/diagnostics_log.h"
+#include "log/win32/diagnostics_run.h"
+#include "support/win_test_support.h"
 
 namespace vantrel::test {
 namespace {
@@ -44,6 +45,14 @@ public:
 private:
     std::wstring path_;
 };
+
+// Read from the file's attributes: a handle open on the file would stand in
+// the way of its rotation.
+std::uint64_t fileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
 
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
@@ -77,9 +86,14 @@ TEST(DiagnosticsLog, EventsArriveInOrderAndTheFilesStayWithinTheirLimit) {
     {
         win::DiagnosticsLog log(folder.path(), Limit, 64 * 1024);
         // In bursts, as a run logs: the file is rotated several times over.
-        for (int i = 0; i < Events; ++i) {
-            log.write("event " + std::to_string(i) + " of a run, padded to some length");
-            if (i % 10 == 9) Sleep(10);  // paces the bursts; the queue holds all 600 events even without it
+        // Each burst waits until the writer has written some of it, so that
+        // the file takes many batches; the queue holds all 600 events even
+        // without the wait.
+        for (int i = 0; i < Events; i += 10) {
+            const std::uint64_t before = fileSize(folder.file(win::LogFileName));
+            for (int event = i; event < i + 10; ++event)
+                log.write("event " + std::to_string(event) + " of a run, padded to some length");
+            waitFor([&] { return fileSize(folder.file(win::LogFileName)) != before; }, std::chrono::seconds(5));
         }
     }
     const std::string older = folder.read(win::OlderLogFileName), current = folder.read(win::LogFileName);
@@ -125,7 +139,7 @@ TEST(DiagnosticsLog, HooksWriteOnlyWhileARunIsLogging) {
     ScratchFolder folder;
     win::logMessageShown(L"before the run");
     {
-        win::DiagnosticsRun run(L"Vantrel", folder.path());
+        win::DiagnosticsRun run(runBeginsText(L"Vantrel", "3.0.0", 64, "Tue Dec  8 07:34:04 2026"), folder.path());
         win::logMessageShown(L"You are not connected to your Silhouette!");
         win::logDiscoveryPass({});
         win::logDiscoveryPass({});  // the same outcome again: not repeated

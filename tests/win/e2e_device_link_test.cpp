@@ -7,10 +7,10 @@
 
 #include "cutdata/commands.h"
 #include "cutdata/cut_stream.h"
-#include "cutdata/win32/cut_data_generator.h"
 #include "device/win32/connection_monitor.h"
 #include "device_test_window.h"
-#include "plugin/profile.h"
+#include "plugin/win32/cut_data_generator.h"
+#include "settings/profile.h"
 #include "support/simulator_process.h"
 
 namespace vantrel::test {

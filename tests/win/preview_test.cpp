@@ -145,13 +145,14 @@ protected:
         return {scene.transform.scale * x + scene.transform.dx, scene.transform.scale * y + scene.transform.dy};
     }
     // Runs this thread's messages for a fixed span: the blink test samples a
-    // real timer's period over it, which no event would tell.
+    // real timer's period over it, which no event would tell. Between
+    // messages the thread waits for the next one, not for a fixed pause.
     void pumpFor(DWORD ms) {
         const DWORD end = GetTickCount() + ms;
-        while (static_cast<LONG>(end - GetTickCount()) > 0) {
+        for (LONG left = static_cast<LONG>(ms); left > 0; left = static_cast<LONG>(end - GetTickCount())) {
             MSG msg;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-            Sleep(10);
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
         }
     }
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "plugin/settings.h"
 #include "plugin/win32/host_settings.h"
 #include "plugin/win32/registry_profile.h"
+#include "settings/settings.h"
 #include "support/win32/unique_handle.h"
 
 namespace vantrel::test {

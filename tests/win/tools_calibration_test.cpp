@@ -12,8 +12,8 @@
 
 #include "cutdata/commands.h"
 #include "driving/window_driving.h"
-#include "plugin/settings.h"
 #include "resource.h"
+#include "settings/settings.h"
 #include "support/win_test_support.h"
 #include "support/win32/resource_text.h"
 #include "tools/win32/calibration_dialog.h"

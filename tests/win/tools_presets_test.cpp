@@ -7,8 +7,8 @@
 
 #include <atomic>
 
-#include "plugin/settings.h"
 #include "resource.h"
+#include "settings/settings.h"
 #include "support/win_test_support.h"
 #include "support/win32/resource_text.h"
 #include "tools/win32/depth_icons.h"

@@ -2,7 +2,8 @@
 
 #include "cutdata/commands.h"
 #include "device/machine_replies.h"
-#include "diagnostics/win32/diagnostics_run.h"
+#include "device/win32/logged_device_list.h"
+#include "log/win32/diagnostics_run.h"
 
 namespace vantrel::win {
 

@@ -1,6 +1,6 @@
 #include "device/win32/machine_port.h"
 
-#include "diagnostics/win32/diagnostics_run.h"
+#include "log/win32/diagnostics_run.h"
 
 namespace vantrel::win {
 

@@ -6,13 +6,10 @@
 
 #include <atomic>
 
+#include "support/win32/notify_messages.h"
 #include "support/win32/unique_handle.h"
 
 namespace vantrel::win {
-
-inline constexpr UINT WM_READER_EVENT = 3028;
-inline constexpr UINT WM_WRITER_EVENT = 3029;
-inline constexpr UINT WM_GENERATOR_EVENT = 3030;
 
 // Notify codes in the first parameter; a reader's reply carries its length
 // (0 or more) instead.

@@ -2,10 +2,10 @@
 
 #include "cutdata/commands.h"
 #include "device/machine_replies.h"
-#include "diagnostics/win32/diagnostics_run.h"
+#include "log/win32/diagnostics_run.h"
 #include "operations/operation_texts.h"
-#include "plugin/win32/plugin_app.h"
 #include "resource.h"
+#include "support/win32/resource_text.h"
 #include "ui/win32/common_controls.h"
 
 namespace vantrel::win {
@@ -96,7 +96,7 @@ bool runRegistrationMarkSearch(HINSTANCE module, HWND mainDialog, MachinePort& p
     if (dialog.userCancelled()) return false;
     logMessageShown(std::wstring(RegMarkNotFoundQuestion).c_str());
     int answer = MessageBoxW(mainDialog, std::wstring(RegMarkNotFoundQuestion).c_str(),
-                             PluginApp::instance().appName().c_str(), MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2);
+                             moduleBaseName(thisModule()).c_str(), MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2);
     return answer == IDYES;
 }
 

@@ -5,7 +5,7 @@
 
 #include "cutdata/path_ops.h"
 #include "cutdata/win32/gdiplus_path_bridge.h"
-#include "diagnostics/win32/diagnostics_run.h"
+#include "log/win32/diagnostics_run.h"
 #include "plugin/win32/cut_dialog_texts.h"
 #include "plugin/win32/plugin_app.h"
 #include "operations/win32/test_cut_dialog.h"

@@ -2,7 +2,7 @@
 // it may need, and the job followed from preparing to its end.
 #include <cstring>
 
-#include "diagnostics/win32/diagnostics_run.h"
+#include "log/win32/diagnostics_run.h"
 #include "operations/win32/reg_mark_dialog.h"
 #include "operations/win32/knife_point_positioning.h"
 #include "operations/win32/test_cut_dialog.h"

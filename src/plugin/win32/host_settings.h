@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "plugin/settings.h"
+#include "settings/settings.h"
 
 namespace vantrel::win {
 

@@ -2,33 +2,28 @@
 
 #include <memory>
 
-#include "diagnostics/win32/diagnostics_run.h"
+#include "log/win32/diagnostics_run.h"
 #include "plugin/win32/cut_dialog.h"
 #include "plugin/win32/host_graphics_path.h"
 #include "plugin/win32/host_settings.h"
 #include "plugin/win32/registry_profile.h"
 #include "resource.h"
 #include "support/win32/resource_text.h"
+#include "tools/win32/about_dialog.h"
 
 namespace vantrel::win {
 
 namespace {
 
-std::wstring moduleBaseName(HINSTANCE module) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return L"Vantrel";
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
+// The log's first line: name, version, 32- or 64-bit and build time. Empty,
+// and so no log for this run, when even that cannot be made.
+std::string runBeginsLine(const std::wstring& appName) noexcept {
+    try {
+        return runBeginsText(appName, moduleVersionText(appName), static_cast<int>(sizeof(void*) * 8),
+                             libraryBuildTime());
+    } catch (...) {
+        return {};
     }
-    std::size_t slash = path.find_last_of(L"\\/");
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    std::size_t dot = name.find_last_of(L'.');
-    return dot == std::wstring::npos ? name : name.substr(0, dot);
 }
 
 // Copies a whole string-table entry with its terminating zero. The host passes
@@ -81,7 +76,7 @@ void PluginApp::cutPath(void* hostGraphicsPath, std::uint32_t hostValue, float m
 
     running_ = true;
     // Outlives the dialog, so that the dialog's last events are logged.
-    DiagnosticsRun diagnostics(appName_);
+    DiagnosticsRun diagnostics(runBeginsLine(appName_));
     RegistryProfile profile(profileKey_);
     RegistryHostMarkSettings hostSettings;
     auto dialog = std::make_unique<CutDialog>(*this, profile, hostSettings);

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "plugin/profile.h"
+#include "settings/profile.h"
 
 namespace vantrel::win {
 

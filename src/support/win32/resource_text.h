@@ -12,4 +12,8 @@ std::wstring loadResourceString(HINSTANCE module, UINT id);
 // The module (DLL or program) that holds this code and its resources.
 HINSTANCE thisModule();
 
+// The file name of `module` without its extension ("Vantrel"); "Vantrel"
+// when it cannot be read.
+std::wstring moduleBaseName(HINSTANCE module);
+
 }  // namespace vantrel::win

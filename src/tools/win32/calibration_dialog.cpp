@@ -4,11 +4,11 @@
 
 #include "cutdata/commands.h"
 #include "device/machine_replies.h"
-#include "diagnostics/win32/diagnostics_run.h"
-#include "plugin/settings.h"
+#include "log/win32/diagnostics_run.h"
 #include "resource.h"
+#include "settings/measurement.h"
+#include "settings/settings.h"
 #include "tools/calibration.h"
-#include "tools/measurement.h"
 #include "tools/win32/depth_icons.h"
 #include "tools/win32/help_dialog.h"
 

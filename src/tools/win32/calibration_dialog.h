@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "device/win32/machine_port.h"
-#include "plugin/profile.h"
+#include "settings/profile.h"
 #include "ui/win32/dialog.h"
 #include "ui/win32/separator.h"
 #include "ui/win32/skin_group_box.h"

@@ -2,9 +2,9 @@
 
 #include <commctrl.h>
 
-#include "diagnostics/win32/diagnostics_run.h"
-#include "plugin/settings.h"
+#include "log/win32/diagnostics_run.h"
 #include "resource.h"
+#include "settings/settings.h"
 #include "tools/win32/depth_icons.h"
 #include "tools/win32/save_preset_dialog.h"
 #include "ui/control_layout.h"

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "plugin/profile.h"
+#include "settings/profile.h"
 #include "support/win32/unique_handle.h"
 #include "tools/presets.h"
 #include "ui/win32/dialog.h"

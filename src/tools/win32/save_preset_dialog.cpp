@@ -1,6 +1,6 @@
 #include "tools/win32/save_preset_dialog.h"
 
-#include "diagnostics/win32/diagnostics_run.h"
+#include "log/win32/diagnostics_run.h"
 #include "resource.h"
 #include "tools/win32/depth_icons.h"
 #include "ui/win32/controls.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "diagnostics/log_queue.h"
+#include "log/log_queue.h"
 #include "support/win32/unique_handle.h"
 
 namespace vantrel::win {

@@ -7,25 +7,23 @@
 #include <windows.h>
 
 #include <cstddef>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "cutdata/cut_job.h"
-#include "diagnostics/log_events.h"
-#include "plugin/settings.h"
+#include "log/log_events.h"
+#include "settings/settings.h"
 
 namespace vantrel::win {
-
-class DeviceList;
 
 class DiagnosticsRun {
 public:
     // Starts the log (in `folder`, or the default folder when empty) and
-    // writes the run's first line.
-    explicit DiagnosticsRun(const std::wstring& appName, std::wstring folder = {});
+    // writes `firstLine`: what the application tells of itself
+    // (runBeginsText). No log for this run when it is empty.
+    explicit DiagnosticsRun(const std::string& firstLine, std::wstring folder = {});
     // Writes the run's last line and lets the log's writer finish.
     ~DiagnosticsRun();
     DiagnosticsRun(const DiagnosticsRun&) = delete;
@@ -37,10 +35,8 @@ private:
     std::shared_ptr<State> state_;
 };
 
-// Discovery: lists made by the returned factory record what each pass saw
-// and log the pass when its outcome has changed.
-using DeviceListFactory = std::function<std::unique_ptr<DeviceList>()>;
-DeviceListFactory withDiscoveryLog(DeviceListFactory factory);
+// Discovery: a pass, logged when its outcome has changed
+// (withDiscoveryLog in device/win32/logged_device_list.h records them).
 void logDiscoveryPass(const DiscoveryPass& pass) noexcept;
 
 // The connection monitor.

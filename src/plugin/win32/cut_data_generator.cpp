@@ -1,6 +1,6 @@
-#include "cutdata/win32/cut_data_generator.h"
+#include "plugin/win32/cut_data_generator.h"
 
-#include "plugin/settings.h"
+#include "settings/settings.h"
 
 #include <new>
 

@@ -1,4 +1,4 @@
-#include "tools/measurement.h"
+#include "settings/measurement.h"
 
 #include <charconv>
 #include <cmath>

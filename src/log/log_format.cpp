@@ -1,22 +1,29 @@
-#include "diagnostics/log_format.h"
+#include "log/log_format.h"
 
 
 namespace vantrel {
 
 namespace {
 
-// Numbers of a fixed width with leading zeros; values outside it are clamped
-// so that a broken clock can never widen the time stamp.
+// The last `width` digits of `value` in `base` (10 or 16), leading zeros
+// first: the time stamp's fields and the escapes' codes alike.
+void putFixedDigits(std::string& out, unsigned long value, int width, unsigned base) {
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    char digits[8];
+    for (int i = width - 1; i >= 0; --i) {
+        digits[i] = Digits[value % base];
+        value /= base;
+    }
+    out.append(digits, static_cast<std::size_t>(width));
+}
+
+// Decimal fields are clamped to their width, so that a broken clock can never
+// widen the time stamp.
 void putDigits(std::string& out, int value, int width) {
     int limit = 1;
     for (int i = 0; i < width; ++i) limit *= 10;
     value = value < 0 ? 0 : value >= limit ? limit - 1 : value;
-    char digits[8];
-    for (int i = width - 1; i >= 0; --i) {
-        digits[i] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    }
-    out.append(digits, static_cast<std::size_t>(width));
+    putFixedDigits(out, static_cast<unsigned long>(value), width, 10);
 }
 
 std::string timeStamp(const LogTime& t) {
@@ -35,11 +42,6 @@ std::string timeStamp(const LogTime& t) {
     return out;
 }
 
-void putHex(std::string& out, unsigned value, int digits) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += Hex[(value >> shift) & 0xF];
-}
-
 template <typename Char>
 std::string printableText(std::basic_string_view<Char> text) {
     std::string out;
@@ -54,15 +56,12 @@ std::string printableText(std::basic_string_view<Char> text) {
             out += "\\t";
         } else if (code >= 0x20 && code < 0x7F) {
             out += static_cast<char>(code);
-        } else if (sizeof(Char) == 1 || code < 0x80) {
-            out += "\\x";
-            putHex(out, static_cast<unsigned>(code & 0xFF), 2);
-        } else if (code <= 0xFFFF) {
-            out += "\\u";
-            putHex(out, static_cast<unsigned>(code), 4);
         } else {
-            out += "\\U";
-            putHex(out, static_cast<unsigned>(code), 8);
+            // A byte as \xNN; a wider character as \uNNNN, or \UNNNNNNNN beyond 16 bits.
+            const bool byte = sizeof(Char) == 1 || code < 0x80;
+            const int width = byte ? 2 : code <= 0xFFFF ? 4 : 8;
+            out += byte ? "\\x" : width == 4 ? "\\u" : "\\U";
+            putFixedDigits(out, byte ? code & 0xFF : code, width, 16);
         }
     }
     return out;

@@ -2,9 +2,10 @@
 // the device list it asks. FindCutterPath asks for the identification of each
 // interface of our vendor, in order, until one names a maker of cutters: the
 // pass is complete at that cutter, or once every such interface was asked.
+#include "device/win32/logged_device_list.h"
+
 #include "device/cutter_id.h"
-#include "device/win32/device_list.h"
-#include "diagnostics/win32/diagnostics_run.h"
+#include "log/win32/diagnostics_run.h"
 
 namespace vantrel::win {
 

@@ -1,8 +1,8 @@
-#include "diagnostics/log_events.h"
+#include "log/log_events.h"
 
 #include <charconv>
 
-#include "diagnostics/log_format.h"
+#include "log/log_format.h"
 
 namespace vantrel {
 

@@ -1,11 +1,11 @@
-#include "plugin/settings.h"
+#include "settings/settings.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "cutdata/resolution_range.h"
-#include "tools/measurement.h"
+#include "settings/measurement.h"
+#include "settings/resolution_range.h"
 
 namespace vantrel {
 

@@ -1,10 +1,10 @@
-#include "diagnostics/win32/diagnostics_log.h"
+#include "log/win32/diagnostics_log.h"
 
 #include <knownfolders.h>
 #include <shlobj.h>
 
-#include "diagnostics/log_events.h"
-#include "diagnostics/log_format.h"
+#include "log/log_events.h"
+#include "log/log_format.h"
 
 namespace vantrel::win {
 

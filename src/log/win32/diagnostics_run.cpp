@@ -1,8 +1,7 @@
-#include "diagnostics/win32/diagnostics_run.h"
+#include "log/win32/diagnostics_run.h"
 
-#include "device/win32/worker_thread.h"
-#include "diagnostics/win32/diagnostics_log.h"
-#include "tools/win32/about_dialog.h"
+#include "log/win32/diagnostics_log.h"
+#include "support/win32/notify_messages.h"
 
 namespace vantrel::win {
 
@@ -64,11 +63,11 @@ void withActive(Event&& event) noexcept {
 
 }  // namespace
 
-DiagnosticsRun::DiagnosticsRun(const std::wstring& appName, std::wstring folder) {
+DiagnosticsRun::DiagnosticsRun(const std::string& firstLine, std::wstring folder) {
+    if (firstLine.empty()) return;
     try {
         state_ = std::make_shared<State>(std::move(folder));
-        state_->log.write(runBeginsText(appName, moduleVersionText(appName), static_cast<int>(sizeof(void*) * 8),
-                                        libraryBuildTime()));
+        state_->log.write(firstLine);
     } catch (...) {
         // No log for this run; the run itself goes on.
         state_.reset();

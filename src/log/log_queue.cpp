@@ -1,4 +1,4 @@
-#include "diagnostics/log_queue.h"
+#include "log/log_queue.h"
 
 namespace vantrel {
 

@@ -6,7 +6,7 @@
 #include "cutdata/cut_stream.h"
 #include "device/win32/port_writer.h"
 #include "device/win32/worker_thread.h"
-#include "plugin/profile.h"
+#include "settings/profile.h"
 
 namespace vantrel::win {
 
