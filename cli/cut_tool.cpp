@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -98,67 +99,111 @@ std::optional<float> resolution(const std::string& text) {
     return static_cast<float>(value);
 }
 
-// Sets the option `argument` (its name, without an attached value) to
-// `value`; the error line when either is refused, else empty.
-std::string setOption(CutToolOptions& o, const std::string& argument, const std::string& value) {
-    auto badValue = [&](const char* expected) {
-        return "bad value " + quoted(value) + " for " + argument + ": expected " + expected;
-    };
+// The whole-number options: where each goes, its range, and what a refusal
+// says is expected.
+struct NumberOption {
+    const char* name;
+    int CutToolOptions::*field;
+    int low, high;
+    const char* expected;
+};
+constexpr NumberOption NumberOptions[] = {
+    {"--model", &CutToolOptions::model, 0, 3, "0, 1, 2 or 3"},
+    {"--stall-limit", &CutToolOptions::stallLimit, 1, 3600, "a whole number of seconds from 1 to 3600"},
+    {"--reg-mark-type", &CutToolOptions::regMarkType, INT_MIN, INT_MAX, "a whole number"},
+    {"--force", &CutToolOptions::force, 1, 33, "a whole number from 1 to 33"},
+    {"--speed", &CutToolOptions::speed, 1, 10, "a whole number from 1 to 10"},
+    {"--passes", &CutToolOptions::passes, 1, 10, "a whole number from 1 to 10"},
+};
+
+std::string badValue(const std::string& argument, const std::string& value, const char* expected) {
+    return "bad value " + quoted(value) + " for " + argument + ": expected " + expected;
+}
+
+// The options that take a word, a switch or a text; the error line when
+// refused, else empty.
+std::string setTextOption(CutToolOptions& o, const std::string& argument, const std::string& value) {
+    auto bad = [&](const char* expected) { return badValue(argument, value, expected); };
     if (argument == "--cut-type") {
         if (value == "wysiwyg") o.cutType = 0;
         else if (value == "print-and-cut") o.cutType = 1;
         else if (value == "knife-point") o.cutType = 2;
-        else return badValue("wysiwyg, print-and-cut or knife-point");
-    } else if (argument == "--model") {
-        auto n = wholeNumber(value);
-        if (!n || *n < 0 || *n > 3) return badValue("0, 1, 2 or 3");
-        o.model = *n;
-        o.modelGiven = true;
-    } else if (argument == "--stall-limit") {
-        auto n = wholeNumber(value);
-        if (!n || *n < 1 || *n > 3600) return badValue("a whole number of seconds from 1 to 3600");
-        o.stallLimit = *n;
+        else return bad("wysiwyg, print-and-cut or knife-point");
     } else if (argument == "--device") {
         const std::size_t colon = value.find(':');
         const auto bus = wholeNumber(std::string_view(value).substr(0, colon));
         const auto address = colon == std::string::npos ? std::nullopt : wholeNumber(value.substr(colon + 1));
         if (!bus || !address || *bus < 0 || *bus > 255 || *address < 0 || *address > 255)
-            return badValue("BUS:ADDR, such as 1:4 (see --list)");
+            return bad("BUS:ADDR, such as 1:4 (see --list)");
         o.device = value;
-    } else if (argument == "--reg-mark-type") {
-        auto n = wholeNumber(value);
-        if (!n) return badValue("a whole number");
-        o.regMarkType = *n;
-    } else if (argument == "--force") {
-        auto n = wholeNumber(value);
-        if (!n || *n < 1 || *n > 33) return badValue("a whole number from 1 to 33");
-        o.force = *n;
-    } else if (argument == "--speed") {
-        auto n = wholeNumber(value);
-        if (!n || *n < 1 || *n > 10) return badValue("a whole number from 1 to 10");
-        o.speed = *n;
-    } else if (argument == "--passes") {
-        auto n = wholeNumber(value);
-        if (!n || *n < 1 || *n > 10) return badValue("a whole number from 1 to 10");
-        o.passes = *n;
     } else if (argument == "--blade-offset" || argument == "--carrier-mat" || argument == "--track-enhancing") {
         auto on = onOff(value);
-        if (!on) return badValue("on or off");
+        if (!on) return bad("on or off");
         (argument == "--blade-offset" ? o.bladeOffset : argument == "--carrier-mat" ? o.carrierMat
                                                                                      : o.trackEnhancing) = *on;
     } else if (argument == "--media-width") {
         auto width = inches(value);
-        if (!width) return badValue("a number of inches above 0");
+        if (!width) return bad("a number of inches above 0");
         o.mediaWidth = *width;
     } else if (argument == "--dpi-x" || argument == "--dpi-y") {
-        if (!resolution(value)) return badValue("a resolution from 1 to 100000 steps per inch, such as 508.0 or 1016/2");
+        if (!resolution(value)) return bad("a resolution from 1 to 100000 steps per inch, such as 508.0 or 1016/2");
         (argument == "--dpi-x" ? o.dpiX : o.dpiY) = value;
     } else if (argument == "-o" || argument == "--output") {
-        if (value.empty()) return badValue("a file name");
+        if (value.empty()) return bad("a file name");
         o.output = value;
     } else {
         return "unknown option " + argument;
     }
+    return {};
+}
+
+// Sets the option `argument` (its name, without an attached value) to
+// `value`; the error line when either is refused, else empty.
+std::string setOption(CutToolOptions& o, const std::string& argument, const std::string& value) {
+    for (const NumberOption& option : NumberOptions) {
+        if (argument != option.name) continue;
+        auto n = wholeNumber(value);
+        if (!n || *n < option.low || *n > option.high) return badValue(argument, value, option.expected);
+        o.*option.field = *n;
+        if (option.field == &CutToolOptions::model) o.modelGiven = true;
+        return {};
+    }
+    return setTextOption(o, argument, value);
+}
+
+// The options that take no value; null when `argument` is not one.
+bool* flagField(CutToolOptions& o, const std::string& argument) {
+    if (argument == "--flatten") return &o.flatten;
+    if (argument == "--wire") return &o.wire;
+    if (argument == "--search-command") return &o.searchCommand;
+    if (argument == "--send") return &o.send;
+    if (argument == "--list") return &o.list;
+    if (argument == "--yes") return &o.yes;
+    if (argument == "--no") return &o.no;
+    if (argument == "--help" || argument == "-h") return &o.help;
+    return nullptr;
+}
+
+// What the options given together cannot mean; empty when they go together.
+std::string conflictingOptions(const CutToolOptions& o, bool haveDesign) {
+    if (o.help) return {};
+    if (o.list) {
+        if (o.send) return "--list and --send cannot be used together";
+        if (haveDesign) return "--list takes no design";
+        return {};
+    }
+    if (!o.send) {
+        if (!o.device.empty()) return "--device needs --send or --list";
+        if (o.yes || o.no) return std::string(o.yes ? "--yes" : "--no") + " needs --send";
+    } else {
+        if (o.yes && o.no) return "--yes and --no cannot be used together";
+        if (o.modelGiven) return "--model does not apply to --send: the machine found sets the model";
+        if (o.wire || o.searchCommand || !o.output.empty())
+            return std::string(o.wire ? "--wire" : o.searchCommand ? "--search-command" : "-o") +
+                   " does not apply to --send";
+    }
+    if (!haveDesign) return "no design given (a file, or - for standard input)";
+    if (o.searchCommand && o.cutType != 1) return "--search-command needs --cut-type print-and-cut";
     return {};
 }
 
@@ -190,23 +235,9 @@ ParsedArguments parseCutToolArguments(const std::vector<std::string>& arguments)
             attached = argument.substr(equals + 1);
             argument.resize(equals);
         }
-        auto flag = [&](bool& field) -> bool {
-            if (attached) return false;
-            field = true;
-            return true;
-        };
-        if (argument == "--flatten" || argument == "--wire" || argument == "--search-command" ||
-            argument == "--help" || argument == "-h" || argument == "--send" || argument == "--list" ||
-            argument == "--yes" || argument == "--no") {
-            bool& field = argument == "--flatten" ? o.flatten
-                          : argument == "--wire"  ? o.wire
-                          : argument == "--search-command" ? o.searchCommand
-                          : argument == "--send" ? o.send
-                          : argument == "--list" ? o.list
-                          : argument == "--yes"  ? o.yes
-                          : argument == "--no"   ? o.no
-                                                 : o.help;
-            if (!flag(field)) return fail("option " + argument + " takes no value");
+        if (bool* flag = flagField(o, argument)) {
+            if (attached) return fail("option " + argument + " takes no value");
+            *flag = true;
             continue;
         }
         std::string value;
@@ -219,28 +250,7 @@ ParsedArguments parseCutToolArguments(const std::vector<std::string>& arguments)
         }
         if (std::string error = setOption(o, argument, value); !error.empty()) return fail(error);
     }
-    if (o.help) {
-        parsed.ok = true;
-        return parsed;
-    }
-    if (o.list) {
-        if (o.send) return fail("--list and --send cannot be used together");
-        if (haveDesign) return fail("--list takes no design");
-        parsed.ok = true;
-        return parsed;
-    }
-    if (!o.send) {
-        if (!o.device.empty()) return fail("--device needs --send or --list");
-        if (o.yes || o.no) return fail(std::string(o.yes ? "--yes" : "--no") + " needs --send");
-    } else {
-        if (o.yes && o.no) return fail("--yes and --no cannot be used together");
-        if (o.modelGiven) return fail("--model does not apply to --send: the machine found sets the model");
-        if (o.wire || o.searchCommand || !o.output.empty())
-            return fail(std::string(o.wire ? "--wire" : o.searchCommand ? "--search-command" : "-o") +
-                        " does not apply to --send");
-    }
-    if (!haveDesign) return fail("no design given (a file, or - for standard input)");
-    if (o.searchCommand && o.cutType != 1) return fail("--search-command needs --cut-type print-and-cut");
+    if (std::string error = conflictingOptions(o, haveDesign); !error.empty()) return fail(error);
     parsed.ok = true;
     return parsed;
 }

@@ -691,6 +691,28 @@ private:
         scanner_ = nullptr;
     }
 
+    // A smooth segment's control: the previous segment's of its kind
+    // mirrored through the current point, or the current point itself.
+    std::pair<double, double> mirroredControl(bool previousOfItsKind) const {
+        if (!previousOfItsKind) return {curX_, curY_};
+        return {2 * curX_ - controlX_, 2 * curY_ - controlY_};
+    }
+
+    // rx ry angle large-arc sweep x y
+    void arcCommand(Scanner& scan, double ox, double oy) {
+        double values[3];
+        for (double& value : values) {
+            scan.skipSeparator();
+            value = scan.number();
+        }
+        const bool large = scan.flag(), sweep = scan.flag();
+        scan.skipSeparator();
+        const double px = scan.number() + ox;
+        scan.skipSeparator();
+        const double py = scan.number() + oy;
+        arcTo(values[0], values[1], values[2], large, sweep, px, py);
+    }
+
     void pathCommand(Scanner& scan, char command) {
         const bool relative = command >= 'a';
         const double ox = relative ? curX_ : 0, oy = relative ? curY_ : 0;
@@ -721,8 +743,7 @@ private:
             }
             case 'S': {
                 // The first control mirrors the previous cubic's second one.
-                const double x1 = previousCubic_ ? 2 * curX_ - controlX_ : curX_;
-                const double y1 = previousCubic_ ? 2 * curY_ - controlY_ : curY_;
+                const auto [x1, y1] = mirroredControl(previousCubic_);
                 const double x2 = coordinate(ox), y2 = coordinate(oy), px = coordinate(ox), py = coordinate(oy);
                 cubicTo(x1, y1, x2, y2, px, py);
                 cubic = true;
@@ -736,25 +757,13 @@ private:
             }
             case 'T': {
                 // The control mirrors the previous quadratic's.
-                const double qx = previousQuadratic_ ? 2 * curX_ - controlX_ : curX_;
-                const double qy = previousQuadratic_ ? 2 * curY_ - controlY_ : curY_;
+                const auto [qx, qy] = mirroredControl(previousQuadratic_);
                 const double px = coordinate(ox), py = coordinate(oy);
                 quadTo(qx, qy, px, py);
                 quadratic = true;
                 break;
             }
-            case 'A': {
-                scan.skipSeparator();
-                const double rx = scan.number();
-                scan.skipSeparator();
-                const double ry = scan.number();
-                scan.skipSeparator();
-                const double angle = scan.number();
-                const bool large = scan.flag(), sweep = scan.flag();
-                const double px = coordinate(ox), py = coordinate(oy);
-                arcTo(rx, ry, angle, large, sweep, px, py);
-                break;
-            }
+            case 'A': arcCommand(scan, ox, oy); break;
             case 'Z': close(); break;
         }
         previousCubic_ = cubic;

@@ -104,6 +104,25 @@ DesignParseResult refuse(int line, int column, std::string message) {
 
 }  // namespace
 
+// The attributes of the element the reader stands on, with where each value begins.
+static void readAttributes(IXmlReader& reader, Strings& strings, svg::Element& element) {
+    const wchar_t* text = nullptr;
+    UINT length = 0, line = 0, position = 0;
+    for (HRESULT more = reader.MoveToFirstAttribute(); more == S_OK; more = reader.MoveToNextAttribute()) {
+        svg::Attribute attribute;
+        reader.GetQualifiedName(&text, &length);
+        attribute.name = strings.keep(text, length);
+        reader.GetValue(&text, &length);
+        attribute.value = strings.keep(text, length);
+        reader.GetLineNumber(&line);
+        reader.GetLinePosition(&position);
+        // The reader places an attribute at its name; the value begins after name="
+        attribute.line = static_cast<int>(line);
+        attribute.column = static_cast<int>(position + attribute.name.size() + 2);
+        element.attributes.push_back(attribute);
+    }
+}
+
 DesignParseResult parseSvg(std::string document) {
     UniqueLibrary library(LoadLibraryW(L"xmllite.dll"));
     auto create = library ? reinterpret_cast<CreateXmlReaderFn>(
@@ -146,19 +165,7 @@ DesignParseResult parseSvg(std::string document) {
         element->line = static_cast<int>(line);
         element->column = static_cast<int>(position);
         const bool empty = reader->IsEmptyElement();
-        for (HRESULT more = reader->MoveToFirstAttribute(); more == S_OK; more = reader->MoveToNextAttribute()) {
-            svg::Attribute attribute;
-            reader->GetQualifiedName(&text, &length);
-            attribute.name = strings.keep(text, length);
-            reader->GetValue(&text, &length);
-            attribute.value = strings.keep(text, length);
-            reader->GetLineNumber(&line);
-            reader->GetLinePosition(&position);
-            // The reader places an attribute at its name; the value begins after name="
-            attribute.line = static_cast<int>(line);
-            attribute.column = static_cast<int>(position + attribute.name.size() + 2);
-            element->attributes.push_back(attribute);
-        }
+        readAttributes(*reader, strings, *element);
         if (!empty) {
             open.push_back(element);
             if (static_cast<int>(open.size()) > svg::MaxSvgDepth)
