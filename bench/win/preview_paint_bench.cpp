@@ -15,43 +15,14 @@
 
 #include "cutdata/path.h"
 #include "ui/win32/preview.h"
+#include "wavy_rings.h"
 
 namespace {
 
 using vantrel::Path;
 using vantrel::PointF;
 
-// Closed wavy rings of 100 Bézier segments each, laid out on a 10 x 7 inch
-// field, until `segments` segments are reached.
-Path bigDesign(int segments) {
-    Path design;
-    const int perFigure = 100;
-    const int figures = (segments + perFigure - 1) / perFigure;
-    const int columns = static_cast<int>(std::ceil(std::sqrt(figures * 10.0 / 7.0)));
-    const double cell = 10.0 / columns;
-    int left = segments;
-    for (int f = 0; f < figures; ++f) {
-        const double cx = 0.5 + cell * (f % columns + 0.5), cy = 0.5 + cell * (f / columns + 0.5);
-        const int count = std::min(perFigure, left);
-        left -= count;
-        auto at = [&](double t) {
-            const double r = cell * (0.3 + 0.08 * std::sin(7 * t));
-            return PointF{static_cast<float>(cx + r * std::cos(t)), static_cast<float>(cy + r * std::sin(t))};
-        };
-        const double step = 2 * 3.14159265358979 / count;
-        design.points.push_back(at(0));
-        design.types.push_back(vantrel::PathPointTypeStart);
-        for (int s = 0; s < count; ++s) {
-            const PointF a = at(s * step), b = at((s + 1) * step);
-            design.points.push_back({a.x + (b.x - a.x) / 3 + 0.01f, a.y + (b.y - a.y) / 3});
-            design.points.push_back({a.x + 2 * (b.x - a.x) / 3, a.y + 2 * (b.y - a.y) / 3 - 0.01f});
-            design.points.push_back(b);
-            design.types.insert(design.types.end(), 3, vantrel::PathPointTypeBezier);
-        }
-        design.types.back() |= vantrel::PathPointTypeCloseSubpath;
-    }
-    return design;
-}
+Path bigDesign(int segments) { return vantrel::bench::wavyRings(segments, 0.5); }
 
 double nowMs() {
     static LARGE_INTEGER frequency = [] {

@@ -41,6 +41,7 @@
 #include "ui/win32/resource_image.h"
 #include "support/simulator_process.h"
 #include "support/win_test_support.h"
+#include "wavy_rings.h"
 
 namespace {
 
@@ -52,38 +53,8 @@ using vantrel::PointF;
 const wchar_t MainDialogTitle[] = L"Cut project with Silhouette\u2122 Machine";
 const wchar_t FinishedMessage[] = L"Finished sending all data to your Silhouette machine!";
 
-// Closed wavy rings of 100 Bezier segments each on a 10 x 7 inch field, until
-// the design holds about `points` points.
-Path bigDesign(int points) {
-    Path design;
-    const int segments = std::max(1, points / 3);
-    const int perFigure = 100;
-    const int figures = (segments + perFigure - 1) / perFigure;
-    const int columns = static_cast<int>(std::ceil(std::sqrt(figures * 10.0 / 7.0)));
-    const double cell = 10.0 / columns;
-    int left = segments;
-    for (int f = 0; f < figures; ++f) {
-        const double cx = 1.0 + cell * (f % columns + 0.5), cy = 1.0 + cell * (f / columns + 0.5);
-        const int count = std::min(perFigure, left);
-        left -= count;
-        auto at = [&](double t) {
-            const double r = cell * (0.3 + 0.08 * std::sin(7 * t));
-            return PointF{static_cast<float>(cx + r * std::cos(t)), static_cast<float>(cy + r * std::sin(t))};
-        };
-        const double step = 2 * 3.14159265358979 / count;
-        design.points.push_back(at(0));
-        design.types.push_back(vantrel::PathPointTypeStart);
-        for (int s = 0; s < count; ++s) {
-            const PointF a = at(s * step), b = at((s + 1) * step);
-            design.points.push_back({a.x + (b.x - a.x) / 3 + 0.01f, a.y + (b.y - a.y) / 3});
-            design.points.push_back({a.x + 2 * (b.x - a.x) / 3, a.y + 2 * (b.y - a.y) / 3 - 0.01f});
-            design.points.push_back(b);
-            design.types.insert(design.types.end(), 3, vantrel::PathPointTypeBezier);
-        }
-        design.types.back() |= vantrel::PathPointTypeCloseSubpath;
-    }
-    return design;
-}
+// About `points` points: three to a Bézier segment.
+Path bigDesign(int points) { return vantrel::bench::wavyRings(std::max(1, points / 3), 1.0); }
 
 // The return addresses on a suspended thread's stack, innermost first.
 std::vector<DWORD64> stackOf(HANDLE thread) {
