@@ -9,7 +9,7 @@
 
 #include "cutdata/cut_stream.h"
 #include "cutdata/reg_marks.h"
-#include "design_file.h"
+#include "design/design_file.h"
 
 namespace vantrel::cli {
 

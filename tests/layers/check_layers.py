@@ -20,6 +20,7 @@ LAYERS = [
     ["support"],                # owners of handles and GDI objects, resource text
     ["settings"],               # settings, profile, measurement text, resolution range
     ["cutdata"],                # path model, command language, cut stream, marks
+    ["design", "job"],          # design files read into paths; settings and a design made a job
     ["log"],                    # the diagnostics log: what writes its lines
     ["device"],                 # the link to the cutter
     ["ui"],                     # drawn controls, preview, dialog base

@@ -1,6 +1,6 @@
-#include "design_file.h"
+#include "design/design_file.h"
 
-#include "decimal_number.h"
+#include "design/decimal_number.h"
 
 #include <algorithm>
 #include <charconv>

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "design_file.h"
+#include "design/design_file.h"
 
 namespace vantrel::svg {
 
