@@ -55,6 +55,22 @@ const char* const CutToolUsage =
     "  9  registration marks not found, and the answer was no\n"
     "  130  interrupted (Ctrl-C); the message says how far the job got\n";
 
+// Built by appending: GCC 12 at -O3 takes "\"" + std::string for an overlapping copy.
+std::string quoted(std::string_view text) {
+    std::string result;
+    result.reserve(text.size() + 2);
+    result += '"';
+    result += text;
+    result += '"';
+    return result;
+}
+
+std::optional<float> resolution(const std::string& text) {
+    double value = ParseMeasurement(text);
+    if (!resolutionInRange(value)) return std::nullopt;
+    return static_cast<float>(value);
+}
+
 namespace {
 
 std::optional<int> wholeNumber(std::string_view text) {
@@ -77,24 +93,6 @@ std::optional<bool> onOff(std::string_view text) {
     if (text == "on") return true;
     if (text == "off") return false;
     return std::nullopt;
-}
-
-// Built by appending: GCC 12 at -O3 takes "\"" + std::string for an overlapping copy.
-std::string quoted(std::string_view text) {
-    std::string result;
-    result.reserve(text.size() + 2);
-    result += '"';
-    result += text;
-    result += '"';
-    return result;
-}
-
-// A resolution for the tool: the same reading and the same range as the
-// plug-in's, a value no machine has being refused instead of cut.
-std::optional<float> resolution(const std::string& text) {
-    double value = ParseMeasurement(text);
-    if (!resolutionInRange(value)) return std::nullopt;
-    return static_cast<float>(value);
 }
 
 // The whole-number options: where each goes, its range, and what a refusal

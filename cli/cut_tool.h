@@ -48,6 +48,12 @@ struct ParsedArguments {
     std::string error;            // one line, without the program name
 };
 
+// Shared by the option reading and the job run: `text` in double quotes, and
+// a resolution read as the plug-in reads it, refused outside the plug-in's
+// range (a value no machine has is refused instead of cut).
+std::string quoted(std::string_view text);
+std::optional<float> resolution(const std::string& text);
+
 // The arguments after the program name. Options take their value as the next
 // argument or after "=" ("--force 12", "--force=12"); "--" ends the options.
 ParsedArguments parseCutToolArguments(const std::vector<std::string>& arguments);
