@@ -90,7 +90,7 @@ has file "The job was written to $work/file.bin ($(stat -c %s "$work/job.bin") b
 
 # Failures: one sentence that says what to do, and nothing sent.
 run absent "" "" --device-id "MFG:Another;MODEL:Printer;"
-has absent "No cutter to send to (no machine found (see --list)): check that the machine is on"
+has absent "No cutter to send to (no machine found): check that the machine is on"
 [ ! -s "$work/absent/received.bin" ] || fail "absent: the machine got bytes"
 run declined "$p.cut_type=\"print-and-cut\" $p.device=\"1:2\" $p.stall_limit=\"5\"" "" --search not-found
 has declined "Registration marks not found, so nothing was cut: load the printed page"

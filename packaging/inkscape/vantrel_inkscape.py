@@ -30,8 +30,8 @@ OUTCOMES = {
        "then send again.",
     4: "No cutter to send to ({detail}): check that the machine is on and connected by USB; with several machines, "
        "name one on the Machine tab (List machines shows them).",
-    5: "This user may not use the cutter ({detail}): install the udev rule 60-vantrel.rules as Vantrel's README "
-       "says, then plug the machine in again.",
+    5: "This user may not open the cutter: install the udev rule 60-vantrel.rules as Vantrel's README says, then "
+       "plug the machine in again.",
     6: "The cutter is in use by another program or driver ({detail}): close the other program, or stop the print "
        "queue that holds it, then send again.",
     7: "The cutter stayed busy or did not answer ({detail}): check that it is loaded and ready, then send again.",
@@ -141,7 +141,8 @@ def detail_of(errors):
     """vantrel-cut's last message, naming the drawing as the user knows it."""
     lines = [line[len("vantrel-cut: "):] for line in errors.splitlines() if line.startswith("vantrel-cut: ")]
     last = lines[-1] if lines else (errors.strip().splitlines() or ["no message"])[-1]
-    return last.replace("<stdin>", "the drawing").rstrip(".")
+    # The sentences name the dialog's List machines where vantrel-cut names --list.
+    return last.replace("<stdin>", "the drawing").replace(" (see --list)", "").rstrip(".")
 
 
 def notes_of(errors):
