@@ -73,12 +73,16 @@ class Messages:
 
 class Child:
     """The one program running for us; a signal that ends Inkscape's run is
-    passed on, so vantrel-cut releases the machine and says how far it got."""
+    passed on, so vantrel-cut releases the machine and says how far it got.
+    One that comes before vantrel-cut starts stops the run there."""
 
     process = None
+    stopped = False
 
     @classmethod
     def run(cls, command, data):
+        if cls.stopped:
+            raise Failure("Stopped before anything was sent.")
         try:
             cls.process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                            stderr=subprocess.PIPE)
@@ -92,6 +96,7 @@ class Child:
 
     @classmethod
     def pass_on(cls, number, _frame):
+        cls.stopped = True
         if cls.process is not None and cls.process.poll() is None:
             cls.process.send_signal(number)
 
@@ -260,7 +265,8 @@ class SendToCutter(inkex.EffectExtension):
         o = self.options
         if not o.file:
             raise Failure("No file to write to: choose one on the Write to a file instead tab.")
-        command = [tool, "--wire", "--model", o.model or "1"] + self.cut_options() + ["-o", o.file, "-"]
+        command = [tool, "--wire"] + (["--model", o.model] if o.model else []) + self.cut_options()
+        command += ["-o", o.file, "-"]
         _, err = self.run_tool(command, self.design())
         size = os.path.getsize(o.file)
         self.messages.say(f"The job was written to {o.file} ({size} bytes, as the machine would get them); "
