@@ -223,7 +223,8 @@ class SendToCutter(inkex.EffectExtension):
             root = document.getroot()
             keep_only({root.getElementById(element_id) for element_id in self.svg.selection.ids} - {None})
         data = etree.tostring(document)
-        if not self.options.text_to_path:
+        # A second Inkscape takes about half a second: only for text.
+        if not self.options.text_to_path or not document.getroot().xpath("//svg:text|//svg:flowRoot"):
             return data
         inkscape = os.environ.get("INKSCAPE_COMMAND", "inkscape")
         status, out, err = Child.run([inkscape, "--pipe", "--export-type=svg", "--export-plain-svg",
