@@ -22,6 +22,7 @@ mkdir -p "$ext"
 cp "$root/packaging/inkscape/vantrel_send.inx" "$root/packaging/inkscape/vantrel_inkscape.py" "$ext/"
 ln -s "$tool" "$ext/vantrel-cut"
 export HOME=$work/home VANTREL_INKSCAPE_MESSAGES=$work/messages
+unset INKSCAPE_PROFILE_DIR XDG_CONFIG_HOME
 inkscape --export-plain-svg --export-text-to-path --export-filename="$work/outlines.svg" "$drawing" >/dev/null 2>&1
 
 # first_byte COMMAND...: milliseconds from the start to the job's first byte.

@@ -14,6 +14,8 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 command -v inkscape >/dev/null || { echo "FAIL: inkscape is not installed (./vantrel deps installs it)"; exit 1; }
+# Inkscape's profile is $HOME/.config/inkscape unless these say otherwise.
+unset INKSCAPE_PROFILE_DIR XDG_CONFIG_HOME
 
 # A fresh HOME for each run, with the extension installed as inkscape-install
 # does (vantrel-cut beside it) and PREFS as the dialog's stored values.

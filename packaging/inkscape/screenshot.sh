@@ -21,7 +21,7 @@ cp "$here/vantrel_send.inx" "$here/vantrel_inkscape.py" "$ext/"
 window() { xwininfo -root -tree | grep -F "\"$1\"" || true; }
 wait_for() { for _ in $(seq 120); do [ -n "$(window "$1")" ] && return 0; sleep 0.5; done; echo "no window \"$1\"" >&2; exit 1; }
 
-HOME=$work GTK_THEME=Adwaita inkscape "$here/testdata/drawing.svg" >"$work/inkscape.log" 2>&1 &
+HOME=$work GTK_THEME=Adwaita env -u INKSCAPE_PROFILE_DIR -u XDG_CONFIG_HOME inkscape "$here/testdata/drawing.svg" >"$work/inkscape.log" 2>&1 &
 pid=$!
 # The action needs the document's window: run before it, Inkscape 1.2 crashes.
 wait_for "drawing.svg - Inkscape"
