@@ -35,7 +35,7 @@ run() {
   local name=$1 prefs=$2 ids=$3; shift 3
   home "$name" "$prefs"
   cp "$drawing" "$work/$name.svg"
-  # The document as it stands after the run, written where Inkscape can be asked.
+  # After the extension, Inkscape writes its document out, to be compared with the drawing before.
   local after="export-plain-svg;export-filename:$work/$name.after.svg;export-do"
   # Inkscape takes about 1.5 s a run on an idle machine; far longer is a hang.
   HOME=$work/$name.home TMPDIR=$work/$name.tmp VANTREL_INKSCAPE_MESSAGES=$work/$name.messages \
