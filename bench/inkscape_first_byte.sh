@@ -3,7 +3,8 @@
 # simulated cutter, from the start of
 #   1. vantrel-cut --send on the drawing with its text already as outlines,
 #   2. the extension's adapter on its own (Inkscape's extension library, the
-#      text turned into outlines by a second Inkscape, vantrel-cut),
+#      text turned into outlines by a second Inkscape, vantrel-cut), and on a
+#      drawing without text, where it needs no second Inkscape,
 #   3. Inkscape running the extension without its dialog, as a user's click does
 #      after the document is open (plus Inkscape's own start and the document's
 #      loading).
@@ -33,14 +34,18 @@ first_byte() {
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-: >"$work/cut"; : >"$work/adapter"; : >"$work/inkscape"
+: >"$work/cut"; : >"$work/adapter"; : >"$work/no-text"; : >"$work/inkscape"
 for _ in $(seq "$rounds"); do
   first_byte "$tool" --send "$work/outlines.svg" >>"$work/cut"
   first_byte env PYTHONPATH=/usr/share/inkscape/extensions /usr/bin/python3 "$ext/vantrel_inkscape.py" "$drawing" >>"$work/adapter"
+  first_byte env PYTHONPATH=/usr/share/inkscape/extensions /usr/bin/python3 "$ext/vantrel_inkscape.py" \
+    "$root/packaging/inkscape/testdata/selection.svg" >>"$work/no-text"
   first_byte inkscape --batch-process --actions=org.vantrel.send-to-cutter.noprefs "$drawing" >>"$work/inkscape"
 done
 cut=$(median <"$work/cut"); adapter=$(median <"$work/adapter"); whole=$(median <"$work/inkscape")
+no_text=$(median <"$work/no-text")
 printf 'start to first job byte, median of %d (ms):\n' "$rounds"
 printf '  vantrel-cut --send           %8.1f\n' "$cut"
 printf '  the adapter on its own       %8.1f\n' "$adapter"
+printf '    on a drawing without text  %8.1f\n' "$no_text"
 printf '  Inkscape with the extension  %8.1f\n' "$whole"
