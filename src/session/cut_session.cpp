@@ -125,8 +125,8 @@ SessionEnd CutSession::searchMarks(const std::string& searchCommand, const std::
         }
     }
     if (search.end() == MarkSearchEnd::Found) return SessionEnd::Done;
-    // Not found: the carriage goes home whatever the answer (a machine that
-    // does not take it is asked all the same, as before).
+    // Not found: the carriage goes home whatever the answer; the question is
+    // asked even when the machine did not take it within the stall limit.
     const SessionEnd home = goHome();
     if (home == SessionEnd::LinkLost || home == SessionEnd::Interrupted) return home;
     return continueAnyway() ? SessionEnd::Done : SessionEnd::NotFoundDeclined;
