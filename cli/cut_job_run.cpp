@@ -10,6 +10,7 @@
 #include "cutdata/cut_stream.h"
 #include "cutdata/reg_marks.h"
 #include "job/cut_run.h"
+#include "nothing_to_cut.h"
 #include "settings/measurement.h"
 
 namespace vantrel::cli {
@@ -81,6 +82,8 @@ CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string
         return status;
     }
     status.notes = leftOutNotes(design, designName);
+    status.nothingToCut = nothingToCutLine(design, designName);
+    if (!status.nothingToCut.empty()) status.notes.push_back(status.nothingToCut);
 
     const CutSettings settings = settingsFrom(options);
     std::optional<RegMarkSearch> search;
@@ -152,6 +155,7 @@ CutToolStatus PreparedCut::prepare(const CutToolOptions& options, DesignTextSour
         return status;
     }
     status.notes = leftOutNotes(parsed, designName);
+    status.nothingToCut = nothingToCutLine(parsed, designName);
     design_ = std::move(parsed.path);
     status.ok = true;
     return status;
