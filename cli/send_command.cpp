@@ -10,6 +10,7 @@
 #include <iostream>
 #include <string>
 
+#include "job_summary.h"
 #include "operations/operation_texts.h"
 #include "send_progress.h"
 #include "session/cut_session.h"
@@ -215,7 +216,7 @@ int listMachines() {
     return ExitDone;
 }
 
-int sendPrepared(const CutToolOptions& options, PreparedCut& cut) {
+int sendPrepared(const CutToolOptions& options, PreparedCut& cut, const DesignFacts& design) {
     quitRequested.store(false);
     InterruptGuard interrupts;
     UsbContext usb;
@@ -248,6 +249,7 @@ int sendPrepared(const CutToolOptions& options, PreparedCut& cut) {
 
     std::string job;
     if (CutToolStatus s = cut.job(session.model(), job); !s.ok) return fail(ExitBadInput, s.error);
+    if (std::string error = reportJob(options, design, job, std::cerr); !error.empty()) return fail(ExitBadInput, error);
     ProgressView progress;
     const SessionEnd e = session.send(job, [&](std::size_t sent, std::size_t total) { progress(sent, total); });
     progress.end();
@@ -273,7 +275,7 @@ int runSend(const CutToolOptions& options, DesignTextSource& design, std::string
     if (!prepared.ok) return fail(ExitBadInput, prepared.error);
     for (const std::string& note : prepared.notes) std::cerr << "vantrel-cut: " << note << '\n';
     try {
-        return sendPrepared(options, cut);
+        return sendPrepared(options, cut, prepared.design);
     } catch (const std::exception& e) {
         return fail(ExitFailure, e.what());
     }

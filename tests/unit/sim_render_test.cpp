@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "model/png_writer.h"
-#include "model/toolpath_render.h"
+#include "toolpath/png_writer.h"
+#include "toolpath/toolpath_render.h"
 
-namespace vantrel::sim {
+namespace vantrel {
 namespace {
 
 std::uint32_t bigEndian(const std::string& s, std::size_t at) {
@@ -114,4 +114,4 @@ TEST(SimRender, SvgJoinsRunsAndKeepsCutsApartFromMoves) {
 }
 
 }  // namespace
-}  // namespace vantrel::sim
+}  // namespace vantrel
