@@ -11,6 +11,7 @@
 #include "cutdata/cut_job.h"
 #include "cutdata/cut_stream.h"
 #include "cutdata/reg_marks.h"
+#include "nothing_to_cut.h"
 #include "plugin/cut_run.h"
 #include "settings/measurement.h"
 #include "settings/resolution_range.h"
@@ -339,6 +340,8 @@ CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string
     }
     status.notes = leftOutNotes(design, designName);
     status.design = designFactsOf(design.path, design.millimetres);
+    status.nothingToCut = nothingToCutLine(design, designName);
+    if (!status.nothingToCut.empty()) status.notes.push_back(status.nothingToCut);
 
     const CutSettings settings = settingsFrom(options);
     std::optional<RegMarkSearch> search;
@@ -412,6 +415,7 @@ CutToolStatus PreparedCut::prepare(const CutToolOptions& options, DesignTextSour
     }
     status.notes = leftOutNotes(parsed, designName);
     status.design = designFactsOf(parsed.path, parsed.millimetres);
+    status.nothingToCut = nothingToCutLine(parsed, designName);
     design_ = std::move(parsed.path);
     status.ok = true;
     return status;
