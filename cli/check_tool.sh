@@ -81,6 +81,15 @@ refuse "svg: no svg root" "$work/no-root.svg"
 refuse "svg: broken path" "$work/broken.svg"
 grep -q 'broken.svg: line 2, column 19: d: a number is missing' "$work/err" || fail "svg: broken path: $(cat "$work/err")"
 refuse "svg: out of range" "$work/far.svg"
+# Drawings made to fail are refused where they fail, before they take the
+# stack or the memory they ask for.
+svgs=$src/tests/data/svg
+refuse "svg: fault in a file of one attribute a line" "$svgs/inkscape-fault.svg"
+grep -q 'inkscape-fault.svg: line 20, column 33: d: unknown path command' "$work/err" || fail "svg: one attribute a line: $(cat "$work/err")"
+refuse "svg: groups chained deep by use" "$svgs/use-chain-deep.svg"
+grep -q 'use-chain-deep.svg: line 6, column [0-9]*: elements are nested too deep' "$work/err" || fail "svg: deep use chain: $(cat "$work/err")"
+refuse "svg: use nested ten by ten" "$svgs/use-bomb.svg"
+grep -q 'use-bomb.svg: line 15, column 18: .*use copies too much' "$work/err" || fail "svg: use bomb: $(cat "$work/err")"
 refuse "missing design file" "$work/none.path"
 refuse "malformed path data" "$work/malformed.path"
 refuse "coordinate out of range" "$work/far.path"
