@@ -49,6 +49,12 @@ expect "svg search command" "$data/triangle.search.txt" --cut-type print-and-cut
 cut - <"$data/triangle.svg" >"$work/stdin" 2>"$work/err" || fail "svg on standard input: exit status $?"
 cmp -s "$work/stdin" "$data/triangle.wysiwyg.txt" || fail "svg on standard input: different job"
 [ "$(tr -d '\r' <"$work/err")" = "vantrel-cut: <stdin>: left out, cannot be cut: 1 <text>" ] || fail "svg left out: $(cat "$work/err")"
+# A design with nothing to cut: its job is written all the same, and a line says so.
+: >"$work/empty.path"
+cut -o "$work/job" "$work/empty.path" 2>"$work/err" || fail "empty design: exit status $?"
+[[ $(cat "$work/job") == FN0\|*\|H\| ]] || fail "empty design: no job written"
+[ "$(tr -d '\r' <"$work/err")" = "vantrel-cut: $work/empty.path: nothing to cut (the design is empty)" ] ||
+  fail "empty design: $(cat "$work/err")"
 
 tr '|' '\003' <"$data/triangle.wysiwyg.txt" >"$work/wire"
 expect "wire bytes" "$work/wire" --wire "$data/triangle.path"
