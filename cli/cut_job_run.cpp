@@ -82,6 +82,7 @@ CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string
         return status;
     }
     status.notes = leftOutNotes(design, designName);
+    status.design = designFactsOf(design.path, design.millimetres);
     status.nothingToCut = nothingToCutLine(design, designName);
     if (!status.nothingToCut.empty()) status.notes.push_back(status.nothingToCut);
 
@@ -99,7 +100,8 @@ CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string
         }
     }
     // The job owns the only copy of the design from here on.
-    const CutJob job = buildCutJob(settings, std::move(design.path), options.model, search, !options.flatten);
+    CutJob job = buildCutJob(settings, std::move(design.path), options.model, search, !options.flatten);
+    job.order = options.order;
 
     const CutStreamError error = writeCutStream(job, *dpiX, *dpiY, options.mediaWidth, output);
     if (error != CutStreamError::None) {
@@ -155,6 +157,7 @@ CutToolStatus PreparedCut::prepare(const CutToolOptions& options, DesignTextSour
         return status;
     }
     status.notes = leftOutNotes(parsed, designName);
+    status.design = designFactsOf(parsed.path, parsed.millimetres);
     status.nothingToCut = nothingToCutLine(parsed, designName);
     design_ = std::move(parsed.path);
     status.ok = true;
@@ -177,7 +180,8 @@ CutToolStatus PreparedCut::searchCommand(int model, std::string& command) {
 
 CutToolStatus PreparedCut::job(int model, std::string& text) {
     CutToolStatus status;
-    const CutJob job = buildCutJob(settingsFrom(options_), std::move(design_), model, search_, !options_.flatten);
+    CutJob job = buildCutJob(settingsFrom(options_), std::move(design_), model, search_, !options_.flatten);
+    job.order = options_.order;
     CollectingWriter output;
     const CutStreamError error = writeCutStream(job, dpiX_, dpiY_, options_.mediaWidth, output);
     if (error != CutStreamError::None) {

@@ -41,7 +41,9 @@ struct Extent {
     int height = 0;
 };
 
-constexpr std::size_t WeightCap = std::size_t{1} << 48;
+// Far above any limit, and two capped weights still add without wrapping
+// where size_t has 32 bits.
+constexpr std::size_t WeightCap = SIZE_MAX / 4;
 std::size_t addWeight(std::size_t a, std::size_t b) { return std::min(a + b, WeightCap); }
 
 class Builder {
@@ -64,6 +66,7 @@ public:
     std::vector<LeftOutKind> leftOut;
 
 private:
+    bool millimetres_ = false;
     // xmlns declarations in force: the element's prefix decides whether it is SVG.
     struct Namespaces {
         Namespaces(Builder& builder, const Element& e) : builder_(builder), size_(builder.namespaces_.size()) {
@@ -105,6 +108,7 @@ private:
         result.ok = true;
         result.path = std::move(pen_.path);
         result.leftOut = std::move(leftOut);
+        result.millimetres = millimetres_;
         return result;
     }
 
@@ -128,6 +132,9 @@ private:
         const bool haveHeight = heightAttr && !(height = parseLength(*heightAttr)).percent();
         if (haveWidth && !(width.value > 0)) fail(*widthAttr, 0, "the width must be above 0");
         if (haveHeight && !(height.value > 0)) fail(*heightAttr, 0, "the height must be above 0");
+        // A drawing sized in millimetres (or centimetres) is measured in millimetres.
+        const auto metric = [](const Length& l) { return l.inchesPerUnit == 1.0 / 25.4 || l.inchesPerUnit == 1.0 / 2.54; };
+        millimetres_ = (haveWidth && metric(width)) || (haveHeight && metric(height));
         const Affine px = scaling(1 / PxPerInch, 1 / PxPerInch);
         if (haveWidth) viewport_.width = width.inches() * PxPerInch;
         if (haveHeight) viewport_.height = height.inches() * PxPerInch;

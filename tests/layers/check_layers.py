@@ -21,7 +21,7 @@ LAYERS = [
     ["settings"],               # settings, profile, measurement text, resolution range
     ["cutdata"],                # path model, command language, cut stream, marks
     ["design", "job"],          # design files read into paths; settings and a design made a job
-    ["log"],                    # the diagnostics log: what writes its lines
+    ["log", "toolpath"],        # the diagnostics log; the tool path read back from a job, and its pictures
     ["device"],                 # the link to the cutter
     ["ui"],                     # drawn controls, preview, dialog base
     ["operations", "tools"],    # mark search, test cut, knife point; calibration, presets, help, About
