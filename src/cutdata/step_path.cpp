@@ -1,7 +1,6 @@
 #include "cutdata/step_path.h"
 
 #include <algorithm>
-#include <span>
 
 #include "cutdata/cut_stream.h"
 #include "cutdata/flatten.h"
@@ -78,18 +77,29 @@ void toFlatClosedSteps(const Path& path, StepPlacement place, double tolerance, 
             current = end;
             i += 3;
         }
-        for (const PointF& p : bounds ? std::span<const PointF>(figure.points) : std::span<const PointF>()) {
-            if (!any) {
-                minX = maxX = p.x, minY = maxY = p.y;
-                any = true;
-            }
-            minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
-            minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
-        }
+        // Written in place: a closed figure gains at most its start point again.
+        const std::size_t at = steps.points.size();
+        steps.points.resize(at + figure.points.size() + 1);
+        steps.types.resize(at + figure.points.size() + 1);
+        StepPoint* points = steps.points.data() + at;
+        std::uint8_t* types = steps.types.data() + at;
+        std::size_t n = 0;
         visitClosedFigures(figure, [](PointF p) { return p; }, [&](PointF p, std::uint8_t type) {
-            steps.points.push_back(roundedStep(p));
-            steps.types.push_back(type);
+            // The closing point repeats the start: the bounds are those of the figure's points.
+            if (bounds) {
+                if (!any) {
+                    minX = maxX = p.x, minY = maxY = p.y;
+                    any = true;
+                }
+                minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+                minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+            }
+            points[n] = roundedStep(p);
+            types[n] = type;
+            ++n;
         });
+        steps.points.resize(at + n);
+        steps.types.resize(at + n);
     });
     if (bounds) *bounds = {minX, minY, maxX - minX, maxY - minY};
 }

@@ -2,7 +2,9 @@
 // Decimal numbers of design files, read fast and exactly: shared by the path
 // data reader and the SVG reader, so both give a number the same double.
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace vantrel::decimal {
 
@@ -17,6 +19,35 @@ struct Decimal {
     bool negative = false;
 };
 
+// Reads the run of digits at `i` (before `end`) onto `digits` and returns
+// where it stops. Eight bytes at a time where eight remain: a design's
+// coordinates carry six to nine digits, and one per step was a tenth of the
+// reading. The sum is the same modulo 2^64 as one digit at a time.
+inline const char* readDigits(const char* i, const char* end, std::uint64_t& digits) {
+    if constexpr (std::endian::native == std::endian::little) {
+        static constexpr std::uint64_t Scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+        while (end - i >= 8) {
+            std::uint64_t x;
+            std::memcpy(&x, i, 8);
+            x ^= 0x3030303030303030u;  // digits become bytes 0..9, nothing else does
+            // High bit of each byte of 10 or more; a carry only spoils bytes after the first.
+            const std::uint64_t over = ((x + 0x7676767676767676u) | x) & 0x8080808080808080u;
+            const int count = over ? std::countr_zero(over) >> 3 : 8;
+            if (count == 0) return i;
+            // The first byte is the lowest: move the digits to the top, zeros before them.
+            x <<= 8 * (8 - count);
+            x = ((x & 0x0F0F0F0F0F0F0F0Fu) * 2561) >> 8;
+            x = ((x & 0x00FF00FF00FF00FFu) * 6553601) >> 16;
+            x = ((x & 0x0000FFFF0000FFFFu) * 42949672960001u) >> 32;
+            digits = digits * Scale[count] + x;
+            i += count;
+            if (count < 8) return i;
+        }
+    }
+    while (i < end && isDigit(*i)) digits = digits * 10 + static_cast<unsigned>(*i++ - '0');
+    return i;
+}
+
 // End of the number that starts at `from`, or nullptr when it has no digits
 // (`exponentFault` then tells whether the fault is in its exponent).
 // `ranOut` tells that the scan stopped at `end`: the number may go on.
@@ -27,11 +58,11 @@ inline const char* numberEnd(const char* from, const char* end, Decimal& d, bool
     // Unsigned arithmetic: past 19 digits the integer wraps and is not used.
     std::uint64_t digits = 0;
     const char* first = i;
-    while (i < end && isDigit(*i)) digits = digits * 10 + static_cast<unsigned>(*i++ - '0');
+    i = readDigits(i, end, digits);
     int count = static_cast<int>(i - first), fraction = 0;
     if (i < end && *i == '.') {
         const char* point = ++i;
-        while (i < end && isDigit(*i)) digits = digits * 10 + static_cast<unsigned>(*i++ - '0');
+        i = readDigits(i, end, digits);
         fraction = static_cast<int>(i - point);
         count += fraction;
     }
