@@ -87,11 +87,20 @@ private:
 
 double cross(Vec a, Vec b) { return a.x * b.y - a.y * b.x; }
 
+// Called for every chord tried: inline in the fitting loop. Not where x87
+// arithmetic keeps doubles in wider registers (32-bit builds): there where
+// values are spilled decides their rounding, and the chords must not move.
+#if defined(__FLT_EVAL_METHOD__) && __FLT_EVAL_METHOD__ == 0
+#define PIECE_ERROR_INLINE [[gnu::always_inline]] inline
+#else
+#define PIECE_ERROR_INLINE
+#endif
+
 // Distance of a sub-curve from its chord: the sub-curve starts at q0, its
 // control points lie at q0 + v1 and q0 + v2 and it ends at q0 + chord. An
 // upper bound is enough while it is within `limit`; past it the value is exact,
 // so that no piece is refused that the tolerance allows.
-double pieceError(Vec v1, Vec v2, Vec chord, double limit) {
+PIECE_ERROR_INLINE double pieceError(Vec v1, Vec v2, Vec chord, double limit) {
     const double chordLength = length(chord);
     if (!(chordLength > 1e-9)) {
         // The sub-curve comes back to its start: it lies inside the hull of

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "cutdata/cut_stream.h"
@@ -65,15 +66,16 @@ public:
         if (value < 0) *out_ = '-';
         char* end = out_ + length;
         char* p = end;
+        // A pair at a time, each in one two-byte store.
         while (magnitude >= 100) {
-            const std::uint32_t pair = (magnitude % 100) * 2;
-            magnitude /= 100;
-            *--p = Pairs[pair + 1];
-            *--p = Pairs[pair];
+            const std::uint32_t rest = magnitude / 100;
+            p -= 2;
+            std::memcpy(p, Pairs + (magnitude - rest * 100) * 2, 2);
+            magnitude = rest;
         }
         if (magnitude >= 10) {
-            *--p = Pairs[magnitude * 2 + 1];
-            *--p = Pairs[magnitude * 2];
+            p -= 2;
+            std::memcpy(p, Pairs + magnitude * 2, 2);
         } else {
             *--p = static_cast<char>('0' + magnitude);
         }
