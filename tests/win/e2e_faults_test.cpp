@@ -193,21 +193,14 @@ void pullDuringTheSearch(Context& c, int answer) {
     c.sawNoMessage();
 }
 
-// The jogs the machine got from byte `from` on, by direction.
+// The jogs the machine got from byte `from` on (the row jogs right only).
 std::wstring jogsReceived(const std::string& received, std::size_t from) {
     const std::string escNul("\x1B\0", 2);
     std::wstring names;
     for (std::size_t at = received.find(escNul, from); at != std::string::npos && at + 2 < received.size();
          at = received.find(escNul, at + 3)) {
-        const wchar_t* name = L"?";
-        switch (received[at + 2]) {
-            case 0x00: name = L"stop"; break;
-            case 0x01: name = L"down"; break;
-            case 0x02: name = L"up"; break;
-            case 0x04: name = L"right"; break;
-            case 0x08: name = L"left"; break;
-        }
-        names += (names.empty() ? L"" : L", ") + std::wstring(name);
+        const char code = received[at + 2];
+        names += std::wstring(names.empty() ? L"" : L", ") + (code == 0 ? L"stop" : code == 4 ? L"right" : L"?");
     }
     return names;
 }
