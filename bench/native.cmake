@@ -8,6 +8,8 @@
 #   cmake --build build/bench --target vantrel-send-bench vantrel-usb-sim
 #   build/bench/bin/vantrel-send-bench build/bench/bin/vantrel-cut build/bench/bin/vantrel-usb-sim
 #                                                                  (--send: first byte, sending rate)
+#   bench/inkscape_first_byte.sh build/bench/bin/vantrel-cut build/bench/bin/vantrel-usb-sim
+#                                                                  (Send to cutter in Inkscape: first byte)
 add_executable(vantrel-cut-bench ${CMAKE_SOURCE_DIR}/bench/cut_tool_bench.cpp)
 add_executable(vantrel-send-bench ${CMAKE_SOURCE_DIR}/bench/send_bench.cpp)
 target_link_libraries(vantrel-send-bench PRIVATE vantrel_cut_tool)

@@ -9,6 +9,11 @@
 //    -o FILE` (start to exit), and `vantrel-cut --send` against the simulated
 //    cutter under umockdev, from its start to the job's first byte reaching
 //    the device (vantrel-usb-sim notes the time). Medians and their ratio.
+// 3. A machine that takes nothing from a given byte on (paused, its buffer
+//    full), and a signal (SIGINT, SIGTERM, SIGHUP in turn) 1 to 1.5 s into
+//    the run: how long `vantrel-cut --send` takes from the signal to its exit
+//    at each stage of the session (vantrel-usb-sim notes it). Median and
+//    longest of the rounds.
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -81,8 +86,9 @@ double median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-// Runs a program, its output to /dev/null; the wall time in ms, or -1.
-double runMs(std::vector<std::string> command) {
+// Runs a program, its output to /dev/null; its exit status (-1 when killed),
+// and the wall time in ms.
+int run(std::vector<std::string> command, double& ms) {
     std::vector<char*> args;
     for (auto& a : command) args.push_back(a.data());
     args.push_back(nullptr);
@@ -97,16 +103,74 @@ double runMs(std::vector<std::string> command) {
     }
     int status = 0;
     waitpid(child, &status, 0);
-    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
+    ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-double firstByteMs(const std::string& events) {
+// The wall time in ms of a run that exits 0, or -1.
+double runMs(std::vector<std::string> command) {
+    double ms = 0;
+    return run(std::move(command), ms) == 0 ? ms : -1;
+}
+
+// The value after `prefix` on the line of events.txt that begins with it, or -1.
+double eventValue(const std::string& events, const std::string& prefix) {
     std::ifstream in(events);
     std::string line;
     while (std::getline(in, line))
-        if (line.rfind("byte ", 0) == 0) return std::stod(line.substr(line.find(" at ") + 4));
+        if (line.rfind(prefix, 0) == 0) return std::stod(line.substr(prefix.size()));
     return -1;
+}
+
+// 3. Signal to exit at each stage against a machine that takes nothing.
+int quitTimes(const std::string& tool, const std::string& usbsim, int rounds, const std::string& work) {
+    const std::string design = work + "/send-bench-small.path";
+    std::ofstream(design) << "M 1 1 L 3 1 L 3 2 L 1 2 Z";
+    const std::string out = work + "/send-bench-quit";
+    // What a not-found search sends before the carriage's "H" and its ETX.
+    double ms = 0;
+    run({usbsim, "--search", "not-found", "--out", out, "--", tool, "--send", "--cut-type", "print-and-cut", "--no",
+         design}, ms);
+    std::ifstream received(out + "/received.bin", std::ios::binary | std::ios::ate);
+    const long beforeHome = static_cast<long>(received.tellg()) - 2;
+    const struct {
+        const char* stage;
+        long takes;  // bytes the machine takes before it stops
+        std::vector<std::string> toolArgs;
+        std::vector<std::string> simArgs;
+    } stages[] = {
+        {"idle wait", 0, {}, {}},
+        {"identification", 2, {}, {}},
+        {"mark search", 5, {"--cut-type", "print-and-cut"}, {}},
+        {"way home", beforeHome, {"--cut-type", "print-and-cut", "--no"}, {"--search", "not-found"}},
+        {"sending, nothing taken", 5, {}, {}},
+        {"sending, part taken", 105, {}, {}},
+    };
+    const char* const signals[] = {"INT", "TERM", "HUP"};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> at(1000, 1500);
+    std::printf("signal to exit, a machine that takes nothing (median and longest of %d rounds):\n", rounds);
+    for (const auto& s : stages) {
+        std::vector<double> times;
+        for (int r = 0; r < rounds; ++r) {
+            std::vector<std::string> command{usbsim, "--stop-after-bytes", std::to_string(s.takes), "--signal",
+                                             signals[r % 3], "--signal-after-ms", std::to_string(at(random)),
+                                             "--out", out};
+            command.insert(command.end(), s.simArgs.begin(), s.simArgs.end());
+            command.insert(command.end(), {"--", tool, "--send"});
+            command.insert(command.end(), s.toolArgs.begin(), s.toolArgs.end());
+            command.push_back(design);
+            const int status = run(command, ms);
+            const double exited = eventValue(out + "/events.txt", "exited ");
+            if (status != 130 || exited < 0) {
+                std::fprintf(stderr, "%s: exit status %d, not 130 after the signal\n", s.stage, status);
+                return 1;
+            }
+            times.push_back(exited);
+        }
+        std::printf("  %-24s %6.0f ms  %6.0f ms\n", s.stage, median(times), *std::max_element(times.begin(), times.end()));
+    }
+    return 0;
 }
 
 }  // namespace
@@ -158,7 +222,7 @@ int main(int argc, char** argv) {
         const std::string out = work + "/send-bench-sim";
         // Bytes 1 to 5 are the status and identification requests.
         const double whole = runMs({usbsim, "--time-byte", "6", "--out", out, "--", tool, "--send", designPath});
-        const double first = firstByteMs(out + "/events.txt");
+        const double first = eventValue(out + "/events.txt", "byte 6 at ");
         if (file < 0 || whole < 0 || first < 0) {
             std::fprintf(stderr, "a run failed (file %.0f, send %.0f, first byte %.0f)\n", file, whole, first);
             return 1;
@@ -169,5 +233,6 @@ int main(int argc, char** argv) {
     std::printf("vantrel-cut -o FILE, start to exit:          %8.1f ms\n", median(toFile));
     std::printf("vantrel-cut --send, start to first job byte: %8.1f ms\n", median(toFirstByte));
     std::printf("ratio: %.2f (medians of %d interleaved rounds)\n", median(toFirstByte) / median(toFile), rounds);
-    return 0;
+
+    return quitTimes(tool, usbsim, rounds, work);
 }

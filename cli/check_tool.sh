@@ -49,6 +49,12 @@ expect "svg search command" "$data/triangle.search.txt" --cut-type print-and-cut
 cut - <"$data/triangle.svg" >"$work/stdin" 2>"$work/err" || fail "svg on standard input: exit status $?"
 cmp -s "$work/stdin" "$data/triangle.wysiwyg.txt" || fail "svg on standard input: different job"
 [ "$(tr -d '\r' <"$work/err")" = "vantrel-cut: <stdin>: left out, cannot be cut: 1 <text>" ] || fail "svg left out: $(cat "$work/err")"
+# A design with nothing to cut: its job is written all the same, and a line says so.
+: >"$work/empty.path"
+cut -o "$work/job" "$work/empty.path" 2>"$work/err" || fail "empty design: exit status $?"
+[[ $(cat "$work/job") == FN0\|*\|H\| ]] || fail "empty design: no job written"
+[ "$(tr -d '\r' <"$work/err")" = "vantrel-cut: $work/empty.path: nothing to cut (the design is empty)" ] ||
+  fail "empty design: $(cat "$work/err")"
 
 tr '|' '\003' <"$data/triangle.wysiwyg.txt" >"$work/wire"
 expect "wire bytes" "$work/wire" --wire "$data/triangle.path"
@@ -81,6 +87,15 @@ refuse "svg: no svg root" "$work/no-root.svg"
 refuse "svg: broken path" "$work/broken.svg"
 grep -q 'broken.svg: line 2, column 19: d: a number is missing' "$work/err" || fail "svg: broken path: $(cat "$work/err")"
 refuse "svg: out of range" "$work/far.svg"
+# Drawings made to fail are refused where they fail, before they take the
+# stack or the memory they ask for.
+svgs=$src/tests/data/svg
+refuse "svg: fault in a file of one attribute a line" "$svgs/inkscape-fault.svg"
+grep -q 'inkscape-fault.svg: line 20, column 33: d: unknown path command' "$work/err" || fail "svg: one attribute a line: $(cat "$work/err")"
+refuse "svg: groups chained deep by use" "$svgs/use-chain-deep.svg"
+grep -q 'use-chain-deep.svg: line 6, column [0-9]*: elements are nested too deep' "$work/err" || fail "svg: deep use chain: $(cat "$work/err")"
+refuse "svg: use nested ten by ten" "$svgs/use-bomb.svg"
+grep -q 'use-bomb.svg: line 15, column 18: .*use copies too much' "$work/err" || fail "svg: use bomb: $(cat "$work/err")"
 refuse "missing design file" "$work/none.path"
 refuse "malformed path data" "$work/malformed.path"
 refuse "coordinate out of range" "$work/far.path"

@@ -11,6 +11,7 @@
 #include "cutdata/cut_job.h"
 #include "cutdata/cut_stream.h"
 #include "cutdata/reg_marks.h"
+#include "nothing_to_cut.h"
 #include "plugin/cut_run.h"
 #include "settings/measurement.h"
 #include "settings/resolution_range.h"
@@ -322,6 +323,8 @@ CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string
         return status;
     }
     status.notes = leftOutNotes(design, designName);
+    status.nothingToCut = nothingToCutLine(design, designName);
+    if (!status.nothingToCut.empty()) status.notes.push_back(status.nothingToCut);
 
     const CutSettings settings = settingsFrom(options);
     std::optional<RegMarkSearch> search;
@@ -393,6 +396,7 @@ CutToolStatus PreparedCut::prepare(const CutToolOptions& options, DesignTextSour
         return status;
     }
     status.notes = leftOutNotes(parsed, designName);
+    status.nothingToCut = nothingToCutLine(parsed, designName);
     design_ = std::move(parsed.path);
     status.ok = true;
     return status;

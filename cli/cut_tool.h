@@ -56,6 +56,11 @@ struct CutToolStatus {
     bool ok = false;
     std::string error;            // one line, without the program name
     std::vector<std::string> notes;  // what an SVG design has that is not cut, one line per kind
+    // The line for a design with nothing to cut (empty, or every element left
+    // out; nothing_to_cut.h), empty when there is something to cut. A job
+    // written out (runCutTool) also has it as the last of `notes`; --send
+    // refuses it.
+    std::string nothingToCut;
 };
 
 // The job (or the search command) for a design read piece by piece from

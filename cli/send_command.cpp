@@ -1,8 +1,11 @@
 #include "send_command.h"
 
+#include <poll.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <exception>
@@ -11,6 +14,7 @@
 #include <string>
 
 #include "operations/operation_texts.h"
+#include "quit_signals.h"
 #include "send_progress.h"
 #include "session/cut_session.h"
 #include "usb/usb_link.h"
@@ -23,29 +27,32 @@ static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler
 
 extern "C" void onInterrupt(int) { quitRequested.store(true); }
 
-// Ctrl-C (and a terminating signal) asks the session to stop between
-// transfers, so the device is released on the way out; the old handlers come
-// back at the end.
+// Ctrl-C and the terminating signals ask the session to stop; every wait
+// looks at the request at least once per transfer's time-out (250 ms), so the
+// device is released and its driver given back on the way out. The handler
+// stays until the device is released: a second signal only asks again. The
+// USB link holds the signals back during its calls (quit_signals.h); with
+// SA_RESTART any other call a signal lands in (a write to the terminal) goes
+// on, while poll(), the question's wait, returns early (signal(7)). The old
+// handlers come back at the end.
 class InterruptGuard {
 public:
     InterruptGuard() {
+        quitRequested.store(false);
         struct sigaction action {};
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
-        action.sa_flags = 0;  // no restart: a question waiting for its answer ends too
-        sigaction(SIGINT, &action, &oldInt_);
-        sigaction(SIGTERM, &action, &oldTerm_);
+        action.sa_flags = SA_RESTART;
+        for (std::size_t i = 0; i < QuitSignals.size(); ++i) sigaction(QuitSignals[i], &action, &old_[i]);
     }
     ~InterruptGuard() {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
+        for (std::size_t i = 0; i < QuitSignals.size(); ++i) sigaction(QuitSignals[i], &old_[i], nullptr);
     }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
 private:
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
+    std::array<struct sigaction, QuitSignals.size()> old_{};
 };
 
 int fail(int status, const std::string& message) {
@@ -129,9 +136,18 @@ bool askContinue(const CutToolOptions& options) {
     }
     const std::string question = narrow(RegMarkNotFoundQuestion);
     std::cerr << question.substr(question.rfind('\n') + 1) << " [y/N] " << std::flush;
-    char line[64] = {};
-    if (!std::fgets(line, sizeof line, stdin)) return false;
-    return line[0] == 'y' || line[0] == 'Y';
+    // The terminal gives a line once it is whole; until then the quit
+    // request is looked at every 250 ms.
+    pollfd in{STDIN_FILENO, POLLIN, 0};
+    while (!quitRequested.load()) {
+        const int ready = poll(&in, 1, 250);
+        if (ready < 0 && errno != EINTR) return false;
+        if (ready <= 0) continue;
+        char line[64] = {};
+        if (!std::fgets(line, sizeof line, stdin)) return false;
+        return line[0] == 'y' || line[0] == 'Y';
+    }
+    return false;
 }
 
 // Draws the bar (at most ten times a second, and at the end) or plain lines.
@@ -187,23 +203,33 @@ int sessionFailed(SessionEnd end, const CutSession& session, const SessionLimits
         case SessionEnd::MachineSilent:
             return fail(ExitBusyOrSilent, std::string("the machine did not answer within ") + seconds + " while " +
                                               stage + "; nothing of the job was sent");
-        case SessionEnd::Stalled:
-            return fail(ExitStalled, "the machine stopped taking data for " +
-                                         std::to_string((limits.stallMs + 999) / 1000) + " s after " + ofJob(session));
+        case SessionEnd::Stalled: {
+            const std::string stalled = std::to_string((limits.stallMs + 999) / 1000) + " s";
+            if (!sending)
+                return fail(ExitBusyOrSilent, "the machine took no data for " + stalled + " while " + stage +
+                                                  "; nothing of the job was sent");
+            return fail(ExitStalled, "the machine stopped taking data for " + stalled + " after " + ofJob(session));
+        }
         case SessionEnd::NotFoundDeclined:
             return fail(ExitMarksDeclined, "registration marks not found: not cut");
         case SessionEnd::Interrupted:
-            return fail(ExitInterrupted, sending ? "interrupted after " + ofJob(session) + "; the machine got part of the job"
-                                                 : std::string("interrupted while ") + stage + "; nothing of the job was sent");
+            if (sending && session.sent() > 0)
+                return fail(ExitInterrupted, "interrupted after " + ofJob(session) + "; the machine got part of the job");
+            return fail(ExitInterrupted, std::string("interrupted while ") + stage + "; nothing of the job was sent" +
+                                             (sending ? " (0 of " + std::to_string(session.total()) + " bytes)" : ""));
         case SessionEnd::Done:
             break;
     }
     return ExitDone;
 }
 
+// Each device is claimed while its 1284 id is read, and released before the
+// next: a quit request ends the listing between devices.
 int listMachines() {
+    InterruptGuard interrupts;
     UsbContext usb;
-    const std::vector<UsbCandidate> found = usb.discover();
+    const std::vector<UsbCandidate> found = usb.discover(quitRequested);
+    if (quitRequested.load()) return fail(ExitInterrupted, "interrupted while looking for machines");
     if (found.empty()) {
         std::cout << "no USB device of vendor 0b4d found\n";
         return ExitNoMachine;
@@ -216,10 +242,11 @@ int listMachines() {
 }
 
 int sendPrepared(const CutToolOptions& options, PreparedCut& cut) {
-    quitRequested.store(false);
-    InterruptGuard interrupts;
+    InterruptGuard interrupts;  // outlives the link: the device is released under it
     UsbContext usb;
-    const std::vector<UsbCandidate> found = usb.discover();
+    const std::vector<UsbCandidate> found = usb.discover(quitRequested);
+    if (quitRequested.load())
+        return fail(ExitInterrupted, "interrupted while looking for the machine; nothing of the job was sent");
     const Choice choice = choose(found, options.device);
     if (!choice.machine) return fail(choice.status, choice.error);
     UsbMachineLink::Opened opened = UsbMachineLink::open(usb, *choice.machine);
@@ -271,6 +298,7 @@ int runSend(const CutToolOptions& options, DesignTextSource& design, std::string
     PreparedCut cut;
     CutToolStatus prepared = cut.prepare(options, design, designName);
     if (!prepared.ok) return fail(ExitBadInput, prepared.error);
+    if (!prepared.nothingToCut.empty()) return fail(ExitBadInput, prepared.nothingToCut + "; nothing was sent");
     for (const std::string& note : prepared.notes) std::cerr << "vantrel-cut: " << note << '\n';
     try {
         return sendPrepared(options, cut);

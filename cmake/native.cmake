@@ -38,7 +38,7 @@ set_tests_properties(unit.images_current PROPERTIES LABELS unit TIMEOUT 60)
 add_test(NAME unit.layers COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/layers/check_layers.py ${CMAKE_SOURCE_DIR})
 set_tests_properties(unit.layers PROPERTIES LABELS unit TIMEOUT 60)
 
-foreach(dir cli sim bench)
+foreach(dir cli sim bench packaging)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/native.cmake)
     include(${CMAKE_SOURCE_DIR}/${dir}/native.cmake)
   endif()

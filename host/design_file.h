@@ -53,7 +53,11 @@ DesignParseResult parseDesign(DesignTextSource& source);
 
 // An SVG document, read with the platform's XML library (svg_pugixml.cpp;
 // xmllite/svg_xmllite.cpp on Windows). It takes the text to parse it in place.
+// `systemLanguage` conditions are answered for `language` (a tag such as
+// "en-US"), or without it for the user's (the locale's natively, Windows'
+// user locale on Windows; English when none is set).
 DesignParseResult parseSvg(std::string document);
+DesignParseResult parseSvg(std::string document, std::string_view language);
 
 // Whether a design is an SVG document: its text starts as XML does (after a
 // byte order mark and blanks), or its name ends in ".svg".

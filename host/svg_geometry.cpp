@@ -30,6 +30,10 @@ constexpr double PxPerInch = 96.0;
 constexpr int MaxUseDepth = 16;
 // Elements drawn in all, counting every copy that `use` makes.
 constexpr std::size_t MaxDrawnElements = 10'000'000;
+// What the copies that `use` makes may add in all, counted in elements and
+// bytes of geometry (a byte of path data makes at most a few points), so that
+// a small file cannot ask for hundreds of megabytes of path.
+constexpr std::size_t MaxUseCopies = 2'000'000;
 
 struct Fault {
     int line;
@@ -355,9 +359,50 @@ bool isNeverDrawn(std::string_view name) {
     return std::find(std::begin(Names), std::end(Names), name) != std::end(Names);
 }
 
+bool sameLetter(char a, char b) { return (a | 0x20) == (b | 0x20); }
+
+// A tag of systemLanguage names the user's language when the two are the same
+// or one is a more specific form of the other ("en" and "en-GB").
+bool languageMatches(std::string_view tag, std::string_view user) {
+    const std::size_t common = std::min(tag.size(), user.size());
+    for (std::size_t i = 0; i < common; ++i)
+        if (!sameLetter(tag[i], user[i])) return false;
+    const std::string_view longer = tag.size() > user.size() ? tag : user;
+    return common > 0 && (longer.size() == common || longer[common] == '-');
+}
+
+// The conditional attributes, answered as a viewer answers them: it supports
+// no extension (and an empty list names none); requiredFeatures is not asked
+// any more (viewers dropped it and pass it); systemLanguage passes when one
+// of its tags names the user's language.
+bool conditionsPass(const Element& e, std::string_view language) {
+    if (e.find("requiredExtensions")) return false;
+    const Attribute* languages = e.find("systemLanguage");
+    if (!languages) return true;
+    std::string_view rest = languages->value;
+    while (!rest.empty()) {
+        const std::size_t comma = std::min(rest.find(','), rest.size());
+        const std::string_view tag = trim(rest.substr(0, comma));
+        rest.remove_prefix(std::min(comma + 1, rest.size()));
+        if (languageMatches(tag, language)) return true;
+    }
+    return false;
+}
+
+// What drawing an element will make, counted before it is made: its weight
+// (elements and bytes of geometry, through every `use`) and its height (the
+// deepest walk below it, itself included).
+struct Extent {
+    std::size_t weight = 0;
+    int height = 0;
+};
+
+constexpr std::size_t WeightCap = std::size_t{1} << 48;
+std::size_t addWeight(std::size_t a, std::size_t b) { return std::min(a + b, WeightCap); }
+
 class Builder {
 public:
-    explicit Builder(const Element& root) : root_(root) { index(root); }
+    Builder(const Element& root, std::string_view language) : root_(root), language_(language) { index(root); }
 
     DesignParseResult run() {
         Namespaces scope(*this, root_);
@@ -471,17 +516,37 @@ private:
         for (const Element& child : e.children) {
             Namespaces scope(*this, child);
             if (!isSvg(child)) continue;
+            // A switch shows its first child whose conditions pass.
+            if (isSwitch && !conditionsPass(child, language_)) continue;
             draw(child, ctm, style);
-            // A switch shows its first child: we evaluate no conditions.
             if (isSwitch) break;
         }
+    }
+
+    // The walk's depth, counted through every `use`, so that no document
+    // takes the recursion below past what a thread's stack holds.
+    struct Level {
+        explicit Level(Builder& builder, const Element& e) : builder_(builder) {
+            if (++builder.depth_ > MaxSvgDepth) fail(e, tooDeep());
+        }
+        ~Level() { --builder_.depth_; }
+        Level(const Level&) = delete;
+        Level& operator=(const Level&) = delete;
+
+    private:
+        Builder& builder_;
+    };
+
+    static std::string tooDeep() {
+        return "elements are nested too deep (more than " + std::to_string(MaxSvgDepth) + ", counting those use draws)";
     }
 
     void draw(const Element& e, const Affine& parentCtm, const Style& parentStyle) {
         const std::string_view name = localName(e.name);
         if (++drawn_ > MaxDrawnElements) fail(e, "the drawing has too many elements");
+        const Level level(*this, e);
         const Style style = styleOf(e, parentStyle);
-        if (style.displayNone || isNeverDrawn(name)) return;
+        if (style.displayNone || isNeverDrawn(name) || !conditionsPass(e, language_)) return;
         Affine ctm = parentCtm;
         if (const Attribute* t = e.find("transform")) ctm = ctm * parseTransform(*t);
         if (name == "g" || name == "a" || name == "switch") {
@@ -504,20 +569,33 @@ private:
                 const Attribute* heightAttr) {
         const Viewport outer = viewport_;
         ctm = ctm * translation(x(e, "x"), y(e, "y"));
-        if (const Attribute* boxAttr = e.find("viewBox")) {
-            const ViewBox box = parseViewBox(*boxAttr);
-            const double w = widthAttr ? parseLength(*widthAttr).user(outer.width) : outer.width;
-            const double h = heightAttr ? parseLength(*heightAttr).user(outer.height) : outer.height;
-            if (w <= 0 || h <= 0) return;
-            ctm = ctm * viewBoxTransform(box, 0, 0, w, h, e.find("preserveAspectRatio"));
-            viewport_ = {box.width, box.height};
-        }
-        children(e, ctm, style);
+        if (enterViewport(e, widthAttr, heightAttr, ctm)) children(e, ctm, style);
         viewport_ = outer;
     }
 
-    void use(const Element& e, Affine ctm, const Style& style) {
-        const Attribute* href = e.find("href");
+    // The viewport of an inner svg or a used symbol, `width` by `height` (all
+    // of the outer one when not given): its viewBox fitted into it, or without
+    // one, the size that its percentages are of. False when it is empty, which
+    // draws nothing.
+    bool enterViewport(const Element& e, const Attribute* widthAttr, const Attribute* heightAttr, Affine& ctm) {
+        const auto size = [](const Attribute* a, double outer) {
+            return a && trim(a->value) != "auto" ? parseLength(*a).user(outer) : outer;
+        };
+        const double w = size(widthAttr, viewport_.width), h = size(heightAttr, viewport_.height);
+        if (!(w > 0 && h > 0)) return false;
+        if (const Attribute* boxAttr = e.find("viewBox")) {
+            const ViewBox box = parseViewBox(*boxAttr);
+            ctm = ctm * viewBoxTransform(box, 0, 0, w, h, e.find("preserveAspectRatio"));
+            viewport_ = {box.width, box.height};
+        } else {
+            viewport_ = {w, h};
+        }
+        return true;
+    }
+
+    // The element a use refers to, or nullptr; `href` is where it says so.
+    const Element* useTarget(const Element& e, const Attribute*& href) const {
+        href = e.find("href");
         if (!href) href = e.find("xlink:href");
         if (!href) {
             for (const Attribute& a : e.attributes)
@@ -525,55 +603,92 @@ private:
         }
         const std::string_view target = href ? trim(href->value) : std::string_view();
         auto found = target.size() > 1 && target[0] == '#' ? ids_.find(target.substr(1)) : ids_.end();
-        if (found == ids_.end()) {
+        return found == ids_.end() ? nullptr : found->second;
+    }
+
+    [[noreturn]] static void failLoop(const Attribute& href) {
+        fail(href, 0, "this use refers to itself through " + std::string(trim(href.value)));
+    }
+
+    // The extent of drawing `e` at the walk's depth `level`, counted once per
+    // element. A walk deeper than MaxSvgDepth is refused at the element where
+    // it goes too deep, and a use that refers to itself at its reference.
+    Extent measure(const Element& e, int level) {
+        if (level > MaxSvgDepth) fail(e, tooDeep());
+        if (const auto known = extents_.find(&e); known != extents_.end()) {
+            if (level - 1 + known->second.height > MaxSvgDepth) fail(e, tooDeep());
+            return known->second;
+        }
+        extents_.emplace(&e, Extent{});  // height 0: being measured
+        Extent extent{1, 1};
+        auto add = [&](const Element& inner) {
+            const Extent part = measure(inner, level + 1);
+            extent.weight = addWeight(extent.weight, part.weight);
+            extent.height = std::max(extent.height, part.height + 1);
+        };
+        const std::string_view name = localName(e.name);
+        for (const char* geometry : {"d", "points"})
+            if (const Attribute* a = e.find(geometry)) extent.weight += a->value.size();
+        // Their corners and rims are arcs: a few dozen points.
+        if (name == "rect" || name == "circle" || name == "ellipse") extent.weight += 32;
+        const Attribute* href = nullptr;
+        if (const Element* target = name == "use" ? useTarget(e, href) : nullptr) {
+            if (const auto known = extents_.find(target); known != extents_.end() && known->second.height == 0)
+                failLoop(*href);
+            add(*target);
+        }
+        for (const Element& child : e.children)
+            if (!isNeverDrawn(localName(child.name))) add(child);
+        extents_[&e] = extent;
+        return extent;
+    }
+
+    void use(const Element& e, Affine ctm, const Style& style) {
+        const Attribute* href = nullptr;
+        const Element* found = useTarget(e, href);
+        if (!found) {
             note("<use> without its target");
             return;
         }
-        const Element& referenced = *found->second;
-        if (std::find(useStack_.begin(), useStack_.end(), &referenced) != useStack_.end())
-            fail(*href, 0, "this use refers to itself through " + std::string(target));
+        const Element& referenced = *found;
+        if (std::find(useStack_.begin(), useStack_.end(), &referenced) != useStack_.end()) failLoop(*href);
         if (static_cast<int>(useStack_.size()) >= MaxUseDepth) fail(*href, 0, "use is nested too deep");
+        // What the copy will add is counted before it is made: its depth, and
+        // the weight of a copy that no other copy holds (theirs hold its own).
+        const Extent extent = measure(referenced, depth_ + 1);
+        if (useStack_.empty()) {
+            copied_ = addWeight(copied_, extent.weight);
+            if (copied_ > MaxUseCopies)
+                fail(*href, 0, "use copies too much (more than " + std::to_string(MaxUseCopies) +
+                                   " elements and bytes of geometry in all)");
+        }
         useStack_.push_back(&referenced);
         ctm = ctm * translation(x(e, "x"), y(e, "y"));
         Namespaces scope(*this, referenced);
         if (isSvg(referenced)) {
             const std::string_view name = localName(referenced.name);
             const Style inner = styleOf(referenced, style);
-            if (name == "symbol" && !inner.displayNone) {
-                // A symbol takes the use's width and height for its viewport.
+            if ((name == "symbol" || name == "svg") && !inner.displayNone && conditionsPass(referenced, language_)) {
+                // A symbol or an svg takes the use's width and height for its viewport.
                 const Attribute* w = e.find("width");
                 const Attribute* h = e.find("height");
-                const Viewport outer = viewport_;
-                const Affine fit = nestedTransform(referenced, w ? w : referenced.find("width"),
-                                                   h ? h : referenced.find("height"));
-                if (const Attribute* boxAttr = referenced.find("viewBox")) {
-                    const ViewBox box = parseViewBox(*boxAttr);
-                    viewport_ = {box.width, box.height};
+                const Level level(*this, referenced);
+                if (name == "symbol") {
+                    const Viewport outer = viewport_;
+                    if (enterViewport(referenced, w ? w : referenced.find("width"),
+                                      h ? h : referenced.find("height"), ctm))
+                        children(referenced, ctm, inner);
+                    viewport_ = outer;
+                } else {
+                    if (const Attribute* t = referenced.find("transform")) ctm = ctm * parseTransform(*t);
+                    nested(referenced, ctm, inner, w ? w : referenced.find("width"), h ? h : referenced.find("height"));
                 }
-                children(referenced, ctm * fit, inner);
-                viewport_ = outer;
-            } else if (name == "svg" && !inner.displayNone) {
-                const Attribute* w = e.find("width");
-                const Attribute* h = e.find("height");
-                if (const Attribute* t = referenced.find("transform")) ctm = ctm * parseTransform(*t);
-                nested(referenced, ctm, inner, w ? w : referenced.find("width"), h ? h : referenced.find("height"));
-            } else {
+            } else if (name != "symbol" && name != "svg") {
                 draw(referenced, ctm, style);
             }
         }
         useStack_.pop_back();
     }
-
-    // The transform a symbol's viewBox adds inside the use's viewport.
-    Affine nestedTransform(const Element& e, const Attribute* widthAttr, const Attribute* heightAttr) {
-        const Attribute* boxAttr = e.find("viewBox");
-        if (!boxAttr) return {};
-        const ViewBox box = parseViewBox(*boxAttr);
-        const double w = widthAttr ? parseLength(*widthAttr).user(viewport_.width) : viewport_.width;
-        const double h = heightAttr ? parseLength(*heightAttr).user(viewport_.height) : viewport_.height;
-        return viewBoxTransform(box, 0, 0, w, h, e.find("preserveAspectRatio"));
-    }
-
 
     void shape(const Element& e, std::string_view name, const Affine& ctm) {
         ctm_ = ctm;
@@ -887,6 +1002,10 @@ private:
     std::unordered_map<std::string_view, const Element*> ids_;
     std::vector<std::pair<std::string_view, std::string_view>> namespaces_;
     std::vector<const Element*> useStack_;
+    std::string_view language_;
+    std::unordered_map<const Element*, Extent> extents_;
+    std::size_t copied_ = 0;  // weight of the copies made by use
+    int depth_ = 0;           // of the walk, through every use
     Viewport viewport_{300, 150};  // user units; the default of a document without a size
     Affine ctm_;
     double arcScale_ = 1;
@@ -900,9 +1019,17 @@ private:
 
 }  // namespace
 
-DesignParseResult buildSvgDesign(const Element& root) {
+std::string languageOfLocale(std::string_view locale) {
+    locale = locale.substr(0, std::min(locale.find('.'), locale.find('@')));
+    if (locale.empty() || locale == "C" || locale == "POSIX") return "en";
+    std::string tag(locale);
+    std::replace(tag.begin(), tag.end(), '_', '-');
+    return tag;
+}
+
+DesignParseResult buildSvgDesign(const Element& root, std::string_view language) {
     try {
-        return Builder(root).run();
+        return Builder(root, language).run();
     } catch (const Fault& f) {
         DesignParseResult result;
         result.errorLine = std::max(1, f.line);

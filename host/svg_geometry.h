@@ -39,14 +39,20 @@ struct Element {
 // file into an endless one.
 inline constexpr std::size_t MaxSvgPoints = 20'000'000;
 
-// Deeper nesting of elements is refused by the readers, so that no recursion
-// here runs out of stack.
+// Deeper nesting of elements is refused by the readers, and a deeper walk
+// (counting what `use` draws) by buildSvgDesign, so that no recursion runs
+// out of stack: not even a thread's 1 MB.
 inline constexpr int MaxSvgDepth = 200;
 
 // The path of the document whose root element is `root`, and what was left
 // out (`DesignParseResult::leftOut`). Faults are refused with the line and
-// column of the value at fault.
-DesignParseResult buildSvgDesign(const Element& root);
+// column of the value at fault. `language` is the user's (a tag such as
+// "en-US"), against which `systemLanguage` conditions are answered.
+DesignParseResult buildSvgDesign(const Element& root, std::string_view language);
+
+// The language tag of a POSIX locale name ("de_DE.UTF-8" is "de-DE"); English
+// for none, "C" and "POSIX".
+std::string languageOfLocale(std::string_view locale);
 
 // Arcs become cubic Béziers no further than this from the true ellipse.
 inline constexpr double ArcTolerance = 0.0005;

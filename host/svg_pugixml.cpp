@@ -2,8 +2,13 @@
 // caller's buffer, and the element tree points into it.
 #include <pugixml.hpp>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "design_file.h"
 #include "svg_geometry.h"
@@ -13,39 +18,38 @@ namespace vantrel {
 namespace {
 
 // Line and column of places in the buffer, met mostly in increasing order.
-// The parser leaves every line break where it was (no end-of-line or
-// attribute white-space conversion), so counting them in the parsed buffer
-// counts them in the file.
+// The line breaks are found before parsing: parsing in place writes the end
+// of each name over the byte after it, and in a file of one attribute a line
+// that byte is a line break.
 class Positions {
 public:
-    Positions(const char* begin, std::size_t size) : begin_(begin), end_(begin + size) { rewind(); }
+    explicit Positions(std::string_view text) : begin_(text.data()), end_(text.data() + text.size()) {
+        const char* p = begin_;
+        while (const void* found = std::memchr(p, '\n', static_cast<std::size_t>(end_ - p))) {
+            p = static_cast<const char*>(found) + 1;
+            lineStarts_.push_back(static_cast<std::size_t>(p - begin_));
+        }
+    }
 
     void at(const char* p, int& line, int& column) {
         if (p < begin_ || p > end_) {
             line = column = 0;
             return;
         }
-        if (p < cursor_) rewind();
-        while (const void* found = std::memchr(cursor_, '\n', static_cast<std::size_t>(p - cursor_))) {
-            cursor_ = static_cast<const char*>(found) + 1;
-            lineStart_ = cursor_;
-            ++line_;
-        }
-        cursor_ = p;
-        line = line_;
-        column = static_cast<int>(p - lineStart_) + 1;
+        const std::size_t offset = static_cast<std::size_t>(p - begin_);
+        if (nextLine_ > 0 && lineStarts_[nextLine_ - 1] > offset)
+            nextLine_ = static_cast<std::size_t>(std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset) -
+                                                 lineStarts_.begin());
+        while (nextLine_ < lineStarts_.size() && lineStarts_[nextLine_] <= offset) ++nextLine_;
+        line = static_cast<int>(nextLine_) + 1;
+        column = static_cast<int>(offset - (nextLine_ ? lineStarts_[nextLine_ - 1] : 0)) + 1;
     }
 
 private:
-    void rewind() {
-        cursor_ = lineStart_ = begin_;
-        line_ = 1;
-    }
     const char* begin_;
     const char* end_;
-    const char* cursor_ = nullptr;
-    const char* lineStart_ = nullptr;
-    int line_ = 1;
+    std::vector<std::size_t> lineStarts_;  // offsets of the bytes after each line break
+    std::size_t nextLine_ = 0;             // lines starting at or before the last place asked
 };
 
 struct TooDeep {
@@ -70,13 +74,22 @@ void convert(const pugi::xml_node& node, svg::Element& element, Positions& posit
 
 }  // namespace
 
-DesignParseResult parseSvg(std::string document) {
+// The language of messages, as POSIX orders the locale's variables.
+static std::string userLanguage() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
+        if (const char* value = std::getenv(name); value && *value) return svg::languageOfLocale(value);
+    return svg::languageOfLocale("");
+}
+
+DesignParseResult parseSvg(std::string document) { return parseSvg(std::move(document), userLanguage()); }
+
+DesignParseResult parseSvg(std::string document, std::string_view language) {
     DesignParseResult result;
+    Positions positions(document);
     pugi::xml_document xml;
-    // Entities resolved in values; line breaks kept where they are for the positions.
+    // Entities resolved in values; line breaks kept where they are, so that offsets are the file's.
     const unsigned flags = pugi::parse_escapes;
     const pugi::xml_parse_result parsed = xml.load_buffer_inplace(document.data(), document.size(), flags);
-    Positions positions(document.data(), document.size());
     if (!parsed) {
         positions.at(document.data() + std::min<std::size_t>(static_cast<std::size_t>(std::max<std::ptrdiff_t>(parsed.offset, 0)),
                                                            document.size()),
@@ -100,7 +113,7 @@ DesignParseResult parseSvg(std::string document) {
         result.errorMessage = "elements are nested too deep (more than " + std::to_string(svg::MaxSvgDepth) + ")";
         return result;
     }
-    return svg::buildSvgDesign(root);
+    return svg::buildSvgDesign(root, language);
 }
 
 }  // namespace vantrel

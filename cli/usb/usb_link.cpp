@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "device/cutter_id.h"
+#include "quit_signals.h"
 
 namespace vantrel::cli {
 namespace {
@@ -136,12 +137,17 @@ OpenDevice openDevice(libusb_context* context, const UsbCandidate& candidate, in
 }
 
 // Claims the interface, the kernel's printer driver detached while we hold it.
+// Claimed only when it returns 0.
 int claim(libusb_device_handle* handle, const UsbCandidate& candidate) {
     libusb_set_auto_detach_kernel_driver(handle, 1);  // unsupported where no kernel driver can be detached
-    int error = libusb_claim_interface(handle, candidate.interfaceNumber);
-    if (error == 0 && candidate.alternateSetting != 0)
-        error = libusb_set_interface_alt_setting(handle, candidate.interfaceNumber, candidate.alternateSetting);
-    return error;
+    const int error = libusb_claim_interface(handle, candidate.interfaceNumber);
+    if (error != 0 || candidate.alternateSetting == 0) return error;
+    const int altError =
+        libusb_set_interface_alt_setting(handle, candidate.interfaceNumber, candidate.alternateSetting);
+    // Only the release gives the detached driver back (libusb's auto-detach
+    // attaches it there); closing the handle would drop the claim without it.
+    if (altError != 0) libusb_release_interface(handle, candidate.interfaceNumber);
+    return altError;
 }
 
 void readDeviceId(libusb_context* context, UsbCandidate& candidate) {
@@ -183,19 +189,25 @@ std::string usbAddressText(const UsbCandidate& candidate) {
 }
 
 UsbContext::UsbContext() {
+    // Any thread libusb starts keeps the signals held back: they go to ours.
+    QuitSignalsHeld held;
     const int error = libusb_init(&context_);
     if (error != 0) throw std::runtime_error(std::string("cannot start libusb: ") + libusb_strerror(error));
 }
 
-UsbContext::~UsbContext() { libusb_exit(context_); }
+UsbContext::~UsbContext() {
+    QuitSignalsHeld held;
+    libusb_exit(context_);
+}
 
-std::vector<UsbCandidate> UsbContext::discover() {
+std::vector<UsbCandidate> UsbContext::discover(const std::atomic<bool>& quit) {
     std::vector<UsbCandidate> found;
     DeviceList list(context_);
     if (list.count < 0)
         throw std::runtime_error(std::string("cannot list USB devices: ") +
                                  libusb_strerror(static_cast<int>(list.count)));
-    for (ssize_t i = 0; i < list.count; ++i) {
+    for (ssize_t i = 0; i < list.count && !quit.load(); ++i) {
+        QuitSignalsHeld held;  // a quit request is seen between devices
         libusb_device* device = list.devices[i];
         libusb_device_descriptor descriptor{};
         if (libusb_get_device_descriptor(device, &descriptor) != 0 || descriptor.idVendor != CutterVendorId) continue;
@@ -222,11 +234,13 @@ UsbMachineLink::UsbMachineLink(libusb_device_handle* handle, const UsbCandidate&
 
 UsbMachineLink::~UsbMachineLink() {
     // Gives the kernel's driver back (auto-detach), then closes.
+    QuitSignalsHeld held;
     libusb_release_interface(handle_, interfaceNumber_);
     libusb_close(handle_);
 }
 
 UsbMachineLink::Opened UsbMachineLink::open(UsbContext& context, const UsbCandidate& candidate) {
+    QuitSignalsHeld held;
     Opened opened;
     int error = 0;
     OpenDevice device = openDevice(context.get(), candidate, error);
@@ -244,12 +258,23 @@ namespace {
 
 LinkTransfer bulk(libusb_device_handle* handle, std::uint8_t endpoint, unsigned char* data, std::size_t size,
                   std::int64_t timeoutMs) {
+    QuitSignalsHeld held;
     int transferred = 0;
     const int length = static_cast<int>(size > INT_MAX ? INT_MAX : size);
     const unsigned timeout = static_cast<unsigned>(timeoutMs < 1 ? 1 : timeoutMs);
-    const int error = libusb_bulk_transfer(handle, endpoint, data, length, &transferred, timeout);
+    int error = libusb_bulk_transfer(handle, endpoint, data, length, &transferred, timeout);
+    transferred = transferred > 0 ? transferred : 0;
+    if (error == LIBUSB_ERROR_PIPE && libusb_clear_halt(handle, endpoint) == 0) {
+        // A stalled endpoint: the halt cleared, the rest is tried once more
+        // before the machine is taken for lost.
+        int more = 0;
+        error = transferred == length ? 0  // all had gone: no empty packet after it
+                                      : libusb_bulk_transfer(handle, endpoint, data + transferred,
+                                                             length - transferred, &more, timeout);
+        transferred += more > 0 ? more : 0;
+    }
     LinkTransfer result;
-    result.bytes = transferred > 0 ? static_cast<std::size_t>(transferred) : 0;
+    result.bytes = static_cast<std::size_t>(transferred);
     switch (error) {
         case 0:
         case LIBUSB_ERROR_OVERFLOW:  // the device sent more than asked: keep what came
@@ -259,7 +284,7 @@ LinkTransfer bulk(libusb_device_handle* handle, std::uint8_t endpoint, unsigned 
         case LIBUSB_ERROR_INTERRUPTED:
             result.status = LinkStatus::TimedOut;
             break;
-        default:  // no device, I/O error, a stalled pipe: the cable is out or the machine is gone
+        default:  // no device, an I/O error, a pipe stalled again: the cable is out or the machine is gone
             result.status = LinkStatus::Lost;
             break;
     }

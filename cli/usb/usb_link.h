@@ -4,6 +4,7 @@
 // interface as a MachineLink. libusb serves Linux and macOS alike; the kernel
 // driver detaching is libusb's own (on Linux usbdevfs claims with detach, and
 // the driver is given back at release).
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -52,8 +53,10 @@ public:
     UsbContext& operator=(const UsbContext&) = delete;
     libusb_context* get() const { return context_; }
 
-    // Every device with the maker's vendor id, each with the verdict.
-    std::vector<UsbCandidate> discover();
+    // Every device with the maker's vendor id, each with the verdict. Each is
+    // claimed while its 1284 id is read and released before the next; a quit
+    // request stops before the next device (the caller looks at it).
+    std::vector<UsbCandidate> discover(const std::atomic<bool>& quit);
 
 private:
     libusb_context* context_ = nullptr;

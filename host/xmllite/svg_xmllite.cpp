@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "design_file.h"
@@ -123,7 +124,16 @@ static void readAttributes(IXmlReader& reader, Strings& strings, svg::Element& e
     }
 }
 
-DesignParseResult parseSvg(std::string document) {
+// The user's locale as a language tag ("en-US"); English when it has none.
+static std::string userLanguage() {
+    wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+    const int length = GetUserDefaultLocaleName(name, LOCALE_NAME_MAX_LENGTH);
+    return length > 1 ? utf8(name, static_cast<UINT>(length - 1)) : std::string("en");
+}
+
+DesignParseResult parseSvg(std::string document) { return parseSvg(std::move(document), userLanguage()); }
+
+DesignParseResult parseSvg(std::string document, std::string_view language) {
     UniqueLibrary library(LoadLibraryW(L"xmllite.dll"));
     auto create = library ? reinterpret_cast<CreateXmlReaderFn>(
                                 reinterpret_cast<void*>(GetProcAddress(library.get(), "CreateXmlReader")))
@@ -183,7 +193,7 @@ DesignParseResult parseSvg(std::string document) {
     if (!haveRoot) return refuse(1, 1, "this is not an XML document with an <svg> root");
     // The document's text is no longer needed: the tree holds its own copies.
     std::string().swap(document);
-    return svg::buildSvgDesign(root);
+    return svg::buildSvgDesign(root, language);
 }
 
 }  // namespace vantrel

@@ -79,13 +79,47 @@ run stopped 8 --stop-after-bytes 50000 -- --send --stall-limit 1 "$work/big.path
 has stopped err "the machine stopped taking data for 1 s after 49995 of"
 run interrupted 130 --interrupt-after-bytes 40000 --kernel-driver usblp -- --send "$work/big.path"
 has interrupted err "interrupted after $(( $(stat -c %s "$work/interrupted/received.bin") - 5 )) of"
-tail -2 "$work/interrupted/events.txt" | tr '\n' ' ' | grep -q "^released usblp given back" || fail "interrupted: not released: $(cat "$work/interrupted/events.txt")"
+grep -v '^exited' "$work/interrupted/events.txt" | tail -2 | tr '\n' ' ' | grep -q "^released usblp given back" || fail "interrupted: not released: $(cat "$work/interrupted/events.txt")"
+
+# A machine that takes nothing (paused, its buffer full), signalled 1.5 s in:
+# exit 130 at once whatever the stage, the device released and the driver
+# given back; a second Ctrl-C neither is needed nor breaks the clean-up.
+quit_check() {  # NAME STAGE
+  has "$1" err "interrupted while $2"
+  [ "$(grep -c 'given back' "$work/$1/events.txt")" -eq "$(grep -c 'detached' "$work/$1/events.txt")" ] &&
+    grep -q '^released$' "$work/$1/events.txt" || fail "$1: not given back: $(cat "$work/$1/events.txt")"
+  local ms; ms=$(sed -n 's/^exited \([0-9]*\) ms after SIG.*/\1/p' "$work/$1/events.txt")
+  [ -n "$ms" ] && [ "$ms" -lt 3000 ] || fail "$1: exited ${ms:-?} ms after the signal"
+}
+run quit-idle 130 --stop-after-bytes 0 --kernel-driver usblp --signal-after-ms 1500,1510 -- --send "$design"
+quit_check quit-idle "waiting for the machine to be idle"
+before_home=$(( $(stat -c %s "$work/declined/received.bin") - 2 ))
+run quit-home 130 --search not-found --stop-after-bytes $before_home --kernel-driver usblp --signal TERM \
+  --signal-after-ms 1500 -- --send --cut-type print-and-cut --no "$design"
+quit_check quit-home "searching the registration marks"
+run quit-job 130 --stop-after-bytes 5 --kernel-driver usblp --signal HUP --signal-after-ms 1500 -- --send "$design"
+quit_check quit-job "sending the job; nothing of the job was sent (0 of"
+
+# A stalled endpoint is cleared and the transfer tried again: the job goes whole.
+run halted 0 --halt-after-bytes 5 -- --send "$design"
+job --model 2 "$design"; got_job halted
+grep -q "halt cleared" "$work/halted/events.txt" || fail "halted: $(cat "$work/halted/events.txt")"
+# A claim whose alternate setting fails is released, so the driver comes back.
+run altsetting 0 --alt-setting-fails --kernel-driver usblp -- --list
+has altsetting out "passed over: cannot claim the machine at 1:2"
+diff <(printf 'claimed, usblp detached\nalternate setting refused\nreleased\nusblp given back\n') \
+  "$work/altsetting/events.txt" >/dev/null || fail "altsetting: events $(cat "$work/altsetting/events.txt")"
 
 # Bad input is refused before the machine is touched, as without --send.
 printf 'M 0 0 Q' >"$work/bad.path"
 run bad 2 -- --send "$work/bad.path"
 [ ! -s "$work/bad/events.txt" ] || fail "bad: the machine was touched"
 [ "$(wc -l <"$work/bad.err")" -eq 1 ] || fail "bad: not one line"
+printf '<svg xmlns="http://www.w3.org/2000/svg"><text>A</text></svg>' >"$work/text.svg"
+run empty 2 -- --send "$work/text.svg"
+[ ! -s "$work/empty/events.txt" ] || fail "empty: the machine was touched"
+[ "$(cat "$work/empty.err")" = "vantrel-cut: $work/text.svg: nothing to cut (left out: 1 <text>); nothing was sent" ] ||
+  fail "empty: $(cat "$work/empty.err")"
 
 [ $failures -eq 0 ] && echo "all passed"
 exit $((failures > 0))

@@ -14,7 +14,13 @@
 //   --kernel-driver NAME    a kernel driver bound to the interface, to be detached
 //   --unplug-after-bytes N  the cable is pulled after N received bytes
 //   --stop-after-bytes N    the machine takes no byte beyond N
-//   --interrupt-after-bytes N  SIGINT to the program after N received bytes
+//   --interrupt-after-bytes N  the signal (SIGINT) to the program after N received bytes
+//   --signal-after-ms LIST  the signal at these times from the program's start (500 or 500,700);
+//                           events.txt then notes how long after the first one it exited
+//   --signal NAME           INT (Ctrl-C), TERM, HUP or QUIT
+//   --halt-after-bytes N    the first write after N received bytes stalls the endpoint (EPIPE)
+//                           until the program clears its halt
+//   --alt-setting-fails     the printer interface is alternate setting 1, and choosing it fails
 //   --deny-access           the device node may not be opened
 //   --time-byte N           notes when byte N arrived, in ms from the program's start
 //   --out FOLDER            writes received.bin and events.txt there
@@ -60,6 +66,10 @@ struct Options {
     std::size_t unplugAfter = SIZE_MAX;
     std::size_t stopAfter = SIZE_MAX;
     std::size_t interruptAfter = SIZE_MAX;
+    std::vector<int> signalAtMs;
+    int signal = SIGINT;
+    std::size_t haltAfter = SIZE_MAX;
+    bool altSettingFails = false;
     std::size_t timeByte = 0;
     bool denyAccess = false;
     std::string out;
@@ -85,12 +95,26 @@ struct Device {
     bool gone = false;
     bool driverBound = false;
     std::vector<std::string> events;
+    bool halted = false;  // the OUT endpoint stalls until its halt is cleared
+    bool haltedOnce = false;
 };
 
 Options options;
 GPid child = 0;
 std::chrono::steady_clock::time_point spawned;
 bool interrupted = false;
+std::int64_t firstSignalMs = -1;
+std::int64_t exitedAfterSignalMs = -1;
+
+double msSinceSpawn() {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - spawned).count();
+}
+
+void sendSignal(Device& d, const std::string& when) {
+    if (firstSignalMs < 0) firstSignalMs = nowMs();
+    d.events.push_back(std::string("SIG") + sigabbrev_np(options.signal) + " " + when);
+    kill(child, options.signal);
+}
 
 void finish(Device& d, Urb u, int status, int length) {
     u.urb()->status = status;
@@ -133,14 +157,13 @@ bool takeOut(Device& d, Urb u) {
     if (take == 0 && !unplugging) return false;
     d.replies += d.machine.receive(std::string_view(reinterpret_cast<const char*>(buffer->data), take), nowMs());
     if (options.timeByte && d.received < options.timeByte && d.received + take >= options.timeByte) {
-        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - spawned).count();
+        const double ms = msSinceSpawn();
         d.events.push_back("byte " + std::to_string(options.timeByte) + " at " + std::to_string(ms) + " ms");
     }
     d.received += take;
     if (d.received >= options.interruptAfter && !interrupted) {
         interrupted = true;
-        d.events.push_back("SIGINT after " + std::to_string(d.received) + " bytes");
-        kill(child, SIGINT);
+        sendSignal(d, "after " + std::to_string(d.received) + " bytes");
     }
     if (unplugging) {
         finish(d, u, -EPROTO, static_cast<int>(take));
@@ -178,6 +201,10 @@ void submit(Device& d, UMockdevIoctlData* arg) {
     } else if (urb->endpoint & 0x80) {
         d.waitingIn.push_back(u);
         serveIn(d);
+    } else if (d.halted || (!d.haltedOnce && d.received >= options.haltAfter)) {
+        if (!d.halted) d.events.push_back("endpoint halted after " + std::to_string(d.received) + " bytes");
+        d.halted = d.haltedOnce = true;
+        finish(d, u, -EPIPE, 0);
     } else if (!d.waitingOut.empty() || !takeOut(d, u)) {
         urb->actual_length = 0;
         d.waitingOut.push_back(u);
@@ -251,7 +278,13 @@ gboolean handleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
             submit(d, arg);
             return complete(0, 0);
         case USBDEVFS_SETINTERFACE:
+            if (!options.altSettingFails) return complete(0, 0);
+            d.events.push_back("alternate setting refused");
+            return complete(-1, EIO);
         case USBDEVFS_CLEAR_HALT:
+            if (d.halted) d.events.push_back("halt cleared");
+            d.halted = false;
+            return complete(0, 0);
         case USBDEVFS_RESET:
             return complete(0, 0);
         default:
@@ -266,11 +299,20 @@ const char* const DeviceText =
     "E: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nE: BUSNUM=001\nE: DEVNUM=00%d\n"
     "A: busnum=1\nA: devnum=%d\nA: idVendor=0b4d\nA: idProduct=%s\nA: bDeviceClass=00\n"
     "A: bNumConfigurations=1\nA: bConfigurationValue=1\nA: speed=12\n"
-    "H: descriptors=12010002000000404d0b%s00010102030109022000010100c0320904000002070102000705010240000007058202400000\n";
+    "H: descriptors=12010002000000404d0b%s0001010203010902%s\n";
 
-bool addDevice(UMockdevTestbed* testbed, int address, const char* product, const char* productLe) {
+// The configuration: one printer-class interface with its bulk endpoints;
+// with --alt-setting-fails they are its alternate setting 1, setting 0 having
+// none.
+const char* const Configuration = "2000010100c0320904000002070102000705010240000007058202400000";
+const char* const ConfigurationWithAltSetting =
+    "2900010100c032090400000007010200090400010207010200" "0705010240000007058202400000";
+
+bool addDevice(UMockdevTestbed* testbed, int address, const char* product, const char* productLe,
+               const char* configuration = Configuration) {
     char text[1024];
-    std::snprintf(text, sizeof text, DeviceText, address - 1, address, address, address, address, product, productLe);
+    std::snprintf(text, sizeof text, DeviceText, address - 1, address, address, address, address, product, productLe,
+                  configuration);
     GError* error = nullptr;
     if (!umockdev_testbed_add_from_string(testbed, text, &error)) {
         std::cerr << "vantrel-usb-sim: " << error->message << '\n';
@@ -300,8 +342,8 @@ bool parse(int argc, char** argv) {
             options.command.assign(argv + i + 1, argv + argc);
             return !options.command.empty();
         }
-        if (a == "--deny-access") {
-            options.denyAccess = true;
+        if (a == "--deny-access" || a == "--alt-setting-fails") {
+            (a == "--deny-access" ? options.denyAccess : options.altSettingFails) = true;
             continue;
         }
         if (i + 1 >= argc) return false;
@@ -315,6 +357,18 @@ bool parse(int argc, char** argv) {
         else if (a == "--unplug-after-bytes") options.unplugAfter = std::stoull(v);
         else if (a == "--stop-after-bytes") options.stopAfter = std::stoull(v);
         else if (a == "--interrupt-after-bytes") options.interruptAfter = std::stoull(v);
+        else if (a == "--halt-after-bytes") options.haltAfter = std::stoull(v);
+        else if (a == "--signal-after-ms") {
+            for (std::size_t start = 0; start < v.size();) {
+                std::size_t used = 0;
+                options.signalAtMs.push_back(std::stoi(v.substr(start), &used));
+                start += used + 1;
+            }
+        } else if (a == "--signal") {
+            const int number = v == "INT" ? SIGINT : v == "TERM" ? SIGTERM : v == "HUP" ? SIGHUP : v == "QUIT" ? SIGQUIT : 0;
+            if (!number) return false;
+            options.signal = number;
+        }
         else if (a == "--time-byte") options.timeByte = std::stoull(v);
         else if (a == "--out") options.out = v;
         else return false;
@@ -352,9 +406,10 @@ int run(int argc, char** argv) {
     }
     UMockdevTestbed* testbed = umockdev_testbed_new();
     Device cutter{"/dev/bus/usb/001/002", options.deviceId, Machine(machineConfig()), {}, {}, {}, {}, 0, false,
-                  !options.kernelDriver.empty(), {}};
-    Device other{"/dev/bus/usb/001/003", options.otherDeviceId, Machine(), {}, {}, {}, {}, 0, false, false, {}};
-    bool ok = addDevice(testbed, 2, "113a", "3a11") && attach(testbed, cutter);
+                  !options.kernelDriver.empty(), {}, false, false};
+    Device other{"/dev/bus/usb/001/003", options.otherDeviceId, Machine(), {}, {}, {}, {}, 0, false, false, {}, false, false};
+    bool ok = addDevice(testbed, 2, "113a", "3a11", options.altSettingFails ? ConfigurationWithAltSetting : Configuration) &&
+              attach(testbed, cutter);
     if (ok && !options.otherDeviceId.empty()) ok = addDevice(testbed, 3, "1121", "2111") && attach(testbed, other);
     gchar* root = umockdev_testbed_get_root_dir(testbed);
     if (ok && options.denyAccess) {
@@ -381,9 +436,15 @@ int run(int argc, char** argv) {
                 GMainLoop* loop;
                 int* status;
             } watch{loop, &waitStatus};
+            for (int ms : options.signalAtMs)
+                g_timeout_add(static_cast<guint>(ms), [](gpointer d) {
+                    sendSignal(*static_cast<Device*>(d), "at " + std::to_string(static_cast<long>(msSinceSpawn())) + " ms");
+                    return G_SOURCE_REMOVE;
+                }, &cutter);
             g_child_watch_add(
                 child,
                 [](GPid pid, gint s, gpointer w) {
+                    if (firstSignalMs >= 0) exitedAfterSignalMs = nowMs() - firstSignalMs;
                     *static_cast<Watch*>(w)->status = s;
                     g_spawn_close_pid(pid);
                     g_main_loop_quit(static_cast<Watch*>(w)->loop);
@@ -403,6 +464,8 @@ int run(int argc, char** argv) {
         std::ofstream(options.out + "/received.bin", std::ios::binary) << cutter.machine.received();
         std::ofstream events(options.out + "/events.txt");
         for (const auto& e : cutter.events) events << e << '\n';
+        if (exitedAfterSignalMs >= 0)
+            events << "exited " << exitedAfterSignalMs << " ms after SIG" << sigabbrev_np(options.signal) << '\n';
         for (const auto& e : cutter.machine.anomalies()) events << "anomaly: " << e << '\n';
     }
     g_free(root);

@@ -12,17 +12,26 @@ namespace vantrel {
 CutSession::CutSession(MachineLink& link, const std::atomic<bool>& quit, SessionLimits limits)
     : link_(link), quit_(quit), limits_(limits) {}
 
-LinkStatus CutSession::writeCommand(std::string_view wire) {
+SessionEnd CutSession::writeCommand(std::string_view wire) {
     std::size_t done = 0;
     std::int64_t lastProgress = link_.nowMs();
-    while (done < wire.size()) {
+    for (;;) {
         const LinkTransfer t = link_.write(wire.data() + done, wire.size() - done, limits_.chunkTimeoutMs);
-        done += t.bytes;
-        if (t.status == LinkStatus::Lost) return LinkStatus::Lost;
+        done += std::min(t.bytes, wire.size() - done);
+        if (t.status == LinkStatus::Lost) return SessionEnd::LinkLost;
+        if (done == wire.size()) return SessionEnd::Done;
+        // Asked between transfers: a machine that takes nothing holds a quit
+        // request one transfer's time-out at most, not the stall limit.
+        if (quitRequested()) return SessionEnd::Interrupted;
         if (t.bytes > 0) lastProgress = link_.nowMs();
-        else if (link_.nowMs() - lastProgress >= limits_.stallMs) return LinkStatus::TimedOut;
+        else if (link_.nowMs() - lastProgress >= limits_.stallMs) return SessionEnd::Stalled;
     }
-    return LinkStatus::Ok;
+}
+
+SessionEnd CutSession::goHome() {
+    CommandStream home;
+    home.home();
+    return writeCommand(toWire(home.text()));
 }
 
 std::vector<std::string> CutSession::readReplies(std::int64_t waitMs, bool& lost) {
@@ -39,9 +48,7 @@ SessionEnd CutSession::waitUntilIdle() {
         if (quitRequested()) return SessionEnd::Interrupted;
         const std::int64_t now = link_.nowMs();
         if (now >= deadline) return heardBusy ? SessionEnd::MachineBusy : SessionEnd::MachineSilent;
-        const LinkStatus written = writeCommand(StatusRequest);
-        if (written == LinkStatus::Lost) return SessionEnd::LinkLost;
-        if (written == LinkStatus::TimedOut) return SessionEnd::MachineSilent;
+        if (SessionEnd e = writeCommand(StatusRequest); e != SessionEnd::Done) return e;
         const std::int64_t periodEnd = std::min(link_.nowMs() + limits_.statusPeriodMs, deadline);
         while (link_.nowMs() < periodEnd && !quitRequested()) {
             bool lost = false;
@@ -57,9 +64,7 @@ SessionEnd CutSession::waitUntilIdle() {
 SessionEnd CutSession::identify() {
     CommandStream request;
     request.identify();
-    const LinkStatus written = writeCommand(toWire(request.text()));
-    if (written == LinkStatus::Lost) return SessionEnd::LinkLost;
-    if (written == LinkStatus::TimedOut) return SessionEnd::MachineSilent;
+    if (SessionEnd e = writeCommand(toWire(request.text())); e != SessionEnd::Done) return e;
     const std::int64_t deadline = link_.nowMs() + limits_.replyWaitMs;
     while (link_.nowMs() < deadline) {
         if (quitRequested()) return SessionEnd::Interrupted;
@@ -82,37 +87,36 @@ SessionEnd CutSession::searchMarks(const std::string& searchCommand, const std::
     std::int64_t nextPoll = link_.nowMs() + MarkSearchStatusPeriodMs;
     const std::int64_t deadline = link_.nowMs() + limits_.searchWaitMs;
     // Carries out a step of the search; Done while it goes on.
-    auto carryOut = [&](const MarkSearchStep& step) -> SessionEnd {
-        if (step.sendSearchCommand) {
-            const LinkStatus written = writeCommand(command);
-            if (written == LinkStatus::Lost) return SessionEnd::LinkLost;
-            if (written == LinkStatus::TimedOut) return SessionEnd::MachineSilent;
-        }
-        return SessionEnd::Done;
+    auto carryOut = [&](const MarkSearchStep& step) {
+        return step.sendSearchCommand ? writeCommand(command) : SessionEnd::Done;
     };
-    auto goHome = [&] { return writeCommand(toWire("H|")) == LinkStatus::Lost ? SessionEnd::LinkLost : SessionEnd::Done; };
+    // A quit request, wherever the search noticed it, cancels the search and
+    // sends the carriage home: one transfer's try, as the user is leaving.
+    auto ended = [&](SessionEnd e) {
+        if (e != SessionEnd::Interrupted) return e;
+        search.cancel();
+        return goHome() == SessionEnd::LinkLost ? SessionEnd::LinkLost : SessionEnd::Interrupted;
+    };
 
-    if (SessionEnd e = carryOut(search.open()); e != SessionEnd::Done) return e;
+    if (SessionEnd e = carryOut(search.open()); e != SessionEnd::Done) return ended(e);
     while (search.end() == MarkSearchEnd::None) {
-        if (quitRequested()) {
-            search.cancel();
-            return goHome() == SessionEnd::LinkLost ? SessionEnd::LinkLost : SessionEnd::Interrupted;
-        }
+        if (quitRequested()) return ended(SessionEnd::Interrupted);
         const std::int64_t now = link_.nowMs();
         if (now >= deadline) {
-            goHome();
-            return SessionEnd::MachineSilent;
+            return goHome() == SessionEnd::Interrupted ? SessionEnd::Interrupted : SessionEnd::MachineSilent;
         }
         if (search.pollsStatus() && now >= nextPoll) {
-            // The machine's one-character answers to these are ignored.
-            if (writeCommand(StatusRequest) == LinkStatus::Lost) return SessionEnd::LinkLost;
+            // The machine's one-character answers to these are ignored, and
+            // so is a poll it does not take: the search's own limit decides.
+            const SessionEnd polled = writeCommand(StatusRequest);
+            if (polled == SessionEnd::LinkLost || polled == SessionEnd::Interrupted) return ended(polled);
             nextPoll += MarkSearchStatusPeriodMs;
         }
         std::int64_t wait = std::min(deadline - link_.nowMs(), limits_.readStepMs);
         if (search.pollsStatus()) wait = std::min(wait, nextPoll - link_.nowMs());
         bool lost = false;
         for (const std::string& reply : readReplies(wait, lost)) {
-            if (SessionEnd e = carryOut(search.reply(reply)); e != SessionEnd::Done) return e;
+            if (SessionEnd e = carryOut(search.reply(reply)); e != SessionEnd::Done) return ended(e);
             if (search.end() != MarkSearchEnd::None) break;
         }
         if (lost && search.end() == MarkSearchEnd::None) {
@@ -121,8 +125,10 @@ SessionEnd CutSession::searchMarks(const std::string& searchCommand, const std::
         }
     }
     if (search.end() == MarkSearchEnd::Found) return SessionEnd::Done;
-    // Not found: the carriage goes home whatever the answer.
-    if (goHome() == SessionEnd::LinkLost) return SessionEnd::LinkLost;
+    // Not found: the carriage goes home whatever the answer; the question is
+    // asked even when the machine did not take it within the stall limit.
+    const SessionEnd home = goHome();
+    if (home == SessionEnd::LinkLost || home == SessionEnd::Interrupted) return home;
     return continueAnyway() ? SessionEnd::Done : SessionEnd::NotFoundDeclined;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // One cut on a machine reached through a MachineLink: wait until it is idle,
 // identify it, search the registration marks, send the job. Each step ends
-// within a time limit and takes a quit request between transfers, so the
-// caller never waits without end; the job goes out whole, in order, never
-// twice, and `sent()` never counts a byte the link did not take.
+// within a time limit and takes a quit request between transfers (each at
+// most `chunkTimeoutMs`), so a machine that takes nothing never holds the
+// caller; the job goes out whole, in order, never twice, and `sent()` never
+// counts a byte the link did not take.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -35,7 +36,7 @@ enum class SessionEnd {
     LinkLost,       // the device went, or a transfer failed
     MachineBusy,    // still busy at the end of the wait
     MachineSilent,  // no answer within the limit
-    Stalled,        // stopped taking the job's bytes
+    Stalled,        // stopped taking bytes (the job's, or a command's before it)
     NotFoundDeclined,  // marks not found and the answer was No
     Interrupted,    // the quit request
 };
@@ -50,7 +51,8 @@ public:
     SessionEnd identify();
     // The mark search with `searchCommand` (command text, "|" form) under the
     // dialog's rules. When the marks are not found the carriage is sent home
-    // and `continueAnyway` decides; a quit request also sends it home.
+    // and `continueAnyway` decides; a quit request also sends it home, with
+    // one transfer's try.
     SessionEnd searchMarks(const std::string& searchCommand, const std::function<bool()>& continueAnyway);
     // The job (command text, "|" form; turned into the wire form in place).
     // `progress` gets (sent, total) after every piece the machine took.
@@ -62,9 +64,11 @@ public:
     std::size_t total() const { return total_; }
 
 private:
-    // Writes a short command whole; Lost, TimedOut (the machine took none of
-    // it for stallMs) or Ok.
-    LinkStatus writeCommand(std::string_view wire);
+    // Writes a short command whole: Done, LinkLost, Stalled (the machine took
+    // none of it for stallMs) or Interrupted. At least one transfer is tried;
+    // a quit request ends it between transfers.
+    SessionEnd writeCommand(std::string_view wire);
+    SessionEnd goHome();
     // Reads for up to `waitMs` and returns the whole replies that came.
     std::vector<std::string> readReplies(std::int64_t waitMs, bool& lost);
     bool quitRequested() const { return quit_.load(std::memory_order_relaxed); }

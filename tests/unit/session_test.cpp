@@ -23,6 +23,7 @@ public:
     std::size_t losesAfter = SIZE_MAX;       // the cable is pulled after this many
     std::size_t piecePerWrite = SIZE_MAX;    // a slow machine: each write times out after this many
     std::size_t quitAfter = SIZE_MAX;        // Ctrl-C after this many
+    std::int64_t quitIntoStallMs = -1;       // Ctrl-C this long after it first took nothing
     std::atomic<bool>* quit = nullptr;
     bool mute = false;                       // replies never arrive
 
@@ -44,14 +45,15 @@ public:
             return {take, LinkStatus::Lost};
         }
         if (take == size) return {take, LinkStatus::Ok};
-        now_ += timeoutMs;
+        if (take == 0 && stalledAt_ < 0) stalledAt_ = now_;
+        advance(timeoutMs);
         return {take, LinkStatus::TimedOut};
     }
 
     LinkTransfer read(char* buffer, std::size_t size, std::int64_t timeoutMs) override {
         if (lost_) return {0, LinkStatus::Lost};
         if (pending_.empty()) {
-            now_ += timeoutMs;
+            advance(timeoutMs);
             return {0, LinkStatus::TimedOut};
         }
         const std::size_t n = std::min(size, pending_.size());
@@ -61,10 +63,18 @@ public:
     }
 
     std::int64_t nowMs() override { return now_; }
+    std::int64_t quitAtMs() const { return stalledAt_ + quitIntoStallMs; }
 
 private:
+    // The signal lands while the transfer waits.
+    void advance(std::int64_t ms) {
+        now_ += ms;
+        if (quit && quitIntoStallMs >= 0 && stalledAt_ >= 0 && now_ >= quitAtMs()) quit->store(true);
+    }
+
     sim::Machine& machine_;
     std::int64_t now_ = 0;
+    std::int64_t stalledAt_ = -1;
     std::size_t taken_ = 0;
     bool lost_ = false;
     std::string pending_;
@@ -229,6 +239,65 @@ TEST(CutSession, FaultsWhileSending) {
         g.quit = true;
         EXPECT_EQ(g.session.waitUntilIdle(), SessionEnd::Interrupted);
         EXPECT_EQ(g.session.searchMarks("TB23,1,1|", [] { return true; }), SessionEnd::Interrupted);
+    }
+}
+
+// A machine that takes nothing (paused, its buffer full) at each stage, and
+// Ctrl-C 1.1 s into it: the session ends within one transfer's time-out (the
+// mark search's, one more: the carriage's way home is tried once), not at the
+// stall limit.
+TEST(CutSession, AQuitEndsEveryWaitOnAMachineThatTakesNothing) {
+    const std::string search = markSearchText({5, 400, 16, 100, 100, 4000, 6000});
+    std::size_t beforeHome = 0;  // what a not-found search sends before "H"
+    {
+        sim::MachineConfig config;
+        config.searchOutcomes = {sim::SearchOutcome::NotFound};
+        Fixture f(config);
+        f.session.searchMarks(search, [] { return false; });
+        beforeHome = f.machine.received().size() - toWire("H|").size();
+    }
+    enum Stage { Idle, Identification, MarkSearch, WayHome, Sending };
+    const struct {
+        Stage stage;
+        std::size_t takes;
+        const char* name;
+    } cases[] = {{Idle, 0, "idle wait"},
+                 {Identification, StatusRequest.size(), "identification"},
+                 {MarkSearch, 0, "mark search"},
+                 {WayHome, beforeHome, "way home"},
+                 {Sending, 3000, "sending"}};
+    for (const auto& c : cases) {
+        sim::MachineConfig config;
+        if (c.stage == WayHome) config.searchOutcomes = {sim::SearchOutcome::NotFound};
+        Fixture f(config);
+        f.link.takesAtMost = c.takes;
+        f.link.quit = &f.quit;
+        f.link.quitIntoStallMs = 1100;
+        bool asked = false;
+        SessionEnd end = SessionEnd::Done;
+        std::string job = jobText();
+        switch (c.stage) {
+            case Idle: end = f.session.waitUntilIdle(); break;
+            case Identification:
+                ASSERT_EQ(f.session.waitUntilIdle(), SessionEnd::Done);
+                end = f.session.identify();
+                break;
+            case MarkSearch:
+            case WayHome: end = f.session.searchMarks(search, [&] { return asked = true; }); break;
+            case Sending: end = f.session.send(job, nullptr); break;
+        }
+        EXPECT_EQ(end, SessionEnd::Interrupted) << c.name;
+        EXPECT_FALSE(asked) << c.name;
+        const std::int64_t bound = f.limits.chunkTimeoutMs * (c.stage == MarkSearch ? 2 : 1);
+        EXPECT_LE(f.link.nowMs() - f.link.quitAtMs(), bound) << c.name;
+        EXPECT_EQ(f.machine.received().size(), c.takes) << c.name;
+    }
+    {  // no quit: a command the machine never takes is reported at the stall limit
+        Fixture f;
+        f.link.takesAtMost = 0;
+        EXPECT_EQ(f.session.waitUntilIdle(), SessionEnd::Stalled);
+        EXPECT_GE(f.link.nowMs(), f.limits.stallMs);
+        EXPECT_LT(f.link.nowMs(), f.limits.stallMs + f.limits.chunkTimeoutMs);
     }
 }
 

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Extensions > Vantrel > Send to cutter, end to end: Inkscape runs the
+# extension without its dialog (the stored values stand in for it) on a
+# drawing with a hidden layer, a clone and text, and the extension's
+# vantrel-cut reaches the simulated cutter under umockdev.
+#   check_inkscape.sh SOURCE_DIR VANTREL_CUT VANTREL_USB_SIM   (on an X display: xvfb-run -a)
+set -u
+src=$1; tool=$(realpath "$2"); usbsim=$3
+here=$src/packaging/inkscape
+drawing=$here/testdata/drawing.svg
+extension=org.vantrel.send-to-cutter
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+command -v inkscape >/dev/null || { echo "FAIL: inkscape is not installed (./vantrel deps installs it)"; exit 1; }
+# Inkscape's profile is $HOME/.config/inkscape unless these say otherwise.
+unset INKSCAPE_PROFILE_DIR XDG_CONFIG_HOME
+
+# A fresh HOME for each run, with the extension installed as inkscape-install
+# does (vantrel-cut beside it) and PREFS as the dialog's stored values.
+# home NAME PREFS [--without-tool]
+home() {
+  local ext=$work/$1.home/.config/inkscape/extensions/vantrel
+  mkdir -p "$ext" "$work/$1.tmp"
+  cp "$here/vantrel_send.inx" "$here/vantrel_inkscape.py" "$ext/"
+  [ "${3:-}" = --without-tool ] || ln -s "$tool" "$ext/vantrel-cut"
+  printf '<inkscape version="1"><group id="extensions" %s/></inkscape>\n' "$2" >"$work/$1.home/.config/inkscape/preferences.xml"
+}
+
+# run NAME PREFS SELECTED-IDS SIM-OPTIONS...: Inkscape with the drawing, the
+# objects selected, the extension run; the machine's record in $work/NAME,
+# the sentences in $work/NAME.messages.
+run() {
+  local name=$1 prefs=$2 ids=$3; shift 3
+  home "$name" "$prefs"
+  cp "$drawing" "$work/$name.svg"
+  # After the extension, Inkscape writes its document out, to be compared with the drawing before.
+  local after="export-plain-svg;export-filename:$work/$name.after.svg;export-do"
+  # Inkscape takes about 1.5 s a run on an idle machine; far longer is a hang.
+  HOME=$work/$name.home TMPDIR=$work/$name.tmp VANTREL_INKSCAPE_MESSAGES=$work/$name.messages \
+    timeout 120 "$usbsim" "$@" --out "$work/$name" -- inkscape --batch-process \
+    --actions="${ids:+select-by-id:$ids;}$extension.noprefs;$after" "$work/$name.svg" >"$work/$name.out" 2>&1 </dev/null
+  local status=$?
+  [ $status -eq 0 ] || fail "$name: exit status $status: $(tail -3 "$work/$name.out")"
+  [ -s "$work/$name.messages" ] || fail "$name: no message"
+  # The drawing is left as it was, in Inkscape and on disk, and nothing is left behind.
+  cmp -s "$work/$name.after.svg" "$work/control.svg" || fail "$name: the document in Inkscape changed"
+  cmp -s "$work/$name.svg" "$drawing" || fail "$name: the file changed"
+  [ -z "$(ls -A "$work/$name.tmp")" ] || fail "$name: left in TMPDIR: $(ls -A "$work/$name.tmp")"
+}
+has() { grep -qF -- "$2" "$work/$1.messages" || fail "$1: no \"$2\" in: $(cat "$work/$1.messages" 2>/dev/null)"; }
+job() { "$tool" --wire "$@" >"$work/job.bin" || fail "job $*"; }
+# The machine got the status and identification requests, then exactly the job.
+got_job() {
+  [ "$(head -c 5 "$work/$1/received.bin" | od -An -c | tr -s ' ')" = " 033 005 F G 003" ] || fail "$1: not identified first"
+  tail -c +6 "$work/$1/received.bin" | cmp -s - "$work/job.bin" || fail "$1: the job differs from vantrel-cut --wire"
+}
+
+# What vantrel-cut is compared with: the drawing as Inkscape writes it, with
+# the text as outlines, and plain (for the document left unchanged).
+HOME=$work/plain.home inkscape --export-plain-svg --export-filename="$work/control.svg" "$drawing" >/dev/null 2>&1
+HOME=$work/plain.home inkscape --export-plain-svg --export-text-to-path --export-filename="$work/outlines.svg" \
+  "$drawing" >/dev/null 2>&1
+[ -s "$work/outlines.svg" ] || fail "inkscape wrote no outlines"
+
+# Nothing selected, the dialog's defaults: the visible layers, text as
+# outlines, as vantrel-cut --send cuts them.
+run drawing "" ""
+job --model 2 "$work/outlines.svg"; got_job drawing
+has drawing "Sent to the cutter: \"CAMEO V1.10\" took the whole job, $(stat -c %s "$work/job.bin") bytes in "
+! grep -q "Left out" "$work/drawing.messages" || fail "drawing: $(cat "$work/drawing.messages")"
+# Both would have changed the job: the hidden layer holds a shape, and text is left out without outlines.
+sed 's/display:none//' "$work/outlines.svg" | "$tool" --wire --model 2 - | cmp -s - "$work/job.bin" && fail "drawing: the hidden layer is empty"
+"$tool" --wire --model 2 "$drawing" 2>/dev/null | cmp -s - "$work/job.bin" && fail "drawing: the text made no outlines"
+
+# The selection alone: a group and a clone of a shape that is not selected.
+run selection "" tag,box-clone
+job --model 2 "$here/testdata/selection.svg"; got_job selection
+
+# Every other value of the dialog, to a file: the whole drawing although
+# something is selected; the machine gets nothing.
+p=$extension
+run file "$p.scope=\"drawing\" $p.to_file=\"true\" $p.file=\"$work/file.bin\" $p.model=\"3\" $p.cut_type=\"print-and-cut\"
+  $p.force=\"20\" $p.speed=\"5\" $p.passes=\"2\" $p.blade_offset=\"false\" $p.carrier_mat=\"false\"
+  $p.track_enhancing=\"true\" $p.media_width=\"8.5\"" tag
+job --model 3 --cut-type print-and-cut --force 20 --speed 5 --passes 2 --blade-offset off --carrier-mat off \
+  --track-enhancing on --media-width 8.5 "$work/outlines.svg"
+cmp -s "$work/file.bin" "$work/job.bin" || fail "file: not the job vantrel-cut --wire writes with the same values"
+has file "The job was written to $work/file.bin ($(stat -c %s "$work/job.bin") bytes"
+[ ! -s "$work/file/received.bin" ] || fail "file: the machine got bytes"
+
+# Failures: one sentence that says what to do, and nothing sent.
+run absent "" "" --device-id "MFG:Another;MODEL:Printer;"
+has absent "No cutter to send to (no machine found): check that the machine is on"
+[ ! -s "$work/absent/received.bin" ] || fail "absent: the machine got bytes"
+run declined "$p.cut_type=\"print-and-cut\" $p.device=\"1:2\" $p.stall_limit=\"5\"" "" --search not-found
+has declined "Registration marks not found, so nothing was cut: load the printed page"
+job --model 2 --cut-type print-and-cut "$work/outlines.svg"
+[ "$(tail -c 2 "$work/declined/received.bin" | od -An -c | tr -s ' ')" = " H 003" ] || fail "declined: not sent home last"
+[ "$(stat -c %s "$work/declined/received.bin")" -lt "$(stat -c %s "$work/job.bin")" ] || fail "declined: the job was sent"
+
+# No vantrel-cut anywhere: the message says where the extension looked.
+home missing "" --without-tool
+(cd "$work" && HOME=$work/missing.home PATH=/usr/bin:/bin PYTHONPATH=/usr/share/inkscape/extensions \
+  VANTREL_INKSCAPE_MESSAGES=$work/missing.messages /usr/bin/python3 \
+  "$work/missing.home/.config/inkscape/extensions/vantrel/vantrel_inkscape.py" "$drawing")
+has missing "vantrel-cut was not found: not beside the extension ($work/missing.home/.config/inkscape/extensions/vantrel/vantrel-cut), not on PATH (/usr/bin:/bin), and VANTREL_CUT is not set"
+
+[ $failures -eq 0 ] && echo "all passed"
+exit $((failures > 0))
