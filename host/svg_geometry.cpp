@@ -397,7 +397,9 @@ struct Extent {
     int height = 0;
 };
 
-constexpr std::size_t WeightCap = std::size_t{1} << 48;
+// Far above any limit, and two capped weights still add without wrapping
+// where size_t has 32 bits.
+constexpr std::size_t WeightCap = SIZE_MAX / 4;
 std::size_t addWeight(std::size_t a, std::size_t b) { return std::min(a + b, WeightCap); }
 
 class Builder {

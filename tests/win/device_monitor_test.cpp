@@ -7,6 +7,9 @@
 #include "device/win32/connection_monitor.h"
 #include "device_fake_cutter.h"
 #include "device_test_window.h"
+#include "log/win32/diagnostics_log.h"
+#include "log/win32/diagnostics_run.h"
+#include "support/win_test_support.h"
 #include "support/wire_bytes.h"
 
 namespace vantrel::test {
@@ -71,18 +74,31 @@ public:
         return inner_->interfaces();
     }
     std::optional<std::string> deviceId(const win::DeviceInterface& d) override { return inner_->deviceId(d); }
+    win::UniqueHandle openChannel(const std::wstring& path) override { return inner_->openChannel(path); }
 
 private:
     std::unique_ptr<win::DeviceList> inner_;
     int& searches_;
 };
 
+// A device that hangs, shared by the lists of every dialog and by the calls
+// stuck in it, which may return after the test has ended.
+struct Hang {
+    win::UniqueHandle release{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::atomic<bool> opensHang{false};
+    // Calls that entered the hang; none returns before the release.
+    std::atomic<int> stuckQueries{0};
+    std::atomic<int> stuckOpens{0};
+    bool released() const { return WaitForSingleObject(release.get(), 0) == WAIT_OBJECT_0; }
+};
+
 // Before the cutter, a device of the vendor that never answers its
-// identification query (until `release` is set, at the test's end).
+// identification query; with `opensHang`, the cutter's channels never open
+// either. Both until the release.
 class HangingDeviceFirst : public win::DeviceList {
 public:
-    HangingDeviceFirst(std::unique_ptr<win::DeviceList> inner, HANDLE release)
-        : inner_(std::move(inner)), release_(release) {}
+    HangingDeviceFirst(std::unique_ptr<win::DeviceList> inner, std::shared_ptr<Hang> hang)
+        : inner_(std::move(inner)), hang_(std::move(hang)) {}
     std::vector<win::DeviceInterface> interfaces() override {
         std::vector<win::DeviceInterface> all = {{L"USB\\VID_0B4D&PID_1111\\HANGS", L"\\\\.\\pipe\\vantrel-hangs"}};
         for (auto& device : inner_->interfaces()) all.push_back(device);
@@ -90,18 +106,26 @@ public:
     }
     std::optional<std::string> deviceId(const win::DeviceInterface& d) override {
         if (d.devicePath.find(L"vantrel-hangs") == std::wstring::npos) return inner_->deviceId(d);
-        WaitForSingleObject(release_, INFINITE);
+        ++hang_->stuckQueries;
+        WaitForSingleObject(hang_->release.get(), INFINITE);
         return std::nullopt;
+    }
+    win::UniqueHandle openChannel(const std::wstring& path) override {
+        if (!hang_->opensHang || hang_->released()) return inner_->openChannel(path);
+        ++hang_->stuckOpens;
+        WaitForSingleObject(hang_->release.get(), INFINITE);
+        SetLastError(ERROR_GEN_FAILURE);
+        return {};
     }
 
 private:
     std::unique_ptr<win::DeviceList> inner_;
-    HANDLE release_;
+    std::shared_ptr<Hang> hang_;
 };
 
 class Monitor : public ::testing::Test {
 protected:
-    void open(const std::wstring& pipeBase, HANDLE hangFirst = nullptr) {
+    void open(const std::wstring& pipeBase, std::shared_ptr<Hang> hangFirst = nullptr) {
         monitor_ = std::make_unique<win::ConnectionMonitor>(screen_, [this, pipeBase, hangFirst] {
             std::unique_ptr<win::DeviceList> list =
                 pipeBase.empty() ? win::makeUsbDeviceList() : win::makeSimulatedDeviceList(pipeBase);
@@ -116,6 +140,12 @@ protected:
             return handled;
         });
         monitor_->open(window_.hwnd());
+    }
+    // As the dialog closes and goes.
+    void close() {
+        monitor_->closeLink();
+        monitor_->forgetWindow();
+        monitor_.reset();
     }
     void TearDown() override {
         if (monitor_) monitor_->closeLink();
@@ -249,19 +279,48 @@ TEST_F(Monitor, AMachineThatNeverAnswersStaysConnecting) {
     EXPECT_EQ(cutter.identifyRequests(), 1);
 }
 
-// Discovery runs beside the dialog: a device that never answers is given up
-// after its limit and skipped, the cutter after it is found, and no timer or
-// message of the dialog waits for it.
+// Discovery and the channel's open run beside the dialog: a device that never
+// answers is given up after its limit and skipped, the cutter after it is
+// found, and no timer or message of the dialog waits for it. However often the
+// dialog opens, a device stuck in a call is not called again until it returns.
 TEST_F(Monitor, ADeviceThatNeverAnswersIsSkippedWithoutHoldingUpTheDialog) {
     FakeCutter cutter({});
     cutter.plug();
-    win::UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    open(cutter.base(), release.get());
-    const bool identified = waitForIdentified(1, 20s);
-    SetEvent(release.get());
-    ASSERT_TRUE(identified) << screen_.trace(cutter);
-    EXPECT_LT(longestHandlingMs_, 500u) << "the dialog's thread waited for discovery";
-    EXPECT_TRUE(monitor_->connected());
+    auto hang = std::make_shared<Hang>();
+    for (int dialog = 1; dialog <= 3; ++dialog) {
+        open(cutter.base(), hang);
+        ASSERT_TRUE(waitForIdentified(dialog, 20s)) << screen_.trace(cutter);
+        close();
+    }
+    EXPECT_EQ(hang->stuckQueries.load(), 1) << "each dialog left one more thread stuck in the device";
+
+    // The cutter's channel never opens: each check gives the open up after
+    // its limit, the same open is never made twice at once, and once the
+    // driver answers again the channel opens.
+    hang->opensHang = true;
+    ScratchFolder logFolder;
+    {
+        win::DiagnosticsRun run("run begins", logFolder.path());
+        const int searches = searches_;
+        open(cutter.base(), hang);
+        // Three searches, and time for the last to try its open.
+        ASSERT_TRUE(waitUntil([&] { return searches_ >= searches + 3; }));
+        ASSERT_TRUE(EventWindow::pumpTicks(window_.hwnd(), win::TIMER_CONNECT, 2));
+        EXPECT_EQ(hang->stuckOpens.load(), 1) << "each check left one more thread stuck in the open";
+        EXPECT_EQ(screen_.status(), L"Not Connected");
+        EXPECT_FALSE(monitor_->connected());
+        SetEvent(hang->release.get());
+        ASSERT_TRUE(waitForIdentified(4, 20s)) << screen_.trace(cutter);
+        close();
+    }
+    const std::string log = logFolder.read(win::LogFileName);
+    EXPECT_NE(log.find("PID_1111\\HANGS: vendor 0B4D, no identification (error 1460 (ERROR_TIMEOUT))"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("outgoing channel not opened: " + std::string(cutter.base().begin(), cutter.base().end()) +
+                       "\\.00: error 1460 (ERROR_TIMEOUT)"),
+              std::string::npos)
+        << log;
+    EXPECT_LT(longestHandlingMs_, 500u) << "the dialog's thread waited for discovery or an open";
 }
 
 TEST_F(Monitor, UnpluggedItSaysNotConnectedAtTheNextTickAndReconnectsByItself) {

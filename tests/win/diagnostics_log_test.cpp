@@ -7,9 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,32 +17,6 @@
 
 namespace vantrel::test {
 namespace {
-
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        static int count = 0;
-        path_ = std::wstring(temp) + L"vantrel-log-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(++count);
-    }
-    ~ScratchFolder() {
-        for (const wchar_t* name : {win::LogFileName, win::OlderLogFileName}) DeleteFileW(file(name).c_str());
-        RemoveDirectoryW(path_.c_str());
-    }
-    const std::wstring& path() const { return path_; }
-    std::wstring file(const wchar_t* name) const { return path_ + L"\\" + name; }
-    std::string read(const wchar_t* name) const {
-        std::ifstream in(file(name).c_str(), std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-private:
-    std::wstring path_;
-};
 
 // Read from the file's attributes: a handle open on the file would stand in
 // the way of its rotation.

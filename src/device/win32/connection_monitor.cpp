@@ -8,7 +8,7 @@
 namespace vantrel::win {
 
 ConnectionMonitor::ConnectionMonitor(ConnectionListener& listener, DeviceListFactory devices)
-    : listener_(listener), discovery_(withDiscoveryLog(withQueryLimit(std::move(devices), DeviceQueryLimitMs))) {}
+    : listener_(listener), discovery_(withDiscoveryLog(withDeviceCallLimit(std::move(devices), DeviceCallLimitMs))) {}
 
 ConnectionMonitor::~ConnectionMonitor() {
     // The threads must not outlive the dialog's window. The listener (often
@@ -45,6 +45,8 @@ void ConnectionMonitor::closeLink() {
     }
     logDisconnected(connected_, "the dialog was closed");
     Disconnect();
+    // A channel a search opened after the last check goes with the link.
+    discovery_.take();
     stopThreads();
     opened_ = false;
 }
@@ -92,9 +94,9 @@ void ConnectionMonitor::check() {
     if (!discovery_.searching()) advance();
 }
 
-std::optional<std::optional<std::wstring>> ConnectionMonitor::found(bool outgoing) {
+std::optional<Discovery::Found> ConnectionMonitor::found(bool outgoing) {
     std::optional<Discovery::Found> found = discovery_.take();
-    if (found && found->outgoing == outgoing) return found->path;
+    if (found && found->outgoing == outgoing) return found;
     // Not looked for yet: look, and go on when the search is done.
     discovery_.start(outgoing, window_);
     return std::nullopt;
@@ -102,19 +104,21 @@ std::optional<std::optional<std::wstring>> ConnectionMonitor::found(bool outgoin
 
 void ConnectionMonitor::advance() {
     if (writerPath_.empty() || !writer_.isChannelOpen()) {
-        auto path = found(true);
-        if (!path) {
+        auto result = found(true);
+        if (!result) {
             showNotConnected();
             return;
         }
-        if (!*path) {
+        if (!result->path) {
             SetConnected(false);
             Disconnect();
             return;
         }
-        writerPath_ = **path;
-        if (!writer_.openChannel(writerPath_)) {
-            logChannelNotOpened(true, writerPath_, GetLastError());
+        writerPath_ = *result->path;
+        // Opened beside the dialog, bounded as discovery's calls are: a
+        // driver that never answers the open leaves the dialog answering.
+        if (!writer_.takeChannel(std::move(result->channel))) {
+            logChannelNotOpened(true, writerPath_, result->openError);
             SetConnected(false);
             Disconnect();
             return;
@@ -125,23 +129,23 @@ void ConnectionMonitor::advance() {
         SetConnected(true);
         return;
     }
-    auto path = found(false);
-    if (!path) {
+    auto result = found(false);
+    if (!result) {
         showNotConnected();
         return;
     }
-    if (!*path) {
+    if (!result->path) {
         SetConnected(false);
         Disconnect();
         return;
     }
-    readerPath_ = **path;
-    if (reader_.openChannel(readerPath_)) {
+    readerPath_ = *result->path;
+    if (reader_.takeChannel(std::move(result->channel))) {
         listener_.showStatus(connectingStatus());
         SetConnected(true);
         logConnected(writerPath_, readerPath_);
     } else {
-        logChannelNotOpened(false, readerPath_, GetLastError());
+        logChannelNotOpened(false, readerPath_, result->openError);
         SetConnected(false);
         Disconnect();
     }

@@ -83,9 +83,10 @@ public:
     bool handleTimer(UINT_PTR id);
     bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-    // One TIMER_CONNECT tick; one TIMER_STATUS_POLL tick. Discovery runs on
-    // a thread of its own: a check that needs it starts it and goes on when
-    // it is done (WM_DISCOVERY_DONE, or the next tick).
+    // One TIMER_CONNECT tick; one TIMER_STATUS_POLL tick. Discovery, and the
+    // open of the channel it finds, run on a thread of its own: a check that
+    // needs them starts them and goes on when they are done
+    // (WM_DISCOVERY_DONE, or the next tick).
     void check();
     void pollStatus();
     void onReaderEvent(WPARAM code, LPARAM value);
@@ -140,10 +141,10 @@ private:
     void showNotConnected();
     // The check's steps from where they stand.
     void advance();
-    // The path the last search found for this channel (itself empty when no
-    // cutter is attached); nothing when none was looked for yet, and then a
-    // search is started.
-    std::optional<std::optional<std::wstring>> found(bool outgoing);
+    // What the last search found for this channel: its path (none when no
+    // cutter is attached) and the channel opened there. Nothing when none was
+    // looked for yet, and then a search is started.
+    std::optional<Discovery::Found> found(bool outgoing);
     bool bothChannelsOpen() const { return writer_.isChannelOpen() && reader_.isChannelOpen(); }
     void onReply(std::size_t length, std::unique_ptr<char[]> text);
 

@@ -4,6 +4,7 @@
 #include <winioctl.h>
 
 #include "device/cutter_id.h"
+#include "device/win32/port_thread.h"
 #include "support/win32/unique_handle.h"
 
 namespace vantrel::win {
@@ -145,6 +146,8 @@ void DeviceList::forEachInterface(const std::function<bool(const DeviceInterface
     for (const DeviceInterface& device : interfaces())
         if (visit(device)) return;
 }
+
+UniqueHandle DeviceList::openChannel(const std::wstring& channelPath) { return openOverlappedChannel(channelPath); }
 
 std::unique_ptr<DeviceList> makeUsbDeviceList() { return std::make_unique<UsbDeviceList>(); }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Where discovery looks for cutters: the USB device interfaces present, and a
 // device's IEEE 1284 identification. Everything else about a channel (open,
-// read, write, cancel, close) uses the same calls for every list.
+// read, write, cancel, close) uses the same calls for every list; the open
+// goes through the list only so that it can be bounded like the query.
 #include <windows.h>
 
 #include <functional>
@@ -9,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "support/win32/unique_handle.h"
 
 namespace vantrel::win {
 
@@ -28,6 +31,10 @@ public:
     // The device's identification text, or nothing when it cannot be opened
     // or does not answer.
     virtual std::optional<std::string> deviceId(const DeviceInterface& device) = 0;
+    // Opens a channel path of a device of this list for overlapped transfers
+    // (openOverlappedChannel); none when it cannot be opened, GetLastError
+    // then telling why. Tests override it to stage an open that never returns.
+    virtual UniqueHandle openChannel(const std::wstring& channelPath);
 };
 
 // SetupAPI's USB device interfaces, identified with IOCTL_PAR_QUERY_DEVICE_ID.

@@ -1,56 +1,101 @@
 #include "device/win32/discovery.h"
 
-#include <process.h>
-
 #include <set>
 
-#include "support/win32/unique_handle.h"
+#include "support/win32/module_thread.h"
 
 namespace vantrel::win {
 
 namespace {
 
-// Devices whose query has not returned yet, by device path.
-struct HangingDevices {
+// Paths with a call into their device that has not returned, for the whole
+// process: the lists made for one dialog and those made for the next share
+// it, so that a device stuck in a call is never called again until it
+// returns, however often the dialog is opened.
+struct OutstandingCalls {
     std::mutex mutex;
     std::set<std::wstring> paths;
 };
 
-// One identification query on a thread of its own. The query and the waiter
-// share this block; whoever lets go of it last frees it, so a query that
-// returns long after it was given up writes into memory that still exists.
-struct Query {
-    std::shared_ptr<DeviceList> devices;
-    DeviceInterface device;
-    std::optional<std::string> id;
-    DWORD error = ERROR_SUCCESS;
-    UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    std::shared_ptr<HangingDevices> hanging;
-};
-
-unsigned __stdcall runQuery(void* raw) {
-    std::unique_ptr<std::shared_ptr<Query>> owner(static_cast<std::shared_ptr<Query>*>(raw));
-    Query& query = **owner;
-    try {
-        SetLastError(ERROR_SUCCESS);
-        query.id = query.devices->deviceId(query.device);
-        query.error = query.id ? ERROR_SUCCESS : GetLastError();
-    } catch (...) {
-        query.id.reset();
-        query.error = ERROR_NOT_ENOUGH_MEMORY;
-    }
-    {
-        std::lock_guard lock(query.hanging->mutex);
-        query.hanging->paths.erase(query.device.devicePath);
-    }
-    SetEvent(query.done.get());
-    return 0;
+std::shared_ptr<OutstandingCalls> outstandingCalls() {
+    // Each call thread keeps a share: one still stuck as the process ends
+    // never uses memory freed under it. (While any runs, its reference keeps
+    // the module, and so this object, loaded.)
+    static const auto calls = std::make_shared<OutstandingCalls>();
+    return calls;
 }
 
-class QueryLimitedList : public DeviceList {
+// What one call left; its thread and its caller share it, and whoever lets
+// go of it last frees it, so a call that returns long after it was given up
+// writes into memory that still exists (and what it opened is closed then).
+template <typename Result>
+struct CallOutcome {
+    Result result{};
+    DWORD error = ERROR_SUCCESS;
+    UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+};
+
+template <typename Result>
+Result failedWith(DWORD error) {
+    SetLastError(error);
+    return Result{};
+}
+
+// Runs `call` (a query or an open on `path`, giving a Result that converts to
+// false on failure) on a thread of its own and waits for it at most
+// `limitMs`; a call given up, or refused because the last on that path has
+// not returned, fails with ERROR_TIMEOUT.
+template <typename Result, typename Call>
+Result callWithLimit(const std::wstring& path, DWORD limitMs, Call call) {
+    auto outcome = std::make_shared<CallOutcome<Result>>();
+    if (!outcome->done) return failedWith<Result>(ERROR_NOT_ENOUGH_MEMORY);
+    std::shared_ptr<OutstandingCalls> calls = outstandingCalls();
+    {
+        std::lock_guard lock(calls->mutex);
+        // Still in the call it never returned from: asking again would only
+        // add a thread stuck beside it.
+        if (!calls->paths.insert(path).second) return failedWith<Result>(ERROR_TIMEOUT);
+    }
+    UniqueHandle thread;
+    try {
+        thread = startModuleThread([outcome, calls, path, call = std::move(call)]() mutable {
+            try {
+                SetLastError(ERROR_SUCCESS);
+                outcome->result = call();
+                outcome->error = outcome->result ? ERROR_SUCCESS : GetLastError();
+            } catch (...) {
+                outcome->result = Result{};
+                outcome->error = ERROR_NOT_ENOUGH_MEMORY;
+            }
+            {
+                std::lock_guard lock(calls->mutex);
+                calls->paths.erase(path);
+            }
+            SetEvent(outcome->done.get());
+        });
+    } catch (...) {
+    }
+    if (!thread) {
+        std::lock_guard lock(calls->mutex);
+        calls->paths.erase(path);
+        return failedWith<Result>(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    if (WaitForSingleObject(outcome->done.get(), limitMs) != WAIT_OBJECT_0) {
+        // Documented to end synchronous I/O the thread has pending, the open
+        // among it, where the driver allows; if it does not, the thread is
+        // left to return when the driver lets it, and the path stays taken
+        // until then.
+        CancelSynchronousIo(thread.get());
+        return failedWith<Result>(ERROR_TIMEOUT);
+    }
+    // The thread set the event after its last write to the outcome.
+    SetLastError(outcome->error);
+    return std::move(outcome->result);
+}
+
+class CallLimitedList : public DeviceList {
 public:
-    QueryLimitedList(std::unique_ptr<DeviceList> inner, DWORD limitMs, std::shared_ptr<HangingDevices> hanging)
-        : inner_(std::move(inner)), limitMs_(limitMs), hanging_(std::move(hanging)) {}
+    CallLimitedList(std::unique_ptr<DeviceList> inner, DWORD limitMs) : inner_(std::move(inner)), limitMs_(limitMs) {}
 
     std::vector<DeviceInterface> interfaces() override { return inner_->interfaces(); }
     void forEachInterface(const std::function<bool(const DeviceInterface&)>& visit) override {
@@ -58,55 +103,29 @@ public:
     }
 
     std::optional<std::string> deviceId(const DeviceInterface& device) override {
-        {
-            std::lock_guard lock(hanging_->mutex);
-            // Still in the call it never returned from: asking again would
-            // only add a thread stuck beside it.
-            if (!hanging_->paths.insert(device.devicePath).second) return timedOut();
-        }
-        auto query = std::make_shared<Query>();
-        query->devices = inner_;
-        query->device = device;
-        query->hanging = hanging_;
-        auto* handed = new std::shared_ptr<Query>(query);
-        UniqueHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &runQuery, handed, 0, nullptr)));
-        if (!thread || !query->done) {
-            if (!thread) delete handed;
-            std::lock_guard lock(hanging_->mutex);
-            if (!thread) hanging_->paths.erase(device.devicePath);
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-            return std::nullopt;
-        }
-        if (WaitForSingleObject(query->done.get(), limitMs_) != WAIT_OBJECT_0) {
-            // Documented to end synchronous I/O the thread has pending, the
-            // open among it, where the driver allows; if it does not, the
-            // thread is left to return when the driver lets it.
-            CancelSynchronousIo(thread.get());
-            return timedOut();
-        }
-        SetLastError(query->error);
-        return query->id;
+        return callWithLimit<std::optional<std::string>>(device.devicePath, limitMs_,
+                                                         [inner = inner_, device] { return inner->deviceId(device); });
+    }
+
+    UniqueHandle openChannel(const std::wstring& channelPath) override {
+        return callWithLimit<UniqueHandle>(channelPath, limitMs_,
+                                           [inner = inner_, channelPath] { return inner->openChannel(channelPath); });
     }
 
 private:
-    static std::optional<std::string> timedOut() {
-        SetLastError(ERROR_TIMEOUT);
-        return std::nullopt;
-    }
-
+    // Shared with the calls still running: a call given up may return after
+    // this list has gone.
     std::shared_ptr<DeviceList> inner_;
     DWORD limitMs_;
-    std::shared_ptr<HangingDevices> hanging_;
 };
 
 }  // namespace
 
-DeviceListFactory withQueryLimit(DeviceListFactory factory, DWORD limitMs) {
-    auto hanging = std::make_shared<HangingDevices>();
-    return [factory = std::move(factory), limitMs, hanging]() -> std::unique_ptr<DeviceList> {
+DeviceListFactory withDeviceCallLimit(DeviceListFactory factory, DWORD limitMs) {
+    return [factory = std::move(factory), limitMs]() -> std::unique_ptr<DeviceList> {
         auto inner = factory();
         if (!inner) return nullptr;
-        return std::make_unique<QueryLimitedList>(std::move(inner), limitMs, hanging);
+        return std::make_unique<CallLimitedList>(std::move(inner), limitMs);
     };
 }
 
@@ -139,12 +158,17 @@ void Discovery::start(bool outgoing, HWND window) {
     if (thread_.joinable()) thread_.join();
     try {
         thread_ = std::thread([this, outgoing, window] {
-            Found found{outgoing, std::nullopt};
+            Found found{outgoing, std::nullopt, {}, ERROR_SUCCESS};
             try {
                 auto devices = devices_();
                 if (devices) found.path = FindCutterPath(outgoing, *devices);
+                if (found.path) {
+                    SetLastError(ERROR_SUCCESS);
+                    found.channel = devices->openChannel(*found.path);
+                    found.openError = found.channel ? ERROR_SUCCESS : GetLastError();
+                }
             } catch (...) {
-                found.path.reset();  // out of memory: nothing found this time
+                found = Found{outgoing, std::nullopt, {}, ERROR_SUCCESS};  // out of memory: nothing found this time
             }
             {
                 std::lock_guard lock(mutex_);
@@ -156,7 +180,7 @@ void Discovery::start(bool outgoing, HWND window) {
     } catch (...) {
         std::lock_guard lock(mutex_);
         searching_ = false;
-        found_ = Found{outgoing, std::nullopt};
+        found_ = Found{outgoing, std::nullopt, {}, ERROR_SUCCESS};
     }
 }
 

@@ -53,6 +53,8 @@ public:
         return id;
     }
 
+    UniqueHandle openChannel(const std::wstring& channelPath) override { return inner_->openChannel(channelPath); }
+
 private:
     void record(const DeviceInterface& device, const std::optional<std::string>& id, DWORD error) {
         if (!recording_) return;

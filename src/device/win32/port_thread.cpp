@@ -4,24 +4,31 @@
 
 namespace vantrel::win {
 
+UniqueHandle openOverlappedChannel(const std::wstring& path) {
+    return UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 PortThread::PortThread() : lock_(CreateMutexW(nullptr, FALSE, nullptr)) {}
 
 PortThread::~PortThread() = default;
 
 bool PortThread::openChannel(const std::wstring& path) {
-    HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+    UniqueHandle opened = openOverlappedChannel(path);
     const DWORD openError = GetLastError();
+    if (takeChannel(std::move(opened))) return true;
+    SetLastError(openError);
+    return false;
+}
+
+bool PortThread::takeChannel(UniqueHandle opened) {
     MutexLock lock(lock_.get());
     if (channel_) {
         cancelTransfers(channel_.get(), nullptr);
         resetChannel();
     }
-    if (opened == INVALID_HANDLE_VALUE) {
-        SetLastError(openError);
-        return false;
-    }
-    channel_.reset(opened);
+    if (!opened) return false;
+    channel_ = std::move(opened);
     openConnection_.store(++connection_);
     return true;
 }

@@ -26,6 +26,12 @@ struct Transfer {
     std::string bytes;
 };
 
+// Opens a channel as the port threads use it: read and write, shared, for
+// overlapped transfers. None when it cannot be opened, GetLastError then
+// telling why. A driver may hold the call for as long as it likes: the
+// connection monitor makes it off the user-interface thread.
+UniqueHandle openOverlappedChannel(const std::wstring& path);
+
 class PortThread : public WorkerThread {
 public:
     PortThread();
@@ -35,6 +41,9 @@ public:
     // Opens `path` overlapped as this thread's channel (closing any previous
     // one); false when it cannot be opened, GetLastError then telling why.
     bool openChannel(const std::wstring& path);
+    // Makes `opened` (from openOverlappedChannel, opened on another thread)
+    // this thread's channel, closing any previous one; false when it is none.
+    bool takeChannel(UniqueHandle opened);
     // Ends any transfer pending on the channel and closes it. The thread
     // notices within one step and reports nothing for it.
     void closeChannel();

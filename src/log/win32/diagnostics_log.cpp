@@ -5,6 +5,7 @@
 
 #include "log/log_events.h"
 #include "log/log_format.h"
+#include "support/win32/module_thread.h"
 
 namespace vantrel::win {
 
@@ -19,7 +20,6 @@ struct DiagnosticsLog::Shared {
     LogQueue queue;     // guarded by lock
     bool quit = false;  // guarded by lock
     UniqueHandle wake;  // auto-reset: set when the queue gains its first text, and to quit
-    HMODULE module = nullptr;  // the reference the writer holds on this module
 };
 
 namespace {
@@ -110,24 +110,6 @@ void runWriter(DiagnosticsLog::Shared& shared) {
     }
 }
 
-DWORD WINAPI writerMain(void* parameter) {
-    HMODULE module = nullptr;
-    {
-        std::unique_ptr<std::shared_ptr<DiagnosticsLog::Shared>> shared(
-            static_cast<std::shared_ptr<DiagnosticsLog::Shared>*>(parameter));
-        module = (*shared)->module;
-        try {
-            runWriter(**shared);
-        } catch (...) {
-        }
-    }
-    // The module may have been released by everyone else while this thread
-    // finished a slow write: drop our reference and end in one step, as the
-    // documentation of FreeLibraryAndExitThread prescribes for such threads.
-    if (module) FreeLibraryAndExitThread(module, 0);
-    return 0;
-}
-
 }  // namespace
 
 std::wstring defaultLogFolder() {
@@ -146,16 +128,10 @@ DiagnosticsLog::DiagnosticsLog(std::wstring folder, std::uint64_t fileLimit, std
     if (!shared_->wake) return;
     // The writer holds its own reference on this module, so that a writer
     // still busy after the host has unloaded us never runs unmapped code.
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&writerMain),
-                            &shared_->module))
-        shared_->module = nullptr;
-    auto parameter = std::make_unique<std::shared_ptr<Shared>>(shared_);
-    thread_.reset(CreateThread(nullptr, 0, writerMain, parameter.get(), 0, nullptr));
-    if (thread_) {
-        parameter.release();
-    } else if (shared_->module) {
-        FreeLibrary(shared_->module);
-        shared_->module = nullptr;
+    try {
+        thread_ = startModuleThread([shared = shared_] { runWriter(*shared); });
+    } catch (...) {
+        // Out of memory: this run goes unlogged.
     }
 }
 

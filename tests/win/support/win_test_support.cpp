@@ -1,5 +1,8 @@
 #include "support/win_test_support.h"
 
+#include <fstream>
+#include <sstream>
+
 #include "driving/window_capture.h"
 
 namespace vantrel::test {
@@ -18,6 +21,33 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
+}
+
+ScratchFolder::ScratchFolder() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    static int count = 0;
+    path_ = std::wstring(temp) + L"vantrel-scratch-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++count);
+}
+
+ScratchFolder::~ScratchFolder() {
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(file(L"*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW(file(entry.cFileName).c_str());
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path_.c_str());
+}
+
+std::string ScratchFolder::read(const wchar_t* name) const {
+    std::ifstream in(file(name).c_str(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 HWND findDialog(const std::wstring& title) {

@@ -73,6 +73,23 @@ private:
     HWND hwnd_ = nullptr;
 };
 
+// A folder of its own under the temporary folder, named but not made; it is
+// removed with the files in it.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::wstring& path() const { return path_; }
+    std::wstring file(const wchar_t* name) const { return path_ + L"\\" + name; }
+    // The whole file, or nothing when it cannot be read.
+    std::string read(const wchar_t* name) const;
+
+private:
+    std::wstring path_;
+};
+
 // Directory of the running test program (where the built DLL lies too).
 std::wstring programDirectory();
 
