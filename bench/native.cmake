@@ -24,3 +24,8 @@ if(NOT benchmark_FOUND)
 endif()
 add_executable(vantrel-bench ${CMAKE_SOURCE_DIR}/bench/cut_stream_bench.cpp)
 target_link_libraries(vantrel-bench PRIVATE vantrel_core benchmark::benchmark)
+
+# The cut order: travel of each order on the SVG corpus and generated sheets, and its time:
+#   build/bench/bin/vantrel-order-bench .
+add_executable(vantrel-order-bench ${CMAKE_SOURCE_DIR}/bench/cut_order_bench.cpp)
+target_link_libraries(vantrel-order-bench PRIVATE vantrel_design benchmark::benchmark)

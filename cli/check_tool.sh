@@ -41,6 +41,19 @@ expect "search command 1x1x4x3" "$data/rectangle.search.txt" --cut-type=print-an
 expect "search command without mat" "$data/rectangle.search-no-mat.txt" \
   --cut-type print-and-cut --carrier-mat off --search-command "$data/rectangle.path"
 expect "fraction resolution" "$data/triangle.wysiwyg.txt" --dpi-x 1016/2 --dpi-y "507 1/1" "$data/triangle.path"
+expect "drawing order: today's job" "$data/triangle.wysiwyg.txt" --order drawing "$data/triangle.path"
+expect "drawing order: today's curves" "$data/heart.wysiwyg.txt" --order=drawing "$src/samples/heart.path"
+
+# The summary goes to standard error and leaves the job as it was; the preview
+# is a picture of the job.
+cut --summary --preview "$work/job.png" "$data/triangle.path" >"$work/out" 2>"$work/err" || fail "summary: exit status $?"
+cmp -s "$work/out" "$data/triangle.wysiwyg.txt" || fail "summary: different job"
+grep -qx "  figures     1" "$work/err" || fail "summary: $(cat "$work/err")"
+grep -qx "  job         $(wc -c <"$data/triangle.wysiwyg.txt" | tr -d ' ') bytes" "$work/err" || fail "summary bytes: $(cat "$work/err")"
+grep -q "^  travel      .* in (order: drawing)" "$work/err" || fail "summary travel: $(cat "$work/err")"
+head -c 8 "$work/job.png" | od -An -c | grep -q 'P   N   G' || fail "preview: not a PNG"
+cut --preview "$work/job.svg" --order travel "$src/samples/tag.svg" >/dev/null 2>&1 || fail "svg preview: exit status $?"
+grep -q 'class="caption".*order: travel' "$work/job.svg" || fail "svg preview: no caption"
 
 # An SVG drawing of the same geometry gives the same job, told by its name or
 # by its content; what it cannot cut is listed once per kind on standard error.
@@ -67,12 +80,12 @@ cmp -s "$work/job" "$data/triangle.wysiwyg.txt" || fail "-o: different job"
 
 for sample in "$src"/samples/*.path "$src"/samples/*.svg; do
   name=$(basename "$sample")
-  for form in "" --flatten; do
+  for form in "" --flatten "--order travel" "--order inside-out --flatten"; do
     if ! cut $form "$sample" >"$work/out" 2>"$work/err"; then fail "$name $form: $(cat "$work/err")"; continue; fi
     job=$(cat "$work/out")
     [[ $job == FN0\|FN1\|FJ\|FC18\|TB99\|FM1\|TB50,1\|FO20000\|* ]] || fail "$name $form: header ${job:0:60}"
     [[ $job == *\|M0,0\|M*\|\&1,1,1\|TB50,0\|FO0\|H\| ]] || fail "$name $form: no body or trailer"
-    if [ -n "$form" ]; then [[ $job != *BZ1* ]] || fail "$name: curves left in the flattened job"; fi
+    if [[ $form == *--flatten* ]]; then [[ $job != *BZ1* ]] || fail "$name: curves left in the flattened job"; fi
   done
 done
 
@@ -104,6 +117,8 @@ refuse "resolution 0" --dpi-x 0 "$data/triangle.path"
 refuse "resolution 1e8" --dpi-y 1e8 "$data/triangle.path"
 refuse "resolution 1e-30" --dpi-y 1e-30 "$data/triangle.path"
 refuse "search without print-and-cut" --search-command "$data/triangle.path"
+refuse "unknown order" --order shortest "$data/triangle.path"
+refuse "preview of another kind" --preview "$work/job.jpg" "$data/triangle.path"
 refuse "no design" --force 12
 refuse "option without value" "$data/triangle.path" --force
 

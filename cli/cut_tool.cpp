@@ -35,6 +35,12 @@ const char* const CutToolUsage =
     "  --flatten                cut curves as straight segments within 0.25 step\n"
     "  --wire                   write the bytes the machine gets (ETX terminators)\n"
     "  --search-command         with print-and-cut: the registration-mark search instead of the job\n"
+    "  --order drawing|travel|inside-out  the order figures are cut in (drawing: as drawn)\n"
+    "                           travel: the least travel between figures; open figures may be cut backwards\n"
+    "                           inside-out: what lies inside a figure is cut before it; none cut backwards\n"
+    "  --summary                figures, cut and travel lengths, tool lifts and bytes, read from the job\n"
+    "                           (on standard error; with --send, before sending)\n"
+    "  --preview FILE.svg|FILE.png  a picture of the job: media, cuts, travel, start, totals\n"
     "  -o FILE                  write to FILE instead of standard output\n"
     "\n"
     "usage: vantrel-cut --send [options] DESIGN    cut DESIGN on the machine (USB)\n"
@@ -149,6 +155,13 @@ std::string setTextOption(CutToolOptions& o, const std::string& argument, const 
     } else if (argument == "--dpi-x" || argument == "--dpi-y") {
         if (!resolution(value)) return bad("a resolution from 1 to 100000 steps per inch, such as 508.0 or 1016/2");
         (argument == "--dpi-x" ? o.dpiX : o.dpiY) = value;
+    } else if (argument == "--order") {
+        auto order = cutOrderNamed(value);
+        if (!order) return bad("drawing, travel or inside-out");
+        o.order = *order;
+    } else if (argument == "--preview") {
+        if (!isPreviewName(value)) return bad("a file name ending in .svg or .png");
+        o.preview = value;
     } else if (argument == "-o" || argument == "--output") {
         if (value.empty()) return bad("a file name");
         o.output = value;
@@ -178,6 +191,7 @@ bool* flagField(CutToolOptions& o, const std::string& argument) {
     if (argument == "--wire") return &o.wire;
     if (argument == "--search-command") return &o.searchCommand;
     if (argument == "--send") return &o.send;
+    if (argument == "--summary") return &o.summary;
     if (argument == "--list") return &o.list;
     if (argument == "--yes") return &o.yes;
     if (argument == "--no") return &o.no;
@@ -205,6 +219,8 @@ std::string conflictingOptions(const CutToolOptions& o, bool haveDesign) {
     }
     if (!haveDesign) return "no design given (a file, or - for standard input)";
     if (o.searchCommand && o.cutType != 1) return "--search-command needs --cut-type print-and-cut";
+    if (o.searchCommand && (o.summary || !o.preview.empty()))
+        return std::string(o.summary ? "--summary" : "--preview") + " does not apply to --search-command";
     return {};
 }
 
@@ -323,6 +339,7 @@ CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string
         return status;
     }
     status.notes = leftOutNotes(design, designName);
+    status.design = designFactsOf(design.path, design.millimetres);
     status.nothingToCut = nothingToCutLine(design, designName);
     if (!status.nothingToCut.empty()) status.notes.push_back(status.nothingToCut);
 
@@ -340,7 +357,8 @@ CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string
         }
     }
     // The job owns the only copy of the design from here on.
-    const CutJob job = buildCutJob(settings, std::move(design.path), options.model, search, !options.flatten);
+    CutJob job = buildCutJob(settings, std::move(design.path), options.model, search, !options.flatten);
+    job.order = options.order;
 
     const CutStreamError error = writeCutStream(job, *dpiX, *dpiY, options.mediaWidth, output);
     if (error != CutStreamError::None) {
@@ -396,6 +414,7 @@ CutToolStatus PreparedCut::prepare(const CutToolOptions& options, DesignTextSour
         return status;
     }
     status.notes = leftOutNotes(parsed, designName);
+    status.design = designFactsOf(parsed.path, parsed.millimetres);
     status.nothingToCut = nothingToCutLine(parsed, designName);
     design_ = std::move(parsed.path);
     status.ok = true;
@@ -418,7 +437,8 @@ CutToolStatus PreparedCut::searchCommand(int model, std::string& command) {
 
 CutToolStatus PreparedCut::job(int model, std::string& text) {
     CutToolStatus status;
-    const CutJob job = buildCutJob(settingsFrom(options_), std::move(design_), model, search_, !options_.flatten);
+    CutJob job = buildCutJob(settingsFrom(options_), std::move(design_), model, search_, !options_.flatten);
+    job.order = options_.order;
     CollectingWriter output;
     const CutStreamError error = writeCutStream(job, dpiX_, dpiY_, options_.mediaWidth, output);
     if (error != CutStreamError::None) {

@@ -10,6 +10,7 @@
 #include "cutdata/cut_stream.h"
 #include "cutdata/reg_marks.h"
 #include "design_file.h"
+#include "job_summary.h"
 
 namespace vantrel::cli {
 
@@ -29,6 +30,9 @@ struct CutToolOptions {
     bool flatten = false;         // the flattened body form instead of curves
     bool wire = false;            // the machine's bytes: ETX in place of "|"
     bool searchCommand = false;   // Print and Cut: the mark search instead of the job
+    CutOrder order = CutOrder::Drawing;  // the order figures are cut in
+    bool summary = false;         // the job's totals on standard error
+    std::string preview;          // a picture of the job: FILE.svg or FILE.png
     std::string output;           // empty: standard output
     std::string design;           // a file, or "-" for standard input
     bool help = false;
@@ -56,6 +60,7 @@ struct CutToolStatus {
     bool ok = false;
     std::string error;            // one line, without the program name
     std::vector<std::string> notes;  // what an SVG design has that is not cut, one line per kind
+    DesignFacts design;           // for the summary
     // The line for a design with nothing to cut (empty, or every element left
     // out; nothing_to_cut.h), empty when there is something to cut. A job
     // written out (runCutTool) also has it as the last of `notes`; --send

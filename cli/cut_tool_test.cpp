@@ -33,6 +33,7 @@ TEST(CutToolArguments, EveryOptionInBothSpellings) {
         add("--media-width", "8.5");
         add("--dpi-x", "500 1/2");
         add("--dpi-y", "1016/2");
+        add("--order", "inside-out");
         arguments.insert(arguments.end(), {"--flatten", "--wire", "--search-command", "-o", "out.txt", "--", "-x.path"});
         auto parsed = parseCutToolArguments(arguments);
         ASSERT_TRUE(parsed.ok) << parsed.error;
@@ -49,6 +50,7 @@ TEST(CutToolArguments, EveryOptionInBothSpellings) {
         EXPECT_EQ(o.mediaWidth, 8.5f);
         EXPECT_EQ(o.dpiX, "500 1/2");
         EXPECT_EQ(o.dpiY, "1016/2");
+        EXPECT_EQ(o.order, CutOrder::InsideOut);
         EXPECT_TRUE(o.flatten && o.wire && o.searchCommand);
         EXPECT_EQ(o.output, "out.txt");
         EXPECT_EQ(o.design, "-x.path");
@@ -62,6 +64,12 @@ TEST(CutToolArguments, EveryOptionInBothSpellings) {
     EXPECT_EQ(send.options.device, "3:14");
     EXPECT_EQ(send.options.stallLimit, 5);
     EXPECT_TRUE(parse({"--list"}).options.list);
+    const auto view = parse({"--summary", "--preview=job.PNG", "--order", "travel", "d"});
+    ASSERT_TRUE(view.ok) << view.error;
+    EXPECT_TRUE(view.options.summary);
+    EXPECT_EQ(view.options.preview, "job.PNG");
+    EXPECT_EQ(view.options.order, CutOrder::Travel);
+    EXPECT_EQ(parse({"d"}).options.order, CutOrder::Drawing);
 }
 
 TEST(CutToolArguments, BadInputIsRefusedWithTheOptionNamed) {
@@ -93,6 +101,8 @@ TEST(CutToolArguments, BadInputIsRefusedWithTheOptionNamed) {
         {{"--send", "--device", "1:256", "d"}, "--device"},
         {{"--send", "--stall-limit", "0", "d"}, "--stall-limit"},
         {{"--send"}, "no design"},
+        {{"--order", "shortest", "d"}, "--order"},     {{"--preview", "job.jpg", "d"}, "--preview"},
+        {{"--cut-type", "print-and-cut", "--search-command", "--summary", "d"}, "--summary"},
     };
     for (const auto& c : cases) {
         auto parsed = parseCutToolArguments(c.arguments);

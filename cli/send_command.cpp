@@ -13,6 +13,7 @@
 #include <iostream>
 #include <string>
 
+#include "job_summary.h"
 #include "operations/operation_texts.h"
 #include "quit_signals.h"
 #include "send_progress.h"
@@ -241,7 +242,7 @@ int listMachines() {
     return ExitDone;
 }
 
-int sendPrepared(const CutToolOptions& options, PreparedCut& cut) {
+int sendPrepared(const CutToolOptions& options, PreparedCut& cut, const DesignFacts& design) {
     InterruptGuard interrupts;  // outlives the link: the device is released under it
     UsbContext usb;
     const std::vector<UsbCandidate> found = usb.discover(quitRequested);
@@ -275,6 +276,7 @@ int sendPrepared(const CutToolOptions& options, PreparedCut& cut) {
 
     std::string job;
     if (CutToolStatus s = cut.job(session.model(), job); !s.ok) return fail(ExitBadInput, s.error);
+    if (std::string error = reportJob(options, design, job, std::cerr); !error.empty()) return fail(ExitBadInput, error);
     ProgressView progress;
     const SessionEnd e = session.send(job, [&](std::size_t sent, std::size_t total) { progress(sent, total); });
     progress.end();
@@ -301,7 +303,7 @@ int runSend(const CutToolOptions& options, DesignTextSource& design, std::string
     if (!prepared.nothingToCut.empty()) return fail(ExitBadInput, prepared.nothingToCut + "; nothing was sent");
     for (const std::string& note : prepared.notes) std::cerr << "vantrel-cut: " << note << '\n';
     try {
-        return sendPrepared(options, cut);
+        return sendPrepared(options, cut, prepared.design);
     } catch (const std::exception& e) {
         return fail(ExitFailure, e.what());
     }

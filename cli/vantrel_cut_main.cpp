@@ -140,13 +140,16 @@ int run(int argc, char** argv) {
         return vantrel::cli::runSend(options, design, fromStandardInput ? "<stdin>" : options.design);
 #endif
     JobOutput output(options.output);
-    const auto status = vantrel::cli::runCutTool(options, design, fromStandardInput ? "<stdin>" : options.design, output);
+    vantrel::cli::JobView view(options);
+    vantrel::cli::JobViewWriter viewed(view, output);
+    const auto status = vantrel::cli::runCutTool(options, design, fromStandardInput ? "<stdin>" : options.design, viewed);
     const std::string cannotWrite =
         options.output.empty() ? "cannot write to standard output" : "cannot write \"" + options.output + "\"";
     if (output.failed()) return failWith(cannotWrite);
     if (!status.ok) return failWith(status.error);
     if (!output.finish()) return failWith(cannotWrite);
     for (const std::string& note : status.notes) std::cerr << "vantrel-cut: " << note << '\n';
+    if (std::string error = view.report(status.design, std::cerr); !error.empty()) return failWith(error);
     return 0;
 }
 

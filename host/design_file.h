@@ -26,6 +26,7 @@ struct DesignParseResult {
     int errorColumn = 0;
     std::string errorMessage;
     std::vector<LeftOutKind> leftOut;  // SVG only, in the order first met
+    bool millimetres = false;  // an SVG document sized in mm or cm: its lengths are told in mm
 
     // "line L, column C: message"
     std::string errorText() const;

@@ -421,6 +421,7 @@ public:
     Path path;
 
 private:
+    bool millimetres_ = false;
     // xmlns declarations in force: the element's prefix decides whether it is SVG.
     struct Namespaces {
         Namespaces(Builder& builder, const Element& e) : builder_(builder), size_(builder.namespaces_.size()) {
@@ -462,6 +463,7 @@ private:
         result.ok = true;
         result.path = std::move(path);
         result.leftOut = std::move(leftOut);
+        result.millimetres = millimetres_;
         return result;
     }
 
@@ -485,6 +487,9 @@ private:
         const bool haveHeight = heightAttr && !(height = parseLength(*heightAttr)).percent();
         if (haveWidth && !(width.value > 0)) fail(*widthAttr, 0, "the width must be above 0");
         if (haveHeight && !(height.value > 0)) fail(*heightAttr, 0, "the height must be above 0");
+        // A drawing sized in millimetres (or centimetres) is measured in millimetres.
+        const auto metric = [](const Length& l) { return l.inchesPerUnit == 1.0 / 25.4 || l.inchesPerUnit == 1.0 / 2.54; };
+        millimetres_ = (haveWidth && metric(width)) || (haveHeight && metric(height));
         const Affine px = scaling(1 / PxPerInch, 1 / PxPerInch);
         if (haveWidth) viewport_.width = width.inches() * PxPerInch;
         if (haveHeight) viewport_.height = height.inches() * PxPerInch;

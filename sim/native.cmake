@@ -3,13 +3,15 @@
 # stream.
 file(GLOB VANTREL_SIM_MODEL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/sim/model/*.cpp)
 add_library(vantrel_sim_model_san STATIC ${VANTREL_SIM_MODEL_SOURCES})
-target_include_directories(vantrel_sim_model_san PUBLIC ${CMAKE_SOURCE_DIR}/sim)
+target_include_directories(vantrel_sim_model_san PUBLIC ${CMAKE_SOURCE_DIR}/sim ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(vantrel_sim_model_san PUBLIC ${VANTREL_SANITIZE})
 target_link_options(vantrel_sim_model_san PUBLIC ${VANTREL_SANITIZE})
 target_link_libraries(vantrel-unit-tests PRIVATE vantrel_sim_model_san)
 
 add_library(vantrel_sim_model STATIC ${VANTREL_SIM_MODEL_SOURCES})
 target_include_directories(vantrel_sim_model PUBLIC ${CMAKE_SOURCE_DIR}/sim)
+# The tool-path pictures are the core's (src/toolpath).
+target_link_libraries(vantrel_sim_model PUBLIC vantrel_core)
 add_executable(vantrel-sim-replay ${CMAKE_SOURCE_DIR}/sim/replay/replay_main.cpp)
 target_link_libraries(vantrel-sim-replay PRIVATE vantrel_sim_model vantrel_core)
 if(TARGET vantrel-cut)

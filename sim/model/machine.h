@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/wire_decoder.h"
+#include "toolpath/tool_path.h"
 
 namespace vantrel::sim {
 
@@ -43,16 +44,8 @@ struct MachineFaults {
 // repliesWithoutEtx is on too).
 inline constexpr std::string_view GarbageReply{"\x00\xFF\x7F#GARBAGE#\x1B", 13};
 
-struct ToolPoint {
-    double y = 0;  // along the carriage (first value of a pair)
-    double x = 0;  // along the media feed (second value)
-    bool operator==(const ToolPoint&) const = default;
-};
-
-struct ToolSegment {
-    ToolPoint from, to;
-    bool down = false;  // knife (or pen) lowered: this segment was cut
-};
+using vantrel::ToolPoint;
+using vantrel::ToolSegment;
 
 class Machine {
 public:

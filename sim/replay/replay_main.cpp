@@ -10,7 +10,7 @@
 
 #include "cutdata/commands.h"
 #include "model/machine.h"
-#include "model/toolpath_render.h"
+#include "toolpath/toolpath_render.h"
 
 namespace {
 
@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
         bool ok = writeFile(folder + "/commands.txt", joinLines(machine.commandLog())) &&
                   writeFile(folder + "/anomalies.txt", joinLines(machine.anomalies())) &&
                   writeFile(folder + "/replies.bin", replies) &&
-                  writeFile(folder + "/toolpath.svg", vantrel::sim::toolPathSvg(machine.toolPath())) &&
-                  writeFile(folder + "/toolpath.png", vantrel::sim::toolPathPng(machine.toolPath()));
+                  writeFile(folder + "/toolpath.svg", vantrel::toolPathSvg(machine.toolPath())) &&
+                  writeFile(folder + "/toolpath.png", vantrel::toolPathPng(machine.toolPath()));
         if (!ok) {
             std::fprintf(stderr, "vantrel-sim-replay: cannot write to %s\n", argv[2]);
             return 1;

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "model/toolpath_render.h"
+#include "toolpath/toolpath_render.h"
 
 namespace vantrel::sim {
 namespace {

@@ -6,6 +6,14 @@
 
 namespace vantrel {
 
+// The order figures are cut in. The plug-in always cuts them as drawn; the
+// others are vantrel-cut's (cut_order.h).
+enum class CutOrder {
+    Drawing,    // as the design lists them, each from its first point
+    Travel,     // the shortest pen-up travel found; open figures may be cut backwards
+    InsideOut,  // no figure before one that lies inside it; then the shortest travel
+};
+
 struct CutJob {
     bool trackEnhancing = false;
     bool carrierMat = false;
@@ -24,6 +32,7 @@ struct CutJob {
     int markExtentY = 0;
     bool keepCurves = true;  // curves go out as "BZ1" commands; else flattened draw lists
     int model = CutterModelNone;  // a CutterModel value; unknown values place nothing
+    CutOrder order = CutOrder::Drawing;
 };
 
 }  // namespace vantrel

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cutdata/commands.h"
+#include "cutdata/cut_order.h"
 #include "cutdata/path_ops.h"
 #include "cutdata/step_path.h"
 #include "cutdata/step_text.h"
@@ -141,6 +142,7 @@ CutStreamError prepareJob(const CutJob& job, double dpiX, double dpiY, float med
     if (!std::isfinite(place.offset.x) || !std::isfinite(place.offset.y)) return CutStreamError::NonFiniteCoordinate;
     RectF flatBounds;
     if (CutStreamError e = toSteps(job, place, prepared.steps, flatBounds); e != CutStreamError::None) return e;
+    orderFigures(prepared.steps, job.order);
     prepared.header = headerOf(job, farCornerOf(job, place, flatBounds), carriageLimit);
     prepared.passCount = job.passCount;
     prepared.keepCurves = job.keepCurves;

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "model/png_writer.h"
-#include "model/toolpath_render.h"
+#include "toolpath/job_reader.h"
+#include "toolpath/png_writer.h"
+#include "toolpath/toolpath_render.h"
 
-namespace vantrel::sim {
+namespace vantrel {
 namespace {
 
 std::uint32_t bigEndian(const std::string& s, std::size_t at) {
@@ -100,6 +101,50 @@ TEST(SimRender, RasterShowsCutsMovesAndHomeWhereTheyAre) {
     EXPECT_GT(rasterizeToolPath({}).width, 0u);
 }
 
+TEST(SimRender, MediaOutlineAndCaptionAreDrawnBesideThePath) {
+    const std::vector<ToolSegment> path{{{0, 0}, {500, 500}, true}};
+    PictureExtras extras;
+    extras.mediaY = 1000;
+    extras.mediaX = 1000;
+    extras.caption = {"cut 1.00 in", "|"};
+    const Raster r = rasterizeToolPath(path, 117, extras);
+    ASSERT_EQ(r.width, 117u);
+    ASSERT_EQ(r.height, 117u + 2 * 12);  // two lines of 10-pixel glyphs and their spacing
+    EXPECT_EQ(r.pixel(108, 50), MediaColour);  // the media's far edge
+    EXPECT_EQ(r.pixel(58, 58), CutColour);
+    // The second line's "|" stands in the glyph's third column, rows 1 to 8.
+    EXPECT_EQ(r.pixel(8 + 2, 117 + 12 + 4), CaptionColour);
+    EXPECT_EQ(r.pixel(8 + 0, 117 + 12 + 4), PaperColour);
+    const std::string svg = toolPathSvg(path, extras);
+    EXPECT_NE(svg.find("<rect class=\"media\" x=\"0\" y=\"0\" width=\"1000\" height=\"1000\""), std::string::npos);
+    EXPECT_NE(svg.find(">cut 1.00 in</text>"), std::string::npos) << svg;
+}
+
+// Lengths as the machine moves: in inches at each axis's resolution, curves
+// along the curve, the raised return home included; any split into pieces.
+TEST(JobReader, TotalsAsTheMachineMovesInAnyPieces) {
+    const std::string job =
+        "FN0|FC18|\\29,29|Z6096,20000|FX10,0|!10,0|L0|L0|M0,0|M0,1000|D508,1000,508,2000|M0,2000|"
+        "BZ1,0,2000,0,2000,0,2250,0,2500|D0,2000|H|";
+    for (std::size_t piece : {job.size(), std::size_t{1}, std::size_t{7}}) {
+        JobReader reader(1000, 508, true);
+        for (std::size_t at = 0; at < job.size(); at += piece) reader.read(std::string_view(job).substr(at, piece));
+        const JobTotals& t = reader.totals();
+        // Cut: 1 in across the carriage, 1 in along the feed, then a straight curve
+        // of 500 steps and the 500 back: 1 in.
+        EXPECT_NEAR(t.cutInches, 3.0, 1e-6) << piece;
+        // Travel: 1 in to the first figure, 1 in back across the carriage, none
+        // to the curve's start (already there), home 2 in.
+        EXPECT_NEAR(t.travelInches, 1.0 + 1.0 + 2.0, 1e-6) << piece;
+        EXPECT_EQ(t.toolLifts, 2u);
+        EXPECT_EQ(t.bytes, job.size());
+        EXPECT_EQ(reader.limitY(), 6096);
+        EXPECT_EQ(reader.limitX(), 20000);
+        ASSERT_FALSE(reader.path().empty());
+        EXPECT_TRUE(reader.path().back().to == (ToolPoint{0, 0}) && !reader.path().back().down);
+    }
+}
+
 TEST(SimRender, SvgJoinsRunsAndKeepsCutsApartFromMoves) {
     std::vector<ToolSegment> path{{{0, 0}, {10, 20}, false},
                                   {{10, 20}, {10, 30}, true},
@@ -114,4 +159,4 @@ TEST(SimRender, SvgJoinsRunsAndKeepsCutsApartFromMoves) {
 }
 
 }  // namespace
-}  // namespace vantrel::sim
+}  // namespace vantrel

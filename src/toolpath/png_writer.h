@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vantrel::sim {
+namespace vantrel {
 
 std::uint32_t crc32(std::string_view bytes, std::uint32_t crc = 0);
 std::uint32_t adler32(std::string_view bytes, std::uint32_t adler = 1);
@@ -19,4 +19,4 @@ std::string zlibStored(std::string_view data);
 // file, or an empty string when the sizes do not match.
 std::string encodePng(std::uint32_t width, std::uint32_t height, const std::vector<std::uint8_t>& rgb);
 
-}  // namespace vantrel::sim
+}  // namespace vantrel

@@ -1,8 +1,8 @@
-#include "model/png_writer.h"
+#include "toolpath/png_writer.h"
 
 #include <array>
 
-namespace vantrel::sim {
+namespace vantrel {
 namespace {
 
 const std::array<std::uint32_t, 256>& crcTable() {
@@ -104,4 +104,4 @@ std::string encodePng(std::uint32_t width, std::uint32_t height, const std::vect
     return png;
 }
 
-}  // namespace vantrel::sim
+}  // namespace vantrel
