@@ -23,7 +23,7 @@
 
 #include "cutdata/cut_order.h"
 #include "cutdata/step_path.h"
-#include "design_file.h"
+#include "design/design_file.h"
 
 // Every allocation of the program is counted, so that a call's peak is known.
 namespace {

@@ -15,8 +15,9 @@ add_executable(vantrel-send-bench ${CMAKE_SOURCE_DIR}/bench/send_bench.cpp)
 target_link_libraries(vantrel-send-bench PRIVATE vantrel_cut_tool)
 
 # Only the design readers: it counts their memory with its own operator new.
-add_executable(vantrel-svg-bench ${CMAKE_SOURCE_DIR}/bench/svg_read_bench.cpp ${VANTREL_DESIGN_SOURCES})
-target_include_directories(vantrel-svg-bench PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/host)
+add_executable(vantrel-svg-bench ${CMAKE_SOURCE_DIR}/bench/svg_read_bench.cpp ${VANTREL_DESIGN_SOURCES}
+               ${VANTREL_PUGIXML_SOURCES})
+target_include_directories(vantrel-svg-bench PRIVATE ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(vantrel-svg-bench PRIVATE pugixml::pugixml)
 
 if(NOT benchmark_FOUND)

@@ -22,7 +22,7 @@
 #include <random>
 #include <string>
 
-#include "design_file.h"
+#include "design/design_file.h"
 
 namespace {
 

@@ -48,9 +48,11 @@ expect "drawing order: today's curves" "$data/heart.wysiwyg.txt" --order=drawing
 # is a picture of the job.
 cut --summary --preview "$work/job.png" "$data/triangle.path" >"$work/out" 2>"$work/err" || fail "summary: exit status $?"
 cmp -s "$work/out" "$data/triangle.wysiwyg.txt" || fail "summary: different job"
-grep -qx "  figures     1" "$work/err" || fail "summary: $(cat "$work/err")"
-grep -qx "  job         $(wc -c <"$data/triangle.wysiwyg.txt" | tr -d ' ') bytes" "$work/err" || fail "summary bytes: $(cat "$work/err")"
-grep -q "^  travel      .* in (order: drawing)" "$work/err" || fail "summary travel: $(cat "$work/err")"
+# Windows ends the lines of standard error with CR LF.
+tr -d '\r' <"$work/err" >"$work/summary"
+grep -qx "  figures     1" "$work/summary" || fail "summary: $(cat "$work/err")"
+grep -qx "  job         $(wc -c <"$data/triangle.wysiwyg.txt" | tr -d ' ') bytes" "$work/summary" || fail "summary bytes: $(cat "$work/err")"
+grep -q "^  travel      .* in (order: drawing)" "$work/summary" || fail "summary travel: $(cat "$work/err")"
 head -c 8 "$work/job.png" | od -An -c | grep -q 'P   N   G' || fail "preview: not a PNG"
 cut --preview "$work/job.svg" --order travel "$src/samples/tag.svg" >/dev/null 2>&1 || fail "svg preview: exit status $?"
 grep -q 'class="caption".*order: travel' "$work/job.svg" || fail "svg preview: no caption"

@@ -9,7 +9,7 @@
 
 #include "cutdata/cut_stream.h"
 #include "cutdata/reg_marks.h"
-#include "design_file.h"
+#include "design/design_file.h"
 #include "job_summary.h"
 
 namespace vantrel::cli {
@@ -51,6 +51,12 @@ struct ParsedArguments {
     CutToolOptions options;
     std::string error;            // one line, without the program name
 };
+
+// Shared by the option reading and the job run: `text` in double quotes, and
+// a resolution read as the plug-in reads it, refused outside the plug-in's
+// range (a value no machine has is refused instead of cut).
+std::string quoted(std::string_view text);
+std::optional<float> resolution(const std::string& text);
 
 // The arguments after the program name. Options take their value as the next
 // argument or after "=" ("--force 12", "--force=12"); "--" ends the options.

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "design_file.h"
+#include "design/design_file.h"
 
 namespace vantrel::cli {
 

@@ -2,8 +2,8 @@
 # bounded time as a smoke test. Longer runs are made by hand.
 set(VANTREL_FUZZ_FLAGS -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer -g -O1)
 find_package(pugixml REQUIRED)
-add_library(vantrel_core_fuzz STATIC ${VANTREL_CORE_SOURCES} ${VANTREL_DESIGN_SOURCES})
-target_include_directories(vantrel_core_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/host)
+add_library(vantrel_core_fuzz STATIC ${VANTREL_CORE_SOURCES} ${VANTREL_DESIGN_SOURCES} ${VANTREL_PUGIXML_SOURCES})
+target_include_directories(vantrel_core_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(vantrel_core_fuzz PUBLIC pugixml::pugixml)
 target_compile_options(vantrel_core_fuzz PUBLIC -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -g -O1)
 

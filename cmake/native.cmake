@@ -10,13 +10,12 @@ set(VANTREL_SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-s
 add_library(vantrel_core STATIC ${VANTREL_CORE_SOURCES})
 target_include_directories(vantrel_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
 
-add_library(vantrel_design STATIC ${VANTREL_DESIGN_SOURCES})
-target_include_directories(vantrel_design PUBLIC ${CMAKE_SOURCE_DIR}/host)
+add_library(vantrel_design STATIC ${VANTREL_DESIGN_SOURCES} ${VANTREL_PUGIXML_SOURCES})
 target_link_libraries(vantrel_design PUBLIC vantrel_core pugixml::pugixml)
 
 # The same sources again, instrumented, for the unit tests.
-add_library(vantrel_core_san STATIC ${VANTREL_CORE_SOURCES} ${VANTREL_DESIGN_SOURCES})
-target_include_directories(vantrel_core_san PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/host)
+add_library(vantrel_core_san STATIC ${VANTREL_CORE_SOURCES} ${VANTREL_DESIGN_SOURCES} ${VANTREL_PUGIXML_SOURCES})
+target_include_directories(vantrel_core_san PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(vantrel_core_san PUBLIC ${VANTREL_SANITIZE})
 target_link_options(vantrel_core_san PUBLIC ${VANTREL_SANITIZE})
 target_link_libraries(vantrel_core_san PUBLIC pugixml::pugixml)

@@ -13,10 +13,10 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 add_library(vantrel_core STATIC ${VANTREL_CORE_SOURCES})
 target_include_directories(vantrel_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
 
-# SVG documents through the system's XmlLite, in place of pugixml.
-list(REMOVE_ITEM VANTREL_DESIGN_SOURCES ${CMAKE_SOURCE_DIR}/host/svg_pugixml.cpp)
-add_library(vantrel_design STATIC ${VANTREL_DESIGN_SOURCES} ${CMAKE_SOURCE_DIR}/host/xmllite/svg_xmllite.cpp)
-target_include_directories(vantrel_design PUBLIC ${CMAKE_SOURCE_DIR}/host)
+# SVG documents through the system's XmlLite, in place of pugixml: the tools'
+# and the stand-in host's, not the plug-in's.
+list(REMOVE_ITEM VANTREL_SHELL_SOURCES ${VANTREL_XMLLITE_SOURCES})
+add_library(vantrel_design STATIC ${VANTREL_DESIGN_SOURCES} ${VANTREL_XMLLITE_SOURCES})
 target_link_libraries(vantrel_design PUBLIC vantrel_core)
 
 set(VANTREL_SYSTEM_LIBS gdiplus comctl32 setupapi ole32 oleaut32 uuid shlwapi shell32 advapi32 user32 gdi32 kernel32)

@@ -15,7 +15,7 @@
 
 #include "console.h"
 #include "demo_script.h"
-#include "design_file.h"
+#include "design/design_file.h"
 #include "support/win32/gdiplus_owners.h"
 
 namespace {

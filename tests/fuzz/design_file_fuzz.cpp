@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "design_file.h"
+#include "design/design_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "design_file.h"
+#include "design/design_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     auto result = vantrel::parseSvg(std::string(reinterpret_cast<const char*>(data), size));

@@ -20,6 +20,7 @@ LAYERS = [
     ["support"],                # owners of handles and GDI objects, resource text
     ["settings"],               # settings, profile, measurement text, resolution range
     ["cutdata"],                # path model, command language, cut stream, marks
+    ["design", "job"],          # design files read into paths; settings and a design made a job
     ["log", "toolpath"],        # the diagnostics log; the tool path read back from a job, and its pictures
     ["device"],                 # the link to the cutter
     ["ui"],                     # drawn controls, preview, dialog base

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "design_file.h"
+#include "design/design_file.h"
 
 namespace vantrel {
 namespace {

@@ -7,8 +7,8 @@
 #include <sstream>
 #include <string>
 
-#include "design_file.h"
-#include "svg_geometry.h"
+#include "design/design_file.h"
+#include "design/svg_geometry.h"
 
 namespace vantrel {
 namespace {

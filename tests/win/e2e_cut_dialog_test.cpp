@@ -14,7 +14,7 @@
 #include "cutdata/cut_stream.h"
 #include "cutdata/reg_marks.h"
 #include "operations/operation_texts.h"
-#include "design_file.h"
+#include "design/design_file.h"
 #include "driving/window_driving.h"
 #include "plugin/win32/plugin_app.h"
 #include "plugin/win32/registry_profile.h"

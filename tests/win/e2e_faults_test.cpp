@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "design_file.h"
+#include "design/design_file.h"
 #include "driving/window_driving.h"
 #include "operations/operation_texts.h"
 #include "plugin/win32/plugin_app.h"

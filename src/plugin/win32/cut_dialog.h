@@ -16,7 +16,7 @@
 #include "settings/profile.h"
 #include "settings/settings.h"
 #include "tools/win32/calibration_dialog.h"
-#include "plugin/cut_run.h"
+#include "job/cut_run.h"
 #include "resource.h"
 #include "support/win32/unique_handle.h"
 #include "ui/win32/controls.h"

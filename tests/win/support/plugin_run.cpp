@@ -2,10 +2,10 @@
 
 #include "cutdata/commands.h"
 #include "cutdata/cut_stream.h"
-#include "design_file.h"
+#include "design/design_file.h"
 #include "device/win32/connection_monitor.h"
 #include "driving/window_driving.h"
-#include "plugin/cut_run.h"
+#include "job/cut_run.h"
 #include "plugin/win32/plugin_app.h"
 #include "plugin/win32/registry_profile.h"
 #include "resource.h"

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "design_file.h"
-#include "svg_geometry.h"
+#include "design/design_file.h"
+#include "design/svg_geometry.h"
 
 namespace vantrel {
 

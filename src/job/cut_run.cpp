@@ -1,4 +1,4 @@
-#include "plugin/cut_run.h"
+#include "job/cut_run.h"
 
 #include <utility>
 

@@ -1,6 +1,8 @@
-#include "design_file.h"
+#include "design/design_file.h"
 
-#include "decimal_number.h"
+#include "design/decimal_number.h"
+#include "design/path_grammar.h"
+#include "design/pen.h"
 
 #include <algorithm>
 #include <charconv>
@@ -86,45 +88,31 @@ private:
     bool exhausted_ = false;
 };
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 using decimal::Decimal;
 using decimal::exactValue;
 using decimal::numberEnd;
 
+// A path-data text as the path grammar reads it (design/path_grammar.h),
+// with the line count that its faults' places need.
 class DesignParser {
 public:
     explicit DesignParser(TextWindow& text) : text_(text) {}
 
     Path run() {
-        skipSeparators();
-        if (text_.pos < text_.end && !isCommandLetter(*text_.pos))
-            fail("path data must begin with a command letter (M or m)");
-        char command = 0;
-        while (skipSeparators(), text_.pos < text_.end) {
-            const char c = *text_.pos;
-            if (isCommandLetter(c)) {
-                command = c;
-                if (!sawMove_ && command != 'M' && command != 'm')
-                    fail(std::string("the first command must be M or m, not '") + command + "'");
-                ++text_.pos;
-                runCommand(command);
-            } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
-                fail(std::string("unsupported command '") + c + "'");
-            } else if (startsNumber(c)) {
-                if (command == 'Z' || command == 'z') fail("a number cannot follow Z");
-                // Implicit repetition; extra pairs after a move are line-tos.
-                if (command == 'M') command = 'L';
-                if (command == 'm') command = 'l';
-                runCommand(command);
-            } else {
-                fail(std::string("unexpected character '") + printable(c) + "'");
-            }
-        }
-        return std::move(path_);
+        pen_.beginUntransformed();
+        design::PathGrammar<DesignParser>(*this, pen_).read();
+        return std::move(pen_.path);
     }
 
-private:
-    static bool isCommandLetter(char c) {
+    bool next() {
+        skipSeparators();
+        return text_.pos < text_.end;
+    }
+    char peek() const { return *text_.pos; }
+    void advance() { ++text_.pos; }
+    bool flag() { fail("an arc flag is expected here"); }  // path data has no arcs
+
+    static bool knows(char c) {
         switch (c) {
             case 'M': case 'm': case 'L': case 'l': case 'H': case 'h': case 'V': case 'v':
             case 'C': case 'c': case 'S': case 's': case 'Q': case 'q': case 'Z': case 'z':
@@ -133,7 +121,46 @@ private:
                 return false;
         }
     }
-    static bool startsNumber(char c) { return isDigit(c) || c == '-' || c == '+' || c == '.'; }
+    static constexpr bool CommandFirst = true;
+    static std::string unknownCommand(char c) { return std::string("unsupported command '") + c + "'"; }
+    static std::string unexpected(char c) { return std::string("unexpected character '") + printable(c) + "'"; }
+
+    [[noreturn]] void fail(std::string message) const {
+        throw ParseError{text_.offset(text_.pos), line_, lineStart_, std::move(message)};
+    }
+
+    double number() {
+        skipSeparators();
+        if (text_.pos >= text_.end) fail("a number is missing at the end of the data");
+        if (!design::startsNumber(*text_.pos)) fail("a number is expected here");
+        text_.lookAhead();
+        Decimal decimal;
+        bool exponentFault = false, ranOut = false;
+        const char* end = numberEnd(text_.pos, text_.end, decimal, exponentFault, ranOut);
+        // more() may move the window even when the text has ended: scan again after it.
+        while (ranOut && !text_.finished()) {
+            text_.more();
+            end = numberEnd(text_.pos, text_.end, decimal, exponentFault, ranOut);
+        }
+        if (!end) fail(exponentFault ? "the exponent of this number has no digits" : "a number is expected here");
+        double value = 0;
+        if (!exactValue(decimal, value)) {
+            const char* digits = *text_.pos == '+' ? text_.pos + 1 : text_.pos;
+            const auto [parsed, error] = std::from_chars(digits, end, value);
+            if (error != std::errc() || parsed != end) {
+                // Beyond the range of a double, or so close to 0 that it is
+                // denormal: let strtod decide as before (huge is refused below).
+                value = std::strtod(std::string(text_.pos, end).c_str(), nullptr);
+            }
+        }
+        if (!std::isfinite(value) || std::fabs(value) > MaxDesignCoordinate)
+            fail("this number is out of range (at most " + std::to_string(static_cast<int>(MaxDesignCoordinate)) +
+                 " inches either way)");
+        text_.pos = end;
+        return value;
+    }
+
+private:
     static std::string printable(char c) {
         const unsigned char u = static_cast<unsigned char>(c);
         if (u >= 0x20 && u < 0x7F) return std::string(1, c);
@@ -141,8 +168,9 @@ private:
         return {'0', 'x', digits[u >> 4], digits[u & 15]};
     }
 
-    [[noreturn]] void fail(std::string message) const {
-        throw ParseError{text_.offset(text_.pos), line_, lineStart_, std::move(message)};
+    // A point out of range is blamed where the text stands: after its numbers.
+    [[noreturn]] static void refuseAt(void* parser, std::string message) {
+        static_cast<const DesignParser*>(parser)->fail(std::move(message));
     }
 
     // Blanks, commas, line ends and comment lines. A '#' starts a comment only
@@ -174,140 +202,11 @@ private:
         }
     }
 
-    double number() {
-        skipSeparators();
-        if (text_.pos >= text_.end) fail("a number is missing at the end of the data");
-        if (!startsNumber(*text_.pos)) fail("a number is expected here");
-        text_.lookAhead();
-        Decimal decimal;
-        bool exponentFault = false, ranOut = false;
-        const char* end = numberEnd(text_.pos, text_.end, decimal, exponentFault, ranOut);
-        // more() may move the window even when the text has ended: scan again after it.
-        while (ranOut && !text_.finished()) {
-            text_.more();
-            end = numberEnd(text_.pos, text_.end, decimal, exponentFault, ranOut);
-        }
-        if (!end) fail(exponentFault ? "the exponent of this number has no digits" : "a number is expected here");
-        double value = 0;
-        if (!exactValue(decimal, value)) {
-            const char* digits = *text_.pos == '+' ? text_.pos + 1 : text_.pos;
-            const auto [parsed, error] = std::from_chars(digits, end, value);
-            if (error != std::errc() || parsed != end) {
-                // Beyond the range of a double, or so close to 0 that it is
-                // denormal: let strtod decide as before (huge is refused below).
-                value = std::strtod(std::string(text_.pos, end).c_str(), nullptr);
-            }
-        }
-        if (!std::isfinite(value) || std::fabs(value) > MaxDesignCoordinate)
-            fail("this number is out of range (at most " + std::to_string(static_cast<int>(MaxDesignCoordinate)) +
-                 " inches either way)");
-        text_.pos = end;
-        return value;
-    }
-
-    void checkPoint(double x, double y) {
-        if (std::fabs(x) > MaxDesignCoordinate || std::fabs(y) > MaxDesignCoordinate)
-            fail("this point lies out of range (at most " + std::to_string(static_cast<int>(MaxDesignCoordinate)) +
-                 " inches either way)");
-    }
-
-    void emit(double x, double y, std::uint8_t type) {
-        checkPoint(x, y);
-        path_.points.push_back({static_cast<float>(x), static_cast<float>(y)});
-        path_.types.push_back(type);
-    }
-
-    // A drawing command right after Z starts a new figure at the closed figure's start.
-    void ensureFigure() {
-        if (figureOpen_) return;
-        emit(startX_, startY_, PathPointTypeStart);
-        figureOpen_ = true;
-    }
-
-    void lineTo(double x, double y) {
-        ensureFigure();
-        emit(x, y, PathPointTypeLine);
-        curX_ = x, curY_ = y;
-    }
-
-    void cubicTo(double x1, double y1, double x2, double y2, double x, double y) {
-        ensureFigure();
-        emit(x1, y1, PathPointTypeBezier);
-        emit(x2, y2, PathPointTypeBezier);
-        emit(x, y, PathPointTypeBezier);
-        lastControlX_ = x2, lastControlY_ = y2;
-        curX_ = x, curY_ = y;
-    }
-
-    void runCommand(char command) {
-        const bool relative = command >= 'a';
-        const double ox = relative ? curX_ : 0, oy = relative ? curY_ : 0;
-        const char kind = relative ? static_cast<char>(command - 'a' + 'A') : command;
-        bool smoothSource = false;
-        switch (kind) {
-            case 'M': {
-                double x = number() + ox, y = number() + oy;
-                checkPoint(x, y);
-                emit(x, y, PathPointTypeStart);
-                curX_ = startX_ = x, curY_ = startY_ = y;
-                figureOpen_ = true;
-                sawMove_ = true;
-                break;
-            }
-            case 'L': {
-                double x = number() + ox, y = number() + oy;
-                lineTo(x, y);
-                break;
-            }
-            case 'H': lineTo(number() + ox, curY_); break;
-            case 'V': lineTo(curX_, number() + oy); break;
-            case 'C': {
-                double x1 = number() + ox, y1 = number() + oy;
-                double x2 = number() + ox, y2 = number() + oy;
-                double x = number() + ox, y = number() + oy;
-                cubicTo(x1, y1, x2, y2, x, y);
-                smoothSource = true;
-                break;
-            }
-            case 'S': {
-                // The first control point mirrors the previous cubic's second one.
-                double x1 = previousWasCubic_ ? 2 * curX_ - lastControlX_ : curX_;
-                double y1 = previousWasCubic_ ? 2 * curY_ - lastControlY_ : curY_;
-                double x2 = number() + ox, y2 = number() + oy;
-                double x = number() + ox, y = number() + oy;
-                cubicTo(x1, y1, x2, y2, x, y);
-                smoothSource = true;
-                break;
-            }
-            case 'Q': {
-                // A quadratic is an exact cubic with controls two thirds of the way to q.
-                double qx = number() + ox, qy = number() + oy;
-                double x = number() + ox, y = number() + oy;
-                cubicTo(curX_ + 2.0 / 3.0 * (qx - curX_), curY_ + 2.0 / 3.0 * (qy - curY_),
-                        x + 2.0 / 3.0 * (qx - x), y + 2.0 / 3.0 * (qy - y), x, y);
-                break;
-            }
-            case 'Z': {
-                if (figureOpen_ && !path_.types.empty())
-                    path_.types.back() |= PathPointTypeCloseSubpath;
-                figureOpen_ = false;
-                curX_ = startX_, curY_ = startY_;
-                break;
-            }
-        }
-        previousWasCubic_ = smoothSource;
-    }
-
     TextWindow& text_;
     int line_ = 1;
     std::size_t lineStart_ = 0;  // offset of the current line's first byte
     bool lineBlank_ = true;      // only spaces and tabs since the line began
-    Path path_;
-    double curX_ = 0, curY_ = 0, startX_ = 0, startY_ = 0;
-    double lastControlX_ = 0, lastControlY_ = 0;
-    bool previousWasCubic_ = false;
-    bool figureOpen_ = false;
-    bool sawMove_ = false;
+    design::Pen pen_{&DesignParser::refuseAt, this};
 };
 
 DesignParseResult parse(TextWindow& text) {

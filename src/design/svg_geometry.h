@@ -14,7 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "design_file.h"
+#include "design/design_file.h"
+#include "design/pen.h"
 
 namespace vantrel::svg {
 
@@ -55,6 +56,6 @@ DesignParseResult buildSvgDesign(const Element& root, std::string_view language)
 std::string languageOfLocale(std::string_view locale);
 
 // Arcs become cubic Béziers no further than this from the true ellipse.
-inline constexpr double ArcTolerance = 0.0005;
+inline constexpr double ArcTolerance = design::ArcTolerance;
 
 }  // namespace vantrel::svg

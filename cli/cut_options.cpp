@@ -1,3 +1,5 @@
+// vantrel-cut's options: the usage text, the table of whole-number options,
+// the flags, and the combinations refused.
 #include "cut_tool.h"
 
 #include <algorithm>
@@ -8,11 +10,6 @@
 #include <optional>
 
 #include "cutdata/commands.h"
-#include "cutdata/cut_job.h"
-#include "cutdata/cut_stream.h"
-#include "cutdata/reg_marks.h"
-#include "nothing_to_cut.h"
-#include "plugin/cut_run.h"
 #include "settings/measurement.h"
 #include "settings/resolution_range.h"
 
@@ -64,6 +61,22 @@ const char* const CutToolUsage =
     "  9  registration marks not found, and the answer was no\n"
     "  130  interrupted (Ctrl-C); the message says how far the job got\n";
 
+// Built by appending: GCC 12 at -O3 takes "\"" + std::string for an overlapping copy.
+std::string quoted(std::string_view text) {
+    std::string result;
+    result.reserve(text.size() + 2);
+    result += '"';
+    result += text;
+    result += '"';
+    return result;
+}
+
+std::optional<float> resolution(const std::string& text) {
+    double value = ParseMeasurement(text);
+    if (!resolutionInRange(value)) return std::nullopt;
+    return static_cast<float>(value);
+}
+
 namespace {
 
 std::optional<int> wholeNumber(std::string_view text) {
@@ -86,24 +99,6 @@ std::optional<bool> onOff(std::string_view text) {
     if (text == "on") return true;
     if (text == "off") return false;
     return std::nullopt;
-}
-
-// Built by appending: GCC 12 at -O3 takes "\"" + std::string for an overlapping copy.
-std::string quoted(std::string_view text) {
-    std::string result;
-    result.reserve(text.size() + 2);
-    result += '"';
-    result += text;
-    result += '"';
-    return result;
-}
-
-// A resolution for the tool: the same reading and the same range as the
-// plug-in's, a value no machine has being refused instead of cut.
-std::optional<float> resolution(const std::string& text) {
-    double value = ParseMeasurement(text);
-    if (!resolutionInRange(value)) return std::nullopt;
-    return static_cast<float>(value);
 }
 
 // The whole-number options: where each goes, its range, and what a refusal
@@ -270,184 +265,6 @@ ParsedArguments parseCutToolArguments(const std::vector<std::string>& arguments)
     if (std::string error = conflictingOptions(o, haveDesign); !error.empty()) return fail(error);
     parsed.ok = true;
     return parsed;
-}
-
-namespace {
-
-// Turns every "|" into ETX on the way to the next writer.
-class WireWriter : public CutStreamWriter {
-public:
-    explicit WireWriter(CutStreamWriter& next) : next_(next) {}
-    bool write(char* text, std::size_t size) override {
-        std::replace(text, text + size, CommandTerminator, ETX);
-        return next_.write(text, size);
-    }
-
-private:
-    CutStreamWriter& next_;
-};
-
-bool writeWhole(std::string text, CutStreamWriter& output) { return output.write(text.data(), text.size()); }
-
-CutSettings settingsFrom(const CutToolOptions& options) {
-    CutSettings settings;
-    settings.forceLevel = options.force;
-    settings.speedLevel = options.speed;
-    settings.multiCutIndex = options.passes - 1;
-    settings.cutTypeIndex = options.cutType;
-    settings.trackEnhancing = options.trackEnhancing;
-    settings.carrierMat = options.carrierMat;
-    settings.bladeOffset = options.bladeOffset;
-    return settings;
-}
-
-const char* const MarksDoNotFit = "the registration marks of this design do not fit the machine's coordinates";
-
-// As the cut run does: marks around the design, then the search fixes the
-// job's origin and extents. Model 0 is a run with no machine connected.
-std::optional<RegMarkSearch> markSearchFor(const CutToolOptions& options, const Path& design, int model, float dpiX,
-                                           float dpiY) {
-    const CutMachine machine{model != CutterModelNone, model};
-    const RegMarkLayout layout = regMarksFor(design, machine, options.regMarkType);
-    return computeRegMarkSearch(layout, model, options.carrierMat, dpiX, dpiY);
-}
-
-// `parse` gives the DesignParseResult; it runs once the options are known good.
-// One line per kind of element an SVG design has that cannot be cut.
-std::vector<std::string> leftOutNotes(const DesignParseResult& design, std::string_view designName) {
-    std::vector<std::string> notes;
-    for (const LeftOutKind& left : design.leftOut)
-        notes.push_back(std::string(designName) + ": left out, cannot be cut: " + std::to_string(left.count) + " " +
-                        left.kind);
-    return notes;
-}
-
-template <typename Parse>
-CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string_view designName,
-                       CutStreamWriter& finalOutput) {
-    CutToolStatus status;
-    WireWriter wire(finalOutput);
-    CutStreamWriter& output = options.wire ? static_cast<CutStreamWriter&>(wire) : finalOutput;
-    const auto dpiX = resolution(options.dpiX), dpiY = resolution(options.dpiY);
-    if (!dpiX || !dpiY) {
-        status.error = "bad resolution " + quoted(!dpiX ? options.dpiX : options.dpiY);
-        return status;
-    }
-    DesignParseResult design = parse();
-    if (!design.ok) {
-        status.error = std::string(designName) + ": " + design.errorText();
-        return status;
-    }
-    status.notes = leftOutNotes(design, designName);
-    status.design = designFactsOf(design.path, design.millimetres);
-    status.nothingToCut = nothingToCutLine(design, designName);
-    if (!status.nothingToCut.empty()) status.notes.push_back(status.nothingToCut);
-
-    const CutSettings settings = settingsFrom(options);
-    std::optional<RegMarkSearch> search;
-    if (settings.printAndCut()) {
-        search = markSearchFor(options, design.path, options.model, *dpiX, *dpiY);
-        if (!search) {
-            status.error = MarksDoNotFit;
-            return status;
-        }
-        if (options.searchCommand) {
-            status.ok = writeWhole(regMarkSearchCommand(*search, options.speed), output);
-            return status;
-        }
-    }
-    // The job owns the only copy of the design from here on.
-    CutJob job = buildCutJob(settings, std::move(design.path), options.model, search, !options.flatten);
-    job.order = options.order;
-
-    const CutStreamError error = writeCutStream(job, *dpiX, *dpiY, options.mediaWidth, output);
-    if (error != CutStreamError::None) {
-        status.error = std::string(designName) + ": " + cutStreamErrorText(error);
-        return status;
-    }
-    status.ok = true;
-    return status;
-}
-
-class CollectingWriter : public CutStreamWriter {
-public:
-    bool write(char* text, std::size_t size) override {
-        collected.append(text, size);
-        return true;
-    }
-    std::string collected;
-};
-
-}  // namespace
-
-CutToolStatus runCutTool(const CutToolOptions& options, DesignTextSource& design, std::string_view designName,
-                         CutStreamWriter& output) {
-    return generate(options, [&] { return readDesign(design, designName); }, designName, output);
-}
-
-CutToolResult runCutTool(const CutToolOptions& options, std::string_view designText, std::string_view designName) {
-    CollectingWriter output;
-    const CutToolStatus status = generate(options, [&] { return readDesign(designText, designName); }, designName, output);
-    CutToolResult result;
-    result.ok = status.ok;
-    result.notes = status.notes;
-    result.error = status.error;
-    if (status.ok) result.output = std::move(output.collected);
-    return result;
-}
-
-CutToolStatus PreparedCut::prepare(const CutToolOptions& options, DesignTextSource& design, std::string_view designName) {
-    CutToolStatus status;
-    options_ = options;
-    designName_ = designName;
-    const auto dpiX = resolution(options.dpiX), dpiY = resolution(options.dpiY);
-    if (!dpiX || !dpiY) {
-        status.error = "bad resolution " + quoted(!dpiX ? options.dpiX : options.dpiY);
-        return status;
-    }
-    dpiX_ = *dpiX;
-    dpiY_ = *dpiY;
-    // Path data or SVG, chosen as for the job written to a file.
-    DesignParseResult parsed = readDesign(design, designName);
-    if (!parsed.ok) {
-        status.error = designName_ + ": " + parsed.errorText();
-        return status;
-    }
-    status.notes = leftOutNotes(parsed, designName);
-    status.design = designFactsOf(parsed.path, parsed.millimetres);
-    status.nothingToCut = nothingToCutLine(parsed, designName);
-    design_ = std::move(parsed.path);
-    status.ok = true;
-    return status;
-}
-
-bool PreparedCut::printAndCut() const { return settingsFrom(options_).printAndCut(); }
-
-CutToolStatus PreparedCut::searchCommand(int model, std::string& command) {
-    CutToolStatus status;
-    search_ = markSearchFor(options_, design_, model, dpiX_, dpiY_);
-    if (!search_) {
-        status.error = MarksDoNotFit;
-        return status;
-    }
-    command = regMarkSearchCommand(*search_, options_.speed);
-    status.ok = true;
-    return status;
-}
-
-CutToolStatus PreparedCut::job(int model, std::string& text) {
-    CutToolStatus status;
-    CutJob job = buildCutJob(settingsFrom(options_), std::move(design_), model, search_, !options_.flatten);
-    job.order = options_.order;
-    CollectingWriter output;
-    const CutStreamError error = writeCutStream(job, dpiX_, dpiY_, options_.mediaWidth, output);
-    if (error != CutStreamError::None) {
-        status.error = designName_ + ": " + cutStreamErrorText(error);
-        return status;
-    }
-    text = std::move(output.collected);
-    status.ok = true;
-    return status;
 }
 
 }  // namespace vantrel::cli
