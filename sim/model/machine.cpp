@@ -247,14 +247,11 @@ void Machine::testPattern() {
     moveTo(o, false);
 }
 
-void Machine::settleJog(std::int64_t nowMs) {
-    if (jogCode_ == 0 || nowMs <= jogSince_) {
-        jogSince_ = std::max(jogSince_, nowMs);
-        return;
-    }
+ToolPoint Machine::joggedTo(std::int64_t nowMs) const {
+    ToolPoint to = position_;
+    if (jogCode_ == 0 || nowMs <= jogSince_) return to;
     // Up and Down move the media (x), Left and Right the carriage (y).
     double travel = config_.jogStepsPerSecond * static_cast<double>(nowMs - jogSince_) / 1000.0;
-    ToolPoint to = position_;
     switch (jogCode_) {
     case 0x02: to.x -= travel; break;
     case 0x01: to.x += travel; break;
@@ -262,6 +259,17 @@ void Machine::settleJog(std::int64_t nowMs) {
     case 0x04: to.y += travel; break;
     default: break;
     }
+    return to;
+}
+
+ToolPoint Machine::positionAt(std::int64_t nowMs) const { return joggedTo(nowMs); }
+
+void Machine::settleJog(std::int64_t nowMs) {
+    if (jogCode_ == 0 || nowMs <= jogSince_) {
+        jogSince_ = std::max(jogSince_, nowMs);
+        return;
+    }
+    ToolPoint to = joggedTo(nowMs);
     jogSince_ = nowMs;
     if (!(to == position_)) moveTo(to, false);
 }

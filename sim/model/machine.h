@@ -64,6 +64,8 @@ public:
     // Busy from `nowMs` for `ms` (or longer, if it already is).
     void busyFor(std::int64_t nowMs, std::int64_t ms);
     ToolPoint position() const { return position_; }
+    // Where the tool is at `nowMs`, a jog still running included.
+    ToolPoint positionAt(std::int64_t nowMs) const;
     bool toolDown() const { return toolDown_; }
     int force() const { return force_; }
     int speed() const { return speed_; }
@@ -102,6 +104,8 @@ private:
     void cubic(ToolPoint p0, ToolPoint p1, ToolPoint p2, ToolPoint p3);
     void testPattern();
     void settleJog(std::int64_t nowMs);
+    // Where the running jog, if any, has taken the tool by `nowMs`.
+    ToolPoint joggedTo(std::int64_t nowMs) const;
     void anomaly(std::string text);
 
     MachineConfig config_;

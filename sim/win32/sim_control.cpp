@@ -107,6 +107,7 @@ SimServer::ControlAnswer SimServer::control(const std::string& line) {
     if (verb == "set") return setAnswer(rest);
     if (verb == "busy") return busyAnswer(rest);
     if (verb == "inject") return injectAnswer(rest);
+    if (verb == "fail-input") return failInputAnswer();
     if (verb == "quit") {
         requestQuit();
         return {true, {}};
@@ -119,12 +120,13 @@ SimServer::ControlAnswer SimServer::control(const std::string& line) {
 SimServer::ControlAnswer SimServer::statusAnswer() {
     std::lock_guard lock(mutex_);
     char text[512];
-    ToolPoint p = machine_.position();
+    const std::int64_t t = now();
+    ToolPoint p = machine_.positionAt(t);
     std::snprintf(text, sizeof text,
                   "plugged=%d received=%llu commands=%zu busy=%d position=%.3f,%.3f tool=%s searches=%d "
                   "anomalies=%zu pending-replies=%zu input-client=%d output-client=%d id-reads=%d\n",
                   plugged_ ? 1 : 0, static_cast<unsigned long long>(machine_.received().size()),
-                  machine_.commandLog().size(), machine_.busy(now()) ? 1 : 0, p.y, p.x,
+                  machine_.commandLog().size(), machine_.busy(t) ? 1 : 0, p.y, p.x,
                   machine_.toolDown() ? "down" : "up", machine_.searchesAnswered(), machine_.anomalies().size(),
                   replies_.size() + delayedBytes_, inputClient_ ? 1 : 0, outputClient_ ? 1 : 0, idReads_.load());
     return {true, text};
@@ -170,6 +172,16 @@ SimServer::ControlAnswer SimServer::injectAnswer(const std::string& rest) {
     std::lock_guard lock(mutex_);
     if (!plugged_) return {false, "unplugged"};
     queueRepliesLocked(std::move(bytes), now());
+    return {true, {}};
+}
+
+SimServer::ControlAnswer SimServer::failInputAnswer() {
+    std::lock_guard lock(mutex_);
+    if (!inputPipe_) return {false, "no client on the input"};
+    failInput_ = true;
+    // From another thread only CancelIoEx reaches the input thread's pending
+    // read; it then finds the request and cuts the client off.
+    CancelIoEx(inputPipe_, nullptr);
     return {true, {}};
 }
 

@@ -3,6 +3,7 @@
 // a slow link that takes them at a set rate).
 #include "win32/sim_server.h"
 
+#include <utility>
 #include <vector>
 
 namespace vantrel::sim {
@@ -21,9 +22,23 @@ constexpr std::int64_t SlowLinkIdleMs = 50;
 void SimServer::serveMachineInput() { serveDevicePipe(L"\\.00", inputClient_, &SimServer::serveInputClient); }
 
 void SimServer::serveInputClient(HANDLE pipe) {
+    struct Served {
+        SimServer& server;
+        explicit Served(SimServer& s, HANDLE pipe) : server(s) {
+            std::lock_guard lock(server.mutex_);
+            server.inputPipe_ = pipe;
+            server.failInput_ = false;
+        }
+        ~Served() {
+            std::lock_guard lock(server.mutex_);
+            server.inputPipe_ = nullptr;
+        }
+    } served(*this, pipe);
     std::vector<char> buffer(ReadBufferBytes);
     while (true) {
         ReadAllowance allowed = allowedRead(buffer.size());
+        // Cut off: the pipe is disconnected with what was not read in it.
+        if (allowed.inputFails) return;
         if (allowed.stalled) {
             // Taking nothing: the writer's bytes wait in the pipe until the
             // stall is set off or the cable is pulled.
@@ -55,6 +70,7 @@ SimServer::ReadAllowance SimServer::allowedRead(std::size_t capacity) {
         allowed.bytes = plan_.admit(settings_.link, capacity);
         allowed.rate = settings_.link.bytesPerSecond;
         allowed.stalled = LinkPlan::stalled(settings_.link);
+        allowed.inputFails = std::exchange(failInput_, false);
     }
     if (allowed.rate > 0) allowed.bytes = std::min(allowed.bytes, SlowLinkChunk);
     return allowed;

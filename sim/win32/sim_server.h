@@ -72,6 +72,7 @@ private:
         std::size_t bytes = 0;  // 0: the cable is to be pulled first
         std::int64_t rate = 0;  // the slow link's bytes per second, 0 when off
         bool stalled = false;   // the machine takes nothing now
+        bool inputFails = false;  // "fail-input": the client is to be cut off
     };
     void serveMachineInput();
     void serveInputClient(HANDLE pipe);
@@ -106,6 +107,7 @@ private:
     ControlAnswer setAnswer(const std::string& rest);
     ControlAnswer busyAnswer(const std::string& rest);
     ControlAnswer injectAnswer(const std::string& rest);
+    ControlAnswer failInputAnswer();
     void applyToMachineLocked();
     std::string saveRecord(const std::string& folder);
 
@@ -115,6 +117,8 @@ private:
     LinkPlan plan_;
     bool plugged_ = true;
     std::string replies_;          // bytes waiting to go out on "<base>\.01"
+    HANDLE inputPipe_ = nullptr;   // "<base>\.00" while a client is served there
+    bool failInput_ = false;       // "fail-input" asked: cut that client off
     struct DelayedReply {
         std::int64_t dueMs;
         std::string bytes;

@@ -20,7 +20,7 @@ enum class MarkSearchEnd {
     None,           // still searching
     Found,          // cut
     NotFound,       // two answers meaning not found
-    LinkLost,       // the incoming channel failed
+    LinkLost,       // a channel failed
     UserCancelled,  // Escape or the close box
 };
 

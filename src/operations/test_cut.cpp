@@ -24,6 +24,9 @@ TestCutStep TestCutSession::finish(TestCutStep step, TestCutEnd end) {
 TestCutStep TestCutSession::jog(JogCode code) {
     moved_ = true;
     jogging_ = code != JogCode::Stop;
+    // A stop lost to a machine that takes nothing for a while would leave
+    // the carriage running once it takes data again.
+    if (code == JogCode::Stop) return {.sendFirst = jogSequence(code)};
     return {.send = jogSequence(code)};
 }
 
@@ -54,12 +57,12 @@ TestCutStep TestCutSession::testButton() {
     // or button still held would leave the carriage moving under the pattern
     // or the job: stop it first. Knife point: the job starts where the
     // carriage stands.
-    if (knifePointMode_) return finish({.send = stopHeldJog()}, TestCutEnd::Ok);
+    if (knifePointMode_) return finish({.sendFirst = stopHeldJog()}, TestCutEnd::Ok);
     if (busy_) return {};
     busy_ = true;
     busyTicks_ = 0;
     abandonable_ = false;
-    return {.send = stopHeldJog() + testCutText(force_, speed_), .enterBusy = true};
+    return {.sendFirst = stopHeldJog(), .send = testCutText(force_, speed_), .enterBusy = true};
 }
 
 TestCutStep TestCutSession::statusTick() {
@@ -91,7 +94,7 @@ TestCutStep TestCutSession::cancel() {
     if (busy_ && !abandonable_) return {};
     TestCutStep step;
     // Home again, so the next job does not start where the user left the carriage.
-    if (moved_) step.send = "H|";
+    if (moved_) step.sendFirst = "H|";
     return finish(std::move(step), TestCutEnd::Cancel);
 }
 

@@ -33,6 +33,9 @@ JogCode arrowDirection(ArrowKeys keys);
 enum class TestCutEnd { None, Ok, Cancel };
 
 struct TestCutStep {
+    // The jog stop or the way home: queued first, and never refused however
+    // long the machine takes nothing; empty: nothing.
+    std::string sendFirst{};
     std::string send{};      // command text or escape bytes to queue; empty: nothing
     bool enterBusy = false;  // "Testing" caption, children disabled, status polling on
     bool leaveBusy = false;  // test caption back, children enabled, polling off, focus on the test button

@@ -25,7 +25,11 @@ std::vector<std::string> sentForKeys(const std::vector<ArrowKeys>& readings) {
     std::vector<std::string> sent;
     for (const auto& keys : readings) {
         TestCutStep step = s.arrowKeys(keys);
-        if (!step.send.empty()) sent.push_back(step.send);
+        // Starts go in the queue's turn, the stop first: a stop is never refused.
+        EXPECT_TRUE(step.sendFirst.empty() || step.sendFirst == jogBytes(0)) << "only the stop goes first";
+        EXPECT_TRUE(step.send.empty() || step.send != jogBytes(0)) << "the stop never waits its turn";
+        for (const std::string* part : {&step.sendFirst, &step.send})
+            if (!part->empty()) sent.push_back(*part);
     }
     return sent;
 }
@@ -77,25 +81,31 @@ TEST(TestCut, AJogStillHeldIsStoppedBeforeTheTest) {
     const std::string test = "FC0|FX1,0|!2,0|FH|";
     TestCutSession s(1, 2, false);
     s.arrowKeys({.up = true});
-    EXPECT_EQ(s.testButton().send, jogBytes(0) + test);
+    TestCutStep stopped = s.testButton();
+    EXPECT_EQ(stopped.sendFirst, jogBytes(0));
+    EXPECT_EQ(stopped.send, test);
     s.reply("0");
     EXPECT_EQ(s.arrowKeys({.up = true}).send, jogBytes(2)) << "the key still held moves again after the test";
-    s.arrowKeys({});
-    EXPECT_EQ(s.testButton().send, test) << "nothing to stop";
+    EXPECT_EQ(s.arrowKeys({}).sendFirst, jogBytes(0));
+    TestCutStep plain = s.testButton();
+    EXPECT_EQ(plain.sendFirst, "") << "nothing to stop";
+    EXPECT_EQ(plain.send, test);
     s.reply("0");
     s.jogButton(JogCode::Left, true);
-    EXPECT_EQ(s.testButton().send, jogBytes(0) + test);
+    EXPECT_EQ(s.testButton().sendFirst, jogBytes(0));
 
     // Knife point: the job is not to start under a moving carriage either.
     TestCutSession knife(1, 2, true);
     knife.arrowKeys({.left = true});
     TestCutStep begin = knife.testButton();
-    EXPECT_EQ(begin.send, jogBytes(0));
+    EXPECT_EQ(begin.sendFirst, jogBytes(0));
+    EXPECT_EQ(begin.send, "");
     EXPECT_EQ(begin.end, TestCutEnd::Ok);
     TestCutSession released(1, 2, true);
-    released.jogButton(JogCode::Down, true);
-    released.jogButton(JogCode::Down, false);
-    EXPECT_EQ(released.testButton().send, "") << "stopped already: the carriage stays where it is";
+    EXPECT_EQ(released.jogButton(JogCode::Down, true).send, jogBytes(1));
+    EXPECT_EQ(released.jogButton(JogCode::Down, false).sendFirst, jogBytes(0));
+    TestCutStep confirm = released.testButton();
+    EXPECT_EQ(confirm.sendFirst + confirm.send, "") << "stopped already: the carriage stays where it is";
 }
 
 TEST(TestCut, ASilentMachineReleasesTheDialogAfterTheTimeOut) {
@@ -110,7 +120,7 @@ TEST(TestCut, ASilentMachineReleasesTheDialogAfterTheTimeOut) {
     EXPECT_TRUE(s.mayAbandonTest());
     TestCutStep step = s.cancel();
     EXPECT_EQ(step.end, TestCutEnd::Cancel);
-    EXPECT_EQ(step.send, Home);
+    EXPECT_EQ(step.sendFirst, Home) << "the way home is never refused";
 }
 
 TEST(TestCut, ALateIdleReplyClosesTheWayOutAgain) {

@@ -283,6 +283,38 @@ TEST_F(PortThreads, BehindAWriteTheMachineDoesNotTakeOneTextWaitsAndMoreAreRefus
     EXPECT_TRUE(received == toWire(job) + "H\x03") << received.size() << " bytes";
 }
 
+// The arrow keys turn the carriage without a stop between. With the first
+// start taken and the second still unsent behind a write the machine does
+// not take, the release's stop withdraws the second and still goes, ahead of
+// what waits; a stop whose start never left has nothing to stop. The way
+// home is never refused either. (The fault table's jog row has the tap.)
+TEST_F(PortThreads, TheJogStopAndTheWayHomeAreNeverRefusedAndAnUnsentStartCancelsOut) {
+    startWriter();
+    const std::string right = jogSequence(JogCode::Right), stop = jogSequence(JogCode::Stop);
+    ASSERT_EQ(writer_.Offer(right), win::Handover::Placed);
+    ASSERT_TRUE(waitForEvents(WM_WRITER_EVENT, WRITE_DONE, 1));  // the carriage runs right
+    const std::string job = largeJob(1 << 20);
+    writer_.Enqueue(job);  // nobody reads: pending once the pipe's 64 KiB are full
+    ASSERT_TRUE(waitForEvents(WM_WRITER_EVENT, WRITE_BEGIN, 2));
+    EXPECT_EQ(writer_.Offer(jogSequence(JogCode::Left)), win::Handover::Placed);
+    EXPECT_EQ(writer_.OfferFirst(stop), win::Handover::Placed) << "right is still to be stopped";
+    EXPECT_EQ(writer_.Offer(jogSequence(JogCode::Up)), win::Handover::Placed);
+    EXPECT_EQ(writer_.OfferFirst(stop), win::Handover::CancelledOut);
+    EXPECT_EQ(writer_.Offer(StatusRequest), win::Handover::Placed);
+    EXPECT_EQ(writer_.OfferFirst("H|"), win::Handover::Placed);
+    EXPECT_EQ(writer_.Offer("FG|"), win::Handover::Busy);
+    EXPECT_FALSE(writer_.Poll(StatusRequest));
+    std::atomic<bool> drained{false};
+    std::string received;
+    std::thread machine([&] { received = pipe_.readSlowly(65536, 1ms, drained); });
+    // The job, then the stop and the way home in one write, then the status request.
+    ASSERT_TRUE(waitForEvents(WM_WRITER_EVENT, WRITE_DONE, 4, 20s));
+    drained = true;
+    machine.join();
+    EXPECT_TRUE(received == right + toWire(job) + stop + std::string("H\x03") + std::string(StatusRequest))
+        << received.size() << " bytes";
+}
+
 TEST_F(PortThreads, AWriteThatFailsIsLostKeepsItsBufferAndIsNotSentAgain) {
     startWriter();
     const std::string job = largeJob(1 << 20);

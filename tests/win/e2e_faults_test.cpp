@@ -30,6 +30,7 @@
 #include "support/plugin_run.h"
 #include "support/simulator_process.h"
 #include "support/win_test_support.h"
+#include "ui/win32/jog_button.h"
 
 namespace vantrel::test {
 namespace {
@@ -190,6 +191,70 @@ void pullDuringTheSearch(Context& c, int answer) {
     c.sawCaption();
     c.sawStatus();
     c.sawNoMessage();
+}
+
+// The jogs the machine got from byte `from` on (the row jogs right only).
+std::wstring jogsReceived(const std::string& received, std::size_t from) {
+    const std::string escNul("\x1B\0", 2);
+    std::wstring names;
+    for (std::size_t at = received.find(escNul, from); at != std::string::npos && at + 2 < received.size();
+         at = received.find(escNul, at + 3)) {
+        const char code = received[at + 2];
+        names += std::wstring(names.empty() ? L"" : L", ") + (code == 0 ? L"stop" : code == 4 ? L"right" : L"?");
+    }
+    return names;
+}
+
+std::string carriagePosition(SimulatorProcess& sim) {
+    const std::string status = sim.status();
+    const std::size_t at = status.find("position=");
+    return at == std::string::npos ? std::string() : status.substr(at, status.find(' ', at) - at);
+}
+
+// In the test-cut dialog: the machine takes the start of a jog to the right
+// and then nothing for 2.5 s, while the jog is released and tapped twice
+// more; then it takes data again, and the carriage must stand still.
+void jogWhileTheMachineTakesNothing(Context& c) {
+    if (!c.connected()) return;
+    PostMessageW(c.item(IDC_TEST_CUT), BM_CLICK, 0, 0);
+    HWND testCut = waitForDialog(std::wstring(TestCutDialogTitle), 10s);
+    if (!testCut) return;
+    const std::size_t before = c.sim->received().size();
+    c.sim->set("stall-after-bytes", "3");
+    auto jog = [&](bool pressed) {
+        PostMessageW(testCut, win::WM_JOG_BUTTON, IDC_JOG_RIGHT, pressed ? 1 : 0);
+        EXPECT_TRUE(driving::flushPostedMessages(testCut));
+    };
+    jog(true);
+    if (!c.sim->waitForReceived(before + 3, 5s)) return;
+    const DWORD stalled = GetTickCount();
+    jog(false);
+    for (int tap = 0; tap < 2; ++tap) {
+        Sleep(200);
+        jog(true);
+        Sleep(200);
+        jog(false);
+    }
+    while (GetTickCount() - stalled < 2500) Sleep(50);
+    c.sim->set("stall-after-bytes", "-1");
+    // What waited reaches the machine within a few of its 50 ms looks.
+    c.sim->waitForReceived(before + 6, 5s);
+    Sleep(500);
+    c.seen.push_back(L"the machine got: " + jogsReceived(c.sim->received(), before) + L", then nothing more");
+    const std::string standing = carriagePosition(*c.sim);
+    Sleep(500);  // a running carriage goes 500 steps in this time
+    c.seen.push_back(carriagePosition(*c.sim) == standing ? L"the carriage stands still" : L"the carriage runs on");
+    PostMessageW(testCut, WM_COMMAND, IDCANCEL, 0);
+    waitFor([&] { return !IsWindow(testCut); }, 5s);
+}
+
+// After the machine's input channel alone failed: once the dialog that
+// talked to the machine is done, the main dialog finds and identifies it anew.
+void identifiedAnew(Context& c) {
+    EXPECT_TRUE(waitForConnectionChecks(c.dialog, 2));
+    c.connected(20s);
+    c.sawStatus();
+    c.sawStart();
 }
 
 const std::vector<Row>& rows() {
@@ -463,6 +528,48 @@ const std::vector<Row>& rows() {
          .sees = {L"the dialog answers", L"Connected [CAMEO V1.10]", L"Sending data", L"Escape closes it"},
          .job = JobBytes::UpToTheUnplug,
          .logged = {"job start: ", "job end: dialog closed after "},
+         .never = {"message shown:"}},
+        {.id = "stall-jog",
+         .fault = "The machine takes a jog's start, then nothing for 2.5 s while the jog is released and tapped twice more",
+         .simulator = {L"--stall-after-bytes", L"1000000000"},
+         .act = jogWhileTheMachineTakesNothing,
+         .sees = {L"the machine got: right, stop, then nothing more", L"the carriage stands still"},
+         .logged = {"identified: "},
+         .never = {"bytes not sent", "message shown:"}},
+        {.id = "command-lost-search",
+         .fault = "Print and Cut: the command channel alone has failed as the mark search begins, the user answers No",
+         .cutType = 1,
+         .act =
+             [](Context& c) {
+                 if (!c.connected()) return;
+                 // Nothing is written until Start: the search command's write is the first to fail.
+                 EXPECT_TRUE(c.sim->control("fail-input"));
+                 c.start();
+                 if (!c.sawMessage(IDNO, 10s)) return;
+                 EXPECT_TRUE(driving::flushPostedMessages(c.dialog));
+                 c.sawCaption();
+                 identifiedAnew(c);
+             },
+         .sees = {MarksQuestion, Ready, L"Connected [CAMEO V1.10]", L"Start enabled"},
+         .logged = {"identified: ", "disconnected: the outgoing channel failed",
+                    "message shown: \"Unable to find registration marks.", "identified: "},
+         .never = {"job start:"}},
+        {.id = "command-lost-calibration",
+         .fault = "Calibrate DPI: the command channel alone has failed when the square is sent",
+         .act =
+             [](Context& c) {
+                 if (!c.connected()) return;
+                 PostMessageW(c.item(IDC_CALIBRATE_DPI), BM_CLICK, 0, 0);
+                 HWND calibration = waitForDialog(L"Calibrate Resolution", 10s);
+                 if (!calibration) return;
+                 EXPECT_TRUE(c.sim->control("fail-input"));
+                 PostMessageW(GetDlgItem(calibration, IDC_CALIB_CUT_SQUARE), BM_CLICK, 0, 0);
+                 const bool closed = waitFor([&] { return !IsWindow(calibration); }, 5s);
+                 c.seen.push_back(closed ? L"the calibration closes by itself" : L"the calibration stays open");
+                 identifiedAnew(c);
+             },
+         .sees = {L"the calibration closes by itself", L"Connected [CAMEO V1.10]", L"Start enabled"},
+         .logged = {"identified: ", "disconnected: the outgoing channel failed", "identified: "},
          .never = {"message shown:"}}
     };
     return table;

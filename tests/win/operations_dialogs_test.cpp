@@ -203,15 +203,17 @@ TEST_F(RegMarkSearch, EscapeEndsItAsTheUsersChoiceButEnterDoesNot) {
     EXPECT_TRUE(result.userCancelled);
 }
 
-TEST_F(RegMarkSearch, ALostIncomingChannelEndsIt) {
-    SearchRun result = run([&](HWND window) {
-        PostMessageW(window, WM_WRITER_EVENT, PORT_LOST, 0);
-        ASSERT_TRUE(stillOpenAfterHandling(window)) << "writer events are left alone";
-        PostMessageW(window, WM_READER_EVENT, PORT_LOST, 0);
-        waitFor([&] { return !IsWindow(window); }, 3s);
-    });
-    EXPECT_EQ(result.result, IDCANCEL);
-    EXPECT_FALSE(result.userCancelled);
+TEST_F(RegMarkSearch, AChannelLostByEitherThreadEndsIt) {
+    for (UINT lostBy : {WM_READER_EVENT, WM_WRITER_EVENT}) {
+        SearchRun result = run([&](HWND window) {
+            PostMessageW(window, WM_WRITER_EVENT, win::WRITE_DONE, 2);
+            ASSERT_TRUE(stillOpenAfterHandling(window)) << "other writer events are left alone";
+            PostMessageW(window, lostBy, PORT_LOST, 0);
+            waitFor([&] { return !IsWindow(window); }, 3s);
+        });
+        EXPECT_EQ(result.result, IDCANCEL);
+        EXPECT_FALSE(result.userCancelled);
+    }
 }
 
 // The search step of a cut run with its question.
@@ -468,7 +470,7 @@ TEST_F(TestCut, ALostIncomingChannelEndsTheDialogEvenWhileTesting) {
     TestCutRun result = run(false, [&](HWND window) {
         PostMessageW(window, win::WM_JOG_BUTTON, IDC_JOG_UP, 1);
         clickButton(window, IDC_TEST_CUT_BUTTON);
-        ASSERT_TRUE(waitFor([&] { return port_.commands().size() == 2; }, 3s));
+        ASSERT_TRUE(waitFor([&] { return port_.commands().size() == 3; }, 3s));  // up, stop, the test
         PostMessageW(window, WM_READER_EVENT, PORT_LOST, 0);
         waitFor([&] { return !IsWindow(window); }, 3s);
     });

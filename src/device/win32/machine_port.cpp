@@ -20,23 +20,29 @@ void PortThreadsLink::enqueue(std::string_view commandText) {
     if (writer_.Offer(commandText) == Handover::Busy) logCommandRefused(commandText.size());
 }
 
+bool PortLosses::note(UINT message, WPARAM code) {
+    if (code != PORT_LOST || (message != WM_READER_EVENT && message != WM_WRITER_EVENT)) return false;
+    (message == WM_READER_EVENT ? reader : writer) = true;
+    return true;
+}
+
 PortLosses discardPortMessages(HWND window) {
     PortLosses losses;
     if (!window) return losses;
     MSG message;
     while (PeekMessageW(&message, window, WM_READER_EVENT, WM_WRITER_EVENT, PM_REMOVE)) {
-        if (message.wParam == PORT_LOST) {
-            (message.message == WM_READER_EVENT ? losses.reader : losses.writer) = true;
-        } else if (message.message == WM_READER_EVENT && static_cast<INT_PTR>(message.wParam) >= 0) {
+        if (!losses.note(message.message, message.wParam) && message.message == WM_READER_EVENT &&
+            static_cast<INT_PTR>(message.wParam) >= 0)
             takeReplyText(message.lParam);
-        }
     }
     return losses;
 }
 
-void handNotificationsBack(MachinePort& port, HWND window, HWND next) {
+void handNotificationsBack(MachinePort& port, HWND window, HWND next, PortLosses heard) {
     port.notifyTo(next);
-    const PortLosses losses = discardPortMessages(window);
+    PortLosses losses = discardPortMessages(window);
+    losses.reader = losses.reader || heard.reader;
+    losses.writer = losses.writer || heard.writer;
     if (!next) return;
     if (losses.reader) PostMessageW(next, WM_READER_EVENT, PORT_LOST, 0);
     if (losses.writer) PostMessageW(next, WM_WRITER_EVENT, PORT_LOST, 0);

@@ -26,6 +26,10 @@ public:
     // without waiting for a write still pending: a machine that takes no
     // data must not freeze the dialog, so the text is then refused.
     virtual void enqueue(std::string_view commandText) = 0;
+    // The jog stop or the way home: never refused, however long the machine
+    // takes nothing, and sent ahead of what waits (PortWriter::OfferFirst). A
+    // link that refuses nothing may leave it to enqueue.
+    virtual void enqueueFirst(std::string_view commandText) { enqueue(commandText); }
     // A status request, skipped while an earlier write is still pending.
     virtual void pollStatus() { enqueue(StatusRequest); }
 };
@@ -40,6 +44,7 @@ public:
     PortThreadsLink(PortReader& reader, PortWriter& writer) : reader_(reader), writer_(writer) {}
     void notifyTo(HWND window) override { notifyPortThreadsTo(reader_, writer_, window); }
     void enqueue(std::string_view commandText) override;
+    void enqueueFirst(std::string_view commandText) override { writer_.OfferFirst(commandText); }
     void pollStatus() override { writer_.Poll(StatusRequest); }
 
 private:
@@ -47,11 +52,13 @@ private:
     PortWriter& writer_;
 };
 
-// Which channels the discarded messages reported lost.
+// Which channels were reported lost.
 struct PortLosses {
     bool reader = false;
     bool writer = false;
     bool any() const { return reader || writer; }
+    // Notes the loss when `message` from a port thread reports one.
+    bool note(UINT message, WPARAM code);
 };
 
 // Removes the port threads' messages still queued for `window`, freeing the
@@ -61,8 +68,10 @@ PortLosses discardPortMessages(HWND window);
 
 // For a dialog that had the notifications, as its window goes (WM_DESTROY):
 // hands them to `next` (its owner, which takes them back anyway), frees what
-// was posted to `window` and never read, and passes a lost channel found
-// among it on to `next`, which must hear of the loss.
-void handNotificationsBack(MachinePort& port, HWND window, HWND next);
+// was posted to `window` and never read, and passes on to `next` a lost
+// channel found among it or among `heard`, the losses the dialog acted on
+// itself. The owner must hear of each: the monitor may since have opened
+// the failed channel again alone, under a link it never identified.
+void handNotificationsBack(MachinePort& port, HWND window, HWND next, PortLosses heard = {});
 
 }  // namespace vantrel::win

@@ -10,6 +10,18 @@ namespace {
 // is only for a writer the system has not run for a while.
 constexpr DWORD OfferSettleLimitMs = 100;
 constexpr DWORD OfferStepMs = 5;
+
+// The direction of a jog sequence on the wire (ESC NUL d); false for any other text.
+bool jogOf(std::string_view wire, JogCode& code) {
+    if (wire.size() != 3 || wire[0] != '\x1B' || wire[1] != '\0') return false;
+    code = static_cast<JogCode>(static_cast<unsigned char>(wire[2]));
+    return true;
+}
+
+bool isJogStart(std::string_view wire) {
+    JogCode code = JogCode::Stop;
+    return jogOf(wire, code) && code != JogCode::Stop;
+}
 }  // namespace
 
 PortWriter::PortWriter()
@@ -103,6 +115,36 @@ Handover PortWriter::Offer(std::string_view commandText) {
     return Handover::Placed;
 }
 
+Handover PortWriter::OfferFirst(std::string_view commandText) {
+    const unsigned long connection = openConnection(0);
+    if (connection == 0) return Handover::NoLink;
+    std::string wire(commandText);
+    toWireInPlace(wire);
+    JogCode code = JogCode::Stop;
+    const bool stop = jogOf(wire, code) && code == JogCode::Stop;
+    // Only moments: the writer never holds the data lock through a write,
+    // and no worker's hand-over (queueLock_) is waited for.
+    MutexLock dataLock(dataLock_.get());
+    bool withdrew = false;
+    if (slotFull_.load() && slotConnection_ == connection && isJogStart(slot_)) {
+        slot_.clear();
+        slotFull_.store(false);
+        withdrew = true;
+        // Wakes a worker waiting for the slot; one waiting for its own
+        // buffer to be taken looks at the count again.
+        SetEvent(slotTaken_.get());
+    }
+    if (stop && withdrew && jogAhead_ == JogCode::Stop) return Handover::CancelledOut;
+    // What waits for a connection that has ended is never written.
+    if (firstConnection_ != connection) first_.clear();
+    first_ += wire;
+    firstConnection_ = connection;
+    firstFull_.store(true);
+    if (stop) jogAhead_ = JogCode::Stop;
+    SetEvent(dataReady_.get());
+    return Handover::Placed;
+}
+
 bool PortWriter::Poll(std::string_view request) {
     if (writePending()) return false;
     return Offer(request) == Handover::Placed;
@@ -119,18 +161,30 @@ bool PortWriter::writeSlot(MutexLock& handleLock) {
     bool current = false;
     {
         MutexLock dataLock(dataLock_.get());
-        // The event may have been set for a buffer already taken.
-        if (!slotFull_.load()) return true;
-        bytes = std::move(slot_);
-        slot_.clear();
-        number = placed_;
-        // Queued just as its connection ended (the cable pulled while a job
-        // was being prepared, say): a later connection must not get it.
-        current = slotConnection_ == connection_;
+        if (firstFull_.load()) {
+            bytes = std::move(first_);
+            first_.clear();
+            current = firstConnection_ == connection_;
+            firstFull_.store(false);
+            // The event woke the writer once for both: the slot's turn is next.
+            if (slotFull_.load()) SetEvent(dataReady_.get());
+        } else if (slotFull_.load()) {
+            bytes = std::move(slot_);
+            slot_.clear();
+            number = placed_;
+            // Queued just as its connection ended (the cable pulled while a job
+            // was being prepared, say): a later connection must not get it.
+            current = slotConnection_ == connection_;
+            JogCode code = JogCode::Stop;
+            if (current && jogOf(bytes, code)) jogAhead_ = code;
+            slotFull_.store(false);
+            taken_.store(number);
+            SetEvent(slotTaken_.get());
+        } else {
+            // The event may have been set for a buffer already taken.
+            return true;
+        }
         writing_.store(current);
-        slotFull_.store(false);
-        taken_.store(number);
-        SetEvent(slotTaken_.get());
     }
     if (!current) return true;
     const bool keepRunning = write(handleLock, std::move(bytes), number);
@@ -142,7 +196,7 @@ bool PortWriter::write(MutexLock& handleLock, std::string bytes, unsigned long l
     const std::size_t length = bytes.size();
     notify(WRITE_BEGIN, static_cast<LPARAM>(length));
     if (length == 0) {
-        lastWritten_.store(number);
+        if (number != 0) lastWritten_.store(number);
         notify(WRITE_DONE, 0);
         return true;
     }
@@ -164,14 +218,14 @@ bool PortWriter::write(MutexLock& handleLock, std::string bytes, unsigned long l
         }
     }
     if (end == IoEnd::Completed && written == length) {
-        lastWritten_.store(number);
+        if (number != 0) lastWritten_.store(number);
         notify(WRITE_DONE, static_cast<LPARAM>(length));
         return true;
     }
-    // A write that did not complete (or completed short) leaves its buffer in
-    // the slot, unless it had to be left to the driver or a newer one waits
-    // there; it is never written again.
-    {
+    // A write from the slot that did not complete (or completed short)
+    // leaves its buffer there, unless it had to be left to the driver or a
+    // newer one waits there; it is never written again.
+    if (number != 0) {
         MutexLock dataLock(dataLock_.get());
         if (!slotFull_.load()) slot_ = std::move(bytes);
     }

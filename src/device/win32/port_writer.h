@@ -7,12 +7,15 @@
 // So the slot is never held through a write: the writer moves a buffer out
 // of it before writing, and the user-interface thread hands over with Offer,
 // which never waits for a pending write. Worker threads, which may wait, use
-// Enqueue.
+// Enqueue. What must reach the machine however long it takes nothing (the
+// jog stop, the way home) goes by OfferFirst, in a lane the writer empties
+// before the slot.
 #include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "cutdata/commands.h"
 #include "device/win32/port_thread.h"
 
 namespace vantrel::win {
@@ -22,6 +25,9 @@ enum class Handover {
     Placed,  // in the slot; the writer writes it after the write in progress, if any
     NoLink,  // the outgoing channel is closed (or is not the connection asked for): dropped
     Busy,    // a buffer still waits in the slot behind a pending write: refused
+    // A jog stop met the start it stops still unsent in the slot: the start
+    // was withdrawn, and neither goes to the machine.
+    CancelledOut,
 };
 
 class PortWriter : public PortThread {
@@ -51,16 +57,25 @@ public:
     // follows a write in progress, if any); a buffer still waiting in the
     // slot behind a pending write means Busy, and the text is not queued.
     Handover Offer(std::string_view commandText);
+    // For the user-interface thread: a command the machine must get whatever
+    // waits, the jog stop or the way home. Never refused while the channel is
+    // open: it joins the first lane, which the writer writes next (after the
+    // write in progress, if any), ahead of the slot. A jog start still unsent
+    // in the slot is withdrawn first, as it would move the carriage again
+    // after the stop or on the way home. A stop that withdrew the start it
+    // was to stop, with nothing moving the carriage ahead of it, is not sent
+    // either (CancelledOut).
+    Handover OfferFirst(std::string_view commandText);
     // A status request: skipped (false) while a write is pending, so that a
     // machine that takes nothing is not asked again and again.
     bool Poll(std::string_view request);
 
-    // A buffer waits in the slot or is being written.
-    bool writePending() const { return writing_.load() || slotFull_.load(); }
-    // Buffers are numbered from 1 as they are placed and written in that
-    // order; this is the number of the last one written whole (0: none). It
-    // is the writer's own record of WRITE_DONE, which a full message queue
-    // could lose.
+    // A buffer waits in the slot or the first lane, or is being written.
+    bool writePending() const { return writing_.load() || slotFull_.load() || firstFull_.load(); }
+    // Buffers are numbered from 1 as they are placed in the slot and written
+    // in that order; this is the number of the last one written whole (0:
+    // none). It is the writer's own record of WRITE_DONE, which a full
+    // message queue could lose. What goes by the first lane is not numbered.
     unsigned long long lastWritten() const { return lastWritten_.load(); }
 
     // What a failed write left in the slot (for inspection).
@@ -82,9 +97,11 @@ private:
     // `connection`, or `stillWaiting` says to stop.
     template <class Predicate>
     void awaitTaken(unsigned long long placed, unsigned long connection, Predicate stillWaiting);
-    // Takes the slot and writes it; false when the thread must quit.
+    // Takes the first lane, or else the slot, and writes it; false when the
+    // thread must quit.
     bool writeSlot(MutexLock& handleLock);
-    // The write of `bytes` (buffer number `number`) on the open channel.
+    // The write of `bytes` (buffer number `number`, 0 for the first lane's)
+    // on the open channel.
     bool write(MutexLock& handleLock, std::string bytes, unsigned long long number);
 
     // Held by one worker caller from its wait for a free slot until the
@@ -103,6 +120,15 @@ private:
     // A placed buffer waits in the slot (written under dataLock_). Without
     // it, the slot holds nothing or what a failed write left.
     std::atomic<bool> slotFull_{false};
+    // The first lane: what OfferFirst placed, written before the slot, and
+    // the connection it was placed for; guarded by dataLock_.
+    std::string first_;
+    unsigned long firstConnection_ = 0;
+    std::atomic<bool> firstFull_{false};
+    // Where the jogs the writer has taken, and the stops in the first lane,
+    // leave the carriage: moving one way, or Stop. The slot is not counted.
+    // Guarded by dataLock_.
+    JogCode jogAhead_ = JogCode::Stop;
     // A write is pending on the channel.
     std::atomic<bool> writing_{false};
     // Buffers placed so far (guarded by dataLock_), and the number of the

@@ -58,11 +58,14 @@ bool RegMarkDialog::onTimer(UINT_PTR id) {
 }
 
 bool RegMarkDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&) {
-    if (message != WM_READER_EVENT) return false;
-    if (wParam == PORT_LOST) {
+    if (message != WM_READER_EVENT && message != WM_WRITER_EVENT) return false;
+    // Either channel lost ends the search: without the outgoing one its
+    // polls and a second try would go nowhere, and the answer never come.
+    if (losses_.note(message, wParam)) {
         carryOut(search_.linkLost());
         return true;
     }
+    if (message == WM_WRITER_EVENT) return false;
     if (static_cast<INT_PTR>(wParam) < 0) return true;
     auto text = takeReplyText(lParam);
     if (!text) return true;
@@ -78,7 +81,7 @@ bool RegMarkDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
 void RegMarkDialog::onCancel() { carryOut(search_.cancel()); }
 
 void RegMarkDialog::onDestroy() {
-    handNotificationsBack(port_, hwnd(), GetWindow(hwnd(), GW_OWNER));
+    handNotificationsBack(port_, hwnd(), GetWindow(hwnd(), GW_OWNER), losses_);
     KillTimer(hwnd(), TIMER_STATUS);
     searchCommand_.clear();
     searchCommand_.shrink_to_fit();
@@ -91,8 +94,9 @@ bool runRegistrationMarkSearch(HINSTANCE module, HWND mainDialog, MachinePort& p
     if (result == IDOK) return true;
     // A dialog that could not even open has searched nothing: no cut, no question.
     if (result != IDCANCEL) return false;
-    // The carriage goes home whatever happens next; a closed channel drops it.
-    port.enqueue("H|");
+    // The carriage goes home whatever happens next, however long the machine
+    // takes nothing; a closed channel drops it.
+    port.enqueueFirst("H|");
     if (dialog.userCancelled()) return false;
     logMessageShown(std::wstring(RegMarkNotFoundQuestion).c_str());
     int answer = MessageBoxW(mainDialog, std::wstring(RegMarkNotFoundQuestion).c_str(),

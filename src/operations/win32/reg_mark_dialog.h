@@ -26,7 +26,7 @@ public:
     INT_PTR run(HINSTANCE module, HWND parent);
 
     // Set when the user closed the dialog; clear when the marks were not
-    // found twice or the incoming channel failed.
+    // found twice or a channel failed.
     bool userCancelled() const { return search_.userCancelled(); }
     int failCount() const { return search_.failCount(); }
     MarkSearchEnd outcome() const { return search_.end(); }
@@ -46,13 +46,14 @@ private:
     MachinePort& port_;
     std::string searchCommand_;
     MarkSearch search_;
+    PortLosses losses_;
     HINSTANCE module_ = nullptr;
     AnimatedProgressBar progress_;
 };
 
 // The search step of a cut run, whole: runs the dialog over `mainDialog`,
 // points the port threads back at it, queues "H|" unless the marks were
-// found, and when they were not found (or the incoming channel failed) asks
+// found, and when they were not found (or a channel failed) asks
 // whether to cut anyway. True when the job is to be cut.
 bool runRegistrationMarkSearch(HINSTANCE module, HWND mainDialog, MachinePort& port, std::string searchCommand);
 inline bool runRegistrationMarkSearch(HINSTANCE module, HWND mainDialog, PortReader& reader, PortWriter& writer,

@@ -93,6 +93,7 @@ void TestCutDialog::carryOut(const TestCutStep& step) {
         // Escape still reaches it once a silent test may be abandoned.
         SetFocus(hwnd());
     }
+    if (!step.sendFirst.empty()) port_.enqueueFirst(step.sendFirst);
     // A status request is only asked while the machine takes what was sent.
     if (step.send == StatusRequest)
         port_.pollStatus();
@@ -144,7 +145,7 @@ bool TestCutDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
                 if (static_cast<int>(wParam) == direction.id) carryOut(session_.jogButton(direction.code, lParam != 0));
             return true;
         case WM_READER_EVENT:
-            if (wParam == PORT_LOST) {
+            if (losses_.note(message, wParam)) {
                 carryOut(session_.readerLost());
             } else if (static_cast<INT_PTR>(wParam) >= 0) {
                 auto text = takeReplyText(lParam);
@@ -152,7 +153,7 @@ bool TestCutDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
             }
             return true;
         case WM_WRITER_EVENT:
-            if (wParam == PORT_LOST) carryOut(session_.writerLost());
+            if (losses_.note(message, wParam)) carryOut(session_.writerLost());
             return true;
         default:
             return false;
@@ -162,7 +163,7 @@ bool TestCutDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
 void TestCutDialog::onCancel() { carryOut(session_.cancel()); }
 
 void TestCutDialog::onDestroy() {
-    handNotificationsBack(port_, hwnd(), GetWindow(hwnd(), GW_OWNER));
+    handNotificationsBack(port_, hwnd(), GetWindow(hwnd(), GW_OWNER), losses_);
     KillTimer(hwnd(), TIMER_KEYS);
     KillTimer(hwnd(), TIMER_STATUS);
     keyFilter_.reset();

@@ -56,6 +56,7 @@ private:
     MachinePort& port_;
     bool bladeOffset_;
     TestCutSession session_;
+    PortLosses losses_;
     UniqueHook keyFilter_;
     HINSTANCE module_ = nullptr;
     SkinGroupBox frame_;

@@ -99,12 +99,16 @@ void CalibrationDialog::machineFinished() {
 }
 
 bool CalibrationDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&) {
-    if (message != WM_READER_EVENT) return false;
-    if (wParam == THREAD_STARTED) return true;
-    if (wParam == PORT_LOST) {
+    if (message != WM_READER_EVENT && message != WM_WRITER_EVENT) return false;
+    // Either channel lost closes the dialog as Cancel does: without the
+    // outgoing one no status request reaches the machine, and the controls
+    // would wait for its answer for ever.
+    if (losses_.note(message, wParam)) {
         onCancel();
         return true;
     }
+    if (message == WM_WRITER_EVENT) return false;
+    if (wParam == THREAD_STARTED) return true;
     std::unique_ptr<char[]> text = takeReplyText(lParam);
     const std::string reply = text ? std::string(text.get()) : std::string();
     // Anything not beginning busy means the machine has finished: the square,
@@ -141,7 +145,7 @@ void CalibrationDialog::onOk() {
 }
 
 void CalibrationDialog::onDestroy() {
-    handNotificationsBack(link_, hwnd(), GetWindow(hwnd(), GW_OWNER));
+    handNotificationsBack(link_, hwnd(), GetWindow(hwnd(), GW_OWNER), losses_);
     KillTimer(hwnd(), StatusTimer);
 }
 

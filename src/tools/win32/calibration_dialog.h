@@ -49,6 +49,7 @@ private:
     Profile& profile_;
     MachinePort& link_;
     HelpDialog* help_;
+    PortLosses losses_;
     SkinGroupBox resolutionGroup_;
     SkinGroupBox calculatorGroup_;
     Separator separator_;
