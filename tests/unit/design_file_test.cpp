@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 
+#include "design/decimal_number.h"
 #include "design/design_file.h"
 
 namespace vantrel {
@@ -114,6 +117,35 @@ TEST(DesignFile, ReadInPiecesGivesTheSamePathAndErrors) {
     const auto value = parseDesign("M 0.1 " + longNumber + " L 1e-3 7.0000001 L 2.5e+1 0.30000000000000004");
     ASSERT_TRUE(value.ok) << value.errorText();
     EXPECT_EQ(value.path.points, (std::vector<PointF>{{0.1f, 1.0f}, {0.001f, 7.0000001f}, {25.0f, 0.3f}}));
+}
+
+// Digit runs of every length, read several bytes at a time, stop where
+// strtod stops, even where the text ends, and give its value when exact.
+TEST(DesignFile, DecimalDigitRunsOfEveryLength) {
+    std::mt19937 random(27);
+    const std::string after = " ,.-eE+L9";
+    for (int i = 0; i < 20000; ++i) {
+        std::string text = (random() % 4 == 0) ? "-" : "";
+        for (int n = static_cast<int>(random() % 12); n > 0; --n) text.push_back(static_cast<char>('0' + random() % 10));
+        if (random() % 2) text.push_back('.');
+        for (int n = static_cast<int>(random() % 12); n > 0; --n) text.push_back(static_cast<char>('0' + random() % 10));
+        for (int n = static_cast<int>(random() % 10); n > 0; --n) text.push_back(after[random() % after.size()]);
+        text.resize(random() % (text.size() + 1));  // the text may end anywhere
+        if (text.empty()) continue;
+        decimal::Decimal d;
+        bool exponentFault = false, ranOut = false;
+        const char* stop = decimal::numberEnd(text.data(), text.data() + text.size(), d, exponentFault, ranOut);
+        char* expectedStop = nullptr;
+        const double expected = std::strtod(text.c_str(), &expectedStop);
+        if (!stop) {
+            // No digits, or an exponent without any: strtod then reads at most the part before it.
+            EXPECT_TRUE(exponentFault || expectedStop == text.c_str()) << text;
+            continue;
+        }
+        EXPECT_EQ(stop, expectedStop) << text;
+        double value = 0;
+        if (decimal::exactValue(d, value)) EXPECT_EQ(value, expected) << text;
+    }
 }
 
 TEST(DesignFile, ShippedSamplesParse) {
