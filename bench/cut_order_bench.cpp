@@ -25,37 +25,7 @@
 #include "cutdata/step_path.h"
 #include "design/design_file.h"
 
-// Every allocation of the program is counted, so that a call's peak is known.
-namespace {
-std::atomic<std::size_t> liveBytes{0};
-std::atomic<std::size_t> peakBytes{0};
-constexpr std::size_t Header = 16;
-
-void* allocate(std::size_t size) {
-    auto* block = static_cast<unsigned char*>(std::malloc(size + Header));
-    if (!block) throw std::bad_alloc();
-    *reinterpret_cast<std::size_t*>(block) = size;
-    const std::size_t live = liveBytes.fetch_add(size) + size;
-    std::size_t peak = peakBytes.load();
-    while (live > peak && !peakBytes.compare_exchange_weak(peak, live)) {
-    }
-    return block + Header;
-}
-
-void release(void* pointer) {
-    if (!pointer) return;
-    auto* block = static_cast<unsigned char*>(pointer) - Header;
-    liveBytes.fetch_sub(*reinterpret_cast<std::size_t*>(block));
-    std::free(block);
-}
-}  // namespace
-
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void operator delete(void* pointer) noexcept { release(pointer); }
-void operator delete[](void* pointer) noexcept { release(pointer); }
-void operator delete(void* pointer, std::size_t) noexcept { release(pointer); }
-void operator delete[](void* pointer, std::size_t) noexcept { release(pointer); }
+#include "counted_allocations.h"
 
 namespace vantrel {
 namespace {
