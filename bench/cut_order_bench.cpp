@@ -2,6 +2,7 @@
 // generated sheets (printed as a table first), then the time and memory it
 // takes to order many figures.
 //   vantrel-order-bench SOURCE_DIR [benchmark options]
+// Inside-out alone on nested and on scattered rings, 10^4 and 10^5 of each.
 // Sheets: a shuffled grid of 1,000 small closed shapes; 2,000 and 10,000
 // scattered rings (circles), and 1,000 rings with a round hole each. Travel is
 // in inches from home and back, as penUpTravel measures it; "greedy" is the
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -114,6 +116,16 @@ Path circleSheet(std::size_t figures) {
     return path;
 }
 
+// `rings` concentric squares, 3 steps apart: a mandala's worst case.
+Path nestedSquares(std::size_t rings) {
+    Path path;
+    for (std::size_t i = 0; i < rings; ++i) {
+        const float side = static_cast<float>(10 + 6 * i) / Dpi;
+        addSquare(path, 400.0f - side / 2, 400.0f - side / 2, side);
+    }
+    return shuffled(path, 3);
+}
+
 StepPath stepsOf(const Path& path, bool flatten) {
     StepPath steps;
     const StepPlacement place{{0, 0}, Dpi, Dpi};
@@ -191,6 +203,28 @@ BENCHMARK(OrderFigures)
     ->Args({100000, 2})
     ->Args({10000, 3})
     ->Args({100000, 3})
+    ->Unit(benchmark::kMillisecond);
+
+// Arguments: rings, nested (1: concentric squares; 0: scattered circles).
+// Inside-out order alone, where finding the containers is the work.
+void InsideOutRings(benchmark::State& state) {
+    const std::size_t rings = static_cast<std::size_t>(state.range(0));
+    const float radius = 0.08f * std::sqrt(10000.0f / static_cast<float>(rings));
+    const StepPath steps = stepsOf(state.range(1) ? nestedSquares(rings) : ringSheet(rings, radius), false);
+    for (auto _ : state) {
+        state.PauseTiming();
+        StepPath work = steps;
+        state.ResumeTiming();
+        orderFigures(work, CutOrder::InsideOut);
+        benchmark::DoNotOptimize(work.points.data());
+    }
+}
+BENCHMARK(InsideOutRings)
+    ->ArgNames({"rings", "nested"})
+    ->Args({10000, 1})
+    ->Args({10000, 0})
+    ->Args({100000, 1})
+    ->Args({100000, 0})
     ->Unit(benchmark::kMillisecond);
 
 void GreedyOnly(benchmark::State& state) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <unordered_map>
 #include <utility>
 
 #include "cutdata/flatten.h"
@@ -13,7 +15,6 @@ namespace {
 constexpr double CurveTolerance = 1.0;  // steps
 constexpr double OnOutline = 2.0;       // steps
 constexpr std::size_t MaxSamples = 32;
-constexpr std::size_t MaxCellsPerFigure = 64;
 
 struct Outline {
     std::size_t first = 0, count = 0;  // in the point pool
@@ -99,89 +100,137 @@ bool liesInside(const Outline& inner, const Outline& outer, const std::vector<Or
     return strictly;
 }
 
-// A grid over the design: each closed figure is listed in the cells its
-// bounds cover (a large one in one list for all), so a figure's containers
-// are looked for only among those listed at its centre.
-class ContainerGrid {
+// Closed figures in a loose quadtree by the size of their bounds: a figure
+// sits in the cell of its centre at the deepest level whose cells are at least
+// as wide as its bounds, so it lies within that cell widened by half a cell on
+// every side. A point lies in the widened cells of at most three columns and
+// three rows a level, and a figure's containers are only looked for there, at
+// the levels that hold figures at least its size: no pair of figures is ever
+// held, and each list is kept in the order of area, so the search for the
+// smallest container stops at the first that holds the figure.
+class ContainerIndex {
 public:
-    ContainerGrid(const std::vector<Outline>& outlines, const FigureTable& table) {
-        if (outlines.empty()) return;
-        minX_ = maxX_ = outlines[0].minX;
-        minY_ = maxY_ = outlines[0].minY;
-        for (const Outline& o : outlines) {
-            minX_ = std::min(minX_, o.minX), maxX_ = std::max(maxX_, o.maxX);
-            minY_ = std::min(minY_, o.minY), maxY_ = std::max(maxY_, o.maxY);
+    ContainerIndex(const std::vector<Outline>& outlines, const FigureTable& table) : outlines_(outlines) {
+        std::vector<std::uint32_t> closed;
+        for (std::uint32_t f = 0; f < outlines.size(); ++f)
+            if (table.figures[f].closed && outlines[f].count >= 3 && outlines[f].area > 0) closed.push_back(f);
+        if (closed.empty()) return;
+        double maxX = outlines[closed[0]].maxX, maxY = outlines[closed[0]].maxY;
+        originX_ = outlines[closed[0]].minX, originY_ = outlines[closed[0]].minY;
+        for (std::uint32_t f : closed) {
+            originX_ = std::min(originX_, outlines[f].minX), originY_ = std::min(originY_, outlines[f].minY);
+            maxX = std::max(maxX, outlines[f].maxX), maxY = std::max(maxY, outlines[f].maxY);
         }
-        side_ = std::clamp<std::size_t>(static_cast<std::size_t>(std::sqrt(static_cast<double>(outlines.size()))), 1, 1024);
-        cellX_ = std::max((maxX_ - minX_) / static_cast<double>(side_), 1.0);
-        cellY_ = std::max((maxY_ - minY_) / static_cast<double>(side_), 1.0);
-        cells_.resize(side_ * side_);
-        for (std::uint32_t f = 0; f < outlines.size(); ++f) {
+        originX_ -= OnOutline, originY_ -= OnOutline;
+        side_ = std::max({maxX + OnOutline - originX_, maxY + OnOutline - originY_, 1.0});
+        entries_.reserve(closed.size());
+        for (std::uint32_t f : closed) {
             const Outline& o = outlines[f];
-            if (!table.figures[f].closed || o.count < 3 || !(o.area > 0)) continue;
-            const std::size_t x0 = column(o.minX), x1 = column(o.maxX), y0 = row(o.minY), y1 = row(o.maxY);
-            if ((x1 - x0 + 1) * (y1 - y0 + 1) > MaxCellsPerFigure) {
-                large_.push_back(f);
-                continue;
-            }
-            for (std::size_t y = y0; y <= y1; ++y)
-                for (std::size_t x = x0; x <= x1; ++x) cells_[y * side_ + x].push_back(f);
+            const double size = std::max(o.maxX - o.minX, o.maxY - o.minY) + 2 * OnOutline;
+            int level = 0;
+            while (level < MaxLevel && width(level + 1) >= size) ++level;
+            const double w = width(level);
+            entries_.push_back({key(level, cellOf((o.minX + o.maxX) / 2 - originX_, w, level),
+                                    cellOf((o.minY + o.maxY) / 2 - originY_, w, level)),
+                                o.area, f});
+            levels_ |= 1u << level;
+        }
+        std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+            return a.cell != b.cell ? a.cell < b.cell : a.area != b.area ? a.area < b.area : a.figure < b.figure;
+        });
+        cells_.reserve(entries_.size());
+        for (std::uint32_t i = 0, j; i < entries_.size(); i = j) {
+            for (j = i + 1; j < entries_.size() && entries_[j].cell == entries_[i].cell;) ++j;
+            cells_.emplace(entries_[i].cell, std::make_pair(i, j));
         }
     }
 
-    template <typename Visit>
-    void forCandidates(const Outline& o, Visit&& visit) const {
-        if (cells_.empty()) return;
-        for (std::uint32_t f : cells_[row((o.minY + o.maxY) / 2) * side_ + column((o.minX + o.maxX) / 2)]) visit(f);
-        for (std::uint32_t f : large_) visit(f);
+    // Of the closed figures `f` lies inside, the one of least area (the lower
+    // index between equals); Containment::None when there is none.
+    std::uint32_t nearestContainer(std::uint32_t f, const std::vector<OrderPoint>& pool) const {
+        const Outline& o = outlines_[f];
+        const double cx = (o.minX + o.maxX) / 2 - originX_, cy = (o.minY + o.maxY) / 2 - originY_;
+        const double size = std::max(o.maxX - o.minX, o.maxY - o.minY);
+        Entry best{0, std::numeric_limits<double>::infinity(), Containment::None};
+        for (int level = 0; level <= MaxLevel && width(level) >= size; ++level) {
+            if (!(levels_ >> level & 1u)) continue;
+            const double w = width(level);
+            const long long x0 = cellOf(cx - 1.5 * w, w, level), x1 = cellOf(cx + 0.5 * w, w, level);
+            const long long y0 = cellOf(cy - 1.5 * w, w, level), y1 = cellOf(cy + 0.5 * w, w, level);
+            for (long long x = x0; x <= x1; ++x)
+                for (long long y = y0; y <= y1; ++y) {
+                    const auto cell = cells_.find(key(level, x, y));
+                    if (cell == cells_.end()) continue;
+                    const Entry* end = entries_.data() + cell->second.second;
+                    const Entry* e = std::upper_bound(entries_.data() + cell->second.first, end, o.area,
+                                                      [](double area, const Entry& c) { return area < c.area; });
+                    for (; e != end && (e->area < best.area || (e->area == best.area && e->figure < best.figure)); ++e)
+                        if (e->figure != f && liesInside(o, outlines_[e->figure], pool)) {
+                            best = *e;
+                            break;
+                        }
+                }
+        }
+        return best.figure;
     }
 
 private:
-    std::size_t column(double x) const {
-        return std::min(side_ - 1, static_cast<std::size_t>(std::max(0.0, (x - minX_) / cellX_)));
+    static constexpr int MaxLevel = 20;
+    struct Entry {
+        std::uint64_t cell;
+        double area;
+        std::uint32_t figure;
+    };
+
+    double width(int level) const { return side_ / static_cast<double>(1u << level); }
+    static long long cellOf(double at, double w, int level) {
+        return std::clamp<long long>(static_cast<long long>(std::floor(at / w)), 0, (1ll << level) - 1);
     }
-    std::size_t row(double y) const {
-        return std::min(side_ - 1, static_cast<std::size_t>(std::max(0.0, (y - minY_) / cellY_)));
+    static std::uint64_t key(int level, long long x, long long y) {
+        return static_cast<std::uint64_t>(level) << 48 | static_cast<std::uint64_t>(x) << 24 | static_cast<std::uint64_t>(y);
     }
 
-    double minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0, cellX_ = 1, cellY_ = 1;
-    std::size_t side_ = 1;
-    std::vector<std::vector<std::uint32_t>> cells_;
-    std::vector<std::uint32_t> large_;
+    const std::vector<Outline>& outlines_;
+    double originX_ = 0, originY_ = 0, side_ = 1;
+    std::uint32_t levels_ = 0;
+    std::vector<Entry> entries_;
+    std::unordered_map<std::uint64_t, std::pair<std::uint32_t, std::uint32_t>> cells_;  // ranges of entries_
 };
-
-// Pairs as ranges: for each key, its values.
-void groupPairs(std::size_t keys, std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs,
-                std::vector<std::uint32_t>& start, std::vector<std::uint32_t>& values) {
-    std::sort(pairs.begin(), pairs.end());
-    start.assign(keys + 1, 0);
-    values.clear();
-    values.reserve(pairs.size());
-    for (const auto& [key, value] : pairs) {
-        ++start[key + 1];
-        values.push_back(value);
-    }
-    for (std::size_t k = 0; k < keys; ++k) start[k + 1] += start[k];
-}
 
 }  // namespace
 
 Containment containmentOf(const FigureTable& table) {
     std::vector<OrderPoint> pool;
     const std::vector<Outline> outlines = outlinesOf(table, pool);
-    const ContainerGrid grid(outlines, table);
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> insideOf;  // (figure, its container)
-    for (std::uint32_t f = 0; f < outlines.size(); ++f) {
-        if (outlines[f].count == 0) continue;
-        grid.forCandidates(outlines[f], [&](std::uint32_t container) {
-            if (container != f && liesInside(outlines[f], outlines[container], pool)) insideOf.push_back({f, container});
-        });
-    }
+    const ContainerIndex index(outlines, table);
+    const std::uint32_t n = table.size();
     Containment c;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> holds(insideOf.size());
-    for (std::size_t k = 0; k < insideOf.size(); ++k) holds[k] = {insideOf[k].second, insideOf[k].first};
-    groupPairs(table.size(), std::move(insideOf), c.containerStart, c.containers);
-    groupPairs(table.size(), std::move(holds), c.contentStart, c.contents);
+    c.parent.assign(n, Containment::None);
+    c.childStart.assign(n + 1, 0);
+    for (std::uint32_t f = 0; f < n; ++f) {
+        if (outlines[f].count != 0) c.parent[f] = index.nearestContainer(f, pool);
+        if (c.parent[f] != Containment::None) ++c.childStart[c.parent[f] + 1];
+    }
+    for (std::uint32_t f = 0; f < n; ++f) c.childStart[f + 1] += c.childStart[f];
+    c.children.resize(c.childStart[n]);
+    std::vector<std::uint32_t> filled(c.childStart.begin(), c.childStart.end() - 1);
+    for (std::uint32_t f = 0; f < n; ++f)
+        if (c.parent[f] != Containment::None) c.children[filled[c.parent[f]]++] = f;
+    // Containers first (a container encloses more area, so there is no cycle),
+    // then what lies inside each: depths down the forest, counts up it.
+    std::vector<std::uint32_t> downward;
+    downward.reserve(n);
+    for (std::uint32_t f = 0; f < n; ++f)
+        if (c.parent[f] == Containment::None) downward.push_back(f);
+    for (std::size_t k = 0; k < downward.size(); ++k)
+        for (std::uint32_t i = c.childStart[downward[k]]; i < c.childStart[downward[k] + 1]; ++i)
+            downward.push_back(c.children[i]);
+    c.depth.assign(n, 0);
+    c.descendants.assign(n, 0);
+    for (std::uint32_t f : downward)
+        if (c.parent[f] != Containment::None) c.depth[f] = c.depth[c.parent[f]] + 1;
+    for (auto f = downward.rbegin(); f != downward.rend(); ++f)
+        if (c.parent[*f] != Containment::None) c.descendants[c.parent[*f]] += c.descendants[*f] + 1;
     return c;
 }
 

@@ -132,9 +132,9 @@ private:
         for (long p = s; p <= e; ++p) {
             const std::uint32_t f = order_[p];
             if (!reversible(f)) return false;
-            if (!c_) continue;
-            for (std::uint32_t k = c_->containerStart[f]; k < c_->containerStart[f + 1]; ++k)
-                if (inRange(c_->containers[k], s, e)) return false;
+            // In a tour that keeps the rule, containers come in order of
+            // nesting: if any lies in the range, the nearest does.
+            if (c_ && c_->parent[f] != Containment::None && inRange(c_->parent[f], s, e)) return false;
         }
         return true;
     }
@@ -172,6 +172,24 @@ private:
         return removed - added;
     }
 
+    // Whether moving s..e to after q passes a container of f: the first
+    // outside the range, as the tour keeps the rule, comes before all others.
+    bool passesContainer(std::uint32_t f, long s, long e, long q) const {
+        std::uint32_t g = c_->parent[f];
+        while (g != Containment::None && inRange(g, s, e)) g = c_->parent[g];
+        return g != Containment::None && pos_[g] <= q;
+    }
+
+    // Whether moving s..e to after q (q < s) passes a figure inside f: one
+    // cut after q is, of those outside the range, an outermost one.
+    bool passesContent(std::uint32_t f, long s, long e, long q) const {
+        for (std::uint32_t k = c_->childStart[f]; k < c_->childStart[f + 1]; ++k) {
+            const std::uint32_t g = c_->children[k];
+            if (inRange(g, s, e) ? passesContent(g, s, e, q) : pos_[g] > q) return true;
+        }
+        return false;
+    }
+
     bool canMove(long s, long length, long q, bool reversed) {
         const long e = s + length - 1;
         if (reversed && !canReverse(s, e)) return false;
@@ -180,14 +198,9 @@ private:
             const std::uint32_t f = order_[p];
             // Later: nothing it lies inside may be passed; earlier: nothing inside it.
             const bool later = q > e;
-            const std::vector<std::uint32_t>& start = later ? c_->containerStart : c_->contentStart;
-            const std::vector<std::uint32_t>& list = later ? c_->containers : c_->contents;
-            budget_ -= start[f + 1] - start[f];
-            for (std::uint32_t k = start[f]; k < start[f + 1]; ++k) {
-                const std::uint32_t g = list[k];
-                if (inRange(g, s, e)) continue;
-                if (later ? pos_[g] <= q : pos_[g] > q) return false;
-            }
+            // Charged as a walk of all of them, so the search's work stays as set.
+            budget_ -= later ? c_->depth[f] : c_->descendants[f];
+            if (later ? passesContainer(f, s, e, q) : passesContent(f, s, e, q)) return false;
         }
         return true;
     }
@@ -320,7 +333,7 @@ Tour greedyTour(const FigureTable& table, const Containment* containment) {
     std::vector<std::uint32_t> pending(n, 0);
     std::vector<char> done(n, 0);
     for (std::uint32_t f = 0; f < n; ++f) {
-        if (containment) pending[f] = containment->contentStart[f + 1] - containment->contentStart[f];
+        if (containment) pending[f] = containment->childStart[f + 1] - containment->childStart[f];
         tour.visits[f] = {table.figures[f].begin, false};
         if (pending[f] != 0) tree.setFigure(f, false);
     }
@@ -333,8 +346,8 @@ Tour greedyTour(const FigureTable& table, const Containment* containment) {
         done[f] = 1;
         pen = exitPoint(table, f, tour.visits[f]);
         if (!containment) continue;
-        for (std::uint32_t k = containment->containerStart[f]; k < containment->containerStart[f + 1]; ++k)
-            if (--pending[containment->containers[k]] == 0) tree.setFigure(containment->containers[k], true);
+        const std::uint32_t container = containment->parent[f];
+        if (container != Containment::None && --pending[container] == 0) tree.setFigure(container, true);
     }
     // Containment has no cycles (a container encloses more area), so this
     // only catches figures without an entry, should there be any.
@@ -352,8 +365,7 @@ bool keepsContainment(const Tour& tour, const Containment& containment) {
     std::vector<std::size_t> position(tour.order.size());
     for (std::size_t p = 0; p < tour.order.size(); ++p) position[tour.order[p]] = p;
     for (std::uint32_t f = 0; f < tour.order.size(); ++f)
-        for (std::uint32_t k = containment.containerStart[f]; k < containment.containerStart[f + 1]; ++k)
-            if (position[containment.containers[k]] < position[f]) return false;
+        if (containment.parent[f] != Containment::None && position[containment.parent[f]] < position[f]) return false;
     return true;
 }
 

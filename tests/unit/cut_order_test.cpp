@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <set>
 #include <string>
@@ -192,8 +193,42 @@ TEST(CutOrder, InsideOutNeverCutsAContainerBeforeWhatItContains) {
         StepPath steps;
         ASSERT_TRUE(toClosedSteps(touching, StepPlacement{}, steps));
         const Containment inside = containmentOf(figureTableOf(steps, false));
-        EXPECT_EQ(inside.containers, (std::vector<std::uint32_t>{0, 0}));  // of the small square, of the line
-        EXPECT_EQ(inside.containerStart, (std::vector<std::uint32_t>{0, 0, 0, 1, 2}));
+        const std::uint32_t none = Containment::None;
+        EXPECT_EQ(inside.parent, (std::vector<std::uint32_t>{none, none, 0, 0}));
+    }
+}
+
+// Against a brute-force reference: clusters of nested squares, each with or
+// without a small one beside the chain, drawn in a random order.
+TEST(CutOrder, InsideOutFindsEachFiguresNearestContainer) {
+    std::mt19937 random(11);
+    std::vector<std::array<float, 3>> squares;  // x, y, side
+    for (int cluster = 0; cluster < 150; ++cluster) {
+        float x = static_cast<float>(cluster % 15 * 1000 + random() % 100), y = static_cast<float>(cluster / 15 * 1000), side = 800;
+        if (random() % 2) squares.push_back({x + 10, y + 10, 60});
+        for (int depth = static_cast<int>(random() % 6); depth >= 0; --depth) {
+            squares.push_back({x, y, side});
+            const float inner = side * static_cast<float>(3 + random() % 5) / 10;
+            if (inner < 140) break;
+            x += 80 + (side - inner - 120) * static_cast<float>(random() % 2);
+            y += (side - inner) / 2, side = inner - 100;
+        }
+    }
+    std::shuffle(squares.begin(), squares.end(), random);
+    Path path;
+    for (const auto& [x, y, side] : squares) addSquare(path, x, y, side);
+    StepPath steps;
+    ASSERT_TRUE(toClosedSteps(path, StepPlacement{}, steps));
+    const Containment inside = containmentOf(figureTableOf(steps, false));
+    for (std::uint32_t f = 0; f < squares.size(); ++f) {
+        std::uint32_t nearest = Containment::None;
+        for (std::uint32_t g = 0; g < squares.size(); ++g)
+            if (squares[g][0] < squares[f][0] && squares[g][1] < squares[f][1] &&
+                squares[g][0] + squares[g][2] > squares[f][0] + squares[f][2] &&
+                squares[g][1] + squares[g][2] > squares[f][1] + squares[f][2] &&
+                (nearest == Containment::None || squares[g][2] < squares[nearest][2]))
+                nearest = g;
+        EXPECT_EQ(inside.parent[f], nearest) << "square " << f;
     }
 }
 
