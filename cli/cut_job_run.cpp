@@ -180,7 +180,7 @@ CutToolStatus PreparedCut::searchCommand(int model, std::string& command) {
 
 CutToolStatus PreparedCut::job(int model, std::string& text) {
     CutToolStatus status;
-    CutJob job = buildCutJob(settingsFrom(options_), std::move(design_), model, search_, !options_.flatten);
+    CutJob job = buildCutJob(settingsFrom(options_), design_, model, search_, !options_.flatten);
     job.order = options_.order;
     CollectingWriter output;
     const CutStreamError error = writeCutStream(job, dpiX_, dpiY_, options_.mediaWidth, output);

@@ -91,16 +91,17 @@ struct CutToolResult {
 // The same for a design's whole text, with the output collected.
 CutToolResult runCutTool(const CutToolOptions& options, std::string_view designText, std::string_view designName);
 
-// A --send run in steps: the design is read and checked before the machine is
-// reached (the same errors, in the same order, as runCutTool), then the search
-// command and the job are made for the model the machine turned out to be.
+// A --send run in steps: the design is read and checked (the same errors, in
+// the same order, as runCutTool), then the search command and the job are made
+// for each model the machine may turn out to be, all before it is reached.
 class PreparedCut {
 public:
     CutToolStatus prepare(const CutToolOptions& options, DesignTextSource& design, std::string_view designName);
     bool printAndCut() const;
     // Print and Cut: the registration-mark search for `model`, kept for the job.
     CutToolStatus searchCommand(int model, std::string& command);
-    // The job in command text ("|" form). Takes the design: once only.
+    // The job in command text ("|" form), after the search command for the
+    // same model. The design is kept for the next model.
     CutToolStatus job(int model, std::string& text);
 
 private:

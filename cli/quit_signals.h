@@ -1,6 +1,6 @@
 #pragma once
-// The signals that ask vantrel-cut to quit (Ctrl-C, and the terminating
-// ones), and a guard that holds them back for a scope. Every libusb call runs
+// The signals that ask vantrel-cut to quit (Ctrl-C, the terminating ones,
+// and a closed pipe on its output), and a guard that holds them back for a scope. Every libusb call runs
 // under it, so a signal is never delivered inside one: a system call of
 // libusb's that it landed in could fail with EINTR, and libusb takes a failed
 // reap for a failed transfer (a lost machine). Held back, the signal arrives
@@ -12,7 +12,7 @@
 
 namespace vantrel::cli {
 
-inline constexpr std::array<int, 4> QuitSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+inline constexpr std::array<int, 5> QuitSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
 class QuitSignalsHeld {
 public:

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "job_summary.h"
+#include "cutdata/cutter_model.h"
 #include "operations/operation_texts.h"
 #include "quit_signals.h"
 #include "send_progress.h"
@@ -24,9 +25,20 @@ namespace vantrel::cli {
 namespace {
 
 std::atomic<bool> quitRequested{false};
+// While the job is made nothing is held, so a quit request ends the run at once.
+std::atomic<bool> makingJob{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
-extern "C" void onInterrupt(int) { quitRequested.store(true); }
+constexpr char InterruptedMakingJob[] = "vantrel-cut: interrupted while making the job; nothing of the job was sent\n";
+
+extern "C" void onInterrupt(int) {
+    if (makingJob.load()) {
+        // Only async-signal-safe calls here (signal-safety(7)).
+        [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, InterruptedMakingJob, sizeof InterruptedMakingJob - 1);
+        _exit(ExitInterrupted);
+    }
+    quitRequested.store(true);
+}
 
 // Ctrl-C and the terminating signals ask the session to stop; every wait
 // looks at the request at least once per transfer's time-out (250 ms), so the
@@ -34,8 +46,12 @@ extern "C" void onInterrupt(int) { quitRequested.store(true); }
 // stays until the device is released: a second signal only asks again. The
 // USB link holds the signals back during its calls (quit_signals.h); with
 // SA_RESTART any other call a signal lands in (a write to the terminal) goes
-// on, while poll(), the question's wait, returns early (signal(7)). The old
-// handlers come back at the end.
+// on, while poll(), the question's wait, returns early (signal(7)). A closed
+// pipe (SIGPIPE) quits as Ctrl-C does: the write that found it failed, which
+// leaves the stream failed, so nothing is written to it again. A signal the
+// caller ignored (nohup, a background job) stays ignored, as the C library's
+// manual advises for handlers installed at start. The old handlers come back
+// at the end.
 class InterruptGuard {
 public:
     InterruptGuard() {
@@ -44,17 +60,29 @@ public:
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
-        for (std::size_t i = 0; i < QuitSignals.size(); ++i) sigaction(QuitSignals[i], &action, &old_[i]);
+        for (std::size_t i = 0; i < QuitSignals.size(); ++i) {
+            sigaction(QuitSignals[i], nullptr, &old_[i]);
+            installed_[i] = old_[i].sa_handler != SIG_IGN;
+            if (installed_[i]) sigaction(QuitSignals[i], &action, nullptr);
+        }
     }
     ~InterruptGuard() {
-        for (std::size_t i = 0; i < QuitSignals.size(); ++i) sigaction(QuitSignals[i], &old_[i], nullptr);
+        for (std::size_t i = 0; i < QuitSignals.size(); ++i)
+            if (installed_[i]) sigaction(QuitSignals[i], &old_[i], nullptr);
     }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
 private:
     std::array<struct sigaction, QuitSignals.size()> old_{};
+    std::array<bool, QuitSignals.size()> installed_{};
 };
+
+// Standard error closed while SIGPIPE is ignored (so no signal came): the
+// failed write is the only news of it, and it ends the run the same way.
+void quitIfErrorsClosed() {
+    if (std::cerr.bad()) quitRequested.store(true);
+}
 
 int fail(int status, const std::string& message) {
     std::cerr << "vantrel-cut: " << message << '\n';
@@ -169,6 +197,7 @@ public:
             lastTenth_ = tenth;
             std::cerr << progressLineText(sent, total) << '\n';
         }
+        quitIfErrorsClosed();
     }
     // Ends the bar's line before any message.
     void end() {
@@ -242,8 +271,31 @@ int listMachines() {
     return ExitDone;
 }
 
-int sendPrepared(const CutToolOptions& options, PreparedCut& cut, const DesignFacts& design) {
-    InterruptGuard interrupts;  // outlives the link: the device is released under it
+// The search command and job for every model the identification can name, or
+// why that model cannot cut the design.
+struct ModelJobs {
+    static constexpr int First = CutterModelSilhouette, Last = CutterModelPortrait;
+    std::array<CutToolStatus, Last - First + 1> status;
+    std::array<std::string, Last - First + 1> search, job;
+};
+
+// Made before the machine is reached (the model moves the placement and sets
+// the limits, so each has its own): a design no model can cut is refused with
+// the machine untouched, and once it is claimed only the sending is left.
+CutToolStatus makeJobs(PreparedCut& cut, ModelJobs& jobs) {
+    CutToolStatus any;
+    for (int model = ModelJobs::First; model <= ModelJobs::Last; ++model) {
+        const std::size_t k = static_cast<std::size_t>(model - ModelJobs::First);
+        CutToolStatus& status = jobs.status[k];
+        status.ok = true;
+        if (cut.printAndCut()) status = cut.searchCommand(model, jobs.search[k]);
+        if (status.ok) status = cut.job(model, jobs.job[k]);
+        if (!any.ok && (status.ok || any.error.empty())) any = status;
+    }
+    return any;
+}
+
+int sendPrepared(const CutToolOptions& options, ModelJobs& jobs, const DesignFacts& design) {
     UsbContext usb;
     const std::vector<UsbCandidate> found = usb.discover(quitRequested);
     if (quitRequested.load())
@@ -263,19 +315,22 @@ int sendPrepared(const CutToolOptions& options, PreparedCut& cut, const DesignFa
         return sessionFailed(e, session, limits, "asking for its identification", limits.replyWaitMs, false);
     say("identified as \"" + session.identification() + "\" (model " + std::to_string(session.model()) + ")");
 
-    if (cut.printAndCut()) {
-        std::string command;
-        if (CutToolStatus s = cut.searchCommand(session.model(), command); !s.ok) return fail(ExitBadInput, s.error);
+    if (session.model() < ModelJobs::First || session.model() > ModelJobs::Last)
+        return fail(ExitFailure, "no job for model " + std::to_string(session.model()));
+    const std::size_t k = static_cast<std::size_t>(session.model() - ModelJobs::First);
+    if (!jobs.status[k].ok) return fail(ExitBadInput, jobs.status[k].error);
+    if (!jobs.search[k].empty()) {
         say("searching the registration marks");
-        const SessionEnd e = session.searchMarks(command, [&] { return askContinue(options); });
+        const SessionEnd e = session.searchMarks(jobs.search[k], [&] { return askContinue(options); });
         // A Ctrl-C at the question is the interruption, not a No.
         if (e == SessionEnd::NotFoundDeclined && quitRequested.load())
             return sessionFailed(SessionEnd::Interrupted, session, limits, "asking whether to cut", 0, false);
         if (e != SessionEnd::Done) return sessionFailed(e, session, limits, "searching the registration marks", limits.searchWaitMs, false);
     }
 
-    std::string job;
-    if (CutToolStatus s = cut.job(session.model(), job); !s.ok) return fail(ExitBadInput, s.error);
+    for (std::size_t other = 0; other < jobs.job.size(); ++other)
+        if (other != k) std::string().swap(jobs.job[other]);
+    std::string& job = jobs.job[k];
     if (std::string error = reportJob(options, design, job, std::cerr); !error.empty()) return fail(ExitBadInput, error);
     ProgressView progress;
     const SessionEnd e = session.send(job, [&](std::size_t sent, std::size_t total) { progress(sent, total); });
@@ -296,14 +351,25 @@ int runList() {
 }
 
 int runSend(const CutToolOptions& options, DesignTextSource& design, std::string_view designName) {
-    // Bad input is refused before the machine is touched.
-    PreparedCut cut;
-    CutToolStatus prepared = cut.prepare(options, design, designName);
+    // Outlives the link: the device is released under it.
+    InterruptGuard interrupts;
+    // Bad input is refused before the machine is touched, and a quit request
+    // while the job is made ends the run at once.
+    makingJob.store(true);
+    ModelJobs jobs;
+    CutToolStatus prepared, made;
+    {
+        PreparedCut cut;
+        prepared = made = cut.prepare(options, design, designName);
+        if (prepared.ok && prepared.nothingToCut.empty()) made = makeJobs(cut, jobs);
+    }
+    makingJob.store(false);
     if (!prepared.ok) return fail(ExitBadInput, prepared.error);
     if (!prepared.nothingToCut.empty()) return fail(ExitBadInput, prepared.nothingToCut + "; nothing was sent");
+    if (!made.ok) return fail(ExitBadInput, made.error);
     for (const std::string& note : prepared.notes) std::cerr << "vantrel-cut: " << note << '\n';
     try {
-        return sendPrepared(options, cut, prepared.design);
+        return sendPrepared(options, jobs, prepared.design);
     } catch (const std::exception& e) {
         return fail(ExitFailure, e.what());
     }

@@ -80,6 +80,25 @@ has stopped err "the machine stopped taking data for 1 s after 49995 of"
 run interrupted 130 --interrupt-after-bytes 40000 --kernel-driver usblp -- --send "$work/big.path"
 has interrupted err "interrupted after $(( $(stat -c %s "$work/interrupted/received.bin") - 5 )) of"
 grep -v '^exited' "$work/interrupted/events.txt" | tail -2 | tr '\n' ' ' | grep -q "^released usblp given back" || fail "interrupted: not released: $(cat "$work/interrupted/events.txt")"
+# Stopped on a command boundary: the job's first bytes, up to an ETX.
+ends_on_command() {  # NAME
+  job --model 2 "$work/big.path"
+  local got=$(( $(stat -c %s "$work/$1/received.bin") - 5 ))
+  [ "$(tail -c 1 "$work/$1/received.bin" | od -An -tx1)" = " 03" ] && [ $got -lt "$(stat -c %s "$work/job.bin")" ] &&
+    head -c $got "$work/job.bin" | cmp -s - <(tail -c +6 "$work/$1/received.bin") || fail "$1: not the job's first commands"
+}
+ends_on_command interrupted
+# Standard error a pipe closed early: the run ends as on Ctrl-C, never killed
+# by SIGPIPE, and writes nothing more.
+timeout 60 "$usbsim" --kernel-driver usblp --out "$work/pipe" -- /bin/bash -c \
+  'set -o pipefail; "$0" --send "$1" 2>&1 >/dev/null | head -n 1 >/dev/null' "$tool" "$work/big.path" </dev/null
+status=$?; [ $status -eq 130 ] || fail "pipe: exit status $status"
+grep -v '^exited' "$work/pipe/events.txt" | tail -2 | tr '\n' ' ' | grep -q "^released usblp given back" || fail "pipe: not released: $(cat "$work/pipe/events.txt")"
+[ "$(stat -c %s "$work/pipe/received.bin")" -le 5 ] || ends_on_command pipe
+# A signal ignored at start (nohup) stays ignored: the job goes whole.
+timeout 60 "$usbsim" --busy-ms 600 --signal HUP --signal-after-ms 300 --out "$work/nohup" -- \
+  /bin/bash -c 'trap "" HUP; exec "$0" --send "$1"' "$tool" "$design" >/dev/null 2>"$work/nohup.err" </dev/null
+status=$?; [ $status -eq 0 ] || fail "nohup: exit status $status ($(tail -1 "$work/nohup.err"))"
 
 # A machine that takes nothing (paused, its buffer full), signalled 1.5 s in:
 # exit 130 at once whatever the stage, the device released and the driver
@@ -113,6 +132,10 @@ diff <(printf 'claimed, usblp detached\nalternate setting refused\nreleased\nusb
 # Bad input is refused before the machine is touched, as without --send.
 printf 'M 0 0 Q' >"$work/bad.path"
 run bad 2 -- --send "$work/bad.path"
+# The whole job is made first: a value out of range never reaches the machine.
+run wide 2 -- --send --media-width 9000000 "$design"
+has wide err "media width"
+[ ! -s "$work/wide/events.txt" ] || fail "wide: the machine was touched"
 [ ! -s "$work/bad/events.txt" ] || fail "bad: the machine was touched"
 [ "$(wc -l <"$work/bad.err")" -eq 1 ] || fail "bad: not one line"
 printf '<svg xmlns="http://www.w3.org/2000/svg"><text>A</text></svg>' >"$work/text.svg"

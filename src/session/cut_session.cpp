@@ -138,7 +138,7 @@ SessionEnd CutSession::send(std::string& job, const std::function<void(std::size
     sent_ = 0;
     std::int64_t lastProgress = link_.nowMs();
     while (sent_ < total_) {
-        if (quitRequested()) return SessionEnd::Interrupted;
+        if (quitRequested()) return endOnCommandBoundary(job, SessionEnd::Interrupted);
         const std::size_t piece = std::min(limits_.chunkBytes, total_ - sent_);
         const LinkTransfer t = link_.write(job.data() + sent_, piece, limits_.chunkTimeoutMs);
         // Whatever the outcome, the bytes the link took are sent: the next
@@ -149,9 +149,24 @@ SessionEnd CutSession::send(std::string& job, const std::function<void(std::size
             if (progress) progress(sent_, total_);
         }
         if (t.status == LinkStatus::Lost) return SessionEnd::LinkLost;
-        if (t.bytes == 0 && link_.nowMs() - lastProgress >= limits_.stallMs) return SessionEnd::Stalled;
+        if (t.bytes == 0 && link_.nowMs() - lastProgress >= limits_.stallMs)
+            return endOnCommandBoundary(job, SessionEnd::Stalled);
     }
     return SessionEnd::Done;
+}
+
+SessionEnd CutSession::endOnCommandBoundary(const std::string& job, SessionEnd end) {
+    if (sent_ == 0 || job[sent_ - 1] == ETX) return end;
+    const std::size_t etx = job.find(ETX, sent_);
+    const std::size_t boundary = etx == std::string::npos ? total_ : etx + 1;
+    const std::int64_t deadline = link_.nowMs() + limits_.commandEndWaitMs;
+    while (sent_ < boundary) {
+        const LinkTransfer t = link_.write(job.data() + sent_, boundary - sent_, limits_.chunkTimeoutMs);
+        sent_ += std::min(t.bytes, boundary - sent_);
+        if (t.status == LinkStatus::Lost) return SessionEnd::LinkLost;
+        if (sent_ < boundary && link_.nowMs() >= deadline) break;
+    }
+    return end;
 }
 
 }  // namespace vantrel

@@ -29,6 +29,9 @@ struct SessionLimits {
     std::size_t chunkBytes = 64 * 1024;
     std::int64_t chunkTimeoutMs = 250;
     std::int64_t readStepMs = 50;
+    // A job stopped inside a command has that command finished first, for at
+    // most this long (a machine that takes nothing more is not waited for).
+    std::int64_t commandEndWaitMs = 500;
 };
 
 enum class SessionEnd {
@@ -55,7 +58,10 @@ public:
     // one transfer's try.
     SessionEnd searchMarks(const std::string& searchCommand, const std::function<bool()>& continueAnyway);
     // The job (command text, "|" form; turned into the wire form in place).
-    // `progress` gets (sent, total) after every piece the machine took.
+    // `progress` gets (sent, total) after every piece the machine took. A
+    // quit request or a stall ends it on a command boundary: the command in
+    // flight (a few bytes) goes out first, as the next job's first bytes would
+    // otherwise complete it into another; a lost link ends it where it stands.
     SessionEnd send(std::string& job, const std::function<void(std::size_t, std::size_t)>& progress);
 
     const std::string& identification() const { return identification_; }
@@ -69,6 +75,7 @@ private:
     // a quit request ends it between transfers.
     SessionEnd writeCommand(std::string_view wire);
     SessionEnd goHome();
+    SessionEnd endOnCommandBoundary(const std::string& job, SessionEnd end);
     // Reads for up to `waitMs` and returns the whole replies that came.
     std::vector<std::string> readReplies(std::int64_t waitMs, bool& lost);
     bool quitRequested() const { return quit_.load(std::memory_order_relaxed); }
