@@ -16,6 +16,7 @@
 #endif
 
 #include "cut_tool.h"
+#include "gzip_design.h"
 #ifdef VANTREL_USB
 #include "send_command.h"
 #endif
@@ -132,9 +133,11 @@ int run(int argc, char** argv) {
         designFile.reset(std::fopen(options.design.c_str(), "rb"));
         if (!designFile) return failWith("cannot read the design file \"" + options.design + "\"");
     }
-    FileSource design(fromStandardInput ? stdin : designFile.get(),
-                      fromStandardInput ? "cannot read the design from standard input"
-                                        : "cannot read the design file \"" + options.design + "\"");
+    FileSource file(fromStandardInput ? stdin : designFile.get(),
+                    fromStandardInput ? "cannot read the design from standard input"
+                                      : "cannot read the design file \"" + options.design + "\"");
+    // A compressed drawing (.svgz) is told by its first bytes and read inflated.
+    vantrel::cli::GzipAwareSource design(file, fromStandardInput ? "<stdin>" : options.design);
 #ifdef VANTREL_USB
     if (options.send)
         return vantrel::cli::runSend(options, design, fromStandardInput ? "<stdin>" : options.design);
