@@ -53,6 +53,14 @@ tr -d '\r' <"$work/err" >"$work/summary"
 grep -qx "  figures     1" "$work/summary" || fail "summary: $(cat "$work/err")"
 grep -qx "  job         $(wc -c <"$data/triangle.wysiwyg.txt" | tr -d ' ') bytes" "$work/summary" || fail "summary bytes: $(cat "$work/err")"
 grep -q "^  travel      .* in (order: drawing)" "$work/summary" || fail "summary travel: $(cat "$work/err")"
+grep -qx "  fits        yes: the machine takes 12.00 in across and 39.37 in along the feed" "$work/summary" ||
+  fail "summary fits: $(cat "$work/err")"
+# A job beyond the media is written all the same, with a line that says so, and its overhang in red.
+printf 'M 1 1 L 4 13.1 L 1 5 Z\n' >"$work/wide.path"
+cut --preview "$work/wide.svg" -o "$work/job" "$work/wide.path" 2>"$work/err" || fail "overhang: exit status $?"
+grep -q "wide.path: the job does not fit: it reaches 12.94 in across the carriage; the media is 12.00 in wide" "$work/err" ||
+  fail "overhang: $(cat "$work/err")"
+grep -q 'class="overhang".*stroke="#ff0000"' "$work/wide.svg" || fail "overhang: not marked in the preview"
 head -c 8 "$work/job.png" | od -An -c | grep -q 'P   N   G' || fail "preview: not a PNG"
 cut --preview "$work/job.svg" --order travel "$src/samples/tag.svg" >/dev/null 2>&1 || fail "svg preview: exit status $?"
 grep -q 'class="caption".*order: travel' "$work/job.svg" || fail "svg preview: no caption"

@@ -276,7 +276,13 @@ int sendPrepared(const CutToolOptions& options, PreparedCut& cut, const DesignFa
 
     std::string job;
     if (CutToolStatus s = cut.job(session.model(), job); !s.ok) return fail(ExitBadInput, s.error);
-    if (std::string error = reportJob(options, design, job, std::cerr); !error.empty()) return fail(ExitBadInput, error);
+    std::string overhang;
+    if (std::string error = reportJob(options, design, job, std::cerr, overhang); !error.empty())
+        return fail(ExitBadInput, error);
+    // Cut in part only when the user said so: the machine would leave the rest out unseen.
+    if (!overhang.empty() && !options.yes)
+        return fail(ExitBadInput, "the job does not fit: it " + overhang + "; nothing was sent (--yes cuts what fits)");
+    if (!overhang.empty()) say("the job does not fit: it " + overhang + "; cutting what fits (--yes)");
     ProgressView progress;
     const SessionEnd e = session.send(job, [&](std::size_t sent, std::size_t total) { progress(sent, total); });
     progress.end();

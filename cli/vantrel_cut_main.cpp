@@ -153,6 +153,9 @@ int run(int argc, char** argv) {
     if (!output.finish()) return failWith(cannotWrite);
     for (const std::string& note : status.notes) std::cerr << "vantrel-cut: " << note << '\n';
     if (std::string error = view.report(status.design, std::cerr); !error.empty()) return failWith(error);
+    if (const std::string beyond = view.overhang(status.design); !beyond.empty())
+        std::cerr << "vantrel-cut: " << (fromStandardInput ? "<stdin>" : options.design)
+                  << ": the job does not fit: it " << beyond << "; the machine leaves that part uncut\n";
     return 0;
 }
 
