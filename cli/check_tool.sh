@@ -101,6 +101,17 @@ for sample in "$src"/samples/*.path "$src"/samples/*.svg; do
   done
 done
 
+# Dashed lines: cut solid and counted, perforated, or left out.
+printf '<svg xmlns="http://www.w3.org/2000/svg" width="4in" height="4in" viewBox="0 0 4 4">
+<path d="M0 1H3" stroke="#000" stroke-dasharray="1"/></svg>\n' >"$work/fold.svg"
+cut -o "$work/job" "$work/fold.svg" 2>"$work/err" || fail "dashes: exit status $?"
+grep -q "fold.svg: 1 dashed line cut solid (--dashes perforate" "$work/err" || fail "dashes solid: $(cat "$work/err")"
+cut --summary --dashes perforate -o "$work/job" "$work/fold.svg" 2>"$work/err" || fail "perforate: exit status $?"
+tr -d '\r' <"$work/err" | grep -qx "  figures     2" || fail "perforate: $(cat "$work/err")"
+grep -q "^  cut         2.00 in" "$work/err" || fail "perforate length: $(cat "$work/err")"
+cut --dashes skip -o "$work/job" "$work/fold.svg" 2>"$work/err" || fail "skip: exit status $?"
+grep -q "fold.svg: nothing to cut (1 dashed line left out by --dashes skip)" "$work/err" || fail "skip: $(cat "$work/err")"
+
 printf 'M 1 1 L 2 x\n' >"$work/malformed.path"
 printf 'M 1 1 L 1e30 1\n' >"$work/far.path"
 printf 'M 1 1 L 2 2\n' >"$work/not-xml.svg"

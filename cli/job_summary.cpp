@@ -47,6 +47,13 @@ DesignFacts designFactsOf(const Path& design, bool millimetres) {
     return facts;
 }
 
+std::string dashedLinesText(std::size_t count, DashMode mode) {
+    std::string text = std::to_string(count) + (count == 1 ? " dashed line " : " dashed lines ");
+    if (mode == DashMode::Perforate) return text + "cut as their dashes (perforated)";
+    if (mode == DashMode::Skip) return text + "left out";
+    return text + "cut solid (--dashes perforate cuts only the dashes, --dashes skip leaves them out)";
+}
+
 std::optional<CutOrder> cutOrderNamed(std::string_view name) {
     if (name == "drawing") return CutOrder::Drawing;
     if (name == "travel") return CutOrder::Travel;
@@ -132,7 +139,7 @@ std::vector<std::string> JobView::summaryLines(const DesignFacts& design) const 
     const JobTotals& t = reader_.totals();
     const double unit = design.millimetres ? MillimetresPerInch : 1.0;
     const std::string suffix = design.millimetres ? " mm" : " in";
-    return {
+    std::vector<std::string> lines = {
         "figures     " + std::to_string(design.figures),
         "cut         " + twoDecimals(t.cutInches * unit) + suffix,
         "travel      " + twoDecimals(t.travelInches * unit) + suffix + " (order: " + cutOrderName(options_.order) + ")",
@@ -145,6 +152,9 @@ std::vector<std::string> JobView::summaryLines(const DesignFacts& design) const 
                                                          " along the feed"
                                                    : "no: " + overhang(design)),
     };
+    if (design.dashed > 0)
+        lines.push_back("dashed      " + dashedLinesText(design.dashed, design.dashes));
+    return lines;
 }
 
 std::string JobView::report(const DesignFacts& design, std::ostream& out) const {

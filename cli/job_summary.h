@@ -10,6 +10,7 @@
 
 #include "cutdata/cut_job.h"
 #include "cutdata/cut_stream.h"
+#include "design/dashes.h"
 #include "toolpath/job_reader.h"
 
 namespace vantrel::cli {
@@ -20,8 +21,13 @@ struct CutToolOptions;
 struct DesignFacts {
     std::size_t figures = 0;
     bool millimetres = false;  // lengths in mm (an SVG sized in mm or cm), else in inches
+    std::size_t dashed = 0;    // SVG shapes stroked with a dash pattern
+    DashMode dashes = DashMode::Solid;  // and what became of them
 };
 DesignFacts designFactsOf(const Path& design, bool millimetres);
+
+// "3 dashed lines cut solid (...)": what became of them, for the summary and the notes.
+std::string dashedLinesText(std::size_t count, DashMode mode);
 
 std::optional<CutOrder> cutOrderNamed(std::string_view name);
 const char* cutOrderName(CutOrder order);
