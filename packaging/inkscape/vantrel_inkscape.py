@@ -157,6 +157,10 @@ def notes_of(errors):
     notes = []
     for line in errors.splitlines():
         note = line[len(prefix):] if line.startswith(prefix) else ""
+        # --send told so, cutting what fits: the marks' tick box gave it --yes.
+        if line.startswith("vantrel-cut: the job does not fit: "):
+            note = line[len("vantrel-cut: "):].replace(" (--yes)", ", as the Machine tab says to "
+                                                                    "cut even without the marks")
         if note.startswith("left out, cannot be cut: "):
             notes.append(f"Left out, cannot be cut: {note[len('left out, cannot be cut: '):]}.")
         elif note.startswith("the job does not fit: "):
