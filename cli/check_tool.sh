@@ -53,6 +53,14 @@ tr -d '\r' <"$work/err" >"$work/summary"
 grep -qx "  figures     1" "$work/summary" || fail "summary: $(cat "$work/err")"
 grep -qx "  job         $(wc -c <"$data/triangle.wysiwyg.txt" | tr -d ' ') bytes" "$work/summary" || fail "summary bytes: $(cat "$work/err")"
 grep -q "^  travel      .* in (order: drawing)" "$work/summary" || fail "summary travel: $(cat "$work/err")"
+grep -qx "  fits        yes: the machine takes 12.00 in across and 39.37 in along the feed" "$work/summary" ||
+  fail "summary fits: $(cat "$work/err")"
+# A job beyond the media is written all the same, with a line that says so, and its overhang in red.
+printf 'M 1 1 L 4 13.1 L 1 5 Z\n' >"$work/wide.path"
+cut --preview "$work/wide.svg" -o "$work/job" "$work/wide.path" 2>"$work/err" || fail "overhang: exit status $?"
+grep -q "wide.path: the job does not fit: it reaches 12.94 in across the carriage; the media is 12.00 in wide" "$work/err" ||
+  fail "overhang: $(cat "$work/err")"
+grep -q 'class="overhang".*stroke="#ff0000"' "$work/wide.svg" || fail "overhang: not marked in the preview"
 head -c 8 "$work/job.png" | od -An -c | grep -q 'P   N   G' || fail "preview: not a PNG"
 cut --preview "$work/job.svg" --order travel "$src/samples/tag.svg" >/dev/null 2>&1 || fail "svg preview: exit status $?"
 grep -q 'class="caption".*order: travel' "$work/job.svg" || fail "svg preview: no caption"
@@ -60,6 +68,8 @@ grep -q 'class="caption".*order: travel' "$work/job.svg" || fail "svg preview: n
 # An SVG drawing of the same geometry gives the same job, told by its name or
 # by its content; what it cannot cut is listed once per kind on standard error.
 expect "svg drawing" "$data/triangle.wysiwyg.txt" "$data/triangle.svg"
+gzip -c "$data/triangle.svg" >"$work/triangle.svgz"
+expect "compressed svg, told by its bytes" "$data/triangle.wysiwyg.txt" "$work/triangle.svgz"
 expect "svg search command" "$data/triangle.search.txt" --cut-type print-and-cut --search-command "$data/triangle.svg"
 cut - <"$data/triangle.svg" >"$work/stdin" 2>"$work/err" || fail "svg on standard input: exit status $?"
 cmp -s "$work/stdin" "$data/triangle.wysiwyg.txt" || fail "svg on standard input: different job"
@@ -91,6 +101,17 @@ for sample in "$src"/samples/*.path "$src"/samples/*.svg; do
   done
 done
 
+# Dashed lines: cut solid and counted, perforated, or left out.
+printf '<svg xmlns="http://www.w3.org/2000/svg" width="4in" height="4in" viewBox="0 0 4 4">
+<path d="M0 1H3" stroke="#000" stroke-dasharray="1"/></svg>\n' >"$work/fold.svg"
+cut -o "$work/job" "$work/fold.svg" 2>"$work/err" || fail "dashes: exit status $?"
+grep -q "fold.svg: 1 dashed line cut solid (--dashes perforate" "$work/err" || fail "dashes solid: $(cat "$work/err")"
+cut --summary --dashes perforate -o "$work/job" "$work/fold.svg" 2>"$work/err" || fail "perforate: exit status $?"
+tr -d '\r' <"$work/err" | grep -qx "  figures     2" || fail "perforate: $(cat "$work/err")"
+grep -q "^  cut         2.00 in" "$work/err" || fail "perforate length: $(cat "$work/err")"
+cut --dashes skip -o "$work/job" "$work/fold.svg" 2>"$work/err" || fail "skip: exit status $?"
+grep -q "fold.svg: nothing to cut (1 dashed line left out by --dashes skip)" "$work/err" || fail "skip: $(cat "$work/err")"
+
 printf 'M 1 1 L 2 x\n' >"$work/malformed.path"
 printf 'M 1 1 L 1e30 1\n' >"$work/far.path"
 printf 'M 1 1 L 2 2\n' >"$work/not-xml.svg"
@@ -111,6 +132,11 @@ refuse "svg: groups chained deep by use" "$svgs/use-chain-deep.svg"
 grep -q 'use-chain-deep.svg: line 6, column [0-9]*: elements are nested too deep' "$work/err" || fail "svg: deep use chain: $(cat "$work/err")"
 refuse "svg: use nested ten by ten" "$svgs/use-bomb.svg"
 grep -q 'use-bomb.svg: line 15, column 18: .*use copies too much' "$work/err" || fail "svg: use bomb: $(cat "$work/err")"
+head -c 60 "$work/triangle.svgz" >"$work/cut-short.svgz"
+refuse "compressed svg cut short" "$work/cut-short.svgz"
+printf '\211PNG\r\n\032\n' >"$work/photo.svg"
+refuse "a picture named .svg" "$work/photo.svg"
+grep -q 'photo.svg: this looks like a PNG image; Vantrel reads SVG' "$work/err" || fail "png: $(cat "$work/err")"
 refuse "missing design file" "$work/none.path"
 refuse "malformed path data" "$work/malformed.path"
 refuse "coordinate out of range" "$work/far.path"

@@ -65,6 +65,29 @@ std::vector<std::string> leftOutNotes(const DesignParseResult& design, std::stri
     return notes;
 }
 
+// Dashed strokes as --dashes says, and the facts of the design that results;
+// false with the error when the patterns make too many dashes.
+bool takeDesign(const CutToolOptions& options, DesignParseResult& design, std::string_view designName,
+                CutToolStatus& status) {
+    std::string error;
+    if (!applyDashes(design.path, design.dashed, options.dashes, error)) {
+        status.error = std::string(designName) + ": " + error;
+        return false;
+    }
+    status.notes = leftOutNotes(design, designName);
+    // Cut solid without being asked: said, so that no fold line is cut through unawares.
+    if (!design.dashed.empty() && options.dashes == DashMode::Solid)
+        status.notes.push_back(std::string(designName) + ": " + dashedLinesText(design.dashed.size(), options.dashes));
+    status.design = designFactsOf(design.path, design.millimetres);
+    status.design.dashed = design.dashed.size();
+    status.design.dashes = options.dashes;
+    status.nothingToCut = nothingToCutLine(design, designName);
+    if (!status.nothingToCut.empty() && options.dashes == DashMode::Skip && !design.dashed.empty())
+        status.nothingToCut = std::string(designName) + ": nothing to cut (" + dashedLinesText(design.dashed.size(), options.dashes) +
+                              " by --dashes skip)";
+    return true;
+}
+
 template <typename Parse>
 CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string_view designName,
                        CutStreamWriter& finalOutput) {
@@ -81,9 +104,7 @@ CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string
         status.error = std::string(designName) + ": " + design.errorText();
         return status;
     }
-    status.notes = leftOutNotes(design, designName);
-    status.design = designFactsOf(design.path, design.millimetres);
-    status.nothingToCut = nothingToCutLine(design, designName);
+    if (!takeDesign(options, design, designName, status)) return status;
     if (!status.nothingToCut.empty()) status.notes.push_back(status.nothingToCut);
 
     const CutSettings settings = settingsFrom(options);
@@ -156,9 +177,7 @@ CutToolStatus PreparedCut::prepare(const CutToolOptions& options, DesignTextSour
         status.error = designName_ + ": " + parsed.errorText();
         return status;
     }
-    status.notes = leftOutNotes(parsed, designName);
-    status.design = designFactsOf(parsed.path, parsed.millimetres);
-    status.nothingToCut = nothingToCutLine(parsed, designName);
+    if (!takeDesign(options, parsed, designName, status)) return status;
     design_ = std::move(parsed.path);
     status.ok = true;
     return status;

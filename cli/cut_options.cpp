@@ -35,7 +35,9 @@ const char* const CutToolUsage =
     "  --order drawing|travel|inside-out  the order figures are cut in (drawing: as drawn)\n"
     "                           travel: the least travel between figures; open figures may be cut backwards\n"
     "                           inside-out: what lies inside a figure is cut before it; none cut backwards\n"
-    "  --summary                figures, cut and travel lengths, tool lifts and bytes, read from the job\n"
+    "  --dashes solid|perforate|skip  dashed SVG lines: cut solid (as before), cut only their dashes, or leave out\n"
+    "  --summary                figures, cut and travel lengths, tool lifts, bytes, extent and whether it fits,\n"
+    "                           read from the job\n"
     "                           (on standard error; with --send, before sending)\n"
     "  --preview FILE.svg|FILE.png  a picture of the job: media, cuts, travel, start, totals\n"
     "  -o FILE                  write to FILE instead of standard output\n"
@@ -44,6 +46,7 @@ const char* const CutToolUsage =
     "       vantrel-cut --list                     the machines found, and why each was taken or not\n"
     "  --device BUS:ADDR        the machine to use when there are several (see --list)\n"
     "  --yes, --no              registration marks not found: cut anyway, or not, without asking\n"
+    "                           (--yes also cuts the part that fits of a job too large for the machine)\n"
     "  --stall-limit SECONDS    a machine taking no data this long has stopped (30)\n"
     "  With --send the machine's identification sets the model; --model, --wire,\n"
     "  --search-command and -o do not apply.\n"
@@ -154,6 +157,11 @@ std::string setTextOption(CutToolOptions& o, const std::string& argument, const 
         auto order = cutOrderNamed(value);
         if (!order) return bad("drawing, travel or inside-out");
         o.order = *order;
+    } else if (argument == "--dashes") {
+        if (value == "solid") o.dashes = DashMode::Solid;
+        else if (value == "perforate") o.dashes = DashMode::Perforate;
+        else if (value == "skip") o.dashes = DashMode::Skip;
+        else return bad("solid, perforate or skip");
     } else if (argument == "--preview") {
         if (!isPreviewName(value)) return bad("a file name ending in .svg or .png");
         o.preview = value;

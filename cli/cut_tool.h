@@ -31,6 +31,7 @@ struct CutToolOptions {
     bool wire = false;            // the machine's bytes: ETX in place of "|"
     bool searchCommand = false;   // Print and Cut: the mark search instead of the job
     CutOrder order = CutOrder::Drawing;  // the order figures are cut in
+    DashMode dashes = DashMode::Solid;   // SVG strokes with a dash pattern
     bool summary = false;         // the job's totals on standard error
     std::string preview;          // a picture of the job: FILE.svg or FILE.png
     std::string output;           // empty: standard output

@@ -3,7 +3,12 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
+#include <stdexcept>
+
 #include "cut_tool.h"
+#include "gzip_design.h"
 
 namespace vantrel::cli {
 namespace {
@@ -171,6 +176,66 @@ TEST(CutTool, MarksAreLaidAroundTheCurvesThemselves) {
     ASSERT_TRUE(search.ok) << search.error;
     // Extent along the carriage: 1.5 inches of design plus two line widths, at 508 steps per inch.
     EXPECT_NE(search.output.find("|TB23,794,2032|"), std::string::npos) << search.output;
+}
+
+class TextSource : public DesignTextSource {
+public:
+    explicit TextSource(std::string text) : text_(std::move(text)) {}
+    std::size_t read(char* buffer, std::size_t size) override {
+        // A byte at a time at first, as a pipe may hand it over.
+        const std::size_t n = std::min({size, text_.size() - at_, at_ < 4 ? std::size_t{1} : size});
+        text_.copy(buffer, n, at_);
+        at_ += n;
+        return n;
+    }
+
+private:
+    std::string text_;
+    std::size_t at_ = 0;
+};
+
+std::string gzipped(const std::string& text) {
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, text.size()), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+std::string readAll(DesignTextSource& source) {
+    std::string text;
+    char buffer[100];
+    while (std::size_t got = source.read(buffer, sizeof buffer)) text.append(buffer, got);
+    return text;
+}
+
+TEST(CutTool, CompressedDesignsAreInflatedWithinTheirLimit) {
+    const std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\"><path d=\"M0 0H96V96z\"/></svg>";
+    // Compressed (two members one after the other, as gzip allows) or plain: the same text.
+    for (const std::string& stored : {gzipped(svg.substr(0, 20)) + gzipped(svg.substr(20)), svg}) {
+        TextSource inner(stored);
+        GzipAwareSource source(inner, "a.svgz");
+        EXPECT_EQ(readAll(source), svg);
+    }
+    // A small file that inflates past the limit is refused, and so is a damaged one.
+    const std::string bomb = svg + std::string((1 << 20) + 1, ' ');
+    TextSource bombInner(gzipped(bomb));
+    GzipAwareSource limited(bombInner, "bomb.svgz", 1 << 20);
+    EXPECT_THROW(readAll(limited), std::runtime_error);
+    TextSource exact(gzipped(bomb.substr(0, 1 << 20)));
+    GzipAwareSource atLimit(exact, "exact.svgz", 1 << 20);
+    EXPECT_EQ(readAll(atLimit).size(), std::size_t{1} << 20);
+    std::string damaged = gzipped(svg);
+    damaged[damaged.size() - 5] ^= 1;  // the length in its trailer
+    TextSource damagedInner(damaged);
+    GzipAwareSource broken(damagedInner, "broken.svgz");
+    EXPECT_THROW(readAll(broken), std::runtime_error);
 }
 
 }  // namespace

@@ -47,6 +47,13 @@ DesignFacts designFactsOf(const Path& design, bool millimetres) {
     return facts;
 }
 
+std::string dashedLinesText(std::size_t count, DashMode mode) {
+    std::string text = std::to_string(count) + (count == 1 ? " dashed line " : " dashed lines ");
+    if (mode == DashMode::Perforate) return text + "cut as their dashes (perforated)";
+    if (mode == DashMode::Skip) return text + "left out";
+    return text + "cut solid (--dashes perforate cuts only the dashes, --dashes skip leaves them out)";
+}
+
 std::optional<CutOrder> cutOrderNamed(std::string_view name) {
     if (name == "drawing") return CutOrder::Drawing;
     if (name == "travel") return CutOrder::Travel;
@@ -66,24 +73,88 @@ bool isPreviewName(std::string_view name) { return endsWith(name, ".svg") || end
 
 JobView::JobView(const CutToolOptions& options)
     : options_(options),
-      wanted_(options.summary || !options.preview.empty()),
-      reader_(ParseMeasurement(options.dpiX), ParseMeasurement(options.dpiY), !options.preview.empty()) {}
+      dpiX_(ParseMeasurement(options.dpiX)),
+      dpiY_(ParseMeasurement(options.dpiY)),
+      reader_(dpiX_, dpiY_, !options.preview.empty()) {}
 
-void JobView::read(std::string_view text) {
-    if (wanted_) reader_.read(text);
+void JobView::read(std::string_view text) { reader_.read(text); }
+
+std::string JobView::length(double steps, double dpi, const DesignFacts& design) const {
+    return design.millimetres ? twoDecimals(steps / dpi * MillimetresPerInch) + " mm" : twoDecimals(steps / dpi) + " in";
+}
+
+// Half a step: a curve's reach is measured on its flattened pieces, a hair
+// off the whole steps that the limits are.
+constexpr double ReachTolerance = 0.5;
+
+std::string JobView::overhang(const DesignFacts& design) const {
+    const JobTotals& t = reader_.totals();
+    std::string text;
+    if (reader_.limitY() > 0 && t.reachY > reader_.limitY() + ReachTolerance) {
+        text = "reaches " + length(t.reachY, dpiY_, design) + " across the carriage; " +
+               (options_.cutType == 1 ? "the registration marks span " + length(reader_.limitY(), dpiY_, design)
+                                      : "the media is " + length(reader_.limitY(), dpiY_, design) + " wide");
+    }
+    if (reader_.limitX() > 0 && t.reachX > reader_.limitX() + ReachTolerance) {
+        text += text.empty() ? "reaches " : "; it also reaches ";
+        text += length(t.reachX, dpiX_, design) + " along the feed; the machine cuts at most " +
+                length(reader_.limitX(), dpiX_, design) + " along it";
+    }
+    return text;
+}
+
+// The cut pieces beyond the limits, for the preview: each straight piece
+// less its part inside (a segment and the area are both convex, so that part
+// is one stretch of it).
+std::vector<ToolSegment> JobView::overhangSegments() const {
+    std::vector<ToolSegment> beyond;
+    const double limitY = reader_.limitY() + ReachTolerance, limitX = reader_.limitX() + ReachTolerance;
+    if (reader_.limitY() <= 0 || reader_.limitX() <= 0) return beyond;
+    const auto at = [](const ToolSegment& s, double t) {
+        return ToolPoint{s.from.y + (s.to.y - s.from.y) * t, s.from.x + (s.to.x - s.from.x) * t};
+    };
+    for (const ToolSegment& s : reader_.path()) {
+        if (!s.down || (std::max(s.from.y, s.to.y) <= limitY && std::max(s.from.x, s.to.x) <= limitX)) continue;
+        // The stretch [low, high] where both coordinates are within their limits.
+        double low = 0, high = 1;
+        const auto within = [&](double from, double to, double limit) {
+            if (from <= limit && to <= limit) return;
+            if (from > limit && to > limit) high = -1;
+            else if (from > limit) low = std::max(low, (limit - from) / (to - from));
+            else high = std::min(high, (limit - from) / (to - from));
+        };
+        within(s.from.y, s.to.y, limitY);
+        within(s.from.x, s.to.x, limitX);
+        if (low >= high) {
+            beyond.push_back(s);
+            continue;
+        }
+        if (low > 0) beyond.push_back({s.from, at(s, low), true});
+        if (high < 1) beyond.push_back({at(s, high), s.to, true});
+    }
+    return beyond;
 }
 
 std::vector<std::string> JobView::summaryLines(const DesignFacts& design) const {
     const JobTotals& t = reader_.totals();
     const double unit = design.millimetres ? MillimetresPerInch : 1.0;
     const std::string suffix = design.millimetres ? " mm" : " in";
-    return {
+    std::vector<std::string> lines = {
         "figures     " + std::to_string(design.figures),
         "cut         " + twoDecimals(t.cutInches * unit) + suffix,
         "travel      " + twoDecimals(t.travelInches * unit) + suffix + " (order: " + cutOrderName(options_.order) + ")",
         "tool lifts  " + std::to_string(t.toolLifts),
         "job         " + std::to_string(t.bytes) + " bytes",
+        "extent      " + length(t.reachY, dpiY_, design) + " across the carriage, " + length(t.reachX, dpiX_, design) +
+            " along the feed",
+        "fits        " + (overhang(design).empty() ? "yes: the machine takes " + length(reader_.limitY(), dpiY_, design) +
+                                                         " across and " + length(reader_.limitX(), dpiX_, design) +
+                                                         " along the feed"
+                                                   : "no: " + overhang(design)),
     };
+    if (design.dashed > 0)
+        lines.push_back("dashed      " + dashedLinesText(design.dashed, design.dashes));
+    return lines;
 }
 
 std::string JobView::report(const DesignFacts& design, std::ostream& out) const {
@@ -103,15 +174,21 @@ std::string JobView::report(const DesignFacts& design, std::ostream& out) const 
             std::to_string(t.bytes) + " bytes, order: " + cutOrderName(options_.order),
         "cut " + twoDecimals(t.cutInches * unit) + suffix + ", travel " + twoDecimals(t.travelInches * unit) + suffix,
     };
+    if (const std::string beyond = overhang(design); !beyond.empty()) {
+        extras.caption.push_back("does not fit (red): " + beyond);
+        extras.overhang = overhangSegments();
+    }
     const std::string picture = endsWith(options_.preview, ".png") ? toolPathPng(reader_.path(), 1200, extras)
                                                                    : toolPathSvg(reader_.path(), extras);
     if (!writeFile(options_.preview, picture)) return "cannot write the preview \"" + options_.preview + "\"";
     return {};
 }
 
-std::string reportJob(const CutToolOptions& options, const DesignFacts& design, std::string_view job, std::ostream& out) {
+std::string reportJob(const CutToolOptions& options, const DesignFacts& design, std::string_view job, std::ostream& out,
+                      std::string& overhang) {
     JobView view(options);
     view.read(job);
+    overhang = view.overhang(design);
     return view.report(design, out);
 }
 

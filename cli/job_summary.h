@@ -10,6 +10,7 @@
 
 #include "cutdata/cut_job.h"
 #include "cutdata/cut_stream.h"
+#include "design/dashes.h"
 #include "toolpath/job_reader.h"
 
 namespace vantrel::cli {
@@ -20,16 +21,20 @@ struct CutToolOptions;
 struct DesignFacts {
     std::size_t figures = 0;
     bool millimetres = false;  // lengths in mm (an SVG sized in mm or cm), else in inches
+    std::size_t dashed = 0;    // SVG shapes stroked with a dash pattern
+    DashMode dashes = DashMode::Solid;  // and what became of them
 };
 DesignFacts designFactsOf(const Path& design, bool millimetres);
+
+// "3 dashed lines cut solid (...)": what became of them, for the summary and the notes.
+std::string dashedLinesText(std::size_t count, DashMode mode);
 
 std::optional<CutOrder> cutOrderNamed(std::string_view name);
 const char* cutOrderName(CutOrder order);
 // A picture's file name: .svg or .png (any case).
 bool isPreviewName(std::string_view name);
 
-// Reads a job as it is made. Asked for neither a summary nor a preview, it
-// reads nothing.
+// Reads a job as it is made: its totals, its reach, and for a preview its moves.
 class JobView {
 public:
     explicit JobView(const CutToolOptions& options);
@@ -37,16 +42,24 @@ public:
     // The summary on `out` when asked for, and the preview written when asked
     // for; the error line when the preview cannot be written, else empty.
     std::string report(const DesignFacts& design, std::ostream& out) const;
+    // What of the job lies beyond the machine's working area ("reaches 13.10
+    // in across the carriage; the media is 12.00 in wide"), in the design's
+    // unit; empty when it fits. The machine would leave that part uncut.
+    std::string overhang(const DesignFacts& design) const;
 
 private:
     std::vector<std::string> summaryLines(const DesignFacts& design) const;
+    std::string length(double steps, double dpi, const DesignFacts& design) const;
+    std::vector<ToolSegment> overhangSegments() const;
     const CutToolOptions& options_;
-    bool wanted_;
+    double dpiX_, dpiY_;
     JobReader reader_;
 };
 
 // The summary and the preview of a job made whole (for --send, before it is sent).
-std::string reportJob(const CutToolOptions& options, const DesignFacts& design, std::string_view job, std::ostream& out);
+// `overhang` gets JobView::overhang.
+std::string reportJob(const CutToolOptions& options, const DesignFacts& design, std::string_view job, std::ostream& out,
+                      std::string& overhang);
 
 // Hands the job on to `next` unchanged and shows it to `view`.
 class JobViewWriter : public CutStreamWriter {

@@ -319,6 +319,14 @@ int sendPrepared(const CutToolOptions& options, ModelJobs& jobs, const DesignFac
         return fail(ExitFailure, "no job for model " + std::to_string(session.model()));
     const std::size_t k = static_cast<std::size_t>(session.model() - ModelJobs::First);
     if (!jobs.status[k].ok) return fail(ExitBadInput, jobs.status[k].error);
+    // Said before the mark search moves the carriage: the identified model sets the feed limit.
+    std::string overhang;
+    if (std::string error = reportJob(options, design, jobs.job[k], std::cerr, overhang); !error.empty())
+        return fail(ExitBadInput, error);
+    // Cut in part only when the user said so: the machine would leave the rest out unseen.
+    if (!overhang.empty() && !options.yes)
+        return fail(ExitBadInput, "the job does not fit: it " + overhang + "; nothing was sent (--yes cuts what fits)");
+    if (!overhang.empty()) say("the job does not fit: it " + overhang + "; cutting what fits (--yes)");
     if (!jobs.search[k].empty()) {
         say("searching the registration marks");
         const SessionEnd e = session.searchMarks(jobs.search[k], [&] { return askContinue(options); });
@@ -331,7 +339,6 @@ int sendPrepared(const CutToolOptions& options, ModelJobs& jobs, const DesignFac
     for (std::size_t other = 0; other < jobs.job.size(); ++other)
         if (other != k) std::string().swap(jobs.job[other]);
     std::string& job = jobs.job[k];
-    if (std::string error = reportJob(options, design, job, std::cerr); !error.empty()) return fail(ExitBadInput, error);
     ProgressView progress;
     const SessionEnd e = session.send(job, [&](std::size_t sent, std::size_t total) { progress(sent, total); });
     progress.end();

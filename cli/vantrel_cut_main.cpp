@@ -16,6 +16,7 @@
 #endif
 
 #include "cut_tool.h"
+#include "gzip_design.h"
 #ifdef VANTREL_USB
 #include "send_command.h"
 #endif
@@ -132,9 +133,11 @@ int run(int argc, char** argv) {
         designFile.reset(std::fopen(options.design.c_str(), "rb"));
         if (!designFile) return failWith("cannot read the design file \"" + options.design + "\"");
     }
-    FileSource design(fromStandardInput ? stdin : designFile.get(),
-                      fromStandardInput ? "cannot read the design from standard input"
-                                        : "cannot read the design file \"" + options.design + "\"");
+    FileSource file(fromStandardInput ? stdin : designFile.get(),
+                    fromStandardInput ? "cannot read the design from standard input"
+                                      : "cannot read the design file \"" + options.design + "\"");
+    // A compressed drawing (.svgz) is told by its first bytes and read inflated.
+    vantrel::cli::GzipAwareSource design(file, fromStandardInput ? "<stdin>" : options.design);
 #ifdef VANTREL_USB
     if (options.send)
         return vantrel::cli::runSend(options, design, fromStandardInput ? "<stdin>" : options.design);
@@ -150,6 +153,9 @@ int run(int argc, char** argv) {
     if (!output.finish()) return failWith(cannotWrite);
     for (const std::string& note : status.notes) std::cerr << "vantrel-cut: " << note << '\n';
     if (std::string error = view.report(status.design, std::cerr); !error.empty()) return failWith(error);
+    if (const std::string beyond = view.overhang(status.design); !beyond.empty())
+        std::cerr << "vantrel-cut: " << (fromStandardInput ? "<stdin>" : options.design)
+                  << ": the job does not fit: it " << beyond << "; the machine leaves that part uncut\n";
     return 0;
 }
 

@@ -83,9 +83,9 @@ job --model 2 "$here/testdata/selection.svg"; got_job selection
 p=$extension
 run file "$p.scope=\"drawing\" $p.to_file=\"true\" $p.file=\"$work/file.bin\" $p.model=\"3\" $p.cut_type=\"print-and-cut\"
   $p.force=\"20\" $p.speed=\"5\" $p.passes=\"2\" $p.blade_offset=\"false\" $p.carrier_mat=\"false\"
-  $p.track_enhancing=\"true\" $p.media_width=\"8.5\"" tag
+  $p.track_enhancing=\"true\" $p.media_width=\"8.5\" $p.dashes=\"perforate\"" tag
 job --model 3 --cut-type print-and-cut --force 20 --speed 5 --passes 2 --blade-offset off --carrier-mat off \
-  --track-enhancing on --media-width 8.5 "$work/outlines.svg"
+  --track-enhancing on --media-width 8.5 --dashes perforate "$work/outlines.svg"
 cmp -s "$work/file.bin" "$work/job.bin" || fail "file: not the job vantrel-cut --wire writes with the same values"
 has file "The job was written to $work/file.bin ($(stat -c %s "$work/job.bin") bytes"
 [ ! -s "$work/file/received.bin" ] || fail "file: the machine got bytes"
@@ -94,6 +94,10 @@ has file "The job was written to $work/file.bin ($(stat -c %s "$work/job.bin") b
 run absent "" "" --device-id "MFG:Another;MODEL:Printer;"
 has absent "No cutter to send to (no machine found): check that the machine is on"
 [ ! -s "$work/absent/received.bin" ] || fail "absent: the machine got bytes"
+run narrow "$p.media_width=\"0.5\"" ""
+has narrow "Nothing was sent, vantrel-cut refused the drawing or a value: the job does not fit: it reaches "
+has narrow " mm across the carriage; the media is 12.70 mm wide."  # the drawing is sized in mm
+[ "$(stat -c %s "$work/narrow/received.bin")" -eq 5 ] || fail "narrow: the machine got more than its identification request"
 run declined "$p.cut_type=\"print-and-cut\" $p.device=\"1:2\" $p.stall_limit=\"5\"" "" --search not-found
 has declined "Registration marks not found, so nothing was cut: load the printed page"
 job --model 2 --cut-type print-and-cut "$work/outlines.svg"

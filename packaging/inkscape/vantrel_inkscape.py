@@ -147,13 +147,28 @@ def detail_of(errors):
     lines = [line[len("vantrel-cut: "):] for line in errors.splitlines() if line.startswith("vantrel-cut: ")]
     last = lines[-1] if lines else (errors.strip().splitlines() or ["no message"])[-1]
     # The sentences name the dialog's List machines where vantrel-cut names --list.
-    return last.replace("<stdin>", "the drawing").replace(" (see --list)", "").rstrip(".")
+    return (last.replace("<stdin>", "the drawing").replace(" (see --list)", "")
+            .replace("; nothing was sent (--yes cuts what fits)", "").rstrip("."))
 
 
 def notes_of(errors):
-    """What the drawing has that cannot be cut, one sentence a kind."""
-    prefix = "vantrel-cut: <stdin>: left out, cannot be cut: "
-    return [f"Left out, cannot be cut: {line[len(prefix):]}." for line in errors.splitlines() if line.startswith(prefix)]
+    """What the drawing has that is not cut as drawn, one sentence a kind."""
+    prefix = "vantrel-cut: <stdin>: "
+    notes = []
+    for line in errors.splitlines():
+        note = line[len(prefix):] if line.startswith(prefix) else ""
+        # --send told so, cutting what fits: the marks' tick box gave it --yes.
+        if line.startswith("vantrel-cut: the job does not fit: "):
+            note = line[len("vantrel-cut: "):].replace(" (--yes)", ", as the Machine tab says to "
+                                                                    "cut even without the marks")
+        if note.startswith("left out, cannot be cut: "):
+            notes.append(f"Left out, cannot be cut: {note[len('left out, cannot be cut: '):]}.")
+        elif note.startswith("the job does not fit: "):
+            notes.append(f"The job does not fit: {note[len('the job does not fit: '):]}.")
+        elif " cut solid (--dashes " in note:
+            notes.append(note.split(" (--dashes ")[0].capitalize() + ": \"Dashed lines\" on the What to cut tab "
+                         "can perforate them or leave them out.")
+    return notes
 
 
 def value_after(errors, prefix):
@@ -173,7 +188,8 @@ class SendToCutter(inkex.EffectExtension):
         # The values go to vantrel-cut as text: it checks them, so their ranges
         # and defaults live in one place. Absent, vantrel-cut's defaults apply.
         pars.add_argument("--tab")
-        for name in ("cut_type", "force", "speed", "passes", "media_width", "device", "stall_limit", "file", "model"):
+        for name in ("cut_type", "force", "speed", "passes", "media_width", "device", "stall_limit", "file", "model",
+                     "dashes"):
             pars.add_argument("--" + name)
         for name in ("blade_offset", "carrier_mat", "track_enhancing"):
             pars.add_argument("--" + name, type=inkex.Boolean)
@@ -207,7 +223,7 @@ class SendToCutter(inkex.EffectExtension):
         o = self.options
         words = []
         for name, value in (("cut-type", o.cut_type), ("force", o.force), ("speed", o.speed),
-                            ("passes", o.passes), ("media-width", o.media_width)):
+                            ("passes", o.passes), ("media-width", o.media_width), ("dashes", o.dashes)):
             if value is not None:
                 words += [f"--{name}", value]
         for name in ("blade_offset", "carrier_mat", "track_enhancing"):

@@ -144,5 +144,13 @@ run empty 2 -- --send "$work/text.svg"
 [ "$(cat "$work/empty.err")" = "vantrel-cut: $work/text.svg: nothing to cut (left out: 1 <text>); nothing was sent" ] ||
   fail "empty: $(cat "$work/empty.err")"
 
+# A job too wide for the media is refused once the machine has told its
+# model, before a byte of it is sent; --yes cuts what fits.
+printf 'M 1 1 L 4 13.1 L 1 5 Z\n' >"$work/wide.path"
+run wide 2 -- --send "$work/wide.path"
+has wide err "the job does not fit: it reaches 1[23].[0-9]* in across the carriage; the media is 12.00 in wide; nothing was sent"
+[ "$(stat -c %s "$work/wide/received.bin")" -eq 5 ] || fail "wide: the machine got more than its identification request"
+run wide-yes 0 -- --send --yes "$work/wide.path"
+
 [ $failures -eq 0 ] && echo "all passed"
 exit $((failures > 0))

@@ -1,6 +1,7 @@
 #include "design/design_file.h"
 
 #include "design/decimal_number.h"
+#include "design/design_sniff.h"
 #include "design/path_grammar.h"
 #include "design/pen.h"
 
@@ -17,6 +18,8 @@
 namespace vantrel {
 
 std::string DesignParseResult::errorText() const {
+    // A fault of the whole file, such as its being a picture, has no place.
+    if (errorLine == 0) return errorMessage;
     return "line " + std::to_string(errorLine) + ", column " + std::to_string(errorColumn) + ": " +
            errorMessage;
 }
@@ -251,7 +254,17 @@ bool isSvgDesign(std::string_view head, std::string_view name) {
     return extension == ".svg";
 }
 
+// A file that is plainly something else is refused as a whole, before it is
+// read as path data.
+static bool refusedForeign(std::string_view head, DesignParseResult& result) {
+    const std::string_view format = foreignFormatOf(head);
+    if (format.empty()) return false;
+    result.errorMessage = foreignFormatSentence(format);
+    return true;
+}
+
 DesignParseResult readDesign(std::string_view text, std::string_view name) {
+    if (DesignParseResult refused; refusedForeign(text.substr(0, 4096), refused)) return refused;
     if (isSvgDesign(text.substr(0, 4096), name)) return parseSvg(std::string(text));
     return parseDesign(text);
 }
@@ -292,6 +305,7 @@ DesignParseResult readDesign(DesignTextSource& source, std::string_view name) {
         have += got;
     }
     text.resize(have);
+    if (DesignParseResult refused; refusedForeign(text, refused)) return refused;
     if (!isSvgDesign(text, name)) {
         ReplayedSource replayed(std::move(text), source);
         return parseDesign(replayed);

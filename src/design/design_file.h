@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cutdata/path.h"
+#include "design/dashes.h"
 
 namespace vantrel {
 
@@ -27,6 +28,7 @@ struct DesignParseResult {
     std::string errorMessage;
     std::vector<LeftOutKind> leftOut;  // SVG only, in the order first met
     bool millimetres = false;  // an SVG document sized in mm or cm: its lengths are told in mm
+    std::vector<DashedStroke> dashed;  // SVG only: shapes stroked dashed, cut solid until applyDashes
 
     // "line L, column C: message"
     std::string errorText() const;

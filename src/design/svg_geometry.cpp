@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "design/svg_dashes.h"
 #include "design/svg_pen.h"
 #include "design/svg_shapes.h"
 #include "design/svg_style.h"
@@ -67,6 +68,7 @@ public:
 
 private:
     bool millimetres_ = false;
+    std::vector<DashedStroke> dashed_;  // shapes stroked with a dash pattern
     // xmlns declarations in force: the element's prefix decides whether it is SVG.
     struct Namespaces {
         Namespaces(Builder& builder, const Element& e) : builder_(builder), size_(builder.namespaces_.size()) {
@@ -109,6 +111,7 @@ private:
         result.path = std::move(pen_.path);
         result.leftOut = std::move(leftOut);
         result.millimetres = millimetres_;
+        result.dashed = std::move(dashed_);
         return result;
     }
 
@@ -198,7 +201,9 @@ private:
         } else if (name == "path" || name == "rect" || name == "circle" || name == "ellipse" || name == "line" ||
                    name == "polyline" || name == "polygon") {
             if (style.hidden || (style.fillNone && style.strokeNone)) return;
+            const std::size_t first = pen_.path.points.size();
             drawShape(e, name, ctm, viewport_, pen_);
+            noteDashedStroke(dashed_, style, ctm, viewport_, first, pen_.path.points.size());
         } else {
             if (!style.hidden) note("<" + std::string(name) + ">");
         }

@@ -18,6 +18,8 @@ void applyProperty(std::string_view name, std::string_view value, Style& style) 
     else if (name == "visibility") style.hidden = value == "hidden" || value == "collapse";
     else if (name == "fill") style.fillNone = value == "none";
     else if (name == "stroke") style.strokeNone = value == "none";
+    else if (name == "stroke-dasharray") style.dashArray = value;
+    else if (name == "stroke-dashoffset") style.dashOffset = value;
 }
 
 bool sameLetter(char a, char b) { return (a | 0x20) == (b | 0x20); }
@@ -37,7 +39,7 @@ bool languageMatches(std::string_view tag, std::string_view user) {
 Style styleOf(const Element& e, const Style& parent) {
     Style style = parent;
     style.displayNone = false;
-    for (const char* name : {"display", "visibility", "fill", "stroke"})
+    for (const char* name : {"display", "visibility", "fill", "stroke", "stroke-dasharray", "stroke-dashoffset"})
         if (const Attribute* a = e.find(name)) applyProperty(name, a->value, style);
     if (const Attribute* a = e.find("style")) {
         std::string_view rest = a->value;

@@ -14,6 +14,8 @@ struct Style {
     bool hidden = false;      // visibility; inherited
     bool fillNone = false;    // inherited
     bool strokeNone = true;   // inherited
+    std::string_view dashArray;   // stroke-dasharray as written; inherited
+    std::string_view dashOffset;  // stroke-dashoffset; inherited
 };
 
 Style styleOf(const Element& e, const Style& parent);

@@ -75,10 +75,19 @@ void JobReader::endCommand() {
 void JobReader::moveTo(ToolPoint to, bool down) {
     const double dx = (to.x - position_.x) / dpiX_, dy = (to.y - position_.y) / dpiY_;
     (down ? totals_.cutInches : totals_.travelInches) += std::sqrt(dx * dx + dy * dy);
+    if (down) {
+        reach(position_);
+        reach(to);
+    }
     if (down_ && !down) ++totals_.toolLifts;
     if (keepPath_) path_.push_back({position_, to, down});
     position_ = to;
     down_ = down;
+}
+
+void JobReader::reach(ToolPoint p) {
+    totals_.reachY = std::max(totals_.reachY, p.y);
+    totals_.reachX = std::max(totals_.reachX, p.x);
 }
 
 void JobReader::cubic(ToolPoint p0, ToolPoint p1, ToolPoint p2, ToolPoint p3) {
@@ -88,8 +97,11 @@ void JobReader::cubic(ToolPoint p0, ToolPoint p1, ToolPoint p2, ToolPoint p3) {
     const double scale = std::max(dpiX_, dpiY_);
     flattenCubic(inches(p0), inches(p1), inches(p2), inches(p3), LengthTolerance / scale, pieces);
     PointF from = inches(p0);
+    reach(p0);
+    reach(p3);
     for (const PointF& q : pieces) {
         totals_.cutInches += std::hypot(static_cast<double>(q.x) - from.x, static_cast<double>(q.y) - from.y);
+        reach({q.y * dpiY_, q.x * dpiX_});
         from = q;
     }
     down_ = true;

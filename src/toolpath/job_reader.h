@@ -19,6 +19,10 @@ struct JobTotals {
     double travelInches = 0;   // with the tool raised, home at the end included
     std::uint64_t toolLifts = 0;  // times the tool is raised after cutting
     std::uint64_t bytes = 0;
+    // The farthest the lowered tool goes from home, in steps: across the
+    // carriage and along the feed. What lies beyond the "Z" limits is not cut.
+    double reachY = 0;
+    double reachX = 0;
 };
 
 class JobReader {
@@ -41,6 +45,7 @@ private:
     void endNumber();
     void endCommand();
     void moveTo(ToolPoint to, bool down);
+    void reach(ToolPoint p);
     void cubic(ToolPoint p0, ToolPoint p1, ToolPoint p2, ToolPoint p3);
 
     double dpiX_, dpiY_;

@@ -156,6 +156,9 @@ std::string toolPathSvg(const std::vector<ToolSegment>& path, const PictureExtra
            "vector-effect=\"non-scaling-stroke\" d=\"" + pathData(path, false) + "\"/>\n";
     svg += "<path class=\"cuts\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.5\" "
            "vector-effect=\"non-scaling-stroke\" d=\"" + pathData(path, true) + "\"/>\n";
+    if (!extras.overhang.empty())
+        svg += "<path class=\"overhang\" fill=\"none\" stroke=\"#ff0000\" stroke-width=\"2.5\" "
+               "vector-effect=\"non-scaling-stroke\" d=\"" + pathData(extras.overhang, true) + "\"/>\n";
     svg += "<circle class=\"home\" cx=\"0\" cy=\"0\" r=\"";
     appendNumber(svg, margin / 2);
     svg += "\" fill=\"#e02020\"/>\n";
@@ -210,6 +213,8 @@ Raster rasterizeToolPath(const std::vector<ToolSegment>& path, std::uint32_t max
             line(r, column(s.from.x), row(s.from.y), column(s.to.x), row(s.to.y), down ? CutColour : MoveColour, !down);
         }
     }
+    for (const auto& s : extras.overhang)
+        line(r, column(s.from.x), row(s.from.y), column(s.to.x), row(s.to.y), OverhangColour, false);
     long hx = column(0), hy = row(0);
     for (long d = -3; d <= 3; ++d) {
         plot(r, hx + d, hy, HomeColour);

@@ -19,6 +19,7 @@ struct PictureExtras {
     double mediaY = 0;
     double mediaX = 0;
     std::vector<std::string> caption;  // printable ASCII, one line each
+    std::vector<ToolSegment> overhang;  // cuts the machine leaves out, drawn over the rest in red
 };
 
 std::string toolPathSvg(const std::vector<ToolSegment>& path, const PictureExtras& extras = {});
@@ -40,6 +41,7 @@ std::string toolPathPng(const std::vector<ToolSegment>& path, std::uint32_t maxS
 inline constexpr std::uint32_t CutColour = 0x000000;
 inline constexpr std::uint32_t MoveColour = 0x7FA7E0;
 inline constexpr std::uint32_t HomeColour = 0xE02020;
+inline constexpr std::uint32_t OverhangColour = 0xFF0000;
 inline constexpr std::uint32_t PaperColour = 0xFFFFFF;
 inline constexpr std::uint32_t MediaColour = 0xB0B0B0;
 inline constexpr std::uint32_t CaptionColour = 0x202020;

@@ -201,6 +201,56 @@ TEST(SvgDesign, WhatIsNotDrawnIsSkippedAndWhatCannotBeCutIsListed) {
     EXPECT_EQ(result.leftOut[2].kind, "<use> without its target");
 }
 
+TEST(SvgDesign, DashedStrokesArePerforatedAsSvgDrawsTheirDashes) {
+    // A 10 x 10 inch document: a user unit is an inch, and 1% of its diagonal is 0.1.
+    const struct {
+        const char* body;
+        std::size_t figures;  // perforated
+        double firstEnd;      // x where the first dash ends
+    } cases[] = {
+        {R"~(<path d="M0 0H10" stroke="#000" stroke-dasharray="2 1"/>)~", 4, 2},
+        {R"~(<path d="M0 0H10" stroke="#000" stroke-dasharray="1"/>)~", 5, 1},  // odd: repeated
+        {R"~(<path d="M0 0H10" stroke="#000" stroke-dasharray="2,1" stroke-dashoffset="1"/>)~", 4, 1},
+        {R"~(<path d="M0 0H10" stroke="#000" style="stroke-dasharray:2 1;stroke-dashoffset:-1"/>)~", 3, 3},
+        {R"~(<path d="M0 0H10" stroke="#000" stroke-dasharray="20% 10%"/>)~", 4, 2},
+        {R"~(<path d="M0 0H10" stroke="#000" stroke-dasharray="0 1"/>)~", 0, 0},  // dots cut nothing
+        {R"~(<g stroke="#000" stroke-dasharray="1 1"><path d="M0 0H5" transform="scale(2 1)"/></g>)~", 3, 2},
+        // Round a closed figure: the dash over its start is one cut.
+        {R"~(<rect width="4" height="4" stroke="#000" stroke-dasharray="3 1"/>)~", 4, 3},
+        {R"~(<rect width="4" height="4" stroke="#000" stroke-dasharray="3 1" stroke-dashoffset="2"/>)~", 4, 1},
+        {R"~(<circle cx="5" cy="5" r="1" stroke="#000" stroke-dasharray="0.5"/>)~", 6, -1},
+    };
+    for (const auto& c : cases) {
+        DesignParseResult result = inInches(c.body);
+        ASSERT_TRUE(result.ok) << c.body;
+        ASSERT_EQ(result.dashed.size(), 1u) << c.body;
+        std::string error;
+        Path perforated = result.path;
+        ASSERT_TRUE(applyDashes(perforated, result.dashed, DashMode::Perforate, error)) << error;
+        const auto starts = std::count(perforated.types.begin(), perforated.types.end(), PathPointTypeStart);
+        EXPECT_EQ(static_cast<std::size_t>(starts), c.figures) << c.body;
+        if (c.firstEnd >= 0 && c.figures > 0) {
+            std::size_t end = 1;
+            while (end < perforated.types.size() && perforated.types[end] != PathPointTypeStart) ++end;
+            EXPECT_NEAR(perforated.points[end - 1].x, c.firstEnd, 1e-4) << c.body;
+        }
+        Path skipped = result.path;
+        ASSERT_TRUE(applyDashes(skipped, result.dashed, DashMode::Skip, error));
+        EXPECT_TRUE(skipped.points.empty()) << c.body;
+    }
+    // Drawn solid by SVG, so cut as before: no pattern, a faulty one, a fill alone.
+    for (const char* solid : {R"~(<path d="M0 0H10" stroke="#000" stroke-dasharray="none"/>)~",
+                              R"~(<path d="M0 0H10" stroke="#000" stroke-dasharray="2 -1"/>)~",
+                              R"~(<path d="M0 0H10" stroke="#000" stroke-dasharray="0 0"/>)~",
+                              R"~(<rect width="4" height="4" stroke-dasharray="1 1"/>)~"})
+        EXPECT_TRUE(inInches(solid).dashed.empty()) << solid;
+    // A pattern far finer than its line is refused, not cut a million times.
+    DesignParseResult fine = inInches(R"~(<path d="M0 0H10" stroke="#000" stroke-dasharray="0.000001"/>)~");
+    std::string error;
+    EXPECT_FALSE(applyDashes(fine.path, fine.dashed, DashMode::Perforate, error));
+    EXPECT_NE(error.find("--dashes"), std::string::npos);
+}
+
 TEST(SvgDesign, SwitchDrawsItsFirstChildWhoseConditionsPass) {
     // Which of the switch's children (lines from x = 1, 2, 3...) is drawn, in which language.
     const struct {
