@@ -144,7 +144,9 @@ TEST(DesignFile, DecimalDigitRunsOfEveryLength) {
         }
         EXPECT_EQ(stop, expectedStop) << text;
         double value = 0;
-        if (decimal::exactValue(d, value)) EXPECT_EQ(value, expected) << text;
+        if (decimal::exactValue(d, value)) {
+            EXPECT_EQ(value, expected) << text;
+        }
     }
 }
 
