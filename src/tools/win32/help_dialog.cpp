@@ -30,7 +30,7 @@ bool HelpDialog::create(HWND parent) {
     destroy();
     if (!createModeless(module_, TemplateId, parent)) return false;
     // Without its view the window can show nothing: it ends itself.
-    if (!viewCreated_) {
+    if (!viewCreated_ || !keys_.start(hwnd(), ModalLoopKeys::dialogManager(hwnd()))) {
         destroy();
         return false;
     }
@@ -38,6 +38,7 @@ bool HelpDialog::create(HWND parent) {
 }
 
 void HelpDialog::destroy() {
+    keys_.stop();
     if (hwnd()) DestroyWindow(hwnd());
     viewCreated_ = false;
 }
@@ -92,6 +93,8 @@ void HelpDialog::showPage(int resourceId, std::u16string_view title, HWND reques
         view_.write(document);
     }
     ShowWindow(hwnd(), SW_SHOW);
+    // Already visible, SW_SHOW leaves it behind the window that asked.
+    SetActiveWindow(hwnd());
     view_.scrollToTop();
 }
 
