@@ -277,7 +277,7 @@ TEST_F(CalibrationDialogTest, CalculatorHelpOpensTheCalibrationPage) {
     ASSERT_TRUE(help_.create(host_.hwnd()));
     ClientPicture before, hovered;
     std::wstring title;
-    bool visible = false, inFront = false, hiddenByEscape = false, calibrationOpen = false;
+    bool visible = false, inFront = false, tabbed = false, hiddenByEscape = false, calibrationOpen = false;
     run([&](HWND dialog) {
         HWND group = GetDlgItem(dialog, IDC_CALIB_CALCULATOR_GROUP);
         before = printClient(group, 0);  // also places the icon, as the first paint does
@@ -298,6 +298,17 @@ TEST_F(CalibrationDialogTest, CalculatorHelpOpensTheCalibrationPage) {
         // Keys pressed now go to the help window, through the dialog manager,
         // while calibration's modal loop runs: Escape hides it.
         inFront = waitFor([&] { return GetForegroundWindow() == help_.hwnd(); }, 5s);
+        // Tab moves the focus between its controls.
+        auto focus = [&] {
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+            return info.hwndFocus;
+        };
+        const HWND before = focus();
+        driving::pressKey(VK_TAB);
+        tabbed = IsChild(help_.hwnd(), before) &&
+                 waitFor([&] { return focus() != before && IsChild(help_.hwnd(), focus()); }, 3s);
         driving::pressKey(VK_ESCAPE);
         hiddenByEscape = waitFor([&] { return !IsWindowVisible(help_.hwnd()); }, 5s);
         calibrationOpen = driving::flushPostedMessages(dialog) && IsWindow(dialog);
@@ -308,6 +319,7 @@ TEST_F(CalibrationDialogTest, CalculatorHelpOpensTheCalibrationPage) {
     EXPECT_TRUE(visible);
     EXPECT_EQ(title, L"DPI Calibration Help");
     EXPECT_TRUE(inFront);
+    EXPECT_TRUE(tabbed);
     EXPECT_TRUE(hiddenByEscape);
     EXPECT_TRUE(calibrationOpen);
 }
