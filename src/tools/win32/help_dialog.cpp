@@ -30,10 +30,12 @@ bool HelpDialog::create(HWND parent) {
     destroy();
     if (!createModeless(module_, TemplateId, parent)) return false;
     // Without its view the window can show nothing: it ends itself.
-    if (!viewCreated_ || !keys_.start(hwnd(), ModalLoopKeys::dialogManager(hwnd()))) {
+    if (!viewCreated_) {
         destroy();
         return false;
     }
+    // Without its keys it still shows its pages, and its buttons work.
+    keys_.start(hwnd(), ModalLoopKeys::dialogManager(hwnd()));
     return true;
 }
 
