@@ -1,6 +1,7 @@
 #include "demo_script.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <thread>
 
@@ -21,12 +22,32 @@ using driving::waitUntil;
 namespace {
 
 const std::wstring FinishedMessage = L"Finished sending all data to your Silhouette machine!";
+const std::wstring SendingCaption = L"Sending data";
+// What the machine takes of the job before the picture of the sending: a
+// part of even the smallest job.
+constexpr long long BytesBeforeThePicture = 100;
+// The machine's own pace, once the picture is taken.
+const std::string MachinePace = "set write-rate 1000000";
+
+// The simulated cutter named by VANTREL_SIMULATOR; empty when none is.
+std::wstring simulatorBase() {
+    wchar_t base[512] = {};
+    return GetEnvironmentVariableW(L"VANTREL_SIMULATOR", base, 512) ? base : L"";
+}
+
+// What the simulated cutter has received, from its status line; -1 when it does not answer.
+long long bytesReceived(const std::wstring& base) {
+    std::string status;
+    if (!driving::simulatorCommand(base, "status", &status)) return -1;
+    std::size_t at = status.find("received=");
+    return at == std::string::npos ? -1 : std::atoll(status.c_str() + at + 9);
+}
 
 }  // namespace
 
 void DemoScript::finishSimulator() {
-    wchar_t base[512] = {};
-    if (!GetEnvironmentVariableW(L"VANTREL_SIMULATOR", base, 512)) return;
+    const std::wstring base = simulatorBase();
+    if (base.empty()) return;
     std::string files;
     if (driving::simulatorCommand(base, "save " + utf8(outputDir_), &files)) {
         for (std::size_t start = 0; start < files.size();) {
@@ -80,9 +101,32 @@ void DemoScript::showPrintAndCut(HWND dialog, HWND preview) {
     selectRow(dialog, IDC_CUT_TYPE_LIST, 0);
 }
 
+// The picture of the sending, taken while the job is on its way: the
+// simulated machine takes it slowly until then (./vantrel starts it so, its
+// input without a buffer as on USB, where a write ends when the machine has
+// taken it), is held once a part of the job is in, and goes on at its own
+// pace once the picture is taken. A small job would otherwise be sent before
+// any picture could show it.
+void DemoScript::pictureOfTheSending(HWND dialog, HWND progress, long long receivedBeforeStart) {
+    const std::wstring base = simulatorBase();
+    bool held = receivedBeforeStart >= 0 &&
+                waitUntil([&] { return bytesReceived(base) >= receivedBeforeStart + BytesBeforeThePicture; }, 10s) &&
+                driving::simulatorCommand(base, "set stall-after-bytes 0");
+    const long long taken = bytesReceived(base) - receivedBeforeStart;
+    held = held && textOf(progress).rfind(SendingCaption, 0) == 0;
+    screenshot(dialog, L"dialog-sending.png");
+    if (held)
+        say("demo: the picture of the sending shows the job on its way, " + std::to_string(taken) + " bytes of it taken");
+    else
+        say("demo: the picture of the sending may not show the job on its way");
+    driving::simulatorCommand(base, "set stall-after-bytes -1");
+    driving::simulatorCommand(base, MachinePace);
+}
+
 // Presses Start and waits for the finishing message box, which the dialog
 // owns; on the way, a picture of the sending. Null when none came.
 HWND DemoScript::startAndWaitForMessage(HWND dialog) {
+    const long long receivedBeforeStart = bytesReceived(simulatorBase());
     say("demo: pressing Start");
     PostMessageW(GetDlgItem(dialog, IDC_START), BM_CLICK, 0, 0);
     HWND messageBox = nullptr;
@@ -90,9 +134,9 @@ HWND DemoScript::startAndWaitForMessage(HWND dialog) {
     bool sendingSeen = false;
     waitUntil(
         [&] {
-            if (!sendingSeen && textOf(progress).rfind(L"Sending data", 0) == 0) {
+            if (!sendingSeen && textOf(progress).rfind(SendingCaption, 0) == 0) {
                 sendingSeen = true;
-                screenshot(dialog, L"dialog-sending.png");
+                pictureOfTheSending(dialog, progress, receivedBeforeStart);
             }
             messageBox = ownedDialog(dialog);
             return messageBox != nullptr || !IsWindow(dialog);

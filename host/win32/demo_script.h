@@ -25,6 +25,7 @@ private:
     bool waitUntilConnected(HWND dialog, HWND preview);
     void showPrintAndCut(HWND dialog, HWND preview);
     HWND startAndWaitForMessage(HWND dialog);
+    void pictureOfTheSending(HWND dialog, HWND progress, long long receivedBeforeStart);
     bool confirmFinished(HWND dialog, HWND messageBox);
 
     HWND hostWindow_;

@@ -3,6 +3,7 @@
 // a slow link that takes them at a set rate).
 #include "win32/sim_server.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -10,8 +11,11 @@ namespace vantrel::sim {
 namespace {
 
 constexpr std::size_t ReadBufferBytes = 65536;
-// A slow link takes at most this much at a time, so its pacing stays smooth.
+// A slow link takes at most this much at a time, and no more than it takes in
+// this time, so its pacing stays smooth (and a small job stays on its way for
+// as long as its rate says).
 constexpr std::size_t SlowLinkChunk = 4096;
+constexpr std::int64_t SlowLinkSliceMs = 50;
 // A stalled machine looks this often whether it takes bytes again.
 constexpr DWORD StallCheckMs = 50;
 // A slow link that sat idle longer than this starts a new run.
@@ -72,7 +76,10 @@ SimServer::ReadAllowance SimServer::allowedRead(std::size_t capacity) {
         allowed.stalled = LinkPlan::stalled(settings_.link);
         allowed.inputFails = std::exchange(failInput_, false);
     }
-    if (allowed.rate > 0) allowed.bytes = std::min(allowed.bytes, SlowLinkChunk);
+    if (allowed.rate > 0) {
+        const auto slice = static_cast<std::size_t>(std::max<std::int64_t>(1, allowed.rate * SlowLinkSliceMs / 1000));
+        allowed.bytes = std::min({allowed.bytes, SlowLinkChunk, slice});
+    }
     return allowed;
 }
 

@@ -87,8 +87,11 @@ int hexDigit(char16_t c) {
 }  // namespace
 
 std::size_t decodeEntity(std::u16string_view text, char16_t& out) {
-    std::size_t semicolon = text.find(u';');
-    if (semicolon == std::u16string_view::npos || semicolon == 0 || semicolon > 8) return 0;
+    // No name we know is longer than this: a search past it would read the
+    // rest of the page once for every stray '&'.
+    constexpr std::size_t LongestName = 8;
+    std::size_t semicolon = text.substr(0, LongestName + 1).find(u';');
+    if (semicolon == std::u16string_view::npos || semicolon == 0) return 0;
     std::u16string_view name = text.substr(0, semicolon);
     if (name[0] == u'#') {
         unsigned long value = 0;

@@ -40,6 +40,7 @@ TEST(HelpDocument, FallbackTextReadsLikeThePage) {
         {"bullets", u"<ul><li>Mat loaded</li><li>Blade set</li></ul>After",
          u"  \u2022 Mat loaded\n  \u2022 Blade set\n\nAfter"},
         {"entities", u"a &amp; b &lt;c&gt; &#8482; &#x41; &unknown; &", u"a & b <c> \u2122 A &unknown; &"},
+        {"a ';' beyond any entity's length", u"&amp &#x2122 x; &&amp;;", u"&amp &#x2122 x; &&;"},
         {"spaces collapse", u"  a  \t b   ", u"a b"},
         {"style dropped", u"<style>p{x}</style>Text<SCRIPT>x</SCRIPT>", u"Text"},
         {"unfinished tag ends the text", u"Text <b", u"Text"},

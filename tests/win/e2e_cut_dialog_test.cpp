@@ -25,6 +25,7 @@
 #include "support/win_test_support.h"
 #include "support/wire_bytes.h"
 #include "ui/win32/jog_button.h"
+#include "tools_test_support.h"
 
 namespace vantrel::test {
 namespace {
@@ -113,6 +114,51 @@ TEST_F(CutDialogRun, TheCaptionHelpButtonOpensAbout) {
     // the plug-in's code and has no version resource.
     EXPECT_NE(aboutText.find(L" v0.0.0\nBuild Timestamp: "), std::wstring::npos)
         << std::string(aboutText.begin(), aboutText.end());
+}
+
+// Keys pressed as the user presses them, after a real click on a group box's
+// help icon: they go to the help window, through the dialog manager, while
+// the main dialog's modal loop runs.
+TEST_F(CutDialogRun, KeysAfterAHelpIconGoToTheHelpWindow) {
+    SetEnvironmentVariableW(L"VANTREL_SIMULATOR", L"\\\\.\\pipe\\vantrel-nobody-here");
+    bool helpInFront = false, hiddenByEscape = false, openAfterEscape = false, hiddenByMnemonic = false,
+         closedByEscape = false;
+    run(SmallDesign, [&](HWND dialog) {
+        if (!driving::bringToFront(dialog)) return;
+        HWND group = GetDlgItem(dialog, IDC_MULTICUT_GROUP);
+        RECT client{};
+        GetClientRect(group, &client);
+        POINT icon = {client.right - 16 + 2, 4 + 5};  // inside the icon's disc
+        ClientToScreen(group, &icon);
+        HWND help = nullptr;
+        // The icon is placed by the group box's first paint, which a busy
+        // machine may not have run yet: paint it, and click again until it shows.
+        printClient(group, 0);
+        auto openHelp = [&] {
+            for (int click = 0; click < 5 && !(help = findDialog(L"Multi-Cut Help")); ++click) {
+                driving::clickAt(icon);
+                help = waitForDialog(L"Multi-Cut Help", 1s);
+            }
+            return help && waitFor([&] { return GetForegroundWindow() == help; }, 3s);
+        };
+        if (!(helpInFront = openHelp())) return;
+        driving::pressKey(VK_ESCAPE);
+        hiddenByEscape = waitFor([&] { return !IsWindowVisible(help); }, 5s);
+        openAfterEscape = flushPostedMessages(dialog) && IsWindow(dialog) && IsWindowVisible(dialog);
+        // Its "&OK" by its mnemonic.
+        if (!openHelp()) return;
+        driving::pressKey('O', true);
+        hiddenByMnemonic = waitFor([&] { return !IsWindowVisible(help); }, 5s);
+        // The main dialog still has its own Escape.
+        if (!driving::bringToFront(dialog)) return;
+        driving::pressKey(VK_ESCAPE);
+        closedByEscape = waitFor([&] { return !IsWindow(dialog); }, 5s);
+    });
+    EXPECT_TRUE(helpInFront);
+    EXPECT_TRUE(hiddenByEscape);
+    EXPECT_TRUE(openAfterEscape) << "Escape meant for the help window closed the main dialog";
+    EXPECT_TRUE(hiddenByMnemonic);
+    EXPECT_TRUE(closedByEscape);
 }
 
 TEST_F(CutDialogRun, IdentifiesTheCutterAndSendsAWysiwygJobByteForByte) {

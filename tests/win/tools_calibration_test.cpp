@@ -277,7 +277,7 @@ TEST_F(CalibrationDialogTest, CalculatorHelpOpensTheCalibrationPage) {
     ASSERT_TRUE(help_.create(host_.hwnd()));
     ClientPicture before, hovered;
     std::wstring title;
-    bool visible = false;
+    bool visible = false, inFront = false, tabbed = false, hiddenByEscape = false, calibrationOpen = false;
     run([&](HWND dialog) {
         HWND group = GetDlgItem(dialog, IDC_CALIB_CALCULATOR_GROUP);
         before = printClient(group, 0);  // also places the icon, as the first paint does
@@ -295,12 +295,63 @@ TEST_F(CalibrationDialogTest, CalculatorHelpOpensTheCalibrationPage) {
         PostMessageW(group, WM_LBUTTONUP, 0, MAKELPARAM(disc.x, disc.y));
         visible = waitFor([&] { return IsWindowVisible(help_.hwnd()) != FALSE; }, 5s);
         title = windowText(help_.hwnd());
+        // Keys pressed now go to the help window, through the dialog manager,
+        // while calibration's modal loop runs: Escape hides it.
+        inFront = waitFor([&] { return GetForegroundWindow() == help_.hwnd(); }, 5s);
+        // Tab moves the focus between its controls.
+        auto focus = [&] {
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+            return info.hwndFocus;
+        };
+        const HWND before = focus();
+        driving::pressKey(VK_TAB);
+        tabbed = IsChild(help_.hwnd(), before) &&
+                 waitFor([&] { return focus() != before && IsChild(help_.hwnd(), focus()); }, 3s);
+        driving::pressKey(VK_ESCAPE);
+        hiddenByEscape = waitFor([&] { return !IsWindowVisible(help_.hwnd()); }, 5s);
+        calibrationOpen = driving::flushPostedMessages(dialog) && IsWindow(dialog);
     });
     const POINT disc = iconDiscPoint(before);
     EXPECT_TRUE(closeColour(hovered.at(disc.x, disc.y), lightened(before.at(disc.x, disc.y)), 4))
         << std::hex << before.at(disc.x, disc.y) << " -> " << hovered.at(disc.x, disc.y);
     EXPECT_TRUE(visible);
     EXPECT_EQ(title, L"DPI Calibration Help");
+    EXPECT_TRUE(inFront);
+    EXPECT_TRUE(tabbed);
+    EXPECT_TRUE(hiddenByEscape);
+    EXPECT_TRUE(calibrationOpen);
+}
+
+// Every control is off while the square is cut, Cancel too; on Windows the
+// dialog manager then sends no IDCANCEL for Escape or the close box, so the
+// dialog must take them itself. Each reaches it through the window system.
+TEST_F(CalibrationDialogTest, WhileTheSquareIsCutEscapeAndTheCloseBoxCloseItAsCancel) {
+    struct Way {
+        const char* what;
+        std::function<void(HWND)> close;
+    } ways[] = {
+        {"WM_CLOSE", [](HWND d) { PostMessageW(d, WM_CLOSE, 0, 0); }},
+        {"the caption's close box", [](HWND d) { PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"Escape", [](HWND d) {
+             if (driving::bringToFront(d)) driving::pressKey(VK_ESCAPE);
+         }},
+    };
+    for (const Way& way : ways) {
+        bool cutting = false, closed = false;
+        bool applied = run([&](HWND dialog) {
+            PostMessageW(dialog, WM_COMMAND, IDC_CALIB_CUT_SQUARE, 0);
+            // The machine never answers: the dialog stays in its cutting state.
+            cutting = waitFor([&] { return !IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)); }, 5s);
+            way.close(dialog);
+            closed = waitFor([&] { return !IsWindow(dialog); }, 5s);
+        });
+        EXPECT_TRUE(cutting) << way.what;
+        EXPECT_TRUE(closed) << way.what;
+        EXPECT_FALSE(applied) << way.what;
+    }
+    EXPECT_FALSE(profile_.storedText(DpiXSetting).has_value());
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ TEST_F(HelpWindowTest, EveryPageIsStoredWithItsSubject) {
         {SettingsHelp, {u"Track Enhancing", u"Using Carrier Mat", u"IMPORTANT", u"Blade Offset", u"Test Cut",
                         u"Calibrate DPI", u"Not Connected", u"%LOCALAPPDATA%\\Vantrel\\vantrel.log", u"discovery:"}},
         {PerformCutHelp, {u"Start", u"<ul", u"with a carrier mat", u"without a carrier mat"}},
-        {MultiCutHelp, {u"not lifted", u"off by default"}},
+        {MultiCutHelp, {u"not lifted", u"off by default", u"(\"Disabled\")"}},
         {CutTypeHelp, {u"WYSIWYG", u"Print and Cut", u"Knife Point", u"landscape", u"#FF0000"}},
         {CalibrationHelp, {u"<ol", u"1/16", u"X axis", u"Y axis", u"508"}},
     };

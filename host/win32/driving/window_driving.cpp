@@ -102,6 +102,49 @@ bool TimerTicks::waitForMore(int count, std::chrono::milliseconds timeout) {
     return waitUntil([&] { return ticks >= target; }, timeout) && flushPostedMessages(window_);
 }
 
+namespace {
+
+INPUT keyInput(WORD key, bool down) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    return input;
+}
+
+INPUT buttonInput(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    return input;
+}
+
+}  // namespace
+
+void pressKey(WORD key, bool withAlt) {
+    INPUT inputs[4];
+    UINT count = 0;
+    if (withAlt) inputs[count++] = keyInput(VK_MENU, true);
+    inputs[count++] = keyInput(key, true);
+    inputs[count++] = keyInput(key, false);
+    if (withAlt) inputs[count++] = keyInput(VK_MENU, false);
+    SendInput(count, inputs, sizeof(INPUT));
+}
+
+void clickAt(POINT screen) {
+    SetCursorPos(screen.x, screen.y);
+    INPUT inputs[2] = {buttonInput(MOUSEEVENTF_LEFTDOWN), buttonInput(MOUSEEVENTF_LEFTUP)};
+    SendInput(2, inputs, sizeof(INPUT));
+}
+
+bool bringToFront(HWND window, std::chrono::milliseconds timeout) {
+    return waitUntil([&] {
+        SetForegroundWindow(window);
+        return GetForegroundWindow() == window;
+    }, timeout);
+}
+
 std::wstring textOf(HWND window) {
     wchar_t text[512] = {};
     DWORD_PTR copied = 0;

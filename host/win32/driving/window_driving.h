@@ -54,6 +54,17 @@ private:
     win::UniqueHook hook_;
 };
 
+// Input as the user makes it, through the input system: it reaches the
+// window that has the focus (or, with none, the active window) through
+// whatever message loop runs there, the dialog manager's included, where a
+// posted message would go straight to the window it names. Keys need the
+// window in the foreground first (bringToFront).
+void pressKey(WORD key, bool withAlt = false);
+void clickAt(POINT screen);
+// Makes `window` the foreground window, as a click on it would; false when
+// it is not within `timeout`.
+bool bringToFront(HWND window, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
 // A window's text read with WM_GETTEXT through SendMessageTimeout, so a busy
 // or hung window on another thread cannot hang the caller.
 std::wstring textOf(HWND window);

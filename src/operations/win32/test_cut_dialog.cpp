@@ -23,9 +23,6 @@ constexpr JogDirection JogDirections[] = {
     {IDC_JOG_RIGHT, JogCode::Right, IDPNG_JOG_RIGHT},
 };
 
-// The one test-cut dialog of this thread whose arrow keys are being filtered.
-thread_local HWND filteredDialog = nullptr;
-
 }  // namespace
 
 TestCutDialog::TestCutDialog(MachinePort& port, int force, int speed, bool bladeOffset, bool knifePointMode,
@@ -56,21 +53,11 @@ bool TestCutDialog::onInit() {
     port_.notifyTo(hwnd());
     frame_.attach(hwnd(), IDC_MOVE_CARRIAGE_FRAME);
     frame_.setColours(0xFFFFFFFF, 0xFF000000, 0xFFFF6400, GetSysColor(COLOR_BTNFACE));
-    // Arrow keys would move the focus between the buttons; the timer reads them instead.
-    filteredDialog = hwnd();
-    keyFilter_.reset(SetWindowsHookExW(WH_MSGFILTER, &TestCutDialog::arrowKeyFilter, nullptr, GetCurrentThreadId()));
+    arrowKeys_.start(hwnd(), [](MSG& msg) {
+        return (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) && msg.wParam >= VK_LEFT && msg.wParam <= VK_DOWN;
+    });
     SetTimer(hwnd(), TIMER_KEYS, ArrowKeyPeriodMs, nullptr);
     return true;
-}
-
-LRESULT CALLBACK TestCutDialog::arrowKeyFilter(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == MSGF_DIALOGBOX && filteredDialog) {
-        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
-        bool arrow = (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) && msg->wParam >= VK_LEFT &&
-                     msg->wParam <= VK_DOWN;
-        if (arrow && (msg->hwnd == filteredDialog || IsChild(filteredDialog, msg->hwnd))) return TRUE;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 ArrowKeys TestCutDialog::readArrowKeys() const {
@@ -166,8 +153,7 @@ void TestCutDialog::onDestroy() {
     handNotificationsBack(port_, hwnd(), GetWindow(hwnd(), GW_OWNER), losses_);
     KillTimer(hwnd(), TIMER_KEYS);
     KillTimer(hwnd(), TIMER_STATUS);
-    keyFilter_.reset();
-    if (filteredDialog == hwnd()) filteredDialog = nullptr;
+    arrowKeys_.stop();
     // The buttons stop showing the pictures before they go.
     for (std::size_t i = 0; i < std::size(jogButtons_); ++i) {
         jogButtons_[i].setPicture(nullptr);

@@ -9,6 +9,7 @@
 #include "support/win32/unique_handle.h"
 #include "ui/win32/dialog.h"
 #include "ui/win32/jog_button.h"
+#include "ui/win32/modal_keys.h"
 #include "ui/win32/skin_group_box.h"
 
 namespace vantrel::win {
@@ -47,7 +48,6 @@ protected:
 private:
     static constexpr UINT_PTR TIMER_KEYS = 1;
     static constexpr UINT_PTR TIMER_STATUS = 2;
-    static LRESULT CALLBACK arrowKeyFilter(int code, WPARAM wParam, LPARAM lParam);
 
     void carryOut(const TestCutStep& step);
     void setChildrenEnabled(bool enabled);
@@ -57,7 +57,8 @@ private:
     bool bladeOffset_;
     TestCutSession session_;
     PortLosses losses_;
-    UniqueHook keyFilter_;
+    // Arrow keys would move the focus between the buttons; the timer reads them instead.
+    ModalLoopKeys arrowKeys_;
     HINSTANCE module_ = nullptr;
     SkinGroupBox frame_;
     // Up, Left, Down, Right; the pictures outlive the buttons' use of them.

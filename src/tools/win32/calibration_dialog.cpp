@@ -24,6 +24,15 @@ constexpr ui::Argb BandOrange = 0xFFFF6400;
 bool CalibrationDialog::onInit() {
     link_.notifyTo(hwnd());
     dressControls();
+    // The key reaches a disabled control that kept the focus or, with no
+    // window focused, the dialog itself as WM_SYSKEYDOWN (as Windows
+    // documents for keys pressed while nothing has the focus).
+    escapeWhileCutting_.start(hwnd(), [this](MSG& msg) {
+        if (!cutting_ || msg.wParam != VK_ESCAPE || (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN))
+            return false;
+        onCancel();
+        return true;
+    });
     std::u16string textX, textY;
     readResolution(profile_, &textX, &textY);
     SetDlgItemTextW(hwnd(), IDC_CALIB_X_DPI, wide(textX).c_str());
@@ -81,6 +90,7 @@ void CalibrationDialog::cutSquare() {
         invalidInput();
         return;
     }
+    cutting_ = true;
     enableChildren(false);
     link_.enqueue(calibrationSquareJob(xdpi, ydpi));
     SetTimer(hwnd(), StatusTimer, StatusPeriodMs, nullptr);
@@ -94,11 +104,17 @@ bool CalibrationDialog::onTimer(UINT_PTR id) {
 
 void CalibrationDialog::machineFinished() {
     KillTimer(hwnd(), StatusTimer);
+    cutting_ = false;
     enableChildren(true);
     SetFocus(item(IDC_CALIB_WIDTH));
 }
 
 bool CalibrationDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&) {
+    if (message == WM_CLOSE) {
+        // The close box, in every state (see cutting_).
+        onCancel();
+        return true;
+    }
     if (message != WM_READER_EVENT && message != WM_WRITER_EVENT) return false;
     // Either channel lost closes the dialog as Cancel does: without the
     // outgoing one no status request reaches the machine, and the controls
@@ -147,6 +163,7 @@ void CalibrationDialog::onOk() {
 void CalibrationDialog::onDestroy() {
     handNotificationsBack(link_, hwnd(), GetWindow(hwnd(), GW_OWNER), losses_);
     KillTimer(hwnd(), StatusTimer);
+    escapeWhileCutting_.stop();
 }
 
 bool runCalibration(HINSTANCE module, HWND mainDialog, Profile& profile, MachinePort& port, HelpDialog* help) {

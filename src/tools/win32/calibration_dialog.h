@@ -7,6 +7,7 @@
 #include "device/win32/machine_port.h"
 #include "settings/profile.h"
 #include "ui/win32/dialog.h"
+#include "ui/win32/modal_keys.h"
 #include "ui/win32/separator.h"
 #include "ui/win32/skin_group_box.h"
 #include "ids_tools.h"
@@ -50,6 +51,12 @@ private:
     MachinePort& link_;
     HelpDialog* help_;
     PortLosses losses_;
+    // While the square is cut every control is off, Cancel too, and the
+    // dialog manager then only beeps on Escape and the close box (Windows
+    // sends IDCANCEL for them only while that button is enabled): the dialog
+    // takes both itself.
+    bool cutting_ = false;
+    ModalLoopKeys escapeWhileCutting_;
     SkinGroupBox resolutionGroup_;
     SkinGroupBox calculatorGroup_;
     Separator separator_;

@@ -34,10 +34,13 @@ bool HelpDialog::create(HWND parent) {
         destroy();
         return false;
     }
+    // Without its keys it still shows its pages, and its buttons work.
+    keys_.start(hwnd(), ModalLoopKeys::dialogManager(hwnd()));
     return true;
 }
 
 void HelpDialog::destroy() {
+    keys_.stop();
     if (hwnd()) DestroyWindow(hwnd());
     viewCreated_ = false;
 }
@@ -92,6 +95,8 @@ void HelpDialog::showPage(int resourceId, std::u16string_view title, HWND reques
         view_.write(document);
     }
     ShowWindow(hwnd(), SW_SHOW);
+    // Already visible, SW_SHOW leaves it behind the window that asked.
+    SetActiveWindow(hwnd());
     view_.scrollToTop();
 }
 

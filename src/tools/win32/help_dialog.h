@@ -8,6 +8,7 @@
 #include "tools/help_document.h"
 #include "tools/win32/html_view.h"
 #include "ui/win32/dialog.h"
+#include "ui/win32/modal_keys.h"
 #include "ids_tools.h"
 
 namespace vantrel::win {
@@ -30,7 +31,9 @@ public:
     // Creates the window hidden, owned by `parent` (the main dialog).
     bool create(HWND parent);
     void destroy();
-    // Shows the page under its title; a hidden window is first centred over `requester`.
+    // Shows the page under its title and activates the window, so that the
+    // keys the user presses next (Escape first) go to it; a hidden window is
+    // first centred over `requester`.
     void showPage(int resourceId, std::u16string_view title, HWND requester);
     void showPage(const HelpPage& page, HWND requester) { showPage(page.resourceId, page.title, requester); }
 
@@ -42,7 +45,10 @@ protected:
     void onCancel() override { ShowWindow(hwnd(), SW_HIDE); }
     // Enter does nothing here.
     void onOk() override {}
-    void onDestroy() override { view_.destroy(); }
+    void onDestroy() override {
+        keys_.stop();
+        view_.destroy();
+    }
     bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
@@ -52,6 +58,9 @@ private:
     std::chrono::milliseconds browserWait_;
     HtmlView view_;
     bool viewCreated_ = false;
+    // The window is modeless, and the loops that run while it shows are the
+    // main dialog's and calibration's: its keys reach it only through them.
+    ModalLoopKeys keys_;
     // The page a clicked link named, shown once the view is done with the click.
     std::optional<HelpPage> linkedPage_;
 };

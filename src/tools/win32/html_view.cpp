@@ -405,6 +405,12 @@ LRESULT HtmlView::handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             if (wParam != BrowserPollTimer) return DefWindowProcW(window, message, wParam, lParam);
             pollBrowser();
             return 0;
+        case WM_CLOSE:
+        case WM_NEXTDLGCTL:
+            // A multi-line text control in a dialog asks its parent to close on
+            // Escape and to move the focus on Tab; the dialog is the one to
+            // answer (closing this frame would destroy the view).
+            return SendMessageW(GetParent(window), message, wParam, lParam);
         case WM_SETFOCUS:
             if (text_) SetFocus(text_);
             else if (browserHost_) SetFocus(browserHost_);

@@ -73,6 +73,9 @@ void SkinGroupBox::click() {
     // The command may have closed the dialog and taken this control with it.
     if (!IsWindow(self) || hwnd() != self) return;
     setHovering(false);
+    // The command may have activated another window (a help window): the
+    // keyboard stays there, or the Escape meant for it would reach this dialog.
+    if (GetActiveWindow() != GetAncestor(self, GA_ROOT)) return;
     HWND next = GetWindow(self, GW_HWNDNEXT);
     if (next && IsWindowEnabled(next) && IsWindowVisible(next)) SetFocus(next);
 }
