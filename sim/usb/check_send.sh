@@ -137,8 +137,9 @@ has doctor-ruled out "^note: the udev rule in $work/rules/60-vantrel.rules line 
 has doctor-ruled out "not been applied to the device; fix: sudo udevadm control --reload-rules"
 run doctor-held 6 --held -- --doctor
 has doctor-held out "^problem: .*held by another program; fix: find it with: fuser -v /dev/bus/usb/001/002"
-run doctor-none 4 --no-device -- --doctor
+FLATPAK_ID=org.inkscape.Inkscape run doctor-none 4 --no-device -- --doctor
 has doctor-none out "^problem: no USB device is visible at all"
+has doctor-none out "^problem: running inside the Flatpak sandbox of org.inkscape.Inkscape, .*fix: flatpak override --user --device=all org.inkscape.Inkscape"
 run doctor-other 4 --usb-id 04a9:1746 -- --doctor
 has doctor-other out "^problem: no USB device of vendor 0b4d; the USB devices present: 04a9:1746 at 1:2; fix: "
 
