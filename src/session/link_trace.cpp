@@ -1,5 +1,6 @@
 #include "session/link_trace.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -50,18 +51,33 @@ LinkTrace::LinkTrace(std::ostream& out, std::int64_t startMs) : out_(out), start
 
 void LinkTrace::line(std::int64_t nowMs, const char* direction, std::string_view text) {
     out_ << (nowMs - startMs_) << ' ' << direction << ' ' << text << '\n';
-    out_.flush();  // a run that ends badly still leaves its trace
 }
 
 void LinkTrace::device(std::uint16_t vendorId, std::uint16_t productId, std::int64_t nowMs) {
     char id[10];
     std::snprintf(id, sizeof id, "%04x:%04x", vendorId, productId);
     line(nowMs, "usb", id);
+    out_.flush();
 }
 
-void LinkTrace::deviceId(std::string_view id, std::int64_t nowMs) { line(nowMs, "id", traceEscape(id)); }
-void LinkTrace::toMachine(std::string_view bytes, std::int64_t nowMs) { line(nowMs, ">", traceEscape(bytes)); }
-void LinkTrace::fromMachine(std::string_view bytes, std::int64_t nowMs) { line(nowMs, "<", traceEscape(bytes)); }
+void LinkTrace::deviceId(std::string_view id, std::int64_t nowMs) {
+    line(nowMs, "id", traceEscape(id));
+    out_.flush();
+}
+
+// A command per line, each ended by its ETX: a job of thousands of commands
+// stays readable, and a reader joins the lines of a direction back together.
+void LinkTrace::commands(std::int64_t nowMs, const char* direction, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const std::size_t end = std::min(bytes.find('\x03'), bytes.size() - 1) + 1;
+        line(nowMs, direction, traceEscape(bytes.substr(0, end)));
+        bytes.remove_prefix(end);
+    }
+    out_.flush();  // each transfer whole on disk: a run that ends badly still leaves its trace
+}
+
+void LinkTrace::toMachine(std::string_view bytes, std::int64_t nowMs) { commands(nowMs, ">", bytes); }
+void LinkTrace::fromMachine(std::string_view bytes, std::int64_t nowMs) { commands(nowMs, "<", bytes); }
 
 LinkTransfer TracingLink::write(const char* data, std::size_t size, std::int64_t timeoutMs) {
     const LinkTransfer t = inner_.write(data, size, timeoutMs);

@@ -1,6 +1,7 @@
 #pragma once
 // A trace of what crossed the cable, as text a person can read and attach to
-// a report: one line per transfer, "TIME DIRECTION BYTES", the time in
+// a report: one line per command (or part of one) that crossed,
+// "TIME DIRECTION BYTES", the time in
 // milliseconds from the trace's start, ">" to the machine, "<" from it, "id"
 // for the IEEE 1284 id it gave, "usb" for its vendor:product, the bytes with
 // control characters, "\" and bytes above 0x7E written as \xNN. Nothing else
@@ -32,6 +33,7 @@ public:
 
 private:
     void line(std::int64_t nowMs, const char* direction, std::string_view text);
+    void commands(std::int64_t nowMs, const char* direction, std::string_view bytes);
     std::ostream& out_;
     std::int64_t startMs_;
 };
