@@ -105,11 +105,12 @@ std::vector<TraceEntry> parseTrace(std::string_view text, std::string& error) {
         TraceEntry entry;
         entry.line = number;
         auto [afterTime, bad] = std::from_chars(line.data(), line.data() + line.size(), entry.ms);
-        const std::string_view rest(afterTime, static_cast<std::size_t>(line.data() + line.size() - afterTime));
-        const std::size_t space = rest.find(' ', 1);
-        const std::string_view direction = rest.substr(1, space == std::string_view::npos ? space : space - 1);
-        const std::string_view bytes = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+        std::string_view rest(afterTime, static_cast<std::size_t>(line.data() + line.size() - afterTime));
         bool ok = bad == std::errc() && !rest.empty() && rest[0] == ' ';
+        if (ok) rest.remove_prefix(1);
+        const std::size_t space = rest.find(' ');
+        const std::string_view direction = rest.substr(0, space);
+        const std::string_view bytes = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
         if (direction == ">") entry.kind = TraceEntry::Kind::ToMachine;
         else if (direction == "<") entry.kind = TraceEntry::Kind::FromMachine;
         else if (direction == "id") entry.kind = TraceEntry::Kind::DeviceId;
