@@ -149,6 +149,8 @@ refuse "unknown order" --order shortest "$data/triangle.path"
 refuse "preview of another kind" --preview "$work/job.jpg" "$data/triangle.path"
 refuse "no design" --force 12
 refuse "option without value" "$data/triangle.path" --force
+refuse "trace without send" --trace "$work/trace" "$data/triangle.path"
+refuse "doctor with a design" --doctor "$data/triangle.path"
 
 # A refused run leaves an existing output file as it was.
 printf 'keep' >"$work/kept"

@@ -44,10 +44,14 @@ const char* const CutToolUsage =
     "\n"
     "usage: vantrel-cut --send [options] DESIGN    cut DESIGN on the machine (USB)\n"
     "       vantrel-cut --list                     the machines found, and why each was taken or not\n"
+    "       vantrel-cut --doctor                   why no machine can be used: one line per finding\n"
+    "                           with its fix; exit 0 when a machine is ready, else 1, 4, 5 or 6 below\n"
     "  --device BUS:ADDR        the machine to use when there are several (see --list)\n"
     "  --yes, --no              registration marks not found: cut anyway, or not, without asking\n"
     "                           (--yes also cuts the part that fits of a job too large for the machine)\n"
     "  --stall-limit SECONDS    a machine taking no data this long has stopped (30)\n"
+    "  --trace FILE             with --send or --doctor: every byte to and from the machine, timed, as\n"
+    "                           text to attach to a report (vantrel-sim-replay plays it back)\n"
     "  With --send the machine's identification sets the model; --model, --wire,\n"
     "  --search-command and -o do not apply.\n"
     "\n"
@@ -141,6 +145,9 @@ std::string setTextOption(CutToolOptions& o, const std::string& argument, const 
         if (!bus || !address || *bus < 0 || *bus > 255 || *address < 0 || *address > 255)
             return bad("BUS:ADDR, such as 1:4 (see --list)");
         o.device = value;
+    } else if (argument == "--trace") {
+        if (value.empty()) return bad("a file name");
+        o.trace = value;
     } else if (argument == "--blade-offset" || argument == "--carrier-mat" || argument == "--track-enhancing") {
         auto on = onOff(value);
         if (!on) return bad("on or off");
@@ -196,6 +203,7 @@ bool* flagField(CutToolOptions& o, const std::string& argument) {
     if (argument == "--send") return &o.send;
     if (argument == "--summary") return &o.summary;
     if (argument == "--list") return &o.list;
+    if (argument == "--doctor") return &o.doctor;
     if (argument == "--yes") return &o.yes;
     if (argument == "--no") return &o.no;
     if (argument == "--help" || argument == "-h") return &o.help;
@@ -205,6 +213,12 @@ bool* flagField(CutToolOptions& o, const std::string& argument) {
 // What the options given together cannot mean; empty when they go together.
 std::string conflictingOptions(const CutToolOptions& o, bool haveDesign) {
     if (o.help) return {};
+    if (!o.trace.empty() && !o.send && !o.doctor) return "--trace needs --send or --doctor";
+    if (o.doctor) {
+        if (o.send || o.list) return std::string("--doctor and ") + (o.send ? "--send" : "--list") + " cannot be used together";
+        if (haveDesign) return "--doctor takes no design";
+        return {};
+    }
     if (o.list) {
         if (o.send) return "--list and --send cannot be used together";
         if (haveDesign) return "--list takes no design";

@@ -44,6 +44,8 @@ struct CutToolOptions {
     bool yes = false;             // marks not found: cut anyway without asking
     bool no = false;              // marks not found: do not cut, without asking
     int stallLimit = 30;          // seconds without a byte taken before the machine is reported stopped
+    bool doctor = false;          // why no machine can be used, one line per finding with its fix
+    std::string trace;            // with --send or --doctor: what crossed the cable, written to this file
     bool modelGiven = false;
 };
 

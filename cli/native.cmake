@@ -28,6 +28,7 @@ set_tests_properties(unit.cli.vantrel-cut PROPERTIES LABELS unit TIMEOUT ${VANTR
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBUSB REQUIRED IMPORTED_TARGET libusb-1.0)
 target_sources(vantrel-cut PRIVATE ${CMAKE_SOURCE_DIR}/cli/send_command.cpp ${CMAKE_SOURCE_DIR}/cli/send_progress.cpp
-                                   ${CMAKE_SOURCE_DIR}/cli/usb/usb_link.cpp)
+                                   ${CMAKE_SOURCE_DIR}/cli/usb/usb_link.cpp ${CMAKE_SOURCE_DIR}/cli/doctor_command.cpp
+                                   ${CMAKE_SOURCE_DIR}/cli/usb/udev_rules.cpp)
 target_compile_definitions(vantrel-cut PRIVATE VANTREL_USB)
 target_link_libraries(vantrel-cut PRIVATE PkgConfig::LIBUSB)

@@ -11,6 +11,7 @@
 #include <exception>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "job_summary.h"
@@ -19,7 +20,7 @@
 #include "quit_signals.h"
 #include "send_progress.h"
 #include "session/cut_session.h"
-#include "usb/usb_link.h"
+#include "session/link_trace.h"
 
 namespace vantrel::cli {
 namespace {
@@ -90,15 +91,6 @@ int fail(int status, const std::string& message) {
 }
 
 void say(const std::string& message) { std::cerr << "vantrel-cut: " << message << '\n'; }
-
-int exitFor(UsbFailure failure) {
-    switch (failure) {
-        case UsbFailure::Permission: return ExitNoPermission;
-        case UsbFailure::InUse: return ExitInUse;
-        case UsbFailure::Other: return ExitFailure;
-        default: return ExitNoMachine;
-    }
-}
 
 std::string hex4(unsigned value) {
     char text[8];
@@ -295,8 +287,9 @@ CutToolStatus makeJobs(PreparedCut& cut, ModelJobs& jobs) {
     return any;
 }
 
-int sendPrepared(const CutToolOptions& options, ModelJobs& jobs, const DesignFacts& design) {
+int sendPrepared(const CutToolOptions& options, ModelJobs& jobs, const DesignFacts& design, LinkTrace* trace) {
     UsbContext usb;
+    usb.setTrace(trace);
     const std::vector<UsbCandidate> found = usb.discover(quitRequested);
     if (quitRequested.load())
         return fail(ExitInterrupted, "interrupted while looking for the machine; nothing of the job was sent");
@@ -308,7 +301,13 @@ int sendPrepared(const CutToolOptions& options, ModelJobs& jobs, const DesignFac
 
     SessionLimits limits;
     limits.stallMs = std::int64_t{options.stallLimit} * 1000;
-    CutSession session(*opened.link, quitRequested, limits);
+    std::optional<TracingLink> traced;
+    if (trace) {
+        // After several devices' ids, the trace says again which one the session speaks to.
+        if (found.size() > 1) trace->device(CutterVendorId, choice.machine->productId, steadyNowMs());
+        traced.emplace(*opened.link, *trace);
+    }
+    CutSession session(traced ? static_cast<MachineLink&>(*traced) : *opened.link, quitRequested, limits);
     if (SessionEnd e = session.waitUntilIdle(); e != SessionEnd::Done)
         return sessionFailed(e, session, limits, "waiting for the machine to be idle", limits.idleWaitMs, false);
     if (SessionEnd e = session.identify(); e != SessionEnd::Done)
@@ -349,6 +348,22 @@ int sendPrepared(const CutToolOptions& options, ModelJobs& jobs, const DesignFac
 
 }  // namespace
 
+int exitFor(UsbFailure failure) {
+    switch (failure) {
+        case UsbFailure::Permission: return ExitNoPermission;
+        case UsbFailure::InUse: return ExitInUse;
+        case UsbFailure::Other: return ExitFailure;
+        default: return ExitNoMachine;
+    }
+}
+
+std::unique_ptr<std::ofstream> openTraceFile(const std::string& path, std::string& error) {
+    auto file = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::trunc);
+    if (*file) return file;
+    error = "cannot write the trace file " + quoted(path);
+    return nullptr;
+}
+
 int runList() {
     try {
         return listMachines();
@@ -375,8 +390,17 @@ int runSend(const CutToolOptions& options, DesignTextSource& design, std::string
     if (!prepared.nothingToCut.empty()) return fail(ExitBadInput, prepared.nothingToCut + "; nothing was sent");
     if (!made.ok) return fail(ExitBadInput, made.error);
     for (const std::string& note : prepared.notes) std::cerr << "vantrel-cut: " << note << '\n';
+    std::unique_ptr<std::ofstream> traceFile;
+    std::optional<LinkTrace> trace;
+    if (!options.trace.empty()) {
+        std::string error;
+        if (!(traceFile = openTraceFile(options.trace, error))) return fail(ExitBadInput, error);
+        trace.emplace(*traceFile, steadyNowMs());
+    }
     try {
-        return sendPrepared(options, jobs, prepared.design);
+        const int status = sendPrepared(options, jobs, prepared.design, trace ? &*trace : nullptr);
+        if (trace && !trace->good()) say("the trace file " + quoted(options.trace) + " could not be written whole");
+        return status;
     } catch (const std::exception& e) {
         return fail(ExitFailure, e.what());
     }

@@ -123,8 +123,10 @@ int run(int argc, char** argv) {
     }
 #ifdef VANTREL_USB
     if (options.list) return vantrel::cli::runList();
+    if (options.doctor) return vantrel::cli::runDoctor(options.trace);
 #else
-    if (options.list || options.send) return failWith("--list and --send need the USB link, which this build lacks");
+    if (options.list || options.send || options.doctor)
+        return failWith("--list, --send and --doctor need the USB link, which this build lacks");
 #endif
 
     const bool fromStandardInput = options.design == "-";

@@ -12,7 +12,7 @@ add_library(vantrel_sim_model STATIC ${VANTREL_SIM_MODEL_SOURCES})
 target_include_directories(vantrel_sim_model PUBLIC ${CMAKE_SOURCE_DIR}/sim)
 # The tool-path pictures are the core's (src/toolpath).
 target_link_libraries(vantrel_sim_model PUBLIC vantrel_core)
-add_executable(vantrel-sim-replay ${CMAKE_SOURCE_DIR}/sim/replay/replay_main.cpp)
+add_executable(vantrel-sim-replay ${CMAKE_SOURCE_DIR}/sim/replay/replay_main.cpp ${CMAKE_SOURCE_DIR}/sim/replay/trace_replay.cpp)
 target_link_libraries(vantrel-sim-replay PRIVATE vantrel_sim_model vantrel_core)
 if(TARGET vantrel-cut)
   add_test(NAME unit.sim.replay-samples
@@ -27,7 +27,7 @@ if(PkgConfig_FOUND)
   pkg_check_modules(UMOCKDEV QUIET IMPORTED_TARGET umockdev-1.0)
 endif()
 if(UMOCKDEV_FOUND)
-  add_executable(vantrel-usb-sim ${CMAKE_SOURCE_DIR}/sim/usb/usb_sim_main.cpp)
+  add_executable(vantrel-usb-sim ${CMAKE_SOURCE_DIR}/sim/usb/usb_sim_main.cpp ${CMAKE_SOURCE_DIR}/sim/usb/usb_device.cpp)
   target_link_libraries(vantrel-usb-sim PRIVATE vantrel_sim_model vantrel_core PkgConfig::UMOCKDEV)
 endif()
 if(UMOCKDEV_FOUND AND TARGET vantrel-cut)
@@ -35,6 +35,6 @@ if(UMOCKDEV_FOUND AND TARGET vantrel-cut)
   # to come first, so vantrel-cut here is the plain build.
   add_test(NAME unit.usb.send
     COMMAND ${CMAKE_SOURCE_DIR}/sim/usb/check_send.sh ${CMAKE_SOURCE_DIR}
-            $<TARGET_FILE:vantrel-cut> $<TARGET_FILE:vantrel-usb-sim>)
+            $<TARGET_FILE:vantrel-cut> $<TARGET_FILE:vantrel-usb-sim> $<TARGET_FILE:vantrel-sim-replay>)
   set_tests_properties(unit.usb.send PROPERTIES LABELS unit TIMEOUT ${VANTREL_TEST_TIMEOUT})
 endif()

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "device/cutter_id.h"
+#include "session/link_trace.h"
 #include "quit_signals.h"
 
 namespace vantrel::cli {
@@ -150,7 +151,7 @@ int claim(libusb_device_handle* handle, const UsbCandidate& candidate) {
     return altError;
 }
 
-void readDeviceId(libusb_context* context, UsbCandidate& candidate) {
+void readDeviceId(libusb_context* context, UsbCandidate& candidate, LinkTrace* trace) {
     int error = 0;
     OpenDevice open = openDevice(context, candidate, error);
     if (!open.handle) {
@@ -170,6 +171,9 @@ void readDeviceId(libusb_context* context, UsbCandidate& candidate) {
         static_cast<std::uint16_t>(candidate.interfaceNumber << 8 | candidate.alternateSetting), buffer,
         sizeof buffer, ControlTimeoutMs);
     libusb_release_interface(open.handle, candidate.interfaceNumber);
+    if (trace && got > 0)
+        trace->deviceId(std::string_view(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(got)),
+                        steadyNowMs());
     if (got < 0) {
         candidate.failure = failureOf(got);
         candidate.reason = "passed over: its IEEE 1284 id could not be read (" + std::string(libusb_strerror(got)) + ")";
@@ -215,11 +219,12 @@ std::vector<UsbCandidate> UsbContext::discover(const std::atomic<bool>& quit) {
         candidate.bus = libusb_get_bus_number(device);
         candidate.address = libusb_get_device_address(device);
         candidate.productId = descriptor.idProduct;
+        if (trace_) trace_->device(descriptor.idVendor, descriptor.idProduct, steadyNowMs());
         if (!findPrinterInterface(device, candidate)) {
             candidate.failure = UsbFailure::NotFound;
             candidate.reason = "passed over: no printer-class interface with bulk endpoints both ways";
         } else {
-            readDeviceId(context_, candidate);
+            readDeviceId(context_, candidate, trace_);
         }
         found.push_back(std::move(candidate));
     }
@@ -302,7 +307,9 @@ LinkTransfer UsbMachineLink::read(char* buffer, std::size_t size, std::int64_t t
     return bulk(handle_, endpointIn_, reinterpret_cast<unsigned char*>(buffer), size, timeoutMs);
 }
 
-std::int64_t UsbMachineLink::nowMs() {
+std::int64_t UsbMachineLink::nowMs() { return steadyNowMs(); }
+
+std::int64_t steadyNowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }

@@ -12,6 +12,10 @@
 
 #include "session/machine_link.h"
 
+namespace vantrel {
+class LinkTrace;
+}
+
 struct libusb_context;
 struct libusb_device_handle;
 
@@ -57,9 +61,12 @@ public:
     // claimed while its 1284 id is read and released before the next; a quit
     // request stops before the next device (the caller looks at it).
     std::vector<UsbCandidate> discover(const std::atomic<bool>& quit);
+    // Discovery writes each device's USB ids and the 1284 id it gave here.
+    void setTrace(LinkTrace* trace) { trace_ = trace; }
 
 private:
     libusb_context* context_ = nullptr;
+    LinkTrace* trace_ = nullptr;
 };
 
 // The claimed printer interface of one machine. Releasing it (at destruction)
@@ -88,6 +95,9 @@ private:
     std::uint8_t endpointOut_;
     std::uint8_t endpointIn_;
 };
+
+// The clock of UsbMachineLink::nowMs.
+std::int64_t steadyNowMs();
 
 // "BUS:ADDR"
 std::string usbAddressText(const UsbCandidate& candidate);

@@ -103,6 +103,10 @@ has declined "Registration marks not found, so nothing was cut: load the printed
 job --model 2 --cut-type print-and-cut "$work/outlines.svg"
 [ "$(tail -c 2 "$work/declined/received.bin" | od -An -c | tr -s ' ')" = " H 003" ] || fail "declined: not sent home last"
 [ "$(stat -c %s "$work/declined/received.bin")" -lt "$(stat -c %s "$work/job.bin")" ] || fail "declined: the job was sent"
+run doctor "$p.check_connection=\"true\"" "" --held
+has doctor "The cutter cannot be used yet; what vantrel-cut finds"
+has doctor "problem: the device at 1:2 (0b4d:113a): its printer interface is held by another program; fix: "
+[ ! -s "$work/doctor/received.bin" ] || fail "doctor: the machine got bytes"
 
 # No vantrel-cut anywhere: the message says where the extension looked.
 home missing "" --without-tool

@@ -21,6 +21,10 @@ from lxml import etree
 SVG_NAMESPACE = "{http://www.w3.org/2000/svg}"
 DEFS = SVG_NAMESPACE + "defs"
 
+# Where a user whose machine is not reached reads on.
+NOT_FOUND_HELP = ("Check the connection on the Machine tab says what is wrong and how to fix it; see also \"When "
+                  "the machine is not found\" in Vantrel's README.")
+
 # What each exit status of vantrel-cut means, and what to do about it.
 # {detail} is vantrel-cut's own last line.
 OUTCOMES = {
@@ -29,11 +33,11 @@ OUTCOMES = {
     3: "The connection to the cutter was lost ({detail}): check the USB cable and that the machine is on, "
        "then send again.",
     4: "No cutter to send to ({detail}): check that the machine is on and connected by USB; with several machines, "
-       "name one on the Machine tab (List machines shows them).",
+       "name one on the Machine tab (List machines shows them). " + NOT_FOUND_HELP,
     5: "This user may not open the cutter: install the udev rule 60-vantrel.rules as Vantrel's README says, then "
-       "plug the machine in again.",
+       "plug the machine in again. " + NOT_FOUND_HELP,
     6: "The cutter is in use by another program or driver ({detail}): close the other program, or stop the print "
-       "queue that holds it, then send again.",
+       "queue that holds it, then send again. " + NOT_FOUND_HELP,
     7: "The cutter stayed busy or did not answer ({detail}): check that it is loaded and ready, then send again.",
     8: "The cutter stopped taking the job ({detail}): check it for a jam or an error light, then send again; a "
        "longer stall limit on the Machine tab gives a slow machine more time.",
@@ -193,7 +197,7 @@ class SendToCutter(inkex.EffectExtension):
             pars.add_argument("--" + name)
         for name in ("blade_offset", "carrier_mat", "track_enhancing"):
             pars.add_argument("--" + name, type=inkex.Boolean)
-        for name in ("cut_without_marks", "list_machines", "to_file"):
+        for name in ("cut_without_marks", "list_machines", "to_file", "check_connection"):
             pars.add_argument("--" + name, type=inkex.Boolean, default=False)
         pars.add_argument("--text_to_path", type=inkex.Boolean, default=True)
         pars.add_argument("--scope", choices=("selection", "drawing"), default="selection")
@@ -204,7 +208,9 @@ class SendToCutter(inkex.EffectExtension):
     def effect(self):
         try:
             tool = find_vantrel_cut()
-            if self.options.list_machines:
+            if self.options.check_connection:
+                self.check_connection(tool)
+            elif self.options.list_machines:
                 self.list_machines(tool)
             elif self.options.to_file:
                 self.write_file(tool)
@@ -299,6 +305,16 @@ class SendToCutter(inkex.EffectExtension):
         else:
             self.status = status
             self.messages.say(OUTCOMES.get(status, "{detail}").format(detail=found or detail_of(err)))
+
+    def check_connection(self, tool):
+        """vantrel-cut --doctor's lines, one finding each with its fix."""
+        status, out, err = Child.run([tool, "--doctor"], b"")
+        found = out.decode("utf-8", "replace").strip() or detail_of(err)
+        self.status = status
+        heading = ("The cutter is ready (nothing was cut):" if status == 0 else
+                   "The cutter cannot be used yet; what vantrel-cut finds, each with its fix (see \"When the machine "
+                   "is not found\" in Vantrel's README):")
+        self.messages.say(heading + "\n" + found)
 
 
 def main():

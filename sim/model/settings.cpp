@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "session/link_trace.h"
+
 namespace vantrel::sim {
 namespace {
 
@@ -14,13 +16,6 @@ bool parseFlag(std::string_view text, bool& value) {
     if (text == "1" || text == "on" || text == "yes" || text == "true") return value = true, true;
     if (text == "0" || text == "off" || text == "no" || text == "false") return value = false, true;
     return false;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 bool isFlagSetting(std::string_view name) {
@@ -49,26 +44,8 @@ const char* const SettingsHelp =
     "  --never-answer-fg, --stay-busy, --garbage, --no-etx   reply faults (control: set NAME 0|1)\n"
     "Text values take the escapes \\\\ and \\xNN.\n";
 
-bool unescape(std::string_view text, std::string& out) {
-    out.clear();
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            out += text[i];
-            continue;
-        }
-        if (i + 1 < text.size() && text[i + 1] == '\\') {
-            out += '\\';
-            ++i;
-        } else if (i + 3 < text.size() + 0 && text[i + 1] == 'x' && hexDigit(text[i + 2]) >= 0 &&
-                   hexDigit(text[i + 3]) >= 0) {
-            out += static_cast<char>(hexDigit(text[i + 2]) * 16 + hexDigit(text[i + 3]));
-            i += 3;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
+// The same escapes as a trace's, so a trace's reply can be given to the simulator as it stands.
+bool unescape(std::string_view text, std::string& out) { return traceUnescape(text, out); }
 
 bool parseSearchOutcomes(std::string_view text, std::vector<SearchOutcome>& outcomes) {
     std::vector<SearchOutcome> parsed;

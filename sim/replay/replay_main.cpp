@@ -3,6 +3,10 @@
 //   vantrel-sim-replay STREAM FOLDER [--text]
 // STREAM holds wire bytes (as in received.bin); with --text it holds command
 // text with "|" terminators, which is converted as the send queue does.
+//   vantrel-sim-replay TRACE
+// TRACE is a vantrel-cut --trace file: the host's side is played through the
+// simulated machine, and every reply that differs from the recorded one is
+// listed (exit status 3 when there is one).
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -10,6 +14,7 @@
 
 #include "cutdata/commands.h"
 #include "model/machine.h"
+#include "replay/trace_replay.h"
 #include "toolpath/toolpath_render.h"
 
 namespace {
@@ -26,12 +31,30 @@ std::string joinLines(const std::vector<std::string>& lines) {
     return out;
 }
 
+std::string readAll(std::ifstream& in) {
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+int replayTraceFile(const char* path, std::ifstream& in) {
+    std::string error;
+    const std::vector<vantrel::TraceEntry> trace = vantrel::parseTrace(readAll(in), error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "vantrel-sim-replay: %s: %s\n", path, error.c_str());
+        return 2;
+    }
+    const vantrel::sim::TraceReplay replay = vantrel::sim::replayTrace(trace, vantrel::sim::MachineConfig{});
+    for (const std::string& difference : replay.differences) std::printf("%s\n", difference.c_str());
+    std::printf("%zu bytes from the host, %zu replies compared, %zu differences\n", replay.hostBytes,
+                replay.repliesCompared, replay.differences.size());
+    return replay.differences.empty() ? 0 : 3;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     try {
-        if (argc < 3 || argc > 4 || (argc == 4 && std::string(argv[3]) != "--text")) {
-            std::fprintf(stderr, "usage: vantrel-sim-replay STREAM FOLDER [--text]\n");
+        if (argc < 2 || argc > 4 || (argc == 4 && std::string(argv[3]) != "--text")) {
+            std::fprintf(stderr, "usage: vantrel-sim-replay STREAM FOLDER [--text], or vantrel-sim-replay TRACE\n");
             return 2;
         }
         std::ifstream in(argv[1], std::ios::binary);
@@ -39,7 +62,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vantrel-sim-replay: cannot read %s\n", argv[1]);
             return 1;
         }
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (argc == 2) return replayTraceFile(argv[1], in);
+        std::string bytes = readAll(in);
         if (argc == 4) vantrel::toWireInPlace(bytes);
         vantrel::sim::Machine machine;
         std::string replies = machine.receive(bytes, 0);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # vantrel-cut --list and --send through libusb against the simulated cutter
 # faked under umockdev (vantrel-usb-sim), grouped by fault.
-#   check_send.sh SOURCE_DIR VANTREL_CUT VANTREL_USB_SIM
+#   check_send.sh SOURCE_DIR VANTREL_CUT VANTREL_USB_SIM VANTREL_SIM_REPLAY
 set -u
-src=$1; tool=$2; usbsim=$3
+src=$1; tool=$2; usbsim=$3; replay=$4
 design=$src/samples/heart.path
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -151,6 +151,42 @@ run wide 2 -- --send "$work/wide.path"
 has wide err "the job does not fit: it reaches 1[23].[0-9]* in across the carriage; the media is 12.00 in wide; nothing was sent"
 [ "$(stat -c %s "$work/wide/received.bin")" -eq 5 ] || fail "wide: the machine got more than its identification request"
 run wide-yes 0 -- --send --yes "$work/wide.path"
+
+# The doctor: one line per finding with its fix, and the status --help gives.
+run doctor-ready 0 --kernel-driver usblp -- --doctor --trace "$work/doctor.trace"
+has doctor-ready out "^ok: the device at 1:2 (0b4d:113a): ready to cut on"
+has doctor-ready out "^note: .*usblp driver is bound to its printer interface: fine"
+grep -q '^[0-9]* id .*MODEL:CAMEO;' "$work/doctor.trace" || fail "doctor: no id in the trace: $(cat "$work/doctor.trace")"
+mkdir "$work/rules"
+VANTREL_UDEV_RULES_DIRS=$work/rules run doctor-denied 5 --deny-access -- --doctor
+has doctor-denied out "^problem: .* may not open /dev/bus/usb/001/002 (.*mode 0000), and no udev rule names vendor 0b4d"
+grep -qF "fix: echo '$(grep -v '^#' "$src/packaging/linux/60-vantrel.rules")' | sudo tee /etc/udev/rules.d/" \
+  "$work/doctor-denied.out" || fail "doctor-denied: not our rule: $(cat "$work/doctor-denied.out")"
+cp "$src/packaging/linux/60-vantrel.rules" "$work/rules/"
+VANTREL_UDEV_RULES_DIRS=$work/rules run doctor-ruled 5 --deny-access -- --doctor
+has doctor-ruled out "^note: the udev rule in $work/rules/60-vantrel.rules line 6 matches this device: mode 0660, the user"
+has doctor-ruled out "not been applied to the device; fix: sudo udevadm control --reload-rules"
+run doctor-held 6 --held -- --doctor
+has doctor-held out "^problem: .*held by another program; fix: find it with: fuser -v /dev/bus/usb/001/002"
+FLATPAK_ID=org.inkscape.Inkscape run doctor-none 4 --no-device -- --doctor
+has doctor-none out "^problem: no USB device is visible at all"
+has doctor-none out "^problem: running inside the Flatpak sandbox of org.inkscape.Inkscape, .*fix: flatpak override --user --device=all org.inkscape.Inkscape"
+run doctor-other 4 --usb-id 04a9:1746 -- --doctor
+has doctor-other out "^problem: no USB device of vendor 0b4d; the USB devices present: 04a9:1746 at 1:2; fix: "
+
+# A trace changes nothing of the run; replayed, the simulator answers as the
+# machine did, and an edited answer is named where it differs.
+run traced 0 -- --send --trace "$work/send.trace" "$design"
+job --model 2 "$design"; got_job traced
+has traced err "the job was sent"
+"$replay" "$work/send.trace" >"$work/replay.out" || fail "replay: $(cat "$work/replay.out")"
+has replay out " 0 differences"
+sed 's/^\([0-9]* < \)CAMEO V1.10    /\1 Portrait 1.00 /' "$work/send.trace" >"$work/edited.trace"
+"$replay" "$work/edited.trace" >"$work/edited.out"; status=$?
+[ $status -eq 3 ] || fail "edited trace: exit status $status"
+has edited out '^line 7, [0-9]* ms: to the identification request (FG) the machine answered " Portrait 1.00 \\x03"'
+run badtrace 2 -- --send --trace "$work/none/send.trace" "$design"
+[ ! -s "$work/badtrace/events.txt" ] || fail "badtrace: the machine was touched"
 
 [ $failures -eq 0 ] && echo "all passed"
 exit $((failures > 0))

@@ -22,89 +22,35 @@
 //                           until the program clears its halt
 //   --alt-setting-fails     the printer interface is alternate setting 1, and choosing it fails
 //   --deny-access           the device node may not be opened
+//   --held                  another program holds the printer interface (claims fail with EBUSY)
+//   --no-device             no USB device at all
+//   --usb-id VVVV:PPPP      the device's vendor and product ids (0b4d:113a)
 //   --time-byte N           notes when byte N arrived, in ms from the program's start
 //   --out FOLDER            writes received.bin and events.txt there
-#include <errno.h>
-#include <glib.h>
-#include <linux/usbdevice_fs.h>
 #include <linux/capability.h>
-#include <signal.h>
 #include <sys/prctl.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <umockdev.h>
+#include <sys/wait.h>
 
-#include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
-#include <deque>
 #include <fstream>
 #include <iostream>
-#include <string>
-#include <vector>
 
-#include "model/machine.h"
+#include "usb_sim.h"
+
+namespace vantrel::usbsim {
+
+Options options;
 
 namespace {
 
-using vantrel::sim::Machine;
-
-std::int64_t nowMs() {
-    static const auto start = std::chrono::steady_clock::now();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-}
-
-struct Options {
-    std::string identification = "CAMEO V1.10    ";
-    std::string deviceId = "MANUFACTURER:Silhouette;MODEL:CAMEO;CLASS:PRINTER;DESCRIPTION:Silhouette CAMEO;";
-    std::string otherDeviceId;
-    std::string search = "found";
-    std::int64_t busyMs = 0;
-    std::string kernelDriver;
-    std::size_t unplugAfter = SIZE_MAX;
-    std::size_t stopAfter = SIZE_MAX;
-    std::size_t interruptAfter = SIZE_MAX;
-    std::vector<int> signalAtMs;
-    int signal = SIGINT;
-    std::size_t haltAfter = SIZE_MAX;
-    bool altSettingFails = false;
-    std::size_t timeByte = 0;
-    bool denyAccess = false;
-    std::string out;
-    std::vector<std::string> command;
-};
-
-// A submitted URB, held until it is finished and reaped.
-struct Urb {
-    UMockdevIoctlData* data = nullptr;  // one reference, ours
-    usbdevfs_urb* urb() const { return reinterpret_cast<usbdevfs_urb*>(data->data); }
-};
-
-// One faked device: the machine behind its node.
-struct Device {
-    const char* node;
-    std::string deviceId;
-    Machine machine;
-    std::string replies;           // made, not yet read
-    std::deque<Urb> waitingIn;     // bulk IN URBs waiting for replies
-    std::deque<Urb> waitingOut;    // bulk OUT URBs the machine does not take
-    std::deque<Urb> finished;
-    std::size_t received = 0;
-    bool gone = false;
-    bool driverBound = false;
-    std::vector<std::string> events;
-    bool halted = false;  // the OUT endpoint stalls until its halt is cleared
-    bool haltedOnce = false;
-};
-
-Options options;
 GPid child = 0;
 std::chrono::steady_clock::time_point spawned;
-bool interrupted = false;
 std::int64_t firstSignalMs = -1;
 std::int64_t exitedAfterSignalMs = -1;
+
+}  // namespace
 
 double msSinceSpawn() {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - spawned).count();
@@ -116,190 +62,16 @@ void sendSignal(Device& d, const std::string& when) {
     kill(child, options.signal);
 }
 
-void finish(Device& d, Urb u, int status, int length) {
-    u.urb()->status = status;
-    u.urb()->actual_length = length;
-    d.finished.push_back(u);
-}
-
-void serveIn(Device& d) {
-    while (!d.waitingIn.empty() && !d.replies.empty()) {
-        Urb u = d.waitingIn.front();
-        d.waitingIn.pop_front();
-        const std::size_t n = std::min<std::size_t>(d.replies.size(), static_cast<std::size_t>(u.urb()->buffer_length));
-        UMockdevIoctlData* buffer =
-            umockdev_ioctl_data_resolve(u.data, offsetof(usbdevfs_urb, buffer), u.urb()->buffer_length, nullptr);
-        std::memcpy(buffer->data, d.replies.data(), n);
-        d.replies.erase(0, n);
-        finish(d, u, 0, static_cast<int>(n));
-    }
-}
-
-void unplug(Device& d) {
-    d.gone = true;
-    d.events.push_back("unplugged after " + std::to_string(d.received) + " bytes");
-    d.machine.connectionLost(nowMs());
-    for (auto* list : {&d.waitingIn, &d.waitingOut})
-        while (!list->empty()) {
-            finish(d, list->front(), -ENODEV, 0);
-            list->pop_front();
-        }
-}
-
-// Bytes of a bulk OUT URB reaching the machine; false when it must wait.
-bool takeOut(Device& d, Urb u) {
-    UMockdevIoctlData* buffer =
-        umockdev_ioctl_data_resolve(u.data, offsetof(usbdevfs_urb, buffer), u.urb()->buffer_length, nullptr);
-    std::size_t size = static_cast<std::size_t>(u.urb()->buffer_length);
-    std::size_t take = std::min(size, options.stopAfter - std::min(options.stopAfter, d.received));
-    const bool unplugging = d.received + take >= options.unplugAfter;
-    if (unplugging) take = options.unplugAfter - d.received;
-    if (take == 0 && !unplugging) return false;
-    d.replies += d.machine.receive(std::string_view(reinterpret_cast<const char*>(buffer->data), take), nowMs());
-    if (options.timeByte && d.received < options.timeByte && d.received + take >= options.timeByte) {
-        const double ms = msSinceSpawn();
-        d.events.push_back("byte " + std::to_string(options.timeByte) + " at " + std::to_string(ms) + " ms");
-    }
-    d.received += take;
-    if (d.received >= options.interruptAfter && !interrupted) {
-        interrupted = true;
-        sendSignal(d, "after " + std::to_string(d.received) + " bytes");
-    }
-    if (unplugging) {
-        finish(d, u, -EPROTO, static_cast<int>(take));
-        unplug(d);
-    } else if (take < size) {
-        // Part taken; the rest waits for a discard (the sender's time-out).
-        u.urb()->actual_length = static_cast<int>(take);
-        d.waitingOut.push_back(u);
-    } else {
-        finish(d, u, 0, static_cast<int>(take));
-    }
-    serveIn(d);
-    return true;
-}
-
-void submit(Device& d, UMockdevIoctlData* arg) {
-    Urb u{umockdev_ioctl_data_ref(umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr))};
-    usbdevfs_urb* urb = u.urb();
-    if (urb->type == USBDEVFS_URB_TYPE_CONTROL) {
-        UMockdevIoctlData* buffer =
-            umockdev_ioctl_data_resolve(u.data, offsetof(usbdevfs_urb, buffer), urb->buffer_length, nullptr);
-        const std::uint8_t* setup = buffer->data;
-        int length = 0;
-        if (setup[0] == 0xA1 && setup[1] == 0) {  // the printer class's GET_DEVICE_ID
-            d.events.push_back("GET_DEVICE_ID");
-            const std::size_t wanted = static_cast<std::size_t>(setup[6] | setup[7] << 8);
-            std::string answer;
-            answer += static_cast<char>((d.deviceId.size() + 2) >> 8);
-            answer += static_cast<char>((d.deviceId.size() + 2) & 0xFF);
-            answer += d.deviceId;
-            length = static_cast<int>(std::min({answer.size(), wanted, static_cast<std::size_t>(urb->buffer_length - 8)}));
-            std::memcpy(buffer->data + 8, answer.data(), length);
-        }
-        finish(d, u, 0, length);
-    } else if (urb->endpoint & 0x80) {
-        d.waitingIn.push_back(u);
-        serveIn(d);
-    } else if (d.halted || (!d.haltedOnce && d.received >= options.haltAfter)) {
-        if (!d.halted) d.events.push_back("endpoint halted after " + std::to_string(d.received) + " bytes");
-        d.halted = d.haltedOnce = true;
-        finish(d, u, -EPIPE, 0);
-    } else if (!d.waitingOut.empty() || !takeOut(d, u)) {
-        urb->actual_length = 0;
-        d.waitingOut.push_back(u);
-    }
-}
-
-gboolean handleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer userData) {
-    Device& d = *static_cast<Device*>(userData);
-    const gulong request = umockdev_ioctl_client_get_request(client);
-    UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
-    auto complete = [&](long result, int error) {
-        umockdev_ioctl_client_complete(client, result, error);
-        return TRUE;
-    };
-    if (request == USBDEVFS_REAPURBNDELAY || request == USBDEVFS_REAPURB) {
-        if (d.finished.empty()) return complete(-1, d.gone ? ENODEV : EAGAIN);
-        Urb u = d.finished.front();
-        d.finished.pop_front();
-        UMockdevIoctlData* slot = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
-        umockdev_ioctl_data_set_ptr(slot, 0, u.data);
-        umockdev_ioctl_data_unref(u.data);
-        return complete(0, 0);
-    }
-    if (request == USBDEVFS_DISCARDURB) {
-        const gulong address = *reinterpret_cast<const gulong*>(arg->data);
-        for (auto* list : {&d.waitingIn, &d.waitingOut})
-            for (auto it = list->begin(); it != list->end(); ++it)
-                if (it->data->client_addr == address) {
-                    Urb u = *it;
-                    list->erase(it);
-                    finish(d, u, -ENOENT, u.urb()->actual_length);
-                    return complete(0, 0);
-                }
-        return complete(-1, EINVAL);
-    }
-    if (d.gone) return complete(-1, ENODEV);
-    switch (request) {
-        case USBDEVFS_GET_CAPABILITIES: {
-            UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
-            const std::uint32_t none = 0;
-            std::memcpy(caps->data, &none, sizeof none);
-            return complete(0, 0);
-        }
-        case USBDEVFS_GETDRIVER: {
-            if (!d.driverBound) return complete(-1, ENODATA);
-            auto* g = reinterpret_cast<usbdevfs_getdriver*>(
-                umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_getdriver), nullptr)->data);
-            std::snprintf(g->driver, sizeof g->driver, "%s", options.kernelDriver.c_str());
-            return complete(0, 0);
-        }
-        case USBDEVFS_DISCONNECT_CLAIM:
-            d.events.push_back(d.driverBound ? "claimed, " + options.kernelDriver + " detached" : "claimed");
-            d.driverBound = false;
-            return complete(0, 0);
-        case USBDEVFS_CLAIMINTERFACE:
-            if (d.driverBound) return complete(-1, EBUSY);
-            d.events.push_back("claimed");
-            return complete(0, 0);
-        case USBDEVFS_RELEASEINTERFACE:
-            d.events.push_back("released");
-            return complete(0, 0);
-        case USBDEVFS_IOCTL: {
-            auto* c = reinterpret_cast<usbdevfs_ioctl*>(umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ioctl), nullptr)->data);
-            if (c->ioctl_code == USBDEVFS_CONNECT && !options.kernelDriver.empty()) {
-                d.driverBound = true;
-                d.events.push_back(options.kernelDriver + " given back");
-            }
-            return complete(0, 0);
-        }
-        case USBDEVFS_SUBMITURB:
-            submit(d, arg);
-            return complete(0, 0);
-        case USBDEVFS_SETINTERFACE:
-            if (!options.altSettingFails) return complete(0, 0);
-            d.events.push_back("alternate setting refused");
-            return complete(-1, EIO);
-        case USBDEVFS_CLEAR_HALT:
-            if (d.halted) d.events.push_back("halt cleared");
-            d.halted = false;
-            return complete(0, 0);
-        case USBDEVFS_RESET:
-            return complete(0, 0);
-        default:
-            return complete(-1, ENOTTY);
-    }
-}
+namespace {
 
 const char* const DeviceText =
     "P: /devices/pci0000:00/0000:00:14.0/usb1/1-%d\n"
     "N: bus/usb/001/00%d\n"
     "E: DEVNAME=/dev/bus/usb/001/00%d\n"
     "E: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nE: BUSNUM=001\nE: DEVNUM=00%d\n"
-    "A: busnum=1\nA: devnum=%d\nA: idVendor=0b4d\nA: idProduct=%s\nA: bDeviceClass=00\n"
+    "A: busnum=1\nA: devnum=%d\nA: idVendor=%.4s\nA: idProduct=%.4s\nA: bDeviceClass=00\n"
     "A: bNumConfigurations=1\nA: bConfigurationValue=1\nA: speed=12\n"
-    "H: descriptors=12010002000000404d0b%s0001010203010902%s\n";
+    "H: descriptors=1201000200000040%.4s%.4s0001010203010902%s\n";
 
 // The configuration: one printer-class interface with its bulk endpoints;
 // with --alt-setting-fails they are its alternate setting 1, setting 0 having
@@ -308,11 +80,14 @@ const char* const Configuration = "2000010100c0320904000002070102000705010240000
 const char* const ConfigurationWithAltSetting =
     "2900010100c032090400000007010200090400010207010200" "0705010240000007058202400000";
 
-bool addDevice(UMockdevTestbed* testbed, int address, const char* product, const char* productLe,
+// `id` is "vvvv:pppp" in hex, as lsusb shows it.
+bool addDevice(UMockdevTestbed* testbed, int address, const std::string& id,
                const char* configuration = Configuration) {
+    // The descriptor holds both numbers little-endian.
+    const std::string vendorLe = id.substr(2, 2) + id.substr(0, 2), productLe = id.substr(7, 2) + id.substr(5, 2);
     char text[1024];
-    std::snprintf(text, sizeof text, DeviceText, address - 1, address, address, address, address, product, productLe,
-                  configuration);
+    std::snprintf(text, sizeof text, DeviceText, address - 1, address, address, address, address, id.c_str(),
+                  id.c_str() + 5, vendorLe.c_str(), productLe.c_str(), configuration);
     GError* error = nullptr;
     if (!umockdev_testbed_add_from_string(testbed, text, &error)) {
         std::cerr << "vantrel-usb-sim: " << error->message << '\n';
@@ -342,8 +117,9 @@ bool parse(int argc, char** argv) {
             options.command.assign(argv + i + 1, argv + argc);
             return !options.command.empty();
         }
-        if (a == "--deny-access" || a == "--alt-setting-fails") {
-            (a == "--deny-access" ? options.denyAccess : options.altSettingFails) = true;
+        if (a == "--deny-access" || a == "--alt-setting-fails" || a == "--held" || a == "--no-device") {
+            (a == "--deny-access" ? options.denyAccess : a == "--held" ? options.held
+             : a == "--no-device" ? options.noDevice : options.altSettingFails) = true;
             continue;
         }
         if (i + 1 >= argc) return false;
@@ -371,6 +147,8 @@ bool parse(int argc, char** argv) {
         }
         else if (a == "--time-byte") options.timeByte = std::stoull(v);
         else if (a == "--out") options.out = v;
+        else if (a == "--usb-id" && v.size() == 9 && v[4] == ':' &&
+                 v.find_first_not_of("0123456789abcdef:") == std::string::npos) options.usbId = v;
         else return false;
     }
     return false;
@@ -408,11 +186,12 @@ int run(int argc, char** argv) {
     Device cutter{"/dev/bus/usb/001/002", options.deviceId, Machine(machineConfig()), {}, {}, {}, {}, 0, false,
                   !options.kernelDriver.empty(), {}, false, false};
     Device other{"/dev/bus/usb/001/003", options.otherDeviceId, Machine(), {}, {}, {}, {}, 0, false, false, {}, false, false};
-    bool ok = addDevice(testbed, 2, "113a", "3a11", options.altSettingFails ? ConfigurationWithAltSetting : Configuration) &&
-              attach(testbed, cutter);
-    if (ok && !options.otherDeviceId.empty()) ok = addDevice(testbed, 3, "1121", "2111") && attach(testbed, other);
+    bool ok = options.noDevice ||
+              (addDevice(testbed, 2, options.usbId, options.altSettingFails ? ConfigurationWithAltSetting : Configuration) &&
+               attach(testbed, cutter));
+    if (ok && !options.otherDeviceId.empty()) ok = addDevice(testbed, 3, "0b4d:1121") && attach(testbed, other);
     gchar* root = umockdev_testbed_get_root_dir(testbed);
-    if (ok && options.denyAccess) {
+    if (ok && options.denyAccess && !options.noDevice) {
         const std::string node = std::string(root) + "/dev/bus/usb/001/002";
         ok = chmod(node.c_str(), 0) == 0;
     }
@@ -474,10 +253,12 @@ int run(int argc, char** argv) {
 }
 
 }  // namespace
+}  // namespace vantrel::usbsim
+
 
 int main(int argc, char** argv) {
     try {
-        return run(argc, argv);
+        return vantrel::usbsim::run(argc, argv);
     } catch (const std::exception& e) {
         std::cerr << "vantrel-usb-sim: " << e.what() << '\n';
         return 1;

@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sstream>
 
 #include "cutdata/commands.h"
 #include "model/machine.h"
 #include "operations/mark_search.h"
 #include "session/cut_session.h"
+#include "session/link_trace.h"
 
 namespace vantrel {
 namespace {
@@ -303,6 +305,46 @@ TEST(CutSession, AQuitEndsEveryWaitOnAMachineThatTakesNothing) {
         EXPECT_EQ(f.session.waitUntilIdle(), SessionEnd::Stalled);
         EXPECT_GE(f.link.nowMs(), f.limits.stallMs);
         EXPECT_LT(f.link.nowMs(), f.limits.stallMs + f.limits.chunkTimeoutMs);
+    }
+}
+
+// A trace holds exactly what crossed the link, each way, in order, and reads
+// back byte for byte, whatever the bytes; a line it cannot read is named.
+TEST(LinkTrace, HoldsWhatCrossedAndReadsBack) {
+    Fixture f;
+    f.link.piecePerWrite = 700;  // transfers the machine takes in part are traced as taken
+    std::ostringstream text;
+    LinkTrace trace(text, f.link.nowMs());
+    trace.device(0x0B4D, 0x113A, f.link.nowMs());
+    TracingLink traced(f.link, trace);
+    CutSession session(traced, f.quit, f.limits);
+    ASSERT_EQ(session.waitUntilIdle(), SessionEnd::Done);
+    ASSERT_EQ(session.identify(), SessionEnd::Done);
+    std::string job = jobText();
+    ASSERT_EQ(session.send(job, [](std::size_t, std::size_t) {}), SessionEnd::Done);
+    std::string error, toMachine, fromMachine;
+    const std::vector<TraceEntry> entries = parseTrace(text.str(), error);
+    ASSERT_EQ(error, "");
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.front().kind, TraceEntry::Kind::Usb);
+    EXPECT_EQ(entries.front().bytes, "0b4d:113a");
+    for (const TraceEntry& e : entries) {
+        if (e.kind == TraceEntry::Kind::ToMachine) toMachine += e.bytes;
+        if (e.kind == TraceEntry::Kind::FromMachine) fromMachine += e.bytes;
+    }
+    EXPECT_EQ(toMachine, f.machine.received());
+    EXPECT_EQ(fromMachine, std::string("0\x03") + "CAMEO V1.10    \x03");
+    EXPECT_GT(entries.back().ms, 0);  // the slow machine's time-outs count
+
+    std::string every, back;
+    for (int i = 0; i < 256; ++i) every += static_cast<char>(i);
+    const std::string escaped = traceEscape(every);
+    EXPECT_EQ(escaped.find_first_of(std::string("\x00\n\r\x1b\x7f", 5)), std::string::npos);
+    ASSERT_TRUE(traceUnescape(escaped, back));
+    EXPECT_EQ(back, every);
+    for (const char* bad : {"12 > \\x1", "12 > \\q", "x > A", "12 <> A", "12"}) {
+        parseTrace(std::string("# a trace\n0 usb 0b4d:113a\n") + bad + "\n", error);
+        EXPECT_EQ(error.rfind("line 3: ", 0), 0u) << bad;
     }
 }
 
