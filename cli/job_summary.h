@@ -20,6 +20,7 @@ struct CutToolOptions;
 struct DesignFacts {
     std::size_t figures = 0;
     bool millimetres = false;  // lengths in mm (an SVG sized in mm or cm), else in inches
+    std::vector<std::vector<ToolPoint>> marks;  // Print and Cut: the marks, in the job's steps
 };
 DesignFacts designFactsOf(const Path& design, bool millimetres);
 

@@ -276,7 +276,9 @@ int sendPrepared(const CutToolOptions& options, PreparedCut& cut, const DesignFa
 
     std::string job;
     if (CutToolStatus s = cut.job(session.model(), job); !s.ok) return fail(ExitBadInput, s.error);
-    if (std::string error = reportJob(options, design, job, std::cerr); !error.empty()) return fail(ExitBadInput, error);
+    DesignFacts facts = design;
+    facts.marks = cut.marks();
+    if (std::string error = reportJob(options, facts, job, std::cerr); !error.empty()) return fail(ExitBadInput, error);
     ProgressView progress;
     const SessionEnd e = session.send(job, [&](std::size_t sent, std::size_t total) { progress(sent, total); });
     progress.end();

@@ -106,6 +106,20 @@ private:
     bool failed_ = false;
 };
 
+// --marks-svg: an SVG design's own text goes into the page, so it is read whole.
+int writeMarks(const vantrel::cli::CutToolOptions& options, FileSource& design, const std::string& designName) {
+    std::string text;
+    char buffer[65536];
+    while (const std::size_t got = design.read(buffer, sizeof buffer)) text.append(buffer, got);
+    auto result = vantrel::cli::writeMarksSvg(options, text, designName);
+    if (!result.ok) return failWith(result.error);
+    JobOutput output(options.marksSvg);
+    if (!output.write(result.output.data(), result.output.size()) || !output.finish())
+        return failWith("cannot write \"" + options.marksSvg + "\"");
+    for (const std::string& note : result.notes) std::cerr << "vantrel-cut: " << note << '\n';
+    return 0;
+}
+
 int run(int argc, char** argv) {
 #ifdef _WIN32
     // The job holds ETX bytes and the design may come through a pipe: no text-mode translation.
@@ -135,6 +149,7 @@ int run(int argc, char** argv) {
     FileSource design(fromStandardInput ? stdin : designFile.get(),
                       fromStandardInput ? "cannot read the design from standard input"
                                         : "cannot read the design file \"" + options.design + "\"");
+    if (!options.marksSvg.empty()) return writeMarks(options, design, fromStandardInput ? "<stdin>" : options.design);
 #ifdef VANTREL_USB
     if (options.send)
         return vantrel::cli::runSend(options, design, fromStandardInput ? "<stdin>" : options.design);

@@ -1,7 +1,7 @@
 # vantrel-cut for Windows, checked under Wine with the same script as natively.
 add_executable(vantrel-cut ${CMAKE_SOURCE_DIR}/cli/vantrel_cut_main.cpp ${CMAKE_SOURCE_DIR}/cli/cut_options.cpp ${CMAKE_SOURCE_DIR}/cli/cut_job_run.cpp
                            ${CMAKE_SOURCE_DIR}/cli/job_summary.cpp
-                           ${CMAKE_SOURCE_DIR}/cli/nothing_to_cut.cpp)
+                           ${CMAKE_SOURCE_DIR}/cli/nothing_to_cut.cpp ${CMAKE_SOURCE_DIR}/cli/marks_page.cpp)
 target_include_directories(vantrel-cut PRIVATE ${CMAKE_SOURCE_DIR}/cli)
 target_link_libraries(vantrel-cut PRIVATE vantrel_design)
 
