@@ -126,11 +126,11 @@ sent() {
 from=$work/marked.svg control=marked-control run printed "$p.cut_type=\"print-and-cut\"" ""
 job --model 2 --cut-type print-and-cut --marks-at "$box" "$marks"; sent printed
 cmp -s "$work/job.bin" <("$tool" --wire --model 2 --cut-type print-and-cut "$marks") || fail "printed: --marks-at changed the job"
-sed 's/translate(30 25)/translate(45 30)/' "$work/marked.svg" >"$work/moved.svg"
-HOME=$work/plain.home inkscape --export-plain-svg --export-filename="$work/moved-control.svg" "$work/moved.svg" >/dev/null 2>&1
-from=$work/moved.svg control=moved-control run moved "$p.cut_type=\"print-and-cut\"" ""
+sed 's/translate(30 25)/translate(45 30)/' "$work/marked.svg" >"$work/shifted.svg"
+HOME=$work/plain.home inkscape --export-plain-svg --export-filename="$work/shifted-control.svg" "$work/shifted.svg" >/dev/null 2>&1
+from=$work/shifted.svg control=shifted-control run moved "$p.cut_type=\"print-and-cut\"" ""
 cp "$work/job.bin" "$work/unmoved.bin"
-job --model 2 --cut-type print-and-cut --marks-at "$box" "$work/moved.svg"; sent moved
+job --model 2 --cut-type print-and-cut --marks-at "$box" "$work/shifted.svg"; sent moved
 cmp -s "$work/job.bin" "$work/unmoved.bin" && fail "moved: the cut did not move"
 from=$work/marked.svg control=marked-control run declined "$p.cut_type=\"print-and-cut\" $p.device=\"1:2\" $p.stall_limit=\"5\"" "" --search not-found
 has declined "Registration marks not found, so nothing was cut: load the printed page"
