@@ -151,6 +151,11 @@ sed 's/translate(30 25)/translate(15 25)/' "$marks" >"$work/edge-drawing.svg"
 add_marks edge "$work/edge-drawing.svg"
 has edge "Mind: the marks come within a quarter inch of the page's edge"
 
+# Inkscape 1.0 has svg.selected (an ordered mapping of ids), not svg.selection.
+PYTHONDONTWRITEBYTECODE=1 PYTHONPATH=/usr/share/inkscape/extensions:$here /usr/bin/python3 -c 'import vantrel_inkscape as v
+class Inkscape10: selected = {"tag": None, "box": None}
+assert v.selected_ids(Inkscape10()) == ["tag", "box"]' || fail "Inkscape 1.0: the selection is not read"
+
 # No vantrel-cut anywhere: the message says where the extension looked.
 home missing "" --without-tool
 (cd "$work" && HOME=$work/missing.home PATH=/usr/bin:/bin PYTHONPATH=/usr/share/inkscape/extensions \
