@@ -60,7 +60,8 @@ std::vector<std::vector<ToolPoint>> marksInSteps(const RegMarkLayout& layout, co
     for (const Path* mark : {&layout.markTopLeft, &layout.markTopRight, &layout.markBottomLeft}) {
         std::vector<ToolPoint>& outline = marks.emplace_back();
         for (PointF p : mark->points)
-            outline.push_back({.y = (double(p.y) - search.markOriginY) * dpiY, .x = (double(p.x) - search.markOriginX) * dpiX});
+            outline.push_back(
+                {.y = (double(p.y) - search.markOriginY) * dpiY, .x = (double(p.x) - search.markOriginX) * dpiX});
     }
     return marks;
 }

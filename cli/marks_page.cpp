@@ -252,7 +252,8 @@ CutToolResult writeMarksSvg(const CutToolOptions& options, std::string_view desi
     }
     // What a later cut needs to find these marks once the design has moved.
     result.notes.push_back("the marks span " + marksSpanText(layout.span()) +
-                           " (X,Y,W,H in inches; cut with --marks-at and this box to cut against them)");
+                           " (X,Y,W,H in inches: --marks-at with this box cuts against these marks, wherever the "
+                           "design moves)");
     result.ok = true;
     return result;
 }

@@ -143,7 +143,8 @@ private:
         if (haveWidth) viewport_.width = width.inches() * PxPerInch;
         if (haveHeight) viewport_.height = height.inches() * PxPerInch;
         // Every SVG document has a page; a size it does not give is left 0.
-        page_ = DesignPage{haveWidth && haveHeight ? width.inches() : 0, haveWidth && haveHeight ? height.inches() : 0, px};
+        const bool sized = haveWidth && haveHeight;
+        page_ = DesignPage{sized ? width.inches() : 0, sized ? height.inches() : 0, px};
         if (!boxAttr) return px;
         const ViewBox box = parseViewBox(*boxAttr);
         viewport_ = {box.width, box.height};

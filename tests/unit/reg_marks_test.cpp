@@ -58,13 +58,16 @@ TEST(RegMarks, MarksPlacedByTheirSpanSearchAsTheLayoutDoes) {
     std::uniform_real_distribution<float> at(0.5f, 40), size(0, 30);
     for (int i = 0; i < 3000; ++i) {
         const bool square = i % 2 == 1;
-        const RegMarkLayout laid = RegMarkLayout::around(rectangle(at(random), at(random), size(random), size(random)), square);
+        const Path design = rectangle(at(random), at(random), size(random), size(random));
+        const RegMarkLayout laid = RegMarkLayout::around(design, square);
         const RegMarkLayout placed = RegMarkLayout::spanning(laid.span(), square);
         ASSERT_EQ(placed.span(), laid.span()) << i;
         EXPECT_EQ(plainBounds(placed.markTopLeft), plainBounds(laid.markTopLeft));
         for (int model : {1, 2})
             for (float dpi : {508.0f, 500.5f})
-                ASSERT_EQ(computeRegMarkSearch(placed, model, true, dpi, dpi), computeRegMarkSearch(laid, model, true, dpi, dpi)) << i;
+                ASSERT_EQ(computeRegMarkSearch(placed, model, true, dpi, dpi),
+                          computeRegMarkSearch(laid, model, true, dpi, dpi))
+                    << i;
     }
 }
 
