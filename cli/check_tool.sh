@@ -81,6 +81,27 @@ cut -o "$work/job" "$work/empty.path" 2>"$work/err" || fail "empty design: exit 
 [ "$(tr -d '\r' <"$work/err")" = "vantrel-cut: $work/empty.path: nothing to cut (the design is empty)" ] ||
   fail "empty design: $(cat "$work/err")"
 
+# Print and Cut from a terminal: the marks to print, from the layout the search
+# uses; the marked page cuts as the design alone, and the marks' box given
+# back changes no byte. Marks a printer leaves out are refused unless --yes.
+cut --marks-svg "$work/marks.svg" "$data/triangle.svg" 2>"$work/err" || fail "marks svg: exit status $? ($(cat "$work/err"))"
+[ "$(grep -c 'fill:#000000' "$work/marks.svg")" -eq 3 ] || fail "marks svg: not three black marks"
+box=$(sed -n 's/.*the marks span \([^ ]*\) .*/\1/p' "$work/err")
+expect "marks at their own box" "$data/triangle.print-and-cut.txt" --cut-type print-and-cut --marks-at "$box" "$data/triangle.svg"
+expect "marked page cuts the design alone" "$data/triangle.wysiwyg.txt" "$work/marks.svg"
+cut --cut-type print-and-cut --preview "$work/marks-preview.svg" "$data/triangle.path" >/dev/null 2>&1
+[ "$(grep -c 'class="marks"' "$work/marks-preview.svg")" -eq 3 ] || fail "print-and-cut preview: no marks"
+printf 'M 0.3 1 L 3 1 L 2 2 Z\n' >"$work/edge.path"
+for how in --marks-svg --send; do
+  [ "$how" = --send ] && [ ${#runner[@]} -gt 0 ] && continue  # no USB link under Wine
+  args=(--marks-svg "$work/edge.svg"); [ "$how" = --send ] && args=(--send --cut-type print-and-cut --no)
+  cut "${args[@]}" "$work/edge.path" >/dev/null 2>"$work/err"; status=$?
+  [ $status -eq 2 ] && grep -q 'registration marks fall at negative coordinates' "$work/err" && [ ! -e "$work/edge.svg" ] ||
+    fail "$how: marks off the page: status $status, $(cat "$work/err")"
+done
+cut --marks-svg "$work/edge.svg" --yes "$work/edge.path" 2>/dev/null && [ -s "$work/edge.svg" ] || fail "--yes: marks not written"
+refuse "marks box of three numbers" --cut-type print-and-cut --marks-at 1,2,3 "$data/triangle.path"
+
 tr '|' '\003' <"$data/triangle.wysiwyg.txt" >"$work/wire"
 expect "wire bytes" "$work/wire" --wire "$data/triangle.path"
 cut - <"$data/triangle.path" >"$work/stdin" 2>/dev/null || fail "standard input: exit status $?"

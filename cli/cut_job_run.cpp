@@ -46,13 +46,24 @@ CutSettings settingsFrom(const CutToolOptions& options) {
 
 const char* const MarksDoNotFit = "the registration marks of this design do not fit the machine's coordinates";
 
-// As the cut run does: marks around the design, then the search fixes the
-// job's origin and extents. Model 0 is a run with no machine connected.
+// As the cut run does: the marks, then the search fixes the job's origin and
+// extents.
 std::optional<RegMarkSearch> markSearchFor(const CutToolOptions& options, const Path& design, int model, float dpiX,
                                            float dpiY) {
-    const CutMachine machine{model != CutterModelNone, model};
-    const RegMarkLayout layout = regMarksFor(design, machine, options.regMarkType);
-    return computeRegMarkSearch(layout, model, options.carrierMat, dpiX, dpiY);
+    return computeRegMarkSearch(regMarksOf(options, design, model), model, options.carrierMat, dpiX, dpiY);
+}
+
+// The marks as the preview draws them: in the job's steps from its origin.
+std::vector<std::vector<ToolPoint>> marksInSteps(const RegMarkLayout& layout, const RegMarkSearch& search, float dpiX,
+                                                 float dpiY) {
+    std::vector<std::vector<ToolPoint>> marks;
+    for (const Path* mark : {&layout.markTopLeft, &layout.markTopRight, &layout.markBottomLeft}) {
+        std::vector<ToolPoint>& outline = marks.emplace_back();
+        for (PointF p : mark->points)
+            outline.push_back(
+                {.y = (double(p.y) - search.markOriginY) * dpiY, .x = (double(p.x) - search.markOriginX) * dpiX});
+    }
+    return marks;
 }
 
 // `parse` gives the DesignParseResult; it runs once the options are known good.
@@ -110,11 +121,15 @@ CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string
     const CutSettings settings = settingsFrom(options);
     std::optional<RegMarkSearch> search;
     if (settings.printAndCut()) {
-        search = markSearchFor(options, design.path, options.model, *dpiX, *dpiY);
+        const RegMarkLayout marks = regMarksOf(options, design.path, options.model);
+        search = computeRegMarkSearch(marks, options.model, options.carrierMat, *dpiX, *dpiY);
         if (!search) {
             status.error = MarksDoNotFit;
             return status;
         }
+        if (std::string check = marksPageCheck(marks.span(), design.page); !check.empty())
+            status.notes.push_back(std::move(check));
+        status.design.marks = marksInSteps(marks, *search, *dpiX, *dpiY);
         if (options.searchCommand) {
             status.ok = writeWhole(regMarkSearchCommand(*search, options.speed), output);
             return status;
@@ -143,6 +158,14 @@ public:
 };
 
 }  // namespace
+
+RegMarkLayout regMarksOf(const CutToolOptions& options, const Path& design, int model) {
+    // Model 0 is a run with no machine connected.
+    const CutMachine machine{model != CutterModelNone, model};
+    if (options.marksAt)
+        return RegMarkLayout::spanning(*options.marksAt, useSquareOriginMark(machine.connected, model, options.regMarkType));
+    return regMarksFor(design, machine, options.regMarkType);
+}
 
 CutToolStatus runCutTool(const CutToolOptions& options, DesignTextSource& design, std::string_view designName,
                          CutStreamWriter& output) {
@@ -178,6 +201,18 @@ CutToolStatus PreparedCut::prepare(const CutToolOptions& options, DesignTextSour
         return status;
     }
     if (!takeDesign(options, parsed, designName, status)) return status;
+    // Marks a printer leaves out are never searched for: refused before the
+    // machine is reached, unless the user says otherwise. The model changes
+    // only the origin mark's form, not where the marks span.
+    if (printAndCut()) {
+        if (std::string check = marksPageCheck(regMarksOf(options, parsed.path, 0).span(), parsed.page); !check.empty()) {
+            if (!options.yes) {
+                status.error = check + "; nothing was sent (--yes sends it all the same)";
+                return status;
+            }
+            status.notes.push_back(std::move(check));
+        }
+    }
     design_ = std::move(parsed.path);
     status.ok = true;
     return status;
@@ -193,6 +228,7 @@ CutToolStatus PreparedCut::searchCommand(int model, std::string& command) {
         return status;
     }
     command = regMarkSearchCommand(*search_, options_.speed);
+    marks_ = marksInSteps(regMarksOf(options_, design_, model), *search_, dpiX_, dpiY_);
     status.ok = true;
     return status;
 }

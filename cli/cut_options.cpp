@@ -40,6 +40,11 @@ const char* const CutToolUsage =
     "                           read from the job\n"
     "                           (on standard error; with --send, before sending)\n"
     "  --preview FILE.svg|FILE.png  a picture of the job: media, cuts, travel, start, totals\n"
+    "                           (with print-and-cut, the registration marks too)\n"
+    "  --marks-svg FILE.svg     the registration marks to print, for --model, instead of the job: an SVG\n"
+    "                           design with a layer \"Registration marks\" added; path data, the marks alone\n"
+    "  --marks-at X,Y,W,H       with print-and-cut: cut against marks printed there, the box they span in\n"
+    "                           inches (from the origin mark's top-left corner to the others' far edges)\n"
     "  -o FILE                  write to FILE instead of standard output\n"
     "\n"
     "usage: vantrel-cut --send [options] DESIGN    cut DESIGN on the machine (USB)\n"
@@ -49,6 +54,8 @@ const char* const CutToolUsage =
     "  --device BUS:ADDR        the machine to use when there are several (see --list)\n"
     "  --yes, --no              registration marks not found: cut anyway, or not, without asking\n"
     "                           (--yes also cuts the part that fits of a job too large for the machine)\n"
+    "                           (--yes also sends, or writes with --marks-svg, marks that a printer\n"
+    "                           leaves out: off the page or within a quarter inch of its edge)\n"
     "  --stall-limit SECONDS    a machine taking no data this long has stopped (30)\n"
     "  --trace FILE             with --send or --doctor: every byte to and from the machine, timed, as\n"
     "                           text to attach to a report (vantrel-sim-replay plays it back)\n"
@@ -100,6 +107,10 @@ std::optional<float> inches(std::string_view text) {
         value <= 0 || value > std::numeric_limits<float>::max())
         return std::nullopt;
     return static_cast<float>(value);
+}
+
+bool endsWithSvg(std::string_view name) {
+    return name.size() > 4 && isPreviewName(name) && (name.back() | 0x20) == 'g';
 }
 
 std::optional<bool> onOff(std::string_view text) {
@@ -172,6 +183,12 @@ std::string setTextOption(CutToolOptions& o, const std::string& argument, const 
     } else if (argument == "--preview") {
         if (!isPreviewName(value)) return bad("a file name ending in .svg or .png");
         o.preview = value;
+    } else if (argument == "--marks-svg") {
+        if (!endsWithSvg(value)) return bad("a file name ending in .svg");
+        o.marksSvg = value;
+    } else if (argument == "--marks-at") {
+        o.marksAt = marksSpanNamed(value);
+        if (!o.marksAt) return bad("four numbers X,Y,W,H, the box the marks span in inches, such as 0.5,0.97,5,3.06");
     } else if (argument == "-o" || argument == "--output") {
         if (value.empty()) return bad("a file name");
         o.output = value;
@@ -224,7 +241,13 @@ std::string conflictingOptions(const CutToolOptions& o, bool haveDesign) {
         if (haveDesign) return "--list takes no design";
         return {};
     }
-    if (!o.send) {
+    if (!o.marksSvg.empty()) {
+        if (o.send || o.wire || o.searchCommand || !o.output.empty() || o.summary || !o.preview.empty())
+            return std::string(o.send ? "--send" : o.wire ? "--wire" : o.searchCommand ? "--search-command"
+                               : !o.output.empty() ? "-o" : o.summary ? "--summary" : "--preview") +
+                   " does not apply to --marks-svg";
+        if (!o.device.empty() || o.no) return std::string(o.no ? "--no" : "--device") + " needs --send";
+    } else if (!o.send) {
         if (!o.device.empty()) return "--device needs --send or --list";
         if (o.yes || o.no) return std::string(o.yes ? "--yes" : "--no") + " needs --send";
     } else {
@@ -236,6 +259,7 @@ std::string conflictingOptions(const CutToolOptions& o, bool haveDesign) {
     }
     if (!haveDesign) return "no design given (a file, or - for standard input)";
     if (o.searchCommand && o.cutType != 1) return "--search-command needs --cut-type print-and-cut";
+    if (o.marksAt && o.cutType != 1 && o.marksSvg.empty()) return "--marks-at needs --cut-type print-and-cut";
     if (o.searchCommand && (o.summary || !o.preview.empty()))
         return std::string(o.summary ? "--summary" : "--preview") + " does not apply to --search-command";
     return {};

@@ -34,6 +34,8 @@ struct CutToolOptions {
     DashMode dashes = DashMode::Solid;   // SVG strokes with a dash pattern
     bool summary = false;         // the job's totals on standard error
     std::string preview;          // a picture of the job: FILE.svg or FILE.png
+    std::string marksSvg;         // the registration marks to print, as FILE.svg, instead of the job
+    std::optional<RegMarkSpan> marksAt;  // Print and Cut against marks already printed there
     std::string output;           // empty: standard output
     std::string design;           // a file, or "-" for standard input
     bool help = false;
@@ -41,7 +43,7 @@ struct CutToolOptions {
     bool send = false;            // cut the design on the machine found, with its model
     bool list = false;            // list the machines found, and why each was taken or passed over
     std::string device;           // "BUS:ADDR" picks one of several; empty: the only one
-    bool yes = false;             // marks not found: cut anyway without asking
+    bool yes = false;             // marks not found, or too near the page's edge: cut (or write) anyway
     bool no = false;              // marks not found: do not cut, without asking
     int stallLimit = 30;          // seconds without a byte taken before the machine is reported stopped
     bool doctor = false;          // why no machine can be used, one line per finding with its fix
@@ -106,6 +108,8 @@ public:
     // The job in command text ("|" form), after the search command for the
     // same model. The design is kept for the next model.
     CutToolStatus job(int model, std::string& text);
+    // Print and Cut: the marks as the preview draws them, once searched for.
+    const std::vector<std::vector<ToolPoint>>& marks() const { return marks_; }
 
 private:
     CutToolOptions options_;
@@ -113,7 +117,27 @@ private:
     float dpiX_ = 0, dpiY_ = 0;
     Path design_;
     std::optional<RegMarkSearch> search_;
+    std::vector<std::vector<ToolPoint>> marks_;
 };
+
+// The marks of a Print and Cut job for `model`: where --marks-at puts them,
+// else around the design.
+RegMarkLayout regMarksOf(const CutToolOptions& options, const Path& design, int model);
+
+// The outer box of the marks as --marks-at reads it, "X,Y,W,H" in inches,
+// and as vantrel-cut writes it: read back, it spans the same marks to the bit.
+std::optional<RegMarkSpan> marksSpanNamed(std::string_view text);
+std::string marksSpanText(const RegMarkSpan& span);
+
+// The sentence for marks that a printer would not print whole: off the page
+// (for path data, at negative coordinates) or within a quarter inch of its
+// edge; empty when they print.
+std::string marksPageCheck(const RegMarkSpan& span, const std::optional<DesignPage>& page);
+
+// --marks-svg: an SVG design's own document with the marks' layer added (one
+// of the same label replaced), or for path data a page holding the marks
+// alone. `output` is the document; refused input gives none.
+CutToolResult writeMarksSvg(const CutToolOptions& options, std::string_view designText, std::string_view designName);
 
 extern const char* const CutToolUsage;
 

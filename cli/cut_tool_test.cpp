@@ -9,6 +9,7 @@
 
 #include "cut_tool.h"
 #include "gzip_design.h"
+#include "cutdata/path_ops.h"
 
 namespace vantrel::cli {
 namespace {
@@ -108,6 +109,16 @@ TEST(CutToolArguments, BadInputIsRefusedWithTheOptionNamed) {
         {{"--send"}, "no design"},
         {{"--order", "shortest", "d"}, "--order"},     {{"--preview", "job.jpg", "d"}, "--preview"},
         {{"--cut-type", "print-and-cut", "--search-command", "--summary", "d"}, "--summary"},
+        // Marks: a box of four numbers in inches, and a page to write them to.
+        {{"--cut-type", "print-and-cut", "--marks-at", "1,2,3", "d"}, "--marks-at"},
+        {{"--cut-type", "print-and-cut", "--marks-at", "1,2,3,4,5", "d"}, "--marks-at"},
+        {{"--cut-type", "print-and-cut", "--marks-at", "1,2,-3,4", "d"}, "--marks-at"},
+        {{"--cut-type", "print-and-cut", "--marks-at", "1,2,3,nan", "d"}, "--marks-at"},
+        {{"--cut-type", "print-and-cut", "--marks-at", "1,2,3in,4", "d"}, "--marks-at"},
+        {{"--marks-at", "1,2,3,4", "d"}, "print-and-cut"},
+        {{"--marks-svg", "marks.pdf", "d"}, "--marks-svg"},
+        {{"--marks-svg", "marks.svg", "--send", "d"}, "--send"},
+        {{"--marks-svg", "marks.svg", "-o", "f", "d"}, "-o"},
     };
     for (const auto& c : cases) {
         auto parsed = parseCutToolArguments(c.arguments);
@@ -236,6 +247,99 @@ TEST(CutTool, CompressedDesignsAreInflatedWithinTheirLimit) {
     TextSource damagedInner(damaged);
     GzipAwareSource broken(damagedInner, "broken.svgz");
     EXPECT_THROW(readAll(broken), std::runtime_error);
+}
+
+// The marks as --marks-svg writes them, read back as geometry: the label
+// changed, so that the reader cuts what it would otherwise leave printed.
+std::vector<PointF> marksReadBack(const CutToolResult& page) {
+    std::string text = page.output;
+    const std::string label = RegMarkLayerLabel;
+    for (std::size_t at; (at = text.find(label)) != std::string::npos;) text.replace(at, label.size(), "read back");
+    const DesignParseResult read = parseSvg(text);
+    EXPECT_TRUE(read.ok) << read.errorText();
+    return read.path.points;
+}
+
+TEST(CutTool, MarksWrittenLieWhereTheLayoutPutsThem) {
+    // An SVG in mm with its user space moved, and a layer of marks already there.
+    const char* const Drawing =
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\" "
+        "width=\"200mm\" height=\"150mm\" viewBox=\"-10 5 400 300\">\n"
+        "<g inkscape:groupmode=\"layer\" inkscape:label=\"Registration marks\"><path d=\"M 0 0 H 9\"/></g>\n"
+        "<g transform=\"translate(60 70) rotate(10)\"><rect width=\"120\" height=\"80\" fill=\"none\" stroke=\"#000\"/></g>\n"
+        "<!-- </svg> --></svg>\n";
+    for (const char* model : {"1", "2"}) {
+        for (const char* design : {Rectangle, Drawing}) {
+            auto parsed = parseCutToolArguments({"--marks-svg", "m.svg", "--model", model, "-"});
+            ASSERT_TRUE(parsed.ok) << parsed.error;
+            const CutToolResult page = writeMarksSvg(parsed.options, design, "<stdin>");
+            ASSERT_TRUE(page.ok) << page.error;
+            const RegMarkLayout layout = regMarksOf(parsed.options, readDesign(design, "<stdin>").path, std::stoi(model));
+            std::vector<PointF> expected;
+            for (const Path* mark : {&layout.markTopLeft, &layout.markTopRight, &layout.markBottomLeft})
+                expected.insert(expected.end(), mark->points.begin(), mark->points.end());
+            // The design's own figure comes first in the SVG, the marks replace the old layer.
+            std::vector<PointF> read = marksReadBack(page);
+            ASSERT_GE(read.size(), expected.size()) << page.output;
+            read.erase(read.begin(), read.end() - static_cast<std::ptrdiff_t>(expected.size()));
+            for (std::size_t i = 0; i < expected.size(); ++i) {
+                EXPECT_NEAR(read[i].x, expected[i].x, 0.001) << model << " " << i;
+                EXPECT_NEAR(read[i].y, expected[i].y, 0.001) << model << " " << i;
+            }
+            EXPECT_EQ(page.output.find("M 0 0 H 9"), std::string::npos) << "the old layer is still there";
+            // Printed, never cut: the marked drawing cuts as the drawing alone.
+            if (design == Drawing) {
+                EXPECT_EQ(run({}, page.output.c_str()).output, run({}, design).output);
+            }
+        }
+    }
+}
+
+TEST(CutTool, MarksAtTheirOwnBoxChangeNoByteAndFollowAMovedDesign) {
+    for (const char* design : {Rectangle, Arch, "M 0.7 0.9 C 3 0.31 2 4 6.13 2.9 Z"}) {
+        const RegMarkSpan span = RegMarkLayout::around(readDesign(design, "d").path, false).span();
+        const std::string box = marksSpanText(span);
+        EXPECT_EQ(marksSpanNamed(box), span) << box;
+        for (const char* model : {"1", "2"}) {
+            for (const char* what : {"--search-command", "--flatten"}) {
+                auto plain = run({"--cut-type", "print-and-cut", "--model", model, what}, design);
+                auto placed = run({"--cut-type", "print-and-cut", "--model", model, what, "--marks-at", box}, design);
+                ASSERT_TRUE(placed.ok) << placed.error;
+                EXPECT_EQ(placed.output, plain.output) << design << " " << box;
+            }
+        }
+    }
+    // Moved an inch right after the marks were printed: the same search, the cut an inch (508 steps) further.
+    auto moved = run({"--cut-type", "print-and-cut", "--marks-at", "0.5,0.96850395,5,3.06299213"}, "M 2 1 H 6 V 4 H 2 Z");
+    EXPECT_NE(moved.output.find("|M16,762|"), std::string::npos) << moved.output;
+}
+
+TEST(CutTool, MarksThatAPrinterLeavesOutAreSaidInASentence) {
+    const std::string page = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"8in\" height=\"6in\" viewBox=\"0 0 8 6\">";
+    struct Case {
+        std::string design;
+        const char* says;  // empty: the marks print
+    } cases[] = {
+        {"M 1 1 H 5 V 4 H 1 Z", ""},
+        {"M 0.3 1 H 5 V 4 H 0.3 Z", "at negative coordinates"},
+        {"M 0.7 1 H 5 V 4 H 0.7 Z", "within a quarter inch"},
+        {page + "<rect x=\"1\" y=\"1\" width=\"6\" height=\"4\"/></svg>", ""},
+        {page + "<rect x=\"1\" y=\"1\" width=\"6.3\" height=\"4\"/></svg>", "within a quarter inch"},
+        {page + "<rect x=\"1\" y=\"1\" width=\"6\" height=\"5\"/></svg>", "off the page"},
+    };
+    for (const Case& c : cases) {
+        auto parsed = parseCutToolArguments({"--marks-svg", "m.svg", "-"});
+        const CutToolResult refused = writeMarksSvg(parsed.options, c.design, "<stdin>");
+        EXPECT_EQ(refused.ok, !*c.says) << c.design;
+        EXPECT_NE(refused.error.find(c.says), std::string::npos) << refused.error;
+        parsed.options.yes = true;
+        const CutToolResult written = writeMarksSvg(parsed.options, c.design, "<stdin>");
+        EXPECT_TRUE(written.ok) << written.error;
+        EXPECT_EQ(written.notes.size(), *c.says ? 2u : 1u);
+        // A job is written all the same, the sentence with it.
+        auto job = run({"--cut-type", "print-and-cut"}, c.design.c_str());
+        EXPECT_TRUE(job.ok && (*c.says == 0 || job.notes.back().find(c.says) != std::string::npos)) << c.design;
+    }
 }
 
 }  // namespace

@@ -165,6 +165,7 @@ std::string JobView::report(const DesignFacts& design, std::ostream& out) const 
     }
     if (options_.preview.empty()) return {};
     PictureExtras extras = mediaOf(reader_);
+    extras.marks = design.marks;
     // Two lines: what is cut, then how far; each total as the summary gives it.
     const JobTotals& t = reader_.totals();
     const double unit = design.millimetres ? MillimetresPerInch : 1.0;

@@ -23,6 +23,7 @@ struct DesignFacts {
     bool millimetres = false;  // lengths in mm (an SVG sized in mm or cm), else in inches
     std::size_t dashed = 0;    // SVG shapes stroked with a dash pattern
     DashMode dashes = DashMode::Solid;  // and what became of them
+    std::vector<std::vector<ToolPoint>> marks;  // Print and Cut: the marks, in the job's steps
 };
 DesignFacts designFactsOf(const Path& design, bool millimetres);
 

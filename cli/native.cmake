@@ -1,6 +1,7 @@
 # vantrel-cut: the plug-in's job generator on the command line.
 add_library(vantrel_cut_tool STATIC ${CMAKE_SOURCE_DIR}/cli/cut_options.cpp ${CMAKE_SOURCE_DIR}/cli/cut_job_run.cpp ${CMAKE_SOURCE_DIR}/cli/job_summary.cpp
-                            ${CMAKE_SOURCE_DIR}/cli/nothing_to_cut.cpp ${CMAKE_SOURCE_DIR}/cli/gzip_design.cpp)
+                            ${CMAKE_SOURCE_DIR}/cli/nothing_to_cut.cpp ${CMAKE_SOURCE_DIR}/cli/gzip_design.cpp
+                            ${CMAKE_SOURCE_DIR}/cli/marks_page.cpp)
 target_include_directories(vantrel_cut_tool PUBLIC ${CMAKE_SOURCE_DIR}/cli)
 find_package(ZLIB REQUIRED)
 target_link_libraries(vantrel_cut_tool PUBLIC vantrel_design ZLIB::ZLIB)
@@ -11,7 +12,8 @@ target_link_libraries(vantrel-cut PRIVATE vantrel_cut_tool)
 # Options and driving, under the sanitizers like the core's tests.
 add_executable(vantrel-cut-tests ${CMAKE_SOURCE_DIR}/cli/cut_tool_test.cpp ${CMAKE_SOURCE_DIR}/cli/cut_options.cpp ${CMAKE_SOURCE_DIR}/cli/cut_job_run.cpp
                                  ${CMAKE_SOURCE_DIR}/cli/job_summary.cpp
-                                 ${CMAKE_SOURCE_DIR}/cli/nothing_to_cut.cpp ${CMAKE_SOURCE_DIR}/cli/gzip_design.cpp)
+                                 ${CMAKE_SOURCE_DIR}/cli/nothing_to_cut.cpp ${CMAKE_SOURCE_DIR}/cli/gzip_design.cpp
+                                 ${CMAKE_SOURCE_DIR}/cli/marks_page.cpp)
 target_include_directories(vantrel-cut-tests PRIVATE ${CMAKE_SOURCE_DIR}/cli)
 target_link_libraries(vantrel-cut-tests PRIVATE vantrel_core_san ZLIB::ZLIB GTest::gtest GTest::gtest_main)
 gtest_discover_tests(vantrel-cut-tests

@@ -269,6 +269,7 @@ struct ModelJobs {
     static constexpr int First = CutterModelSilhouette, Last = CutterModelPortrait;
     std::array<CutToolStatus, Last - First + 1> status;
     std::array<std::string, Last - First + 1> search, job;
+    std::array<std::vector<std::vector<ToolPoint>>, Last - First + 1> marks;  // as the preview draws them
 };
 
 // Made before the machine is reached (the model moves the placement and sets
@@ -280,7 +281,7 @@ CutToolStatus makeJobs(PreparedCut& cut, ModelJobs& jobs) {
         const std::size_t k = static_cast<std::size_t>(model - ModelJobs::First);
         CutToolStatus& status = jobs.status[k];
         status.ok = true;
-        if (cut.printAndCut()) status = cut.searchCommand(model, jobs.search[k]);
+        if (cut.printAndCut()) status = cut.searchCommand(model, jobs.search[k]), jobs.marks[k] = cut.marks();
         if (status.ok) status = cut.job(model, jobs.job[k]);
         if (!any.ok && (status.ok || any.error.empty())) any = status;
     }
@@ -319,8 +320,10 @@ int sendPrepared(const CutToolOptions& options, ModelJobs& jobs, const DesignFac
     const std::size_t k = static_cast<std::size_t>(session.model() - ModelJobs::First);
     if (!jobs.status[k].ok) return fail(ExitBadInput, jobs.status[k].error);
     // Said before the mark search moves the carriage: the identified model sets the feed limit.
+    DesignFacts facts = design;
+    facts.marks = jobs.marks[k];
     std::string overhang;
-    if (std::string error = reportJob(options, design, jobs.job[k], std::cerr, overhang); !error.empty())
+    if (std::string error = reportJob(options, facts, jobs.job[k], std::cerr, overhang); !error.empty())
         return fail(ExitBadInput, error);
     // Cut in part only when the user said so: the machine would leave the rest out unseen.
     if (!overhang.empty() && !options.yes)

@@ -107,6 +107,20 @@ private:
     bool failed_ = false;
 };
 
+// --marks-svg: an SVG design's own text goes into the page, so it is read whole.
+int writeMarks(const vantrel::cli::CutToolOptions& options, vantrel::DesignTextSource& design, const std::string& designName) {
+    std::string text;
+    char buffer[65536];
+    while (const std::size_t got = design.read(buffer, sizeof buffer)) text.append(buffer, got);
+    auto result = vantrel::cli::writeMarksSvg(options, text, designName);
+    if (!result.ok) return failWith(result.error);
+    JobOutput output(options.marksSvg);
+    if (!output.write(result.output.data(), result.output.size()) || !output.finish())
+        return failWith("cannot write \"" + options.marksSvg + "\"");
+    for (const std::string& note : result.notes) std::cerr << "vantrel-cut: " << note << '\n';
+    return 0;
+}
+
 int run(int argc, char** argv) {
 #ifdef _WIN32
     // The job holds ETX bytes and the design may come through a pipe: no text-mode translation.
@@ -140,6 +154,7 @@ int run(int argc, char** argv) {
                                       : "cannot read the design file \"" + options.design + "\"");
     // A compressed drawing (.svgz) is told by its first bytes and read inflated.
     vantrel::cli::GzipAwareSource design(file, fromStandardInput ? "<stdin>" : options.design);
+    if (!options.marksSvg.empty()) return writeMarks(options, design, fromStandardInput ? "<stdin>" : options.design);
 #ifdef VANTREL_USB
     if (options.send)
         return vantrel::cli::runSend(options, design, fromStandardInput ? "<stdin>" : options.design);

@@ -5,6 +5,6 @@ if(TARGET vantrel-usb-sim AND TARGET vantrel-cut)
   add_test(NAME unit.inkscape.send
     COMMAND xvfb-run -a -s "-screen 0 1024x768x24" ${CMAKE_SOURCE_DIR}/packaging/inkscape/check_inkscape.sh
             ${CMAKE_SOURCE_DIR} $<TARGET_FILE:vantrel-cut> $<TARGET_FILE:vantrel-usb-sim>)
-  # Five Inkscape runs of about 1.5 s each when the machine is idle, each bounded by the script.
-  set_tests_properties(unit.inkscape.send PROPERTIES LABELS unit TIMEOUT 600)
+  # About twenty Inkscape runs of 1.5 s or so each when the machine is idle, each bounded by the script.
+  set_tests_properties(unit.inkscape.send PROPERTIES LABELS unit TIMEOUT 900)
 endif()

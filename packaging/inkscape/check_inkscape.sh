@@ -23,7 +23,7 @@ unset INKSCAPE_PROFILE_DIR XDG_CONFIG_HOME
 home() {
   local ext=$work/$1.home/.config/inkscape/extensions/vantrel
   mkdir -p "$ext" "$work/$1.tmp"
-  cp "$here/vantrel_send.inx" "$here/vantrel_inkscape.py" "$ext/"
+  cp "$here/vantrel_send.inx" "$here/vantrel_marks.inx" "$here/vantrel_inkscape.py" "$ext/"
   [ "${3:-}" = --without-tool ] || ln -s "$tool" "$ext/vantrel-cut"
   printf '<inkscape version="1"><group id="extensions" %s/></inkscape>\n' "$2" >"$work/$1.home/.config/inkscape/preferences.xml"
 }
@@ -34,7 +34,7 @@ home() {
 run() {
   local name=$1 prefs=$2 ids=$3; shift 3
   home "$name" "$prefs"
-  cp "$drawing" "$work/$name.svg"
+  cp "${from:-$drawing}" "$work/$name.svg"
   # After the extension, Inkscape writes its document out, to be compared with the drawing before.
   local after="export-plain-svg;export-filename:$work/$name.after.svg;export-do"
   # Inkscape takes about 1.5 s a run on an idle machine; far longer is a hang.
@@ -45,8 +45,8 @@ run() {
   [ $status -eq 0 ] || fail "$name: exit status $status: $(tail -3 "$work/$name.out")"
   [ -s "$work/$name.messages" ] || fail "$name: no message"
   # The drawing is left as it was, in Inkscape and on disk, and nothing is left behind.
-  cmp -s "$work/$name.after.svg" "$work/control.svg" || fail "$name: the document in Inkscape changed"
-  cmp -s "$work/$name.svg" "$drawing" || fail "$name: the file changed"
+  cmp -s "$work/$name.after.svg" "$work/${control:-control}.svg" || fail "$name: the document in Inkscape changed"
+  cmp -s "$work/$name.svg" "${from:-$drawing}" || fail "$name: the file changed"
   [ -z "$(ls -A "$work/$name.tmp")" ] || fail "$name: left in TMPDIR: $(ls -A "$work/$name.tmp")"
 }
 has() { grep -qF -- "$2" "$work/$1.messages" || fail "$1: no \"$2\" in: $(cat "$work/$1.messages" 2>/dev/null)"; }
@@ -98,15 +98,71 @@ run narrow "$p.media_width=\"0.5\"" ""
 has narrow "Nothing was sent, vantrel-cut refused the drawing or a value: the job does not fit: it reaches "
 has narrow " mm across the carriage; the media is 12.70 mm wide."  # the drawing is sized in mm
 [ "$(stat -c %s "$work/narrow/received.bin")" -eq 5 ] || fail "narrow: the machine got more than its identification request"
-run declined "$p.cut_type=\"print-and-cut\" $p.device=\"1:2\" $p.stall_limit=\"5\"" "" --search not-found
+
+# Print and Cut: Registration marks on a drawing in mm with a transformed
+# layer adds vantrel-cut's marks, locked; Send to cutter then searches where
+# they are and cuts the drawing where it is, even once it has moved.
+marks=$here/testdata/marks.svg
+add_marks() {  # NAME DRAWING: Registration marks run on DRAWING, Inkscape's document after it in $work/NAME.svg
+  home "$1" ""
+  HOME=$work/$1.home TMPDIR=$work/$1.tmp VANTREL_INKSCAPE_MESSAGES=$work/$1.messages timeout 120 inkscape \
+    --batch-process --actions="org.vantrel.registration-marks.noprefs;export-filename:$work/$1.svg;export-do" \
+    "$2" >"$work/$1.out" 2>&1 </dev/null || fail "$1: exit status $?"
+}
+add_marks marked "$marks"
+has marked "Registration marks added around the visible layers, in the locked layer \"Registration marks\""
+[ -z "$(ls -A "$work/marked.tmp")" ] || fail "marked: left in TMPDIR: $(ls -A "$work/marked.tmp")"
+"$tool" --marks-svg "$work/expected.svg" --model 2 "$marks" 2>"$work/box" || fail "vantrel-cut --marks-svg"
+box=$(sed -n 's/.*the marks span \([^ ]*\) .*/\1/p' "$work/box")
+# Read as geometry (relabelled, so cut), the layer Inkscape holds is vantrel-cut's.
+for f in marked expected; do
+  sed 's/Registration marks/read/' "$work/$f.svg" | "$tool" --wire - >"$work/$f.bin" 2>/dev/null || fail "$f: not read"
+done
+cmp -s "$work/marked.bin" "$work/expected.bin" || fail "marked: the marks are not where vantrel-cut puts them"
+grep -q 'sodipodi:insensitive="true"' "$work/marked.svg" || fail "marked: the layer is not locked"
+HOME=$work/plain.home inkscape --export-plain-svg --export-filename="$work/marked-control.svg" "$work/marked.svg" >/dev/null 2>&1
+"$tool" --cut-type print-and-cut --model 2 --search-command "$marks" | tr '|' '\003' >"$work/search.bin"
+# sent NAME: the machine got the search those marks give, then exactly the job.
+sent() {
+  LC_ALL=C grep -qaF "$(cat "$work/search.bin")" "$work/$1/received.bin" || fail "$1: not the marks' search"
+  tail -c "$(stat -c %s "$work/job.bin")" "$work/$1/received.bin" | cmp -s - "$work/job.bin" || fail "$1: not the job"
+}
+from=$work/marked.svg control=marked-control run printed "$p.cut_type=\"print-and-cut\"" ""
+job --model 2 --cut-type print-and-cut --marks-at "$box" "$marks"; sent printed
+cmp -s "$work/job.bin" <("$tool" --wire --model 2 --cut-type print-and-cut "$marks") || fail "printed: --marks-at changed the job"
+sed 's/translate(30 25)/translate(45 30)/' "$work/marked.svg" >"$work/shifted.svg"
+HOME=$work/plain.home inkscape --export-plain-svg --export-filename="$work/shifted-control.svg" "$work/shifted.svg" >/dev/null 2>&1
+from=$work/shifted.svg control=shifted-control run moved "$p.cut_type=\"print-and-cut\"" ""
+cp "$work/job.bin" "$work/unmoved.bin"
+job --model 2 --cut-type print-and-cut --marks-at "$box" "$work/shifted.svg"; sent moved
+cmp -s "$work/job.bin" "$work/unmoved.bin" && fail "moved: the cut did not move"
+from=$work/marked.svg control=marked-control run declined "$p.cut_type=\"print-and-cut\" $p.device=\"1:2\" $p.stall_limit=\"5\"" "" --search not-found
 has declined "Registration marks not found, so nothing was cut: load the printed page"
-job --model 2 --cut-type print-and-cut "$work/outlines.svg"
 [ "$(tail -c 2 "$work/declined/received.bin" | od -An -c | tr -s ' ')" = " H 003" ] || fail "declined: not sent home last"
 [ "$(stat -c %s "$work/declined/received.bin")" -lt "$(stat -c %s "$work/job.bin")" ] || fail "declined: the job was sent"
 run doctor "$p.check_connection=\"true\"" "" --held
 has doctor "The cutter cannot be used yet; what vantrel-cut finds"
 has doctor "problem: the device at 1:2 (0b4d:113a): its printer interface is held by another program; fix: "
 [ ! -s "$work/doctor/received.bin" ] || fail "doctor: the machine got bytes"
+# No marks on the page, a layer of marks emptied, marks off the page: a sentence, nothing sent.
+python3 -c "import re,sys; t=open(sys.argv[1]).read(); i=t.index('Registration marks'); j=t.index('</g>', i)
+print(t[:i] + re.sub(r'<path[^>]*>', '', t[i:j]) + t[j:])" "$work/marked.svg" >"$work/emptied.svg"
+for f in drawing emptied; do
+  [ $f = drawing ] && src=$drawing || src=$work/$f.svg
+  HOME=$work/plain.home inkscape --export-plain-svg --export-filename="$work/$f-control.svg" "$src" >/dev/null 2>&1
+  from=$src control=$f-control run "refused-$f" "$p.cut_type=\"print-and-cut\" $p.cut_without_marks=\"true\"" ""
+  [ ! -s "$work/refused-$f/received.bin" ] || fail "refused-$f: the machine got bytes"
+done
+has refused-drawing "Nothing was sent: Print and Cut needs the registration marks on the page; add them with Extensions > Vantrel > Registration marks"
+has refused-emptied "Nothing was sent: the layer \"Registration marks\" holds no marks"
+sed 's/translate(30 25)/translate(15 25)/' "$marks" >"$work/edge-drawing.svg"
+add_marks edge "$work/edge-drawing.svg"
+has edge "Mind: the marks come within a quarter inch of the page's edge"
+
+# Inkscape 1.0 has svg.selected (an ordered mapping of ids), not svg.selection.
+PYTHONDONTWRITEBYTECODE=1 PYTHONPATH=/usr/share/inkscape/extensions:$here /usr/bin/python3 -c 'import vantrel_inkscape as v
+class Inkscape10: selected = {"tag": None, "box": None}
+assert v.selected_ids(Inkscape10()) == ["tag", "box"]' || fail "Inkscape 1.0: the selection is not read"
 
 # No vantrel-cut anywhere: the message says where the extension looked.
 home missing "" --without-tool

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Extensions > Vantrel > Send to cutter: Inkscape's side of vantrel-cut.
+"""Extensions > Vantrel > Send to cutter, and Registration marks: Inkscape's side
+of vantrel-cut.
 
-All the cutting is vantrel-cut's. This adapter hands it a copy of the drawing
+All the cutting, and every mark, is vantrel-cut's. This adapter hands it a copy of the drawing
 (the selection alone when there is one, text turned into outlines) and the
 dialog's values, and says in one sentence how it went. The drawing on the
 canvas is never changed, and the copy only ever travels through pipes, so no
@@ -9,10 +10,12 @@ file is left behind.
 """
 import copy
 import os
+import re
 import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 import inkex
@@ -20,6 +23,12 @@ from lxml import etree
 
 SVG_NAMESPACE = "{http://www.w3.org/2000/svg}"
 DEFS = SVG_NAMESPACE + "defs"
+INKSCAPE_NAMESPACE = "{http://www.inkscape.org/namespaces/inkscape}"
+# The layer of printed marks: vantrel-cut writes it, prints it and never cuts it.
+MARKS_LABEL = "Registration marks"
+ADD_MARKS = "add them with Extensions > Vantrel > Registration marks..., print the page with them (File > Print)"
+# Inches per unit of an SVG length.
+INCHES_PER = {"": 1 / 96, "px": 1 / 96, "in": 1, "mm": 1 / 25.4, "cm": 1 / 2.54, "pt": 1 / 72, "pc": 1 / 6}
 
 # Where a user whose machine is not reached reads on.
 NOT_FOUND_HELP = ("Check the connection on the Machine tab says what is wrong and how to fix it; see also \"When "
@@ -146,6 +155,58 @@ def keep_only(chosen):
             holder.append(child)
 
 
+def selected_ids(svg):
+    """The selection's ids: Inkscape 1.1 and later have svg.selection, 1.0 svg.selected."""
+    selection = getattr(svg, "selection", None)
+    if selection is not None:
+        return list(selection.ids)
+    return list(getattr(svg, "selected", {}).keys())
+
+
+def marks_layers(root):
+    return [e for e in root.iter(SVG_NAMESPACE + "g")
+            if e.get(INKSCAPE_NAMESPACE + "groupmode") == "layer" and e.get(INKSCAPE_NAMESPACE + "label") == MARKS_LABEL]
+
+
+def inches_of_user_units(root):
+    """The root's user units in inches, as (scale x, scale y, offset x, offset y):
+    its width and height over its viewBox, as SVG sizes a page."""
+    def inches(name):
+        found = re.fullmatch(r"\s*([-+0-9.eE]+)\s*([a-z]*)\s*", root.get(name) or "")
+        return float(found.group(1)) * INCHES_PER[found.group(2)] if found and found.group(2) in INCHES_PER else None
+    box = [float(v) for v in re.split(r"[\s,]+", (root.get("viewBox") or "").strip()) if v]
+    if len(box) != 4 or box[2] <= 0 or box[3] <= 0:
+        return 1 / 96, 1 / 96, 0, 0
+    width, height = inches("width"), inches("height")
+    sx = width / box[2] if width else (height / box[3] if height else 1 / 96)
+    sy = height / box[3] if height else sx
+    return sx, sy, -box[0] * sx, -box[1] * sy
+
+
+def marks_box(svg):
+    """The box the printed marks span, in inches as vantrel-cut reads the page
+    ("X,Y,W,H"), measured from the marks layer where it stands."""
+    layers = marks_layers(svg)
+    if not layers:
+        raise Failure(f"Nothing was sent: Print and Cut needs the registration marks on the page; {ADD_MARKS}, "
+                      "then send again.")
+    sx, sy, ox, oy = inches_of_user_units(svg)
+    edges = None
+    for layer in layers:
+        parent = layer.getparent()
+        box = layer.bounding_box(parent.composed_transform() if parent is not svg else None)
+        if box is None:
+            continue
+        box = (box.x.minimum, box.y.minimum, box.x.maximum, box.y.maximum)
+        edges = box if edges is None else (min(edges[0], box[0]), min(edges[1], box[1]),
+                                           max(edges[2], box[2]), max(edges[3], box[3]))
+    if edges is None:
+        raise Failure(f"Nothing was sent: the layer \"{MARKS_LABEL}\" holds no marks; {ADD_MARKS} again, "
+                      "then send again.")
+    left, top = edges[0] * sx + ox, edges[1] * sy + oy
+    return ",".join(repr(v) for v in (left, top, edges[2] * sx + ox - left, edges[3] * sy + oy - top))
+
+
 def detail_of(errors):
     """vantrel-cut's last message, naming the drawing as the user knows it."""
     lines = [line[len("vantrel-cut: "):] for line in errors.splitlines() if line.startswith("vantrel-cut: ")]
@@ -201,6 +262,7 @@ class SendToCutter(inkex.EffectExtension):
             pars.add_argument("--" + name, type=inkex.Boolean, default=False)
         pars.add_argument("--text_to_path", type=inkex.Boolean, default=True)
         pars.add_argument("--scope", choices=("selection", "drawing"), default="selection")
+        pars.add_argument("--effect", default="send")
 
     def has_changed(self, ret):
         return False
@@ -238,12 +300,16 @@ class SendToCutter(inkex.EffectExtension):
         return words
 
     def design(self):
-        """The drawing as vantrel-cut is to read it: a copy, the selection alone
-        when there is one, and text as outlines."""
+        """The drawing as vantrel-cut is to read it: a copy without the marks, the
+        selection alone when there is one, and text as outlines."""
         document = copy.deepcopy(self.document)
-        if self.options.scope == "selection" and self.svg.selection:
+        # Printed, never cut (a plain copy with text as outlines would no longer say so).
+        for layer in marks_layers(document.getroot()):
+            layer.getparent().remove(layer)
+        chosen = selected_ids(self.svg)
+        if self.options.scope == "selection" and chosen:
             root = document.getroot()
-            keep_only({root.getElementById(element_id) for element_id in self.svg.selection.ids} - {None})
+            keep_only({root.getElementById(element_id) for element_id in chosen} - {None})
         data = etree.tostring(document)
         # A second Inkscape takes about half a second: only for text.
         if not self.options.text_to_path or not document.getroot().xpath("//svg:text|//svg:flowRoot"):
@@ -264,9 +330,19 @@ class SendToCutter(inkex.EffectExtension):
             raise Failure(sentence.format(detail=detail_of(err)))
         return out, err
 
+    def marks_at(self, needed):
+        """Print and Cut cuts against the marks printed with the page: their box."""
+        if self.options.cut_type != "print-and-cut" or not (needed or marks_layers(self.svg)):
+            return []
+        try:
+            return ["--marks-at", marks_box(self.svg)]
+        except Failure:
+            self.status = 2
+            raise
+
     def send(self, tool):
         o = self.options
-        command = [tool, "--send"] + self.cut_options()
+        command = [tool, "--send"] + self.cut_options() + self.marks_at(True)
         if o.device:
             command += ["--device", o.device]
         if o.stall_limit is not None:
@@ -289,6 +365,7 @@ class SendToCutter(inkex.EffectExtension):
         if not o.file:
             raise Failure("No file to write to: choose one on the Write to a file instead tab.")
         command = [tool, "--wire"] + (["--model", o.model] if o.model else []) + self.cut_options()
+        command += self.marks_at(False)
         command += ["-o", o.file, "-"]
         _, err = self.run_tool(command, self.design())
         size = os.path.getsize(o.file)
@@ -317,10 +394,50 @@ class SendToCutter(inkex.EffectExtension):
         self.messages.say(heading + "\n" + found)
 
 
+class RegistrationMarks(SendToCutter):
+    """Extensions > Vantrel > Registration marks: vantrel-cut's marks around
+    what Send to cutter would cut, as a locked layer of the drawing."""
+
+    def has_changed(self, ret):
+        return self.status == 0
+
+    def effect(self):
+        try:
+            self.add_marks(find_vantrel_cut())
+        except Failure as failure:
+            self.messages.say(str(failure))
+            self.status = self.status or 1
+        except Exception as error:  # pylint: disable=broad-except
+            self.messages.say(f"Something unexpected went wrong in the extension: {type(error).__name__}: {error}.")
+            self.status = 1
+        self.messages.flush()
+
+    def add_marks(self, tool):
+        # vantrel-cut writes its page as a file; the folder goes with the run.
+        with tempfile.TemporaryDirectory(prefix="vantrel-") as folder:
+            page = os.path.join(folder, "marks.svg")
+            _, err = self.run_tool([tool, "--marks-svg", page, "--model", self.options.model or "2", "--yes", "-"],
+                                   self.design())
+            marks = [e for e in marks_layers(etree.parse(page).getroot())]
+        if len(marks) != 1:
+            raise Failure("vantrel-cut wrote no layer of registration marks: nothing was changed.")
+        for old in marks_layers(self.svg):
+            old.getparent().remove(old)
+        self.svg.append(marks[0])
+        what = "the selection" if self.options.scope == "selection" and selected_ids(self.svg) else "the visible layers"
+        self.messages.say(f"Registration marks added around {what}, in the locked layer \"{MARKS_LABEL}\": print the "
+                          "page with them (File > Print), load it into the machine, then Send to cutter with Print "
+                          "and Cut.")
+        prefix = "vantrel-cut: the registration marks "
+        for line in err.splitlines():
+            if line.startswith(prefix):
+                self.messages.say("Mind: the marks " + line[len(prefix):] + ".")
+
+
 def main():
     for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         signal.signal(number, Child.pass_on)
-    extension = SendToCutter()
+    extension = RegistrationMarks() if "--effect=marks" in sys.argv else SendToCutter()
     extension.run()
     sys.exit(extension.status)
 

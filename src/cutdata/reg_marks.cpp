@@ -71,6 +71,26 @@ RegMarkLayout RegMarkLayout::around(const Path& design, bool squareOrigin) {
     return layout;
 }
 
+RegMarkLayout RegMarkLayout::spanning(const RegMarkSpan& span, bool squareOrigin) {
+    RegMarkLayout layout;
+    layout.markTopLeft = squareOrigin ? squareMark() : cornerMark();
+    fitTopLeft(layout.markTopLeft, {span.left, span.top});
+    // Moved by their outer corners, which sit at (0, 0): those land on the
+    // far edges without a rounding step between.
+    layout.markTopRight = mirroredInX(cornerMark());
+    translatePath(layout.markTopRight, span.right, span.top);
+    layout.markBottomLeft = mirroredInY(cornerMark());
+    translatePath(layout.markBottomLeft, span.left, span.bottom);
+    return layout;
+}
+
+RegMarkSpan RegMarkLayout::span() const {
+    const RectF a = curveAwareBounds(markTopLeft);
+    const RectF b = curveAwareBounds(markBottomLeft);
+    const RectF c = curveAwareBounds(markTopRight);
+    return {a.x, a.y, c.x + c.width, b.y + b.height};
+}
+
 PointF markOffsetTable(int cutterModel, bool carrierMat) {
     switch (cutterModel) {
     case 1: return carrierMat ? PointF{0.0f, -0.15625f} : PointF{-0.15625f, -0.15625f};
@@ -84,15 +104,14 @@ std::optional<RegMarkSearch> computeRegMarkSearch(const RegMarkLayout& layout, i
                                                   float dpiX, float dpiY) {
     if (!resolutionInRange(dpiX) || !resolutionInRange(dpiY)) return std::nullopt;
     const RectF a = curveAwareBounds(layout.markTopLeft);
-    const RectF b = curveAwareBounds(layout.markBottomLeft);
-    const RectF c = curveAwareBounds(layout.markTopRight);
+    const RegMarkSpan span = layout.span();
     const PointF offset = markOffsetTable(cutterModel, carrierMat);
     // The correction moves all three marks alike, so it cancels out of the extents.
     const double ax = a.x, ay = a.y;
     const double correctedX = double(a.x + offset.x), correctedY = double(a.y + offset.y);
 
-    auto extentX = toSteps((double(c.x + c.width) - ax) * dpiX);
-    auto extentY = toSteps((double(b.y + b.height) - ay) * dpiY);
+    auto extentX = toSteps((double(span.right) - ax) * dpiX);
+    auto extentY = toSteps((double(span.bottom) - ay) * dpiY);
     auto length = toSteps(double(a.width) * dpiX);
     auto line = toSteps(double(RegMarkLineWidth) * dpiX);
     auto centreY = toSteps((correctedY + a.height / 2.0) * dpiY);

@@ -16,6 +16,10 @@ inline constexpr float RegMarkLineWidth = 0.8f * 0.03937008f;
 // 5 mm plus one line width: 0.22834645.
 inline constexpr float RegMarkSquareSide = 0.19685039f + RegMarkLineWidth;
 
+// The label of the layer that holds printed marks in an SVG document: it is
+// printed with the artwork, never cut.
+inline constexpr const char* RegMarkLayerLabel = "Registration marks";
+
 // Closed figures in their own coordinates, before placement.
 // The L of a corner mark: (0,0) (arm,0) (arm,line) (line,line) (line,arm) (0,arm);
 // its outer corner is at (0,0) and its arms run along +x and +y.
@@ -37,12 +41,24 @@ bool useSquareOriginMark(bool connected, int cutterModel, int hostRegMarkType);
 //                  outer corner at (x + w + 0.5, y - line)
 //   markBottomLeft corner mirrored in y, top-left at (x - 0.5, y + h - 0.5 + line),
 //                  outer corner at (x - 0.5, y + h + line)
+// The outer box the three marks span, in inches: from the origin mark's
+// top-left corner to the far edge of markTopRight (right) and of
+// markBottomLeft (bottom), each edge as the search computes it.
+struct RegMarkSpan {
+    float left = 0, top = 0, right = 0, bottom = 0;
+    friend bool operator==(const RegMarkSpan&, const RegMarkSpan&) = default;
+};
+
 struct RegMarkLayout {
     Path markTopLeft;
     Path markTopRight;
     Path markBottomLeft;
 
     static RegMarkLayout around(const Path& design, bool squareOrigin);
+    // Marks already printed somewhere: placed so that they span `span` exactly,
+    // so around(...).span() given back here makes the same search to the bit.
+    static RegMarkLayout spanning(const RegMarkSpan& span, bool squareOrigin);
+    RegMarkSpan span() const;
 };
 
 // Correction in inches (dx, dy) added to every mark's bounds before the search

@@ -5,12 +5,14 @@
 //   relative (lower case).
 // - SVG documents (svg_geometry.h), told apart by their content or name.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cutdata/path.h"
 #include "design/dashes.h"
+#include "design/affine.h"
 
 namespace vantrel {
 
@@ -18,6 +20,14 @@ namespace vantrel {
 struct LeftOutKind {
     std::string kind;
     int count = 0;
+};
+
+// An SVG document's page: from (0, 0) to (width, height) in the design's
+// inches (both 0 when the document gives no size), and its root's user units
+// in those inches.
+struct DesignPage {
+    double width = 0, height = 0;
+    design::Affine userToInches;
 };
 
 struct DesignParseResult {
@@ -29,6 +39,7 @@ struct DesignParseResult {
     std::vector<LeftOutKind> leftOut;  // SVG only, in the order first met
     bool millimetres = false;  // an SVG document sized in mm or cm: its lengths are told in mm
     std::vector<DashedStroke> dashed;  // SVG only: shapes stroked dashed, cut solid until applyDashes
+    std::optional<DesignPage> page;  // SVG only
 
     // "line L, column C: message"
     std::string errorText() const;

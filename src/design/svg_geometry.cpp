@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "design/svg_dashes.h"
+#include "cutdata/reg_marks.h"
 #include "design/svg_pen.h"
 #include "design/svg_shapes.h"
 #include "design/svg_style.h"
@@ -60,6 +61,7 @@ public:
         const Style style = styleOf(root_, Style{});
         if (style.displayNone) return finish();
         const Affine ctm = outerViewport();
+        page_->userToInches = ctm;
         children(root_, ctm, style);
         return finish();
     }
@@ -69,6 +71,7 @@ public:
 private:
     bool millimetres_ = false;
     std::vector<DashedStroke> dashed_;  // shapes stroked with a dash pattern
+    std::optional<DesignPage> page_;
     // xmlns declarations in force: the element's prefix decides whether it is SVG.
     struct Namespaces {
         Namespaces(Builder& builder, const Element& e) : builder_(builder), size_(builder.namespaces_.size()) {
@@ -112,6 +115,7 @@ private:
         result.leftOut = std::move(leftOut);
         result.millimetres = millimetres_;
         result.dashed = std::move(dashed_);
+        result.page = page_;
         return result;
     }
 
@@ -141,13 +145,20 @@ private:
         const Affine px = scaling(1 / PxPerInch, 1 / PxPerInch);
         if (haveWidth) viewport_.width = width.inches() * PxPerInch;
         if (haveHeight) viewport_.height = height.inches() * PxPerInch;
+        // Every SVG document has a page; a size it does not give is left 0.
+        const bool sized = haveWidth && haveHeight;
+        page_ = DesignPage{sized ? width.inches() : 0, sized ? height.inches() : 0, px};
         if (!boxAttr) return px;
         const ViewBox box = parseViewBox(*boxAttr);
         viewport_ = {box.width, box.height};
         double w = haveWidth ? width.inches() : 0, h = haveHeight ? height.inches() : 0;
-        if (!haveWidth && !haveHeight) return px * translation(-box.x, -box.y);
+        if (!haveWidth && !haveHeight) {
+            page_ = DesignPage{box.width / PxPerInch, box.height / PxPerInch, {}};
+            return px * translation(-box.x, -box.y);
+        }
         if (!haveWidth) w = h * box.width / box.height;
         if (!haveHeight) h = w * box.height / box.width;
+        page_ = DesignPage{w, h, {}};
         return viewBoxTransform(box, 0, 0, w, h, root_.find("preserveAspectRatio"));
     }
 
@@ -164,6 +175,13 @@ private:
             draw(child, ctm, style);
             if (isSwitch) break;
         }
+    }
+
+    // The printed registration marks: Inkscape's layer of that label.
+    static bool isMarksLayer(const Element& e) {
+        const Attribute* mode = e.find("inkscape:groupmode");
+        const Attribute* label = e.find("inkscape:label");
+        return mode && label && mode->value == "layer" && label->value == RegMarkLayerLabel;
     }
 
     // The walk's depth, counted through every `use`, so that no document
@@ -189,7 +207,7 @@ private:
         if (++drawn_ > MaxDrawnElements) fail(e, "the drawing has too many elements");
         const Level level(*this, e);
         const Style style = styleOf(e, parentStyle);
-        if (style.displayNone || isNeverDrawn(name) || !conditionsPass(e, language_)) return;
+        if (style.displayNone || isNeverDrawn(name) || !conditionsPass(e, language_) || isMarksLayer(e)) return;
         Affine ctm = parentCtm;
         if (const Attribute* t = e.find("transform")) ctm = ctm * parseTransform(*t);
         if (name == "g" || name == "a" || name == "switch") {

@@ -29,6 +29,8 @@ Bounds boundsOf(const std::vector<ToolSegment>& path, const PictureExtras& extra
         b.add(s.to);
     }
     if (hasMedia(extras)) b.add({extras.mediaY, extras.mediaX});
+    for (const auto& mark : extras.marks)
+        for (ToolPoint p : mark) b.add(p);
     return b;
 }
 
@@ -152,6 +154,11 @@ std::string toolPathSvg(const std::vector<ToolSegment>& path, const PictureExtra
         appendNumber(svg, extras.mediaY);
         svg += "\" fill=\"none\" stroke=\"#b0b0b0\" stroke-width=\"1\" vector-effect=\"non-scaling-stroke\"/>\n";
     }
+    for (const auto& mark : extras.marks) {
+        svg += "<path class=\"marks\" fill=\"#c03080\" stroke=\"none\" d=\"";
+        for (std::size_t i = 0; i < mark.size(); ++i) appendPoint(svg, i == 0 ? 'M' : 'L', mark[i]);
+        svg += "Z\"/>\n";
+    }
     svg += "<path class=\"moves\" fill=\"none\" stroke=\"#7fa7e0\" stroke-width=\"1\" stroke-dasharray=\"4 4\" "
            "vector-effect=\"non-scaling-stroke\" d=\"" + pathData(path, false) + "\"/>\n";
     svg += "<path class=\"cuts\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.5\" "
@@ -204,6 +211,12 @@ Raster rasterizeToolPath(const std::vector<ToolSegment>& path, std::uint32_t max
         line(r, x1, y1, x0, y1, MediaColour, false);
         line(r, x0, y1, x0, y0, MediaColour, false);
     }
+    // The marks are a few pixels thick at this scale: their outlines show them.
+    for (const auto& mark : extras.marks)
+        for (std::size_t i = 0; i < mark.size(); ++i) {
+            const ToolPoint from = mark[i], to = mark[(i + 1) % mark.size()];
+            line(r, column(from.x), row(from.y), column(to.x), row(to.y), MarkColour, false);
+        }
     for (std::size_t i = 0; i < extras.caption.size(); ++i)
         text(r, Margin, static_cast<long>(drawingHeight + i * lineHeight), extras.caption[i], glyphScale);
     for (int pass = 0; pass < 2; ++pass) {

@@ -20,6 +20,9 @@ struct PictureExtras {
     double mediaX = 0;
     std::vector<std::string> caption;  // printable ASCII, one line each
     std::vector<ToolSegment> overhang;  // cuts the machine leaves out, drawn over the rest in red
+    // Print and Cut: the registration marks where they are printed, each a
+    // closed outline in the same steps as the path, drawn filled.
+    std::vector<std::vector<ToolPoint>> marks;
 };
 
 std::string toolPathSvg(const std::vector<ToolSegment>& path, const PictureExtras& extras = {});
@@ -40,6 +43,7 @@ std::string toolPathPng(const std::vector<ToolSegment>& path, std::uint32_t maxS
 
 inline constexpr std::uint32_t CutColour = 0x000000;
 inline constexpr std::uint32_t MoveColour = 0x7FA7E0;
+inline constexpr std::uint32_t MarkColour = 0xC03080;
 inline constexpr std::uint32_t HomeColour = 0xE02020;
 inline constexpr std::uint32_t OverhangColour = 0xFF0000;
 inline constexpr std::uint32_t PaperColour = 0xFFFFFF;

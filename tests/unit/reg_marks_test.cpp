@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "cutdata/path_ops.h"
 #include "cutdata/reg_marks.h"
@@ -48,6 +49,26 @@ TEST(RegMarks, SearchForTheOneByOneByFourByThreeDesign) {
     ASSERT_TRUE(bare);
     EXPECT_EQ(regMarkSearchCommand(*bare, 10),
               "!10,0|FJ|FN1|TB99|TB51,254|TB52,2|TB53,16|TB54,0,0|TB55,1|M540,302|TB23,1556,2540|");
+}
+
+// Marks placed by the box they span, as printed ones are found again, make
+// the search of the marks laid around the design, to the bit.
+TEST(RegMarks, MarksPlacedByTheirSpanSearchAsTheLayoutDoes) {
+    std::mt19937 random(30);
+    std::uniform_real_distribution<float> at(0.5f, 40), size(0, 30);
+    for (int i = 0; i < 3000; ++i) {
+        const bool square = i % 2 == 1;
+        const Path design = rectangle(at(random), at(random), size(random), size(random));
+        const RegMarkLayout laid = RegMarkLayout::around(design, square);
+        const RegMarkLayout placed = RegMarkLayout::spanning(laid.span(), square);
+        ASSERT_EQ(placed.span(), laid.span()) << i;
+        EXPECT_EQ(plainBounds(placed.markTopLeft), plainBounds(laid.markTopLeft));
+        for (int model : {1, 2})
+            for (float dpi : {508.0f, 500.5f})
+                ASSERT_EQ(computeRegMarkSearch(placed, model, true, dpi, dpi),
+                          computeRegMarkSearch(laid, model, true, dpi, dpi))
+                    << i;
+    }
 }
 
 TEST(RegMarks, SquareOriginMarkOfCameoAndPortrait) {
