@@ -111,6 +111,14 @@ refuse "svg: groups chained deep by use" "$svgs/use-chain-deep.svg"
 grep -q 'use-chain-deep.svg: line 6, column [0-9]*: elements are nested too deep' "$work/err" || fail "svg: deep use chain: $(cat "$work/err")"
 refuse "svg: use nested ten by ten" "$svgs/use-bomb.svg"
 grep -q 'use-bomb.svg: line 15, column 18: .*use copies too much' "$work/err" || fail "svg: use bomb: $(cat "$work/err")"
+refuse "svg: use fanning out to missing targets" "$svgs/use-fanout-missing.svg"
+grep -q 'use-fanout-missing.svg: line 1, column 1276: .*use copies too much' "$work/err" || fail "svg: fan-out: $(cat "$work/err")"
+# Inkscape's own example of tiled clones (where Inkscape is installed) cuts whole.
+eastern=/usr/share/inkscape/examples/eastern-motive-P4G.svg
+if [ -f "$eastern" ]; then
+  cut --summary "$eastern" >/dev/null 2>"$work/err" || fail "svg: tiled clones: $(cat "$work/err")"
+  grep -q "^  figures  *5712" "$work/err" || fail "svg: tiled clones: $(cat "$work/err")"
+fi
 refuse "missing design file" "$work/none.path"
 refuse "malformed path data" "$work/malformed.path"
 refuse "coordinate out of range" "$work/far.path"

@@ -22,7 +22,7 @@ namespace vantrel::svg {
 struct Attribute {
     std::string_view name;   // qualified, as written ("xlink:href")
     std::string_view value;  // entities resolved
-    int line = 0;            // where the value starts, 1-based; columns count bytes
+    int line = 0;            // where the value starts, 1-based; columns count characters
     int column = 0;
 };
 
