@@ -140,7 +140,8 @@ public:
     void place(UINT line, UINT position, svg::Attribute& a, std::string& value) const {
         int column = 0;
         std::size_t at = 0;
-        if (!this->at(line, position, column, at)) return;
+        // Only where the text there is the attribute's name: else XmlLite's place holds.
+        if (!this->at(line, position, column, at) || text_.compare(at, a.name.size(), a.name) != 0) return;
         const auto skip = [&](auto blank) {
             for (; at < text_.size() && blank(text_[at]); ++at) {
                 if (text_[at] == '\n') ++line, column = 1;
@@ -148,7 +149,7 @@ public:
             }
         };
         const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-        skip([](char c) { return c != '=' && c != ' ' && c != '\t' && c != '\r' && c != '\n'; });
+        skip([](char c) { return c != '=' && c != ' ' && c != '\t' && c != '\r' && c != '\n'; });  // the name
         skip(isBlank);
         if (at >= text_.size() || text_[at] != '=') return;
         ++at, ++column;
@@ -176,6 +177,16 @@ public:
         int column = 0;
         std::size_t offset = 0;
         return at(line, position, column, offset) ? column : static_cast<int>(position);
+    }
+
+    // An element is placed at its '<', as the native reader places it; a
+    // reader that gives the name's place is moved back one.
+    int elementColumn(UINT line, UINT position, std::string_view name) const {
+        int column = 0;
+        std::size_t offset = 0;
+        if (!at(line, position, column, offset)) return static_cast<int>(position);
+        const bool atName = offset > 0 && text_[offset - 1] == '<' && text_.compare(offset, name.size(), name) == 0;
+        return atName ? column - 1 : column;
     }
 
 private:
@@ -258,7 +269,7 @@ DesignParseResult parseSvg(std::string document, std::string_view language) {
         reader->GetQualifiedName(&text, &length);
         element->name = strings.keep(text, length);
         element->line = static_cast<int>(line);
-        element->column = source.column(line, position);
+        element->column = source.elementColumn(line, position, element->name);
         const bool empty = reader->IsEmptyElement();
         readAttributes(*reader, source, strings, *element);
         if (!empty) {
