@@ -28,15 +28,15 @@ constexpr std::string_view SvgNamespace = "http://www.w3.org/2000/svg";
 // Deeper nesting of `use` than this is refused: it only ever comes from a
 // document made to explode.
 constexpr int MaxUseDepth = 16;
-// Elements drawn in all, counting every copy that `use` makes.
-constexpr std::size_t MaxDrawnElements = 10'000'000;
-// What the copies that `use` makes may add in all, counted in elements and
-// bytes of geometry (a byte of path data makes at most a few points), so that
-// a small file cannot ask for hundreds of megabytes of path.
-constexpr std::size_t MaxUseCopies = 2'000'000;
+// Elements that the copies `use` makes may visit, beyond the document's own
+// (each visited once, and counted whatever it turns out to draw: a `use`
+// without its target too). Every visit costs about the same, so this bounds
+// the walk's time whatever the copies hold; the points they make are bounded
+// by MaxSvgPoints. Hundreds of tiled clones of a detailed group stay far below.
+constexpr std::size_t MaxCopiedElements = 100'000;
 
 // What drawing an element will make, counted before it is made: its weight
-// (elements and bytes of geometry, through every `use`) and its height (the
+// (the elements the walk visits, through every `use`) and its height (the
 // deepest walk below it, itself included).
 struct Extent {
     std::size_t weight = 0;
@@ -119,13 +119,14 @@ private:
         return result;
     }
 
-    void note(std::string kind) {
+    // Compared before it is copied: copies may note the same thing many times.
+    void note(std::string_view kind) {
         for (LeftOutKind& k : leftOut)
             if (k.kind == kind) {
                 ++k.count;
                 return;
             }
-        leftOut.push_back({std::move(kind), 1});
+        leftOut.push_back({std::string(kind), 1});
     }
 
     // User space of the document in inches.
@@ -170,8 +171,9 @@ private:
         for (const Element& child : e.children) {
             Namespaces scope(*this, child);
             if (!isSvg(child)) continue;
-            // A switch shows its first child whose conditions pass.
-            if (isSwitch && !conditionsPass(child, language_)) continue;
+            // A switch shows its first rendering child whose conditions pass:
+            // defs, title, metadata and the like are never its choice.
+            if (isSwitch && (isNeverDrawn(localName(child.name)) || !conditionsPass(child, language_))) continue;
             draw(child, ctm, style);
             if (isSwitch) break;
         }
@@ -204,7 +206,6 @@ private:
 
     void draw(const Element& e, const Affine& parentCtm, const Style& parentStyle) {
         const std::string_view name = localName(e.name);
-        if (++drawn_ > MaxDrawnElements) fail(e, "the drawing has too many elements");
         const Level level(*this, e);
         const Style style = styleOf(e, parentStyle);
         if (style.displayNone || isNeverDrawn(name) || !conditionsPass(e, language_) || isMarksLayer(e)) return;
@@ -289,19 +290,17 @@ private:
             extent.weight = addWeight(extent.weight, part.weight);
             extent.height = std::max(extent.height, part.height + 1);
         };
-        const std::string_view name = localName(e.name);
-        for (const char* geometry : {"d", "points"})
-            if (const Attribute* a = e.find(geometry)) extent.weight += a->value.size();
-        // Their corners and rims are arcs: a few dozen points.
-        if (name == "rect" || name == "circle" || name == "ellipse") extent.weight += 32;
         const Attribute* href = nullptr;
-        if (const Element* target = name == "use" ? useTarget(e, href) : nullptr) {
+        if (const Element* target = localName(e.name) == "use" ? useTarget(e, href) : nullptr) {
             if (const auto known = extents_.find(target); known != extents_.end() && known->second.height == 0)
                 failLoop(*href);
             add(*target);
         }
-        for (const Element& child : e.children)
-            if (!isNeverDrawn(localName(child.name))) add(child);
+        // What is never drawn is still visited, but not below.
+        for (const Element& child : e.children) {
+            if (isNeverDrawn(localName(child.name))) extent.weight = addWeight(extent.weight, 1);
+            else add(child);
+        }
         extents_[&e] = extent;
         return extent;
     }
@@ -317,13 +316,13 @@ private:
         if (std::find(useStack_.begin(), useStack_.end(), &referenced) != useStack_.end()) failLoop(*href);
         if (static_cast<int>(useStack_.size()) >= MaxUseDepth) fail(*href, 0, "use is nested too deep");
         // What the copy will add is counted before it is made: its depth, and
-        // the weight of a copy that no other copy holds (theirs hold its own).
+        // the elements of a copy that no other copy holds (theirs hold its own).
         const Extent extent = measure(referenced, depth_ + 1);
         if (useStack_.empty()) {
             copied_ = addWeight(copied_, extent.weight);
-            if (copied_ > MaxUseCopies)
-                fail(*href, 0, "use copies too much (more than " + std::to_string(MaxUseCopies) +
-                                   " elements and bytes of geometry in all)");
+            if (copied_ > MaxCopiedElements)
+                fail(*href, 0, "use copies too much (more than " + std::to_string(MaxCopiedElements) +
+                                   " elements visited in all)");
         }
         useStack_.push_back(&referenced);
         ctm = ctm * translation(x(e, "x"), y(e, "y"));
@@ -331,7 +330,9 @@ private:
         if (isSvg(referenced)) {
             const std::string_view name = localName(referenced.name);
             const Style inner = styleOf(referenced, style);
-            if ((name == "symbol" || name == "svg") && !inner.displayNone && conditionsPass(referenced, language_)) {
+            // display does not apply to a symbol: sprite sheets hide theirs
+            // with display:none and still place them.
+            if ((name == "symbol" || (name == "svg" && !inner.displayNone)) && conditionsPass(referenced, language_)) {
                 // A symbol or an svg takes the use's width and height for its viewport.
                 const Attribute* w = e.find("width");
                 const Attribute* h = e.find("height");
@@ -359,10 +360,9 @@ private:
     std::vector<const Element*> useStack_;
     std::string_view language_;
     std::unordered_map<const Element*, Extent> extents_;
-    std::size_t copied_ = 0;  // weight of the copies made by use
+    std::size_t copied_ = 0;  // elements the copies made by use visit
     int depth_ = 0;           // of the walk, through every use
     Viewport viewport_{300, 150};  // user units; the default of a document without a size
-    std::size_t drawn_ = 0;
     SvgPen pen_;
 };
 

@@ -14,8 +14,9 @@ void fail(const Element& e, std::string message) { throw Fault{e.line, e.column,
 void fail(const Attribute& a, std::size_t index, std::string message) {
     int line = a.line, column = a.column;
     for (std::size_t i = 0; i < index && i < a.value.size(); ++i) {
+        // Characters, as editors count them: not the bytes that continue one.
         if (a.value[i] == '\n') ++line, column = 1;
-        else ++column;
+        else if ((static_cast<unsigned char>(a.value[i]) & 0xC0) != 0x80) ++column;
     }
     throw Fault{line, column, std::string(a.name) + ": " + std::move(message)};
 }

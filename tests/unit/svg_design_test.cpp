@@ -199,6 +199,14 @@ TEST(SvgDesign, WhatIsNotDrawnIsSkippedAndWhatCannotBeCutIsListed) {
     EXPECT_EQ(result.leftOut[0].count, 2);
     EXPECT_EQ(result.leftOut[1].kind, "<image>");
     EXPECT_EQ(result.leftOut[2].kind, "<use> without its target");
+
+    // Illustrator's styles as entities of the DOCTYPE are read as XmlLite reads
+    // them: the hidden square is not drawn. Other references read as before.
+    const DesignParseResult entities = parseSvg(R"~(<!DOCTYPE svg [<!ENTITY st0 "display:none;"><!ENTITY ns_svg "http://www.w3.org/2000/svg">
+        <!-- <!ENTITY st0 "display:inline"> --><!ENTITY st0 "fill:red">]><svg xmlns="&ns_svg;" width="10in" viewBox="0 0 10 10">
+        <rect style="&st0;" width="5" height="5"/><path d="&#77;1 1&#x4c;2&#x20;2" id="&amp;&lt;&quot;&undeclared;"/></svg>)~");
+    ASSERT_TRUE(entities.ok) << entities.errorText();
+    EXPECT_EQ(entities.path.points, pathOf(R"~(<path d="M1 1L2 2"/>)~").points);
 }
 
 TEST(SvgDesign, DashedStrokesArePerforatedAsSvgDrawsTheirDashes) {
@@ -269,6 +277,8 @@ TEST(SvgDesign, SwitchDrawsItsFirstChildWhoseConditionsPass) {
         {R"~(<path systemLanguage="" d="M1 0H9"/><path systemLanguage="eng" d="M2 0H9"/>)~", "en", 0},
         // Elements of other namespaces are no choice; the chosen one may draw nothing.
         {R"~(<i:x xmlns:i="urn:x"/><path display="none" d="M1 0H9"/><path d="M2 0H9"/>)~", "en", 0},
+        // Only what renders is a choice: defs, title and metadata are passed over.
+        {R"~(<defs><path d="M1 0H9"/></defs><title>t</title><metadata/><g><path d="M2 0H9"/></g>)~", "en", 2},
     };
     for (const auto& c : cases) {
         const std::string doc = std::string(R"~(<svg xmlns="http://www.w3.org/2000/svg" width="10in" height="10in" viewBox="0 0 10 10"><switch>)~") +
@@ -308,6 +318,8 @@ TEST(SvgDesign, InnerViewportsWithoutViewBoxResolvePercentagesAgainstTheirOwnSiz
         {R"~(<svg width="192"><rect width="50%" height="50%"/></svg>)~", 1, 2.5},
         {R"~(<defs><symbol id="s"><rect width="50%" height="50%"/></symbol></defs><use href="#s" width="192" height="96"/>)~", 1, 0.5},
         {R"~(<defs><symbol id="s" width="96" height="192"><rect width="50%" height="50%"/></symbol></defs><use href="#s"/>)~", 0.5, 1},
+        // display does not apply to a symbol: a sprite sheet's hidden symbols are drawn where used.
+        {R"~(<defs><symbol id="s" style="display:none"><rect width="50%" height="50%"/></symbol></defs><use href="#s" width="192" height="96"/>)~", 1, 0.5},
     };
     for (const auto& c : cases) {
         const DesignParseResult result = parseSvg(
@@ -321,6 +333,15 @@ TEST(SvgDesign, InnerViewportsWithoutViewBoxResolvePercentagesAgainstTheirOwnSiz
 }
 
 TEST(SvgDesign, BadDocumentsAreRefusedWithLineAndColumn) {
+    // "Billion laughs": nine levels of ten references each.
+    std::string laughs = R"~(<!DOCTYPE svg [<!ENTITY lol0 "lol">)~";
+    for (int i = 1; i < 10; ++i) {
+        laughs += "<!ENTITY lol" + std::to_string(i) + " \"";
+        for (int j = 0; j < 10; ++j) laughs += "&lol" + std::to_string(i - 1) + ";";
+        laughs += "\">";
+    }
+    laughs += "]>\n<svg>";
+    const std::string inAttribute = laughs + "\n  <path d=\"M1 1 &lol9;\"/></svg>", inText = laughs + "&lol9;</svg>";
     const struct {
         const char* text;
         int line, column;
@@ -339,6 +360,12 @@ TEST(SvgDesign, BadDocumentsAreRefusedWithLineAndColumn) {
         {"<svg><rect width=\"1furlong\" height=\"1\"/></svg>", 1, 20, "unknown unit"},
         {"<svg><polygon points=\"1 2 3\"/></svg>", 1, 28, "no y"},
         {"<svg><g id=\"a\"><use href=\"#a\"/></g></svg>", 1, 27, "refers to itself"},
+        // Columns count characters, as editors do, not bytes.
+        {"<svg><title>Überschrift – ß</title><path id=\"ä\" d=\"M1 x\"/></svg>", 1, 55, "a number is expected"},
+        // Entities made to multiply are refused at the reference, in attributes or in text.
+        {inAttribute.c_str(), 3, 17, "entities expand too much"},
+        {inText.c_str(), 2, 6, "entities expand too much"},
+        {"<!DOCTYPE svg [<!ENTITY a \"&b;\"><!ENTITY b \"x&a;\">]><svg><g style=\"&a;\"/></svg>", 1, 68, "refers to itself"},
     };
     for (const auto& c : cases) {
         const DesignParseResult result = parseSvg(c.text);
@@ -368,6 +395,8 @@ TEST(SvgDesign, CorpusReadsWhole) {
         {"use-chain-deep.svg", 6, 18, "nested too deep"},
         // Ten uses a level, eight levels: refused at the first use, before any copy.
         {"use-bomb.svg", 15, 18, "use copies too much"},
+        // Ten uses a level, six levels, the last ten naming nothing: each still a visit.
+        {"use-fanout-missing.svg", 1, 1276, "use copies too much"},
     };
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(VANTREL_SOURCE_DIR "/tests/data/svg")) {
@@ -398,6 +427,20 @@ TEST(SvgDesign, CorpusReadsWhole) {
     expectNear(illustrator.path.points[0], 36 / 96.0, 36 / 96.0, "the artwork's first point");
     ASSERT_EQ(illustrator.leftOut.size(), 1u);
     EXPECT_EQ(illustrator.leftOut[0].kind, "<text>");
+
+    // Inkscape's tiled clones: 167 copies of one group of 34 detailed paths
+    // (2 MB of path data copied in all, as in Inkscape's own example) are a drawing, not a bomb.
+    std::string tiled = R"~(<svg xmlns="http://www.w3.org/2000/svg" width="20in" height="20in" viewBox="0 0 2000 2000"><defs/><g id="motif">)~";
+    for (int i = 0; i < 34; ++i) {
+        tiled += "<path d=\"M0 0";
+        for (int j = 0; j < 13; ++j) tiled += " c 1.25,2.5 3.75,-1.25 5.125,0.5";
+        tiled += "\"/>";
+    }
+    tiled += "</g>";
+    for (int i = 0; i < 167; ++i) tiled += "<use href=\"#motif\" transform=\"translate(" + std::to_string(i % 13 * 100) + " " + std::to_string(i / 13 * 100) + ")\"/>";
+    const DesignParseResult clones = parseSvg(tiled + "</svg>", "en");
+    ASSERT_TRUE(clones.ok) << clones.errorText();
+    EXPECT_EQ(clones.path.points.size(), 168u * 34 * (1 + 13 * 3));
 }
 
 }  // namespace

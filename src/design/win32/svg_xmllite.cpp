@@ -89,7 +89,8 @@ std::string hex(HRESULT code) {
 // Names and values stay here while the tree points at them.
 class Strings {
 public:
-    std::string_view keep(const wchar_t* text, UINT length) { return kept_.emplace_back(utf8(text, length)); }
+    std::string_view keep(const wchar_t* text, UINT length) { return keep(utf8(text, length)); }
+    std::string_view keep(std::string text) { return kept_.emplace_back(std::move(text)); }
 
 private:
     std::deque<std::string> kept_;
@@ -103,10 +104,101 @@ DesignParseResult refuse(int line, int column, std::string message) {
     return result;
 }
 
+// The document's own text, for places as editors show them. XmlLite counts
+// columns in UTF-16 units and hands attribute values with their line breaks
+// made spaces (as XML normalises them); a refusal inside a value of many lines
+// is placed by the value's own line breaks, so they are put back from here.
+// Only a UTF-8 document (what drawing programs write) is read so; another
+// keeps XmlLite's places.
+class Source {
+public:
+    explicit Source(const std::string& text) : text_(text) {
+        utf8_ = !(text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF')));
+        lineStarts_.push_back(0);
+        for (std::size_t i = 0; i < text.size(); ++i)
+            if (text[i] == '\n') lineStarts_.push_back(i + 1);
+    }
+
+    // Line and column in characters of XmlLite's place (column in UTF-16
+    // units), and its offset in the text; false where the text cannot tell.
+    bool at(UINT line, UINT position, int& column, std::size_t& offset) const {
+        if (!utf8_ || line == 0 || position == 0 || line > lineStarts_.size()) return false;
+        offset = lineStarts_[line - 1];
+        column = 1;
+        for (UINT units = 1; units < position; ++column) {
+            if (offset >= text_.size() || text_[offset] == '\n') return false;
+            const unsigned char lead = static_cast<unsigned char>(text_[offset]);
+            const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            units += length == 4 ? 2 : 1;
+            offset = std::min(offset + length, text_.size());
+        }
+        return true;
+    }
+
+    // The attribute whose name XmlLite places at `line`, `position`: where its
+    // value begins, and the value with the line breaks it has in the text.
+    void place(UINT line, UINT position, svg::Attribute& a, std::string& value) const {
+        int column = 0;
+        std::size_t at = 0;
+        // Only where the text there is the attribute's name: else XmlLite's place holds.
+        if (!this->at(line, position, column, at) || text_.compare(at, a.name.size(), a.name) != 0) return;
+        const auto skip = [&](auto blank) {
+            for (; at < text_.size() && blank(text_[at]); ++at) {
+                if (text_[at] == '\n') ++line, column = 1;
+                else if ((static_cast<unsigned char>(text_[at]) & 0xC0) != 0x80) ++column;
+            }
+        };
+        const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+        skip([](char c) { return c != '=' && c != ' ' && c != '\t' && c != '\r' && c != '\n'; });  // the name
+        skip(isBlank);
+        if (at >= text_.size() || text_[at] != '=') return;
+        ++at, ++column;
+        skip(isBlank);
+        if (at >= text_.size() || (text_[at] != '"' && text_[at] != '\'')) return;
+        a.line = static_cast<int>(line);
+        a.column = column + 1;
+        const std::size_t close = text_.find(text_[at], at + 1);
+        if (close == std::string::npos) return;
+        const std::string_view raw(text_.data() + at + 1, close - at - 1);
+        // A reference makes the value differ from its text: no breaks put back.
+        if (raw.find('&') != std::string_view::npos) return;
+        std::string restored;
+        for (std::size_t i = 0; i < raw.size(); ++i) {
+            if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
+            restored += raw[i] == '\r' || raw[i] == '\n' ? '\n' : raw[i];
+        }
+        if (restored.size() != value.size()) return;
+        for (std::size_t i = 0; i < restored.size(); ++i)
+            if (restored[i] != value[i] && !(restored[i] == '\n' && value[i] == ' ')) return;
+        value = std::move(restored);
+    }
+
+    int column(UINT line, UINT position) const {
+        int column = 0;
+        std::size_t offset = 0;
+        return at(line, position, column, offset) ? column : static_cast<int>(position);
+    }
+
+    // An element is placed at its '<', as the native reader places it; a
+    // reader that gives the name's place is moved back one.
+    int elementColumn(UINT line, UINT position, std::string_view name) const {
+        int column = 0;
+        std::size_t offset = 0;
+        if (!at(line, position, column, offset)) return static_cast<int>(position);
+        const bool atName = offset > 0 && text_[offset - 1] == '<' && text_.compare(offset, name.size(), name) == 0;
+        return atName ? column - 1 : column;
+    }
+
+private:
+    const std::string& text_;
+    bool utf8_ = true;
+    std::vector<std::size_t> lineStarts_;
+};
+
 }  // namespace
 
 // The attributes of the element the reader stands on, with where each value begins.
-static void readAttributes(IXmlReader& reader, Strings& strings, svg::Element& element) {
+static void readAttributes(IXmlReader& reader, const Source& source, Strings& strings, svg::Element& element) {
     const wchar_t* text = nullptr;
     UINT length = 0, line = 0, position = 0;
     for (HRESULT more = reader.MoveToFirstAttribute(); more == S_OK; more = reader.MoveToNextAttribute()) {
@@ -114,12 +206,15 @@ static void readAttributes(IXmlReader& reader, Strings& strings, svg::Element& e
         reader.GetQualifiedName(&text, &length);
         attribute.name = strings.keep(text, length);
         reader.GetValue(&text, &length);
-        attribute.value = strings.keep(text, length);
+        std::string value = utf8(text, length);
         reader.GetLineNumber(&line);
         reader.GetLinePosition(&position);
-        // The reader places an attribute at its name; the value begins after name="
+        // The reader places an attribute at its name; without the text, the
+        // value is taken to begin after name="
         attribute.line = static_cast<int>(line);
         attribute.column = static_cast<int>(position + attribute.name.size() + 2);
+        source.place(line, position, attribute, value);
+        attribute.value = strings.keep(std::move(value));
         element.attributes.push_back(attribute);
     }
 }
@@ -150,6 +245,7 @@ DesignParseResult parseSvg(std::string document, std::string_view language) {
     reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Parse);
     if (FAILED(reader->SetInput(&stream))) return refuse(1, 1, "XmlLite could not read the document");
 
+    const Source source(document);
     Strings strings;
     svg::Element root;
     bool haveRoot = false;
@@ -165,7 +261,7 @@ DesignParseResult parseSvg(std::string document, std::string_view language) {
         UINT line = 0, position = 0;
         reader->GetLineNumber(&line);
         reader->GetLinePosition(&position);
-        if (open.empty() && haveRoot) return refuse(static_cast<int>(line), static_cast<int>(position), "a second root element");
+        if (open.empty() && haveRoot) return refuse(static_cast<int>(line), source.column(line, position), "a second root element");
         svg::Element* element = open.empty() ? &root : &open.back()->children.emplace_back();
         haveRoot = true;
         const wchar_t* text = nullptr;
@@ -173,9 +269,9 @@ DesignParseResult parseSvg(std::string document, std::string_view language) {
         reader->GetQualifiedName(&text, &length);
         element->name = strings.keep(text, length);
         element->line = static_cast<int>(line);
-        element->column = static_cast<int>(position);
+        element->column = source.elementColumn(line, position, element->name);
         const bool empty = reader->IsEmptyElement();
-        readAttributes(*reader, strings, *element);
+        readAttributes(*reader, source, strings, *element);
         if (!empty) {
             open.push_back(element);
             if (static_cast<int>(open.size()) > svg::MaxSvgDepth)
@@ -187,7 +283,7 @@ DesignParseResult parseSvg(std::string document, std::string_view language) {
         UINT line = 0, position = 0;
         reader->GetLineNumber(&line);
         reader->GetLinePosition(&position);
-        return refuse(static_cast<int>(line), static_cast<int>(position),
+        return refuse(static_cast<int>(line), source.column(line, position),
                       "this is not well-formed XML (XmlLite error " + hex(status) + ")");
     }
     if (!haveRoot) return refuse(1, 1, "this is not an XML document with an <svg> root");
