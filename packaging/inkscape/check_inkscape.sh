@@ -130,7 +130,7 @@ sent() {
 from=$work/marked.svg control=marked-control run printed "$p.cut_type=\"print-and-cut\"" ""
 job --model 2 --cut-type print-and-cut --marks-at "$box" "$marks"; sent printed
 cmp -s "$work/job.bin" <("$tool" --wire --model 2 --cut-type print-and-cut "$marks") || fail "printed: --marks-at changed the job"
-sed 's/translate(30 25)/translate(45 30)/' "$work/marked.svg" >"$work/shifted.svg"
+sed 's/translate(30 25)/translate(40 25)/' "$work/marked.svg" >"$work/shifted.svg"
 HOME=$work/plain.home inkscape --export-plain-svg --export-filename="$work/shifted-control.svg" "$work/shifted.svg" >/dev/null 2>&1
 from=$work/shifted.svg control=shifted-control run moved "$p.cut_type=\"print-and-cut\"" ""
 cp "$work/job.bin" "$work/unmoved.bin"
