@@ -288,6 +288,26 @@ CutToolStatus makeJobs(PreparedCut& cut, ModelJobs& jobs) {
     return any;
 }
 
+// What overhangs when the job fits no model the machine may turn out to be
+// (said as for the CAMEO, the common one), else empty: such a job is refused
+// before the machine is reached. One that fits some model waits for the
+// identification, which names the model and so its limits.
+std::string overhangOnEveryModel(const CutToolOptions& options, const ModelJobs& jobs, const DesignFacts& design) {
+    std::string said;
+    for (int model = ModelJobs::First; model <= ModelJobs::Last; ++model) {
+        const std::size_t k = static_cast<std::size_t>(model - ModelJobs::First);
+        if (!jobs.status[k].ok) continue;
+        DesignFacts facts = design;
+        facts.marks = jobs.marks[k];
+        JobView view(options);
+        view.read(jobs.job[k]);
+        std::string beyond = view.overhang(facts);
+        if (beyond.empty()) return {};
+        if (said.empty() || model == CutterModelCameo) said = std::move(beyond);
+    }
+    return said;
+}
+
 int sendPrepared(const CutToolOptions& options, ModelJobs& jobs, const DesignFacts& design, LinkTrace* trace) {
     UsbContext usb;
     usb.setTrace(trace);
@@ -393,6 +413,8 @@ int runSend(const CutToolOptions& options, DesignTextSource& design, std::string
     if (!prepared.nothingToCut.empty()) return fail(ExitBadInput, prepared.nothingToCut + "; nothing was sent");
     if (!made.ok) return fail(ExitBadInput, made.error);
     for (const std::string& note : prepared.notes) std::cerr << "vantrel-cut: " << note << '\n';
+    if (std::string overhang = overhangOnEveryModel(options, jobs, prepared.design); !overhang.empty() && !options.yes)
+        return fail(ExitBadInput, "the job does not fit: it " + overhang + "; nothing was sent (--yes cuts what fits)");
     std::unique_ptr<std::ofstream> traceFile;
     std::optional<LinkTrace> trace;
     if (!options.trace.empty()) {

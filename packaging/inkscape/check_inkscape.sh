@@ -97,7 +97,7 @@ has absent "No cutter to send to (no machine found): check that the machine is o
 run narrow "$p.media_width=\"0.5\"" ""
 has narrow "Nothing was sent, vantrel-cut refused the drawing or a value: the job does not fit: it reaches "
 has narrow " mm across the carriage; the media is 12.70 mm wide."  # the drawing is sized in mm
-[ "$(stat -c %s "$work/narrow/received.bin")" -eq 5 ] || fail "narrow: the machine got more than its identification request"
+[ ! -s "$work/narrow/received.bin" ] || fail "narrow: the machine got bytes"
 
 # Print and Cut: Registration marks on a drawing in mm with a transformed
 # layer adds vantrel-cut's marks, locked; Send to cutter then searches where

@@ -144,12 +144,12 @@ run empty 2 -- --send "$work/text.svg"
 [ "$(cat "$work/empty.err")" = "vantrel-cut: $work/text.svg: nothing to cut (left out: 1 <text>); nothing was sent" ] ||
   fail "empty: $(cat "$work/empty.err")"
 
-# A job too wide for the media is refused once the machine has told its
-# model, before a byte of it is sent; --yes cuts what fits.
+# A job too wide for the media of every model is refused before the machine
+# is reached; --yes cuts what fits.
 printf 'M 1 1 L 4 13.1 L 1 5 Z\n' >"$work/wide.path"
-run wide 2 -- --send "$work/wide.path"
-has wide err "the job does not fit: it reaches 1[23].[0-9]* in across the carriage; the media is 12.00 in wide; nothing was sent"
-[ "$(stat -c %s "$work/wide/received.bin")" -eq 5 ] || fail "wide: the machine got more than its identification request"
+run too-wide 2 -- --send "$work/wide.path"
+has too-wide err "the job does not fit: it reaches 1[23].[0-9]* in across the carriage; the media is 12.00 in wide; nothing was sent"
+[ ! -s "$work/too-wide/events.txt" ] || fail "too-wide: the machine was touched"
 run wide-yes 0 -- --send --yes "$work/wide.path"
 
 # The doctor: one line per finding with its fix, and the status --help gives.
