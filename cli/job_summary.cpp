@@ -75,7 +75,8 @@ JobView::JobView(const CutToolOptions& options)
     : options_(options),
       dpiX_(ParseMeasurement(options.dpiX)),
       dpiY_(ParseMeasurement(options.dpiY)),
-      reader_(dpiX_, dpiY_, !options.preview.empty()) {}
+      // Lengths only for what shows them: a job written to a file needs its reach alone.
+      reader_(dpiX_, dpiY_, !options.preview.empty(), options.summary || !options.preview.empty()) {}
 
 void JobView::read(std::string_view text) { reader_.read(text); }
 
