@@ -56,17 +56,33 @@ void JobReader::read(std::string_view text) {
             endNumber();
         } else {
             inParameters_ = true;
-            if (number_.size() < LongestNumber) number_ += c;
+            if (numberSize_ < LongestNumber) {
+                if (c >= '0' && c <= '9')
+                    integer_ = integer_ * 10 + static_cast<unsigned>(c - '0');
+                else if (c != '-' || numberSize_ != 0)
+                    numberIntegral_ = false;
+                number_[numberSize_++] = c;
+            }
         }
     }
 }
 
 void JobReader::endNumber() {
-    if (number_.empty()) return;
+    if (numberSize_ == 0) return;
     double value = 0;
-    const auto [end, error] = std::from_chars(number_.data(), number_.data() + number_.size(), value);
-    const bool ok = error == std::errc() && end == number_.data() + number_.size() && std::isfinite(value);
-    number_.clear();
+    bool ok = false;
+    const bool negative = number_[0] == '-';
+    // Up to 15 digits a double holds the integer exactly, as from_chars gives it.
+    if (const std::size_t digits = numberSize_ - negative; numberIntegral_ && digits > 0 && digits <= 15) {
+        value = negative ? -static_cast<double>(integer_) : static_cast<double>(integer_);
+        ok = true;
+    } else {
+        const auto [end, error] = std::from_chars(number_, number_ + numberSize_, value);
+        ok = error == std::errc() && end == number_ + numberSize_ && std::isfinite(value);
+    }
+    numberSize_ = 0;
+    numberIntegral_ = true;
+    integer_ = 0;
     parameters_.push_back(ok ? value : 0);
     if (word_ == "D" && parameters_.size() == 2) {
         moveTo({parameters_[0], parameters_[1]}, true);

@@ -64,7 +64,13 @@ private:
     std::string word_;
     bool inParameters_ = false;
     std::vector<double> parameters_;
-    std::string number_;
+    // Its characters (at most 32, as read) and, while they are an integer,
+    // its value: the job's numbers are nearly all integers, read without
+    // the general conversion.
+    char number_[32];
+    std::size_t numberSize_ = 0;
+    bool numberIntegral_ = true;
+    std::uint64_t integer_ = 0;
 };
 
 // "12.35": two decimals, for totals in text.
