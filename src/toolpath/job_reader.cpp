@@ -47,7 +47,11 @@ JobReader::JobReader(double dpiX, double dpiY, bool keepPath, bool measure)
 void JobReader::read(std::string_view text) {
     totals_.bytes += text.size();
     for (char c : text) {
-        if (c == CommandTerminator || c == ETX) {
+        // Digits within a number are nearly every byte of a job: taken first.
+        if (inParameters_ && c >= '0' && c <= '9' && numberSize_ < LongestNumber) {
+            integer_ = integer_ * 10 + static_cast<unsigned>(c - '0');
+            number_[numberSize_++] = c;
+        } else if (c == CommandTerminator || c == ETX) {
             endNumber();
             endCommand();
         } else if (!inParameters_ && isWordCharacter(c, word_.empty())) {
@@ -55,6 +59,7 @@ void JobReader::read(std::string_view text) {
         } else if (c == ',') {
             endNumber();
         } else {
+            if (!inParameters_) drawing_ = word_ == "D";
             inParameters_ = true;
             if (numberSize_ < LongestNumber) {
                 if (c >= '0' && c <= '9')
@@ -84,7 +89,7 @@ void JobReader::endNumber() {
     numberIntegral_ = true;
     integer_ = 0;
     parameters_.push_back(ok ? value : 0);
-    if (word_ == "D" && parameters_.size() == 2) {
+    if (drawing_ && parameters_.size() == 2) {
         moveTo({parameters_[0], parameters_[1]}, true);
         parameters_.clear();
     }
@@ -105,13 +110,14 @@ void JobReader::endCommand() {
         limitX_ = p[1];
     }
     word_.clear();
+    drawing_ = false;
     parameters_.clear();
     inParameters_ = false;
 }
 
 void JobReader::moveTo(ToolPoint to, bool down) {
     const double dx = (to.x - position_.x) / dpiX_, dy = (to.y - position_.y) / dpiY_;
-    (down ? totals_.cutInches : totals_.travelInches) += std::sqrt(dx * dx + dy * dy);
+    if (measure_) (down ? totals_.cutInches : totals_.travelInches) += std::sqrt(dx * dx + dy * dy);
     if (down) {
         reach(position_);
         reach(to);

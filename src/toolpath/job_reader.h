@@ -63,6 +63,7 @@ private:
     // pairs are carried out as they complete), and the number being read.
     std::string word_;
     bool inParameters_ = false;
+    bool drawing_ = false;  // the word is "D", whose pairs are moves as they complete
     std::vector<double> parameters_;
     // Its characters (at most 32, as read) and, while they are an integer,
     // its value: the job's numbers are nearly all integers, read without
