@@ -268,21 +268,27 @@ class SendToCutter(inkex.EffectExtension):
         return False
 
     def effect(self):
+        self.reporting_failures(self.act)
+
+    def act(self):
+        tool = find_vantrel_cut()
+        if self.options.check_connection:
+            self.check_connection(tool)
+        elif self.options.list_machines:
+            self.list_machines(tool)
+        elif self.options.to_file:
+            self.write_file(tool)
+        else:
+            self.send(tool)
+
+    def reporting_failures(self, action):
+        """Runs action; whatever goes wrong ends as one sentence, where the user (or the test) reads them."""
         try:
-            tool = find_vantrel_cut()
-            if self.options.check_connection:
-                self.check_connection(tool)
-            elif self.options.list_machines:
-                self.list_machines(tool)
-            elif self.options.to_file:
-                self.write_file(tool)
-            else:
-                self.send(tool)
+            action()
         except Failure as failure:
             self.messages.say(str(failure))
             self.status = self.status or 1
         except Exception as error:  # pylint: disable=broad-except
-            # Still one sentence, where the user (or the test) reads them.
             self.messages.say(f"Something unexpected went wrong in the extension: {type(error).__name__}: {error}.")
             self.status = 1
         self.messages.flush()
@@ -402,15 +408,7 @@ class RegistrationMarks(SendToCutter):
         return self.status == 0
 
     def effect(self):
-        try:
-            self.add_marks(find_vantrel_cut())
-        except Failure as failure:
-            self.messages.say(str(failure))
-            self.status = self.status or 1
-        except Exception as error:  # pylint: disable=broad-except
-            self.messages.say(f"Something unexpected went wrong in the extension: {type(error).__name__}: {error}.")
-            self.status = 1
-        self.messages.flush()
+        self.reporting_failures(lambda: self.add_marks(find_vantrel_cut()))
 
     def add_marks(self, tool):
         # vantrel-cut writes its page as a file; the folder goes with the run.
