@@ -4,7 +4,11 @@
 // with std::to_chars, and nothing else. Both write to a file; the floor's
 // output is compared with the tool's byte for byte, so the floor is honest.
 //
-//   vantrel-cut-bench TOOL [rounds] [work-folder]
+//   vantrel-cut-bench TOOL [rounds] [work-folder] [--against OTHER-TOOL]
+//
+// With --against, another build of the tool (an earlier commit, built alike)
+// runs each case in the same rounds, interleaved, and each case gains its
+// median processor time over the other's: a change's cost or gain, paired.
 //
 // Prints per case the median wall and processor (user + system) times, output
 // MB/s and the ratio to the floor from each (all measured in this one run,
@@ -268,13 +272,21 @@ bool sameFile(const std::string& a, const std::string& b) {
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--floor") == 0) return runFloor(argv[2], argv[3]);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s TOOL [rounds] [work-folder]\n", argv[0]);
+    std::string against;
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--against") == 0 && i + 1 < argc)
+            against = argv[++i];
+        else
+            positional.push_back(argv[i]);
+    }
+    if (positional.empty()) {
+        std::fprintf(stderr, "usage: %s TOOL [rounds] [work-folder] [--against OTHER-TOOL]\n", argv[0]);
         return 2;
     }
-    const std::string tool = argv[1];
-    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    const std::string work = argc > 3 ? argv[3] : "/tmp/vantrel-cut-bench";
+    const std::string tool = positional[0];
+    const int rounds = positional.size() > 1 ? std::max(1, std::atoi(positional[1].c_str())) : 5;
+    const std::string work = positional.size() > 2 ? positional[2] : "/tmp/vantrel-cut-bench";
     std::system(("mkdir -p '" + work + "'").c_str());
     char self[4096];
     const ssize_t selfLength = readlink("/proc/self/exe", self, sizeof self - 1);
@@ -294,16 +306,23 @@ int main(int argc, char** argv) {
         {"10^6 lines, one pass", lines, {}, true},
         {"10^6 cubic curves, --flatten", curves, {"--flatten"}, false},
     };
-    std::printf("%-30s %7s %7s | %-29s | %-29s | %s\n", "case", "design", "job", "wall: tool ms  MB/s  /floor",
-                "cpu: tool ms  MB/s  /floor", "peak");
+    std::printf("%-30s %7s %7s | %-29s | %-29s | %s%s\n", "case", "design", "job", "wall: tool ms  MB/s  /floor",
+                "cpu: tool ms  MB/s  /floor", "peak", against.empty() ? "" : " | cpu /other");
     int rc = 0;
     for (const Case& c : cases) {
         const std::string toolOut = work + "/tool.out", floorOut = work + "/floor.out";
         std::vector<std::string> toolArgs{tool};
         toolArgs.insert(toolArgs.end(), c.options.begin(), c.options.end());
         toolArgs.insert(toolArgs.end(), {"-o", toolOut, c.design});
-        std::vector<double> toolSeconds, floorSeconds, toolCpu, floorCpu, peaks;
+        std::vector<double> toolSeconds, floorSeconds, toolCpu, floorCpu, peaks, otherCpu;
         for (int r = 0; r < rounds; ++r) {
+            if (!against.empty()) {
+                std::vector<std::string> otherArgs = toolArgs;
+                otherArgs[0] = against;
+                otherArgs[otherArgs.size() - 2] = work + "/other.out";
+                const Run o = runProcess(otherArgs);
+                if (o.ok) otherCpu.push_back(o.cpuSeconds);
+            }
             const Run t = runProcess(toolArgs);
             if (!t.ok) {
                 std::printf("%s: the tool failed\n", c.name);
@@ -330,6 +349,10 @@ int main(int argc, char** argv) {
             std::printf("%s: the floor wrote a different job\n", c.name);
             rc = 1;
         }
+        if (!against.empty() && (otherCpu.empty() || !sameFile(toolOut, work + "/other.out"))) {
+            std::printf("%s: the other tool failed or wrote a different job\n", c.name);
+            rc = 1;
+        }
         auto column = [&](const std::vector<double>& tool, const std::vector<double>& floor) {
             char text[64];
             const double ms = 1000 * median(tool);
@@ -344,10 +367,12 @@ int main(int argc, char** argv) {
                     static_cast<double>(fileSize(c.design)) / 1e6, jobBytes / 1e6,
                     column(toolSeconds, floorSeconds).c_str(), column(toolCpu, floorCpu).c_str(), median(peaks) / 1e6,
                     median(peaks) / jobBytes);
+        if (!otherCpu.empty()) std::printf("%-30s cpu over the other tool's: %.3fx\n", "", median(toolCpu) / median(otherCpu));
     }
     std::remove(curves.c_str());
     std::remove(lines.c_str());
     std::remove((work + "/tool.out").c_str());
     std::remove((work + "/floor.out").c_str());
+    std::remove((work + "/other.out").c_str());
     return rc;
 }

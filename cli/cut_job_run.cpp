@@ -139,7 +139,7 @@ CutToolStatus generate(const CutToolOptions& options, Parse&& parse, std::string
     CutJob job = buildCutJob(settings, std::move(design.path), options.model, search, !options.flatten);
     job.order = options.order;
 
-    const CutStreamError error = writeCutStream(job, *dpiX, *dpiY, options.mediaWidth, output);
+    const CutStreamError error = writeCutStream(job, *dpiX, *dpiY, options.mediaWidth, output, &status.extent);
     if (error != CutStreamError::None) {
         status.error = std::string(designName) + ": " + cutStreamErrorText(error);
         return status;
@@ -238,7 +238,7 @@ CutToolStatus PreparedCut::job(int model, std::string& text) {
     CutJob job = buildCutJob(settingsFrom(options_), design_, model, search_, !options_.flatten);
     job.order = options_.order;
     CollectingWriter output;
-    const CutStreamError error = writeCutStream(job, dpiX_, dpiY_, options_.mediaWidth, output);
+    const CutStreamError error = writeCutStream(job, dpiX_, dpiY_, options_.mediaWidth, output, &status.extent);
     if (error != CutStreamError::None) {
         status.error = designName_ + ": " + cutStreamErrorText(error);
         return status;

@@ -72,6 +72,7 @@ struct CutToolStatus {
     std::string error;            // one line, without the program name
     std::vector<std::string> notes;  // what an SVG design has that is not cut, one line per kind
     DesignFacts design;           // for the summary
+    JobExtent extent;             // of the job made: its reach and the working area
     // The line for a design with nothing to cut (empty, or every element left
     // out; nothing_to_cut.h), empty when there is something to cut. A job
     // written out (runCutTool) also has it as the last of `notes`; --send

@@ -29,12 +29,12 @@ bool writeFile(const std::string& path, const std::string& bytes) {
 // The media to outline: as wide as the job's working area across the
 // carriage and, along the feed, as long as the job reaches, at least square
 // (a mat), never beyond the working area.
-PictureExtras mediaOf(const JobReader& reader) {
+PictureExtras mediaOf(const JobReader& reader, const JobExtent& extent) {
     PictureExtras extras;
     double reach = 0;
     for (const ToolSegment& s : reader.path()) reach = std::max({reach, s.from.x, s.to.x});
-    extras.mediaY = reader.limitY();
-    extras.mediaX = std::min(reader.limitX(), std::max(reach, reader.limitY()));
+    extras.mediaY = extent.limitY;
+    extras.mediaX = std::min(extent.limitX, std::max(reach, extent.limitY));
     return extras;
 }
 
@@ -75,8 +75,8 @@ JobView::JobView(const CutToolOptions& options)
     : options_(options),
       dpiX_(ParseMeasurement(options.dpiX)),
       dpiY_(ParseMeasurement(options.dpiY)),
-      // Lengths only for what shows them: a job written to a file needs its reach alone.
-      reader_(dpiX_, dpiY_, !options.preview.empty(), options.summary || !options.preview.empty()) {}
+      readsText_(options.summary || !options.preview.empty()),
+      reader_(dpiX_, dpiY_, !options.preview.empty()) {}
 
 void JobView::read(std::string_view text) { reader_.read(text); }
 
@@ -89,17 +89,17 @@ std::string JobView::length(double steps, double dpi, const DesignFacts& design)
 constexpr double ReachTolerance = 0.5;
 
 std::string JobView::overhang(const DesignFacts& design) const {
-    const JobTotals& t = reader_.totals();
+    const JobExtent& e = extent_;
     std::string text;
-    if (reader_.limitY() > 0 && t.reachY > reader_.limitY() + ReachTolerance) {
-        text = "reaches " + length(t.reachY, dpiY_, design) + " across the carriage; " +
-               (options_.cutType == 1 ? "the registration marks span " + length(reader_.limitY(), dpiY_, design)
-                                      : "the media is " + length(reader_.limitY(), dpiY_, design) + " wide");
+    if (e.limitY > 0 && e.reachY > e.limitY + ReachTolerance) {
+        text = "reaches " + length(e.reachY, dpiY_, design) + " across the carriage; " +
+               (options_.cutType == 1 ? "the registration marks span " + length(e.limitY, dpiY_, design)
+                                      : "the media is " + length(e.limitY, dpiY_, design) + " wide");
     }
-    if (reader_.limitX() > 0 && t.reachX > reader_.limitX() + ReachTolerance) {
+    if (e.limitX > 0 && e.reachX > e.limitX + ReachTolerance) {
         text += text.empty() ? "reaches " : "; it also reaches ";
-        text += length(t.reachX, dpiX_, design) + " along the feed; the machine cuts at most " +
-                length(reader_.limitX(), dpiX_, design) + " along it";
+        text += length(e.reachX, dpiX_, design) + " along the feed; the machine cuts at most " +
+                length(e.limitX, dpiX_, design) + " along it";
     }
     return text;
 }
@@ -109,8 +109,8 @@ std::string JobView::overhang(const DesignFacts& design) const {
 // is one stretch of it).
 std::vector<ToolSegment> JobView::overhangSegments() const {
     std::vector<ToolSegment> beyond;
-    const double limitY = reader_.limitY() + ReachTolerance, limitX = reader_.limitX() + ReachTolerance;
-    if (reader_.limitY() <= 0 || reader_.limitX() <= 0) return beyond;
+    const double limitY = extent_.limitY + ReachTolerance, limitX = extent_.limitX + ReachTolerance;
+    if (extent_.limitY <= 0 || extent_.limitX <= 0) return beyond;
     const auto at = [](const ToolSegment& s, double t) {
         return ToolPoint{s.from.y + (s.to.y - s.from.y) * t, s.from.x + (s.to.x - s.from.x) * t};
     };
@@ -146,10 +146,10 @@ std::vector<std::string> JobView::summaryLines(const DesignFacts& design) const 
         "travel      " + twoDecimals(t.travelInches * unit) + suffix + " (order: " + cutOrderName(options_.order) + ")",
         "tool lifts  " + std::to_string(t.toolLifts),
         "job         " + std::to_string(t.bytes) + " bytes",
-        "extent      " + length(t.reachY, dpiY_, design) + " across the carriage, " + length(t.reachX, dpiX_, design) +
-            " along the feed",
-        "fits        " + (overhang(design).empty() ? "yes: the machine takes " + length(reader_.limitY(), dpiY_, design) +
-                                                         " across and " + length(reader_.limitX(), dpiX_, design) +
+        "extent      " + length(extent_.reachY, dpiY_, design) + " across the carriage, " +
+            length(extent_.reachX, dpiX_, design) + " along the feed",
+        "fits        " + (overhang(design).empty() ? "yes: the machine takes " + length(extent_.limitY, dpiY_, design) +
+                                                         " across and " + length(extent_.limitX, dpiX_, design) +
                                                          " along the feed"
                                                    : "no: " + overhang(design)),
     };
@@ -165,7 +165,7 @@ std::string JobView::report(const DesignFacts& design, std::ostream& out) const 
         for (const std::string& line : lines) out << "  " << line << '\n';
     }
     if (options_.preview.empty()) return {};
-    PictureExtras extras = mediaOf(reader_);
+    PictureExtras extras = mediaOf(reader_, extent_);
     extras.marks = design.marks;
     // Two lines: what is cut, then how far; each total as the summary gives it.
     const JobTotals& t = reader_.totals();
@@ -186,10 +186,11 @@ std::string JobView::report(const DesignFacts& design, std::ostream& out) const 
     return {};
 }
 
-std::string reportJob(const CutToolOptions& options, const DesignFacts& design, std::string_view job, std::ostream& out,
-                      std::string& overhang) {
+std::string reportJob(const CutToolOptions& options, const DesignFacts& design, std::string_view job,
+                      const JobExtent& extent, std::ostream& out, std::string& overhang) {
     JobView view(options);
-    view.read(job);
+    view.setExtent(extent);
+    if (view.readsText()) view.read(job);
     overhang = view.overhang(design);
     return view.report(design, out);
 }

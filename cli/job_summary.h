@@ -35,11 +35,15 @@ const char* cutOrderName(CutOrder order);
 // A picture's file name: .svg or .png (any case).
 bool isPreviewName(std::string_view name);
 
-// Reads a job as it is made: its totals, its reach, and for a preview its moves.
+// A job as it is made: its extent from the cut stream and, for the summary
+// or the preview, its text read back for the totals and the moves.
 class JobView {
 public:
     explicit JobView(const CutToolOptions& options);
+    // Whether read() is wanted: a job only written out is never read back.
+    bool readsText() const { return readsText_; }
     void read(std::string_view text);
+    void setExtent(const JobExtent& extent) { extent_ = extent; }
     // The summary on `out` when asked for, and the preview written when asked
     // for; the error line when the preview cannot be written, else empty.
     std::string report(const DesignFacts& design, std::ostream& out) const;
@@ -54,20 +58,22 @@ private:
     std::vector<ToolSegment> overhangSegments() const;
     const CutToolOptions& options_;
     double dpiX_, dpiY_;
+    bool readsText_;
     JobReader reader_;
+    JobExtent extent_;
 };
 
 // The summary and the preview of a job made whole (for --send, before it is sent).
 // `overhang` gets JobView::overhang.
-std::string reportJob(const CutToolOptions& options, const DesignFacts& design, std::string_view job, std::ostream& out,
-                      std::string& overhang);
+std::string reportJob(const CutToolOptions& options, const DesignFacts& design, std::string_view job,
+                      const JobExtent& extent, std::ostream& out, std::string& overhang);
 
 // Hands the job on to `next` unchanged and shows it to `view`.
 class JobViewWriter : public CutStreamWriter {
 public:
     JobViewWriter(JobView& view, CutStreamWriter& next) : view_(view), next_(next) {}
     bool write(char* text, std::size_t size) override {
-        view_.read(std::string_view(text, size));
+        if (view_.readsText()) view_.read(std::string_view(text, size));
         return next_.write(text, size);
     }
 

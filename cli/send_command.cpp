@@ -300,7 +300,7 @@ std::string overhangOnEveryModel(const CutToolOptions& options, const ModelJobs&
         DesignFacts facts = design;
         facts.marks = jobs.marks[k];
         JobView view(options);
-        view.read(jobs.job[k]);
+        view.setExtent(jobs.status[k].extent);
         std::string beyond = view.overhang(facts);
         if (beyond.empty()) return {};
         if (said.empty() || model == CutterModelCameo) said = std::move(beyond);
@@ -343,7 +343,7 @@ int sendPrepared(const CutToolOptions& options, ModelJobs& jobs, const DesignFac
     DesignFacts facts = design;
     facts.marks = jobs.marks[k];
     std::string overhang;
-    if (std::string error = reportJob(options, facts, jobs.job[k], std::cerr, overhang); !error.empty())
+    if (std::string error = reportJob(options, facts, jobs.job[k], jobs.status[k].extent, std::cerr, overhang); !error.empty())
         return fail(ExitBadInput, error);
     // Cut in part only when the user said so: the machine would leave the rest out unseen.
     if (!overhang.empty() && !options.yes)

@@ -169,6 +169,7 @@ int run(int argc, char** argv) {
     if (!status.ok) return failWith(status.error);
     if (!output.finish()) return failWith(cannotWrite);
     for (const std::string& note : status.notes) std::cerr << "vantrel-cut: " << note << '\n';
+    view.setExtent(status.extent);
     if (std::string error = view.report(status.design, std::cerr); !error.empty()) return failWith(error);
     if (const std::string beyond = view.overhang(status.design); !beyond.empty())
         std::cerr << "vantrel-cut: " << (fromStandardInput ? "<stdin>" : options.design)

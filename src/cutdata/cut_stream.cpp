@@ -61,6 +61,7 @@ namespace {
 // Everything of a job but its text: found once, then written out either way.
 struct PreparedJob {
     std::string header;
+    long long carriageLimit = 0, feedLength = 0;
     StepPath steps;
     int passCount = 1;
     bool keepCurves = true;
@@ -111,12 +112,14 @@ std::string farCornerOf(const CutJob& job, const StepPlacement& place, const Rec
     return fu.release();
 }
 
+long long feedLengthOf(const CutJob& job) { return job.printAndCut ? job.markExtentX : feedLimit(job.model); }
+
 std::string headerOf(const CutJob& job, std::string_view farCorner, long long carriageLimit) {
     CutHeaderValues values;
     values.jobPrefix = job.printAndCut ? std::string_view() : JobPrefix;
     values.bladeOffset = job.bladeOffset ? 18 : 0;
     values.farCorner = farCorner;
-    values.feedLength = job.printAndCut ? job.markExtentX : feedLimit(job.model);
+    values.feedLength = feedLengthOf(job);
     values.margin = job.printAndCut || job.knifePoint ? 0 : 29;
     values.carriageLimit = carriageLimit;
     values.force = job.force;
@@ -144,6 +147,8 @@ CutStreamError prepareJob(const CutJob& job, double dpiX, double dpiY, float med
     if (CutStreamError e = toSteps(job, place, prepared.steps, flatBounds); e != CutStreamError::None) return e;
     orderFigures(prepared.steps, job.order);
     prepared.header = headerOf(job, farCornerOf(job, place, flatBounds), carriageLimit);
+    prepared.carriageLimit = carriageLimit;
+    prepared.feedLength = feedLengthOf(job);
     prepared.passCount = job.passCount;
     prepared.keepCurves = job.keepCurves;
     return CutStreamError::None;
@@ -176,9 +181,14 @@ CutStreamResult buildUnguarded(const CutJob& job, double dpiX, double dpiY, floa
     return result;
 }
 
-CutStreamError writeUnguarded(const CutJob& job, double dpiX, double dpiY, float mediaWidth, CutStreamWriter& writer) {
+CutStreamError writeUnguarded(const CutJob& job, double dpiX, double dpiY, float mediaWidth, CutStreamWriter& writer,
+                              JobExtent* extent) {
     PreparedJob prepared;
     if (CutStreamError e = prepareJob(job, dpiX, dpiY, mediaWidth, prepared); e != CutStreamError::None) return e;
+    if (extent) {
+        const StepReach reach = reachOf(prepared.steps);
+        *extent = {reach.y, reach.x, static_cast<double>(prepared.carriageLimit), static_cast<double>(prepared.feedLength)};
+    }
     std::unique_ptr<char[]> block = std::make_unique_for_overwrite<char[]>(StreamingSink::BlockSize);
     StreamingSink out(block.get(), writer);
     out.put(prepared.header);
@@ -208,8 +218,9 @@ CutStreamResult buildCutStream(const CutJob& job, double dpiX, double dpiY, floa
     return guarded([&] { return buildUnguarded(job, dpiX, dpiY, mediaWidth); }, failure(CutStreamError::TooLarge));
 }
 
-CutStreamError writeCutStream(const CutJob& job, double dpiX, double dpiY, float mediaWidth, CutStreamWriter& writer) {
-    return guarded([&] { return writeUnguarded(job, dpiX, dpiY, mediaWidth, writer); }, CutStreamError::TooLarge);
+CutStreamError writeCutStream(const CutJob& job, double dpiX, double dpiY, float mediaWidth, CutStreamWriter& writer,
+                              JobExtent* extent) {
+    return guarded([&] { return writeUnguarded(job, dpiX, dpiY, mediaWidth, writer, extent); }, CutStreamError::TooLarge);
 }
 
 }  // namespace vantrel

@@ -69,11 +69,19 @@ public:
     virtual bool write(char* text, std::size_t size) = 0;
 };
 
+// How far a job takes the tool, in steps from home, against the working area
+// it names: what the machine leaves uncut lies beyond the limits.
+struct JobExtent {
+    double reachY = 0, reachX = 0;  // the lowered tool's farthest, across the carriage and along the feed
+    double limitY = 0, limitX = 0;  // the working area's far corner (the job's "Z" command)
+};
+
 // The same text as buildCutStream, handed to `writer` in pieces of at most
 // 64 KiB as it is made, so that a big job is never held whole. Every error is
 // found before the first piece; a writer that refused a piece knows it (the
-// result is then None).
-CutStreamError writeCutStream(const CutJob& job, double dpiX, double dpiY, float mediaWidth, CutStreamWriter& writer);
+// result is then None). `extent`, when given, gets the job's extent.
+CutStreamError writeCutStream(const CutJob& job, double dpiX, double dpiY, float mediaWidth, CutStreamWriter& writer,
+                              JobExtent* extent = nullptr);
 
 // Half away from zero: 12.5 -> 13, -12.5 -> -13. For values within the range
 // of a 64-bit integer. Inline: it runs once per coordinate.

@@ -41,6 +41,26 @@ int quadraticRootsInUnitInterval(double a, double b, double c, double roots[2]) 
     return count;
 }
 
+// At an end, or where the derivative, 3 (a t^2 + b t + c), vanishes.
+double cubicMaximum(double c0, double c1, double c2, double c3) {
+    double best = std::max(c0, c3);
+    // Within the hull of its control values: the common case needs no roots.
+    if (c1 <= best && c2 <= best) return best;
+    auto consider = [&](double t) {
+        if (!(t > 0 && t < 1)) return;
+        const double u = 1 - t;
+        best = std::max(best, u * u * u * c0 + 3 * u * u * t * c1 + 3 * u * t * t * c2 + t * t * t * c3);
+    };
+    const double a = -c0 + 3 * c1 - 3 * c2 + c3, b = 2 * (c0 - 2 * c1 + c2), c = c1 - c0;
+    const double d = b * b - 4 * a * c;
+    if (d < 0) return best;
+    // The roots in the form that loses no digits when b*b outweighs a*c.
+    const double q = -0.5 * (b + std::copysign(std::sqrt(d), b));
+    if (a != 0) consider(q / a);
+    if (q != 0) consider(c / q);
+    return best;
+}
+
 namespace {
 
 // Largest |f| over [0, 1] of the cubic in Bernstein form with coefficients

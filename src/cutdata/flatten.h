@@ -33,4 +33,8 @@ std::size_t flattenCubic(PointF p0, PointF p1, PointF p2, PointF p3, double tole
 // Real roots of a t^2 + b t + c strictly inside (0, 1); returns their number.
 int quadraticRootsInUnitInterval(double a, double b, double c, double roots[2]);
 
+// The largest value one coordinate of a cubic takes for 0 <= t <= 1, from its
+// four control values: how far the machine's own curve command moves the tool.
+double cubicMaximum(double c0, double c1, double c2, double c3);
+
 }  // namespace vantrel

@@ -14,7 +14,6 @@ StepPoint roundedStep(PointF p) {
     return {static_cast<std::int32_t>(roundHalfAwayFromZero(p.y)), static_cast<std::int32_t>(roundHalfAwayFromZero(p.x))};
 }
 
-
 }  // namespace
 
 bool toClosedSteps(const Path& path, StepPlacement place, StepPath& steps) {
@@ -102,6 +101,44 @@ void toFlatClosedSteps(const Path& path, StepPlacement place, double tolerance, 
         steps.types.resize(at + n);
     });
     if (bounds) *bounds = {minX, minY, maxX - minX, maxY - minY};
+}
+
+StepReach reachOf(const StepPath& steps) {
+    StepReach reach;
+    const StepPoint* points = steps.points.data();
+    const std::uint8_t* types = steps.types.data();
+    const std::size_t n = steps.size();
+    auto touch = [&](StepPoint p) {
+        reach.y = std::max(reach.y, static_cast<double>(p.y));
+        reach.x = std::max(reach.x, static_cast<double>(p.x));
+    };
+    // Figures as the body writer walks them: a curve is a Bézier point with
+    // its two followers inside the figure, after the figure's first point.
+    for (std::size_t begin = 0; begin < n;) {
+        std::size_t end = begin + 1;
+        while (end < n && (types[end] & PathPointTypeMask) != PathPointTypeStart) ++end;
+        if (end - begin < 2) {
+            begin = end;  // a lone move: the tool is never lowered there
+            continue;
+        }
+        touch(points[begin]);
+        for (std::size_t i = begin + 1; i < end;) {
+            if ((types[i] & PathPointTypeMask) == PathPointTypeBezier && i + 2 < end) {
+                const StepPoint p0 = points[i - 1], p1 = points[i], p2 = points[i + 1], p3 = points[i + 2];
+                touch(p3);
+                // A curve lies within its control points: only one whose
+                // controls pass the reach so far can take it farther.
+                if (std::max(p1.y, p2.y) > reach.y) reach.y = std::max(reach.y, cubicMaximum(p0.y, p1.y, p2.y, p3.y));
+                if (std::max(p1.x, p2.x) > reach.x) reach.x = std::max(reach.x, cubicMaximum(p0.x, p1.x, p2.x, p3.x));
+                i += 3;
+                continue;
+            }
+            touch(points[i]);
+            ++i;
+        }
+        begin = end;
+    }
+    return reach;
 }
 
 }  // namespace vantrel

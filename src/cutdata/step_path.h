@@ -78,4 +78,15 @@ bool toClosedSteps(const Path& path, StepPlacement place, StepPath& steps);
 void toFlatClosedSteps(const Path& path, StepPlacement place, double tolerance, StepPath& steps,
                        RectF* bounds);
 
+// How far the lowered tool goes from home as the machine carries out the
+// body of `steps` in its curve or flat form, in steps: every point of a
+// figure that draws (two points or more), and a curve's own far point, not
+// its control points. Found from the steps, so that a job written out is
+// never read back for it.
+struct StepReach {
+    double y = 0;  // across the carriage
+    double x = 0;  // along the feed
+};
+StepReach reachOf(const StepPath& steps);
+
 }  // namespace vantrel

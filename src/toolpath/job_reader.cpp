@@ -20,29 +20,9 @@ bool isWordCharacter(char c, bool first) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (first && (c == '!' || c == '&' || c == '\\'));
 }
 
-// The largest value one coordinate of a cubic takes for 0 <= t <= 1: at an
-// end, or where its derivative, 3 (a t^2 + b t + c), vanishes.
-double cubicMaximum(double c0, double c1, double c2, double c3) {
-    double best = std::max(c0, c3);
-    auto consider = [&](double t) {
-        if (!(t > 0 && t < 1)) return;
-        const double u = 1 - t;
-        best = std::max(best, u * u * u * c0 + 3 * u * u * t * c1 + 3 * u * t * t * c2 + t * t * t * c3);
-    };
-    const double a = -c0 + 3 * c1 - 3 * c2 + c3, b = 2 * (c0 - 2 * c1 + c2), c = c1 - c0;
-    const double d = b * b - 4 * a * c;
-    if (d < 0) return best;
-    // The roots in the form that loses no digits when b*b outweighs a*c.
-    const double q = -0.5 * (b + std::copysign(std::sqrt(d), b));
-    if (a != 0) consider(q / a);
-    if (q != 0) consider(c / q);
-    return best;
-}
-
 }  // namespace
 
-JobReader::JobReader(double dpiX, double dpiY, bool keepPath, bool measure)
-    : dpiX_(dpiX), dpiY_(dpiY), keepPath_(keepPath), measure_(measure) {}
+JobReader::JobReader(double dpiX, double dpiY, bool keepPath) : dpiX_(dpiX), dpiY_(dpiY), keepPath_(keepPath) {}
 
 void JobReader::read(std::string_view text) {
     totals_.bytes += text.size();
@@ -117,7 +97,7 @@ void JobReader::endCommand() {
 
 void JobReader::moveTo(ToolPoint to, bool down) {
     const double dx = (to.x - position_.x) / dpiX_, dy = (to.y - position_.y) / dpiY_;
-    if (measure_) (down ? totals_.cutInches : totals_.travelInches) += std::sqrt(dx * dx + dy * dy);
+    (down ? totals_.cutInches : totals_.travelInches) += std::sqrt(dx * dx + dy * dy);
     if (down) {
         reach(position_);
         reach(to);
@@ -135,12 +115,6 @@ void JobReader::reach(ToolPoint p) {
 
 void JobReader::cubic(ToolPoint p0, ToolPoint p1, ToolPoint p2, ToolPoint p3) {
     // The curve measured in inches, so that an axis's resolution weighs as it does on the machine.
-    if (!measure_ && !keepPath_) {
-        reach({cubicMaximum(p0.y, p1.y, p2.y, p3.y), cubicMaximum(p0.x, p1.x, p2.x, p3.x)});
-        down_ = true;
-        position_ = p3;
-        return;
-    }
     auto inches = [&](ToolPoint p) { return PointF{static_cast<float>(p.x / dpiX_), static_cast<float>(p.y / dpiY_)}; };
     std::vector<PointF> pieces;
     const double scale = std::max(dpiX_, dpiY_);

@@ -30,10 +30,7 @@ public:
     // Lengths are measured in steps of `dpiX` along the feed and `dpiY`
     // across the carriage per inch. With `keepPath` the moves are kept for a
     // picture (curves as straight pieces within 0.25 step).
-    // Without `measure` the lengths are not added up (a curve's length takes
-    // most of the reading): the totals keep their counts and the reach, a
-    // curve's reach taken from its own far points, exactly.
-    JobReader(double dpiX, double dpiY, bool keepPath, bool measure = true);
+    JobReader(double dpiX, double dpiY, bool keepPath);
 
     void read(std::string_view text);
 
@@ -53,7 +50,6 @@ private:
 
     double dpiX_, dpiY_;
     bool keepPath_;
-    bool measure_;
     JobTotals totals_;
     std::vector<ToolSegment> path_;
     ToolPoint position_;

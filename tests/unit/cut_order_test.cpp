@@ -66,6 +66,14 @@ Path scatteredDesign(unsigned seed) {
     return path;
 }
 
+struct CollectedText : CutStreamWriter {
+    bool write(char* piece, std::size_t size) override {
+        text.append(piece, size);
+        return true;
+    }
+    std::string text;
+};
+
 CutJob jobFor(Path path, CutOrder order, int passes, bool keepCurves) {
     CutJob job;
     job.path = std::move(path);
@@ -97,6 +105,20 @@ TEST(CutOrder, TravelCutsTheSameFiguresNoFartherInEitherFormAndWithPasses) {
                     after.read(ordered);
                     EXPECT_LT(after.totals().travelInches, before.totals().travelInches);
                     EXPECT_NEAR(after.totals().cutInches, before.totals().cutInches, 1e-3);
+                    // The extent the stream gives is the one its text, read back, reaches:
+                    // a curve's own far point, which the reader's pieces (in float inches,
+                    // here two million steps out) touch within a fraction of a step.
+                    JobExtent extent;
+                    CollectedText text;
+                    ASSERT_EQ(writeCutStream(jobFor(design, order, passes, keepCurves), 508, 508, 12, text, &extent),
+                              CutStreamError::None);
+                    EXPECT_EQ(text.text, ordered);
+                    EXPECT_EQ(extent.limitY, after.limitY());
+                    EXPECT_EQ(extent.limitX, after.limitX());
+                    for (auto [stream, read] : {std::pair{extent.reachY, after.totals().reachY},
+                                                std::pair{extent.reachX, after.totals().reachX}}) {
+                        EXPECT_NEAR(stream, read, keepCurves ? 0.25 : 0.0);
+                    }
                 }
             }
 }

@@ -120,24 +120,6 @@ TEST(SimRender, MediaOutlineAndCaptionAreDrawnBesideThePath) {
     EXPECT_NE(svg.find(">cut 1.00 in</text>"), std::string::npos) << svg;
 }
 
-// Unmeasured, a curve's reach is its own far point: what the measured
-// reader's pieces reach, which lie on the curve within their tolerance.
-TEST(JobReader, ReachWithoutLengthsIsTheCurvesOwn) {
-    std::uint32_t seed = 7;
-    auto next = [&] { return static_cast<int>((seed = seed * 1664525u + 1013904223u) >> 20); };
-    for (int i = 0; i < 200; ++i) {
-        std::string job = "M" + std::to_string(next()) + "," + std::to_string(next()) + "|BZ1";
-        for (int k = 0; k < 8; ++k) job += "," + std::to_string(next());
-        job += "|";
-        JobReader measured(508, 508, false), unmeasured(508, 508, false, false);
-        measured.read(job);
-        unmeasured.read(job);
-        EXPECT_NEAR(unmeasured.totals().reachY, measured.totals().reachY, 0.06) << job;
-        EXPECT_NEAR(unmeasured.totals().reachX, measured.totals().reachX, 0.06) << job;
-        EXPECT_GE(unmeasured.totals().reachY + 0.01, measured.totals().reachY) << job;  // float inches round
-    }
-}
-
 // Lengths as the machine moves: in inches at each axis's resolution, curves
 // along the curve, the raised return home included; any split into pieces.
 TEST(JobReader, TotalsAsTheMachineMovesInAnyPieces) {
