@@ -1,5 +1,6 @@
 #include "cutdata/cut_stream.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -58,6 +59,9 @@ int feedLimit(int model) { return model == CutterModelCameo || model == CutterMo
 
 namespace {
 
+// Flattened curves stay this close to the true curve, in steps.
+constexpr double FlatTolerance = 0.25;
+
 // Everything of a job but its text: found once, then written out either way.
 struct PreparedJob {
     std::string header;
@@ -65,6 +69,11 @@ struct PreparedJob {
     StepPath steps;
     int passCount = 1;
     bool keepCurves = true;
+    // Flattened a figure at a time as the text is written (the steps then
+    // are left empty): only in drawing order, and when no header command
+    // needs the flattened design's bounds first.
+    bool streamFlat = false;
+    StepPlacement place;
 };
 
 // The carriage limit in steps: the marks' extent for Print and Cut, else the
@@ -90,12 +99,13 @@ PointF placementOffsetOf(const CutJob& job) {
 // Rounds the placed design into `steps`, flattening it unless curves are
 // kept; `flatBounds` gets the flattened bounds when track enhancing needs them.
 // The job's path is never changed: the dialog's copy stays as it is.
-CutStreamError toSteps(const CutJob& job, const StepPlacement& place, StepPath& steps, RectF& flatBounds) {
+CutStreamError toSteps(const CutJob& job, const StepPlacement& place, bool streamFlat, StepPath& steps,
+                       RectF& flatBounds) {
     if (job.keepCurves) return toClosedSteps(job.path, place, steps) ? CutStreamError::None : CutStreamError::CoordinateOverflow;
     // Checked before flattening, so a far-out curve is never subdivided at all.
     for (const PointF& p : job.path.points)
         if (const PointF q = place(p); !fitsSteps(q.x) || !fitsSteps(q.y)) return CutStreamError::CoordinateOverflow;
-    toFlatClosedSteps(job.path, place, 0.25, steps, job.trackEnhancing ? &flatBounds : nullptr);
+    if (!streamFlat) toFlatClosedSteps(job.path, place, FlatTolerance, steps, job.trackEnhancing ? &flatBounds : nullptr);
     return CutStreamError::None;
 }
 
@@ -135,7 +145,8 @@ CutStreamError checkPath(const Path& path) {
     }
 }
 
-CutStreamError prepareJob(const CutJob& job, double dpiX, double dpiY, float mediaWidth, PreparedJob& prepared) {
+CutStreamError prepareJob(const CutJob& job, double dpiX, double dpiY, float mediaWidth, bool streaming,
+                          PreparedJob& prepared) {
     if (!resolutionInRange(dpiX) || !resolutionInRange(dpiY)) return CutStreamError::InvalidResolution;
     if (CutStreamError e = checkSettings(job); e != CutStreamError::None) return e;
     const long long carriageLimit = carriageLimitOf(job, dpiY, mediaWidth);
@@ -143,8 +154,11 @@ CutStreamError prepareJob(const CutJob& job, double dpiX, double dpiY, float med
     if (CutStreamError e = checkPath(job.path); e != CutStreamError::None) return e;
     const StepPlacement place{placementOffsetOf(job), static_cast<float>(dpiX), static_cast<float>(dpiY)};
     if (!std::isfinite(place.offset.x) || !std::isfinite(place.offset.y)) return CutStreamError::NonFiniteCoordinate;
+    prepared.streamFlat = streaming && !job.keepCurves && job.order == CutOrder::Drawing && !job.trackEnhancing;
+    prepared.place = place;
     RectF flatBounds;
-    if (CutStreamError e = toSteps(job, place, prepared.steps, flatBounds); e != CutStreamError::None) return e;
+    if (CutStreamError e = toSteps(job, place, prepared.streamFlat, prepared.steps, flatBounds); e != CutStreamError::None)
+        return e;
     orderFigures(prepared.steps, job.order);
     prepared.header = headerOf(job, farCornerOf(job, place, flatBounds), carriageLimit);
     prepared.carriageLimit = carriageLimit;
@@ -156,9 +170,27 @@ CutStreamError prepareJob(const CutJob& job, double dpiX, double dpiY, float med
 
 constexpr std::string_view OriginMove = "M0,0";
 
+// Writes each flattened figure as it is made. Every figure starts with a
+// move, so figures written one by one give the text of the whole.
+class FigureWriter final : public FlatFigureTaker {
+public:
+    FigureWriter(StreamingSink& out, int passCount, StepReach& reach) : out_(out), passCount_(passCount), reach_(reach) {}
+    void take(const StepPath& figure) override {
+        BodyWriter(figure, passCount_, false).write(out_);
+        const StepReach r = reachOf(figure);
+        reach_.y = std::max(reach_.y, r.y);
+        reach_.x = std::max(reach_.x, r.x);
+    }
+
+private:
+    StreamingSink& out_;
+    int passCount_;
+    StepReach& reach_;
+};
+
 CutStreamResult buildUnguarded(const CutJob& job, double dpiX, double dpiY, float mediaWidth) {
     PreparedJob prepared;
-    if (CutStreamError e = prepareJob(job, dpiX, dpiY, mediaWidth, prepared); e != CutStreamError::None)
+    if (CutStreamError e = prepareJob(job, dpiX, dpiY, mediaWidth, false, prepared); e != CutStreamError::None)
         return failure(e);
     BodyWriter body(prepared.steps, prepared.passCount, prepared.keepCurves);
     std::uint64_t bodyLength =
@@ -184,18 +216,23 @@ CutStreamResult buildUnguarded(const CutJob& job, double dpiX, double dpiY, floa
 CutStreamError writeUnguarded(const CutJob& job, double dpiX, double dpiY, float mediaWidth, CutStreamWriter& writer,
                               JobExtent* extent) {
     PreparedJob prepared;
-    if (CutStreamError e = prepareJob(job, dpiX, dpiY, mediaWidth, prepared); e != CutStreamError::None) return e;
-    if (extent) {
-        const StepReach reach = reachOf(prepared.steps);
-        *extent = {reach.y, reach.x, static_cast<double>(prepared.carriageLimit), static_cast<double>(prepared.feedLength)};
-    }
+    if (CutStreamError e = prepareJob(job, dpiX, dpiY, mediaWidth, true, prepared); e != CutStreamError::None) return e;
     std::unique_ptr<char[]> block = std::make_unique_for_overwrite<char[]>(StreamingSink::BlockSize);
     StreamingSink out(block.get(), writer);
     out.put(prepared.header);
     out.put(OriginMove);
-    BodyWriter(prepared.steps, prepared.passCount, prepared.keepCurves).write(out);
+    StepReach reach;
+    if (prepared.streamFlat) {
+        FigureWriter figures(out, prepared.passCount, reach);
+        toFlatClosedSteps(job.path, prepared.place, FlatTolerance, prepared.steps, nullptr, &figures);
+    } else {
+        BodyWriter(prepared.steps, prepared.passCount, prepared.keepCurves).write(out);
+        reach = reachOf(prepared.steps);
+    }
     out.put(CutTrailerTail);
     out.flush();
+    if (extent)
+        *extent = {reach.y, reach.x, static_cast<double>(prepared.carriageLimit), static_cast<double>(prepared.feedLength)};
     return CutStreamError::None;
 }
 

@@ -50,9 +50,11 @@ bool toClosedSteps(const Path& path, StepPlacement place, StepPath& steps) {
 }
 
 void toFlatClosedSteps(const Path& path, StepPlacement place, double tolerance, StepPath& steps,
-                       RectF* bounds) {
-    steps.points.reserve(path.points.size() + path.points.size() / 2);
-    steps.types.reserve(path.points.size() + path.points.size() / 2);
+                       RectF* bounds, FlatFigureTaker* figures) {
+    if (!figures) {
+        steps.points.reserve(path.points.size() + path.points.size() / 2);
+        steps.types.reserve(path.points.size() + path.points.size() / 2);
+    }
     Path figure;
     float minX = 0, minY = 0, maxX = 0, maxY = 0;
     bool any = false;
@@ -99,6 +101,11 @@ void toFlatClosedSteps(const Path& path, StepPlacement place, double tolerance, 
         });
         steps.points.resize(at + n);
         steps.types.resize(at + n);
+        if (figures) {
+            figures->take(steps);
+            steps.points.clear();
+            steps.types.clear();
+        }
     });
     if (bounds) *bounds = {minX, minY, maxX - minX, maxY - minY};
 }

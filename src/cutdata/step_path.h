@@ -75,8 +75,18 @@ bool toClosedSteps(const Path& path, StepPlacement place, StepPath& steps);
 // asked for.
 // Every placed point must fit 32 bits (checked before: far-out curves are
 // never subdivided).
+// With `figures`, each figure is handed over as soon as it is made and
+// `steps` then holds that figure alone: a big flattened job is written out
+// without ever being held whole.
+class FlatFigureTaker {
+public:
+    virtual void take(const StepPath& figure) = 0;
+
+protected:
+    ~FlatFigureTaker() = default;
+};
 void toFlatClosedSteps(const Path& path, StepPlacement place, double tolerance, StepPath& steps,
-                       RectF* bounds);
+                       RectF* bounds, FlatFigureTaker* figures = nullptr);
 
 // How far the lowered tool goes from home as the machine carries out the
 // body of `steps` in its curve or flat form, in steps: every point of a
