@@ -79,6 +79,9 @@ public:
     }
     bool finished() const { return !source_ || exhausted_; }
 
+    // The whole text's size when known ahead, else 0.
+    std::size_t sizeHint() const { return source_ ? source_->sizeHint() : static_cast<std::size_t>(end - start_); }
+
     // Offset of `p` from the beginning of the whole text.
     std::size_t offset(const char* p) const { return base_ + static_cast<std::size_t>(p - start_); }
 
@@ -102,6 +105,8 @@ public:
     explicit DesignParser(TextWindow& text) : text_(text) {}
 
     Path run() {
+        // A point takes eight bytes of text or more in nearly every file.
+        pen_.reserve(text_.sizeHint() / 8);
         pen_.beginUntransformed();
         design::PathGrammar<DesignParser>(*this, pen_).read();
         return std::move(pen_.path);

@@ -3,11 +3,13 @@
 // units, each point taken through the reader's transform as it is emitted,
 // into a path in inches. A drawing command right after Z starts a new figure
 // at the closed one's start.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -30,6 +32,19 @@ public:
         : refuse_(refuse), reader_(reader), maxPoints_(maxPoints) {}
 
     Path path;
+
+    // Room for about `points` points ahead, so that a big drawing's path is
+    // not copied over and over as it grows. Only a hint: the room is not
+    // taken when the memory is not at hand, and never beyond 2^24 points
+    // (a 32-bit process has little address space to spare).
+    void reserve(std::size_t points) {
+        points = std::min<std::size_t>({points, std::size_t{1} << 24, maxPoints_});
+        try {
+            path.points.reserve(points);
+            path.types.reserve(points);
+        } catch (const std::bad_alloc&) {
+        }
+    }
 
     // Starts a new shape at 0, 0, whose points go through `ctm`, or are kept
     // as read, bit for bit.
