@@ -78,6 +78,15 @@ sed 's/display:none//' "$work/outlines.svg" | "$tool" --wire --model 2 - | cmp -
 run selection "" tag,box-clone
 job --model 2 "$here/testdata/selection.svg"; got_job selection
 
+# A shape selected inside Illustrator's switch: the switch still draws its
+# artwork once the shapes around the selection are put in defs.
+illustrator=$here/testdata/illustrator.svg
+HOME=$work/plain.home inkscape --export-plain-svg --export-filename="$work/illustrator-control.svg" "$illustrator" >/dev/null 2>&1
+from=$illustrator control=illustrator-control run switch "" chosen
+sed -e '/<switch>/,/<\/switch>/{/id="chosen"/!d}' "$illustrator" >"$work/chosen.svg"
+job --model 2 "$work/chosen.svg"; got_job switch
+grep -q '<circle' "$work/chosen.svg" && fail "switch: the expected job holds the other shape"
+
 # Every other value of the dialog, to a file: the whole drawing although
 # something is selected; the machine gets nothing.
 p=$extension
