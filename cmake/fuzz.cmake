@@ -10,10 +10,16 @@ target_compile_options(vantrel_core_fuzz PUBLIC -fsanitize=fuzzer-no-link,addres
 target_compile_definitions(vantrel_core_fuzz PUBLIC FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
 
 file(GLOB VANTREL_FUZZ_TARGETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
+# A trace is played through the simulated machine, built alike.
+file(GLOB VANTREL_SIM_MODEL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/sim/model/*.cpp)
+add_library(vantrel_sim_fuzz STATIC ${VANTREL_SIM_MODEL_SOURCES} ${CMAKE_SOURCE_DIR}/sim/replay/trace_replay.cpp)
+target_include_directories(vantrel_sim_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/sim)
+target_link_libraries(vantrel_sim_fuzz PUBLIC vantrel_core_fuzz)
+
 foreach(src ${VANTREL_FUZZ_TARGETS})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
-  target_link_libraries(${name} PRIVATE vantrel_core_fuzz)
+  target_link_libraries(${name} PRIVATE vantrel_core_fuzz vantrel_sim_fuzz)
   target_compile_options(${name} PRIVATE ${VANTREL_FUZZ_FLAGS})
   target_link_options(${name} PRIVATE ${VANTREL_FUZZ_FLAGS})
   set(corpus ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${name})

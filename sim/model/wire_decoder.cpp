@@ -5,7 +5,6 @@ namespace {
 constexpr char Esc = 0x1B;
 constexpr char Enq = 0x05;
 constexpr char Nul = 0x00;
-constexpr char Etx = 0x03;
 constexpr std::size_t OversizedKeep = 64;
 
 void appendHex(std::string& out, unsigned char byte) {

@@ -106,7 +106,9 @@ std::vector<TraceEntry> parseTrace(std::string_view text, std::string& error) {
         entry.line = number;
         auto [afterTime, bad] = std::from_chars(line.data(), line.data() + line.size(), entry.ms);
         std::string_view rest(afterTime, static_cast<std::size_t>(line.data() + line.size() - afterTime));
-        bool ok = bad == std::errc() && !rest.empty() && rest[0] == ' ';
+        // Times from the trace's start: a trace lasting decades is no trace,
+        // and the replay adds and subtracts them without overflow.
+        bool ok = bad == std::errc() && entry.ms >= 0 && entry.ms <= MaxTraceMs && !rest.empty() && rest[0] == ' ';
         if (ok) rest.remove_prefix(1);
         const std::size_t space = rest.find(' ');
         const std::string_view direction = rest.substr(0, space);

@@ -61,7 +61,9 @@ struct TraceEntry {
 };
 
 // Reads a trace; lines starting with "#" and empty lines are passed over.
-// On a malformed line, `error` names it and the entries so far are returned.
+// On a malformed line (a time outside 0 to MaxTraceMs among them), `error`
+// names it and the entries so far are returned.
+inline constexpr std::int64_t MaxTraceMs = 1'000'000'000'000;  // some 31 years
 std::vector<TraceEntry> parseTrace(std::string_view text, std::string& error);
 
 }  // namespace vantrel

@@ -342,7 +342,7 @@ TEST(LinkTrace, HoldsWhatCrossedAndReadsBack) {
     EXPECT_EQ(escaped.find_first_of(std::string("\x00\n\r\x1b\x7f", 5)), std::string::npos);
     ASSERT_TRUE(traceUnescape(escaped, back));
     EXPECT_EQ(back, every);
-    for (const char* bad : {"12 > \\x1", "12 > \\q", "x > A", "12 <> A", "12"}) {
+    for (const char* bad : {"12 > \\x1", "12 > \\q", "x > A", "12 <> A", "12", "-5 > A", "1000000000001 > A"}) {
         parseTrace(std::string("# a trace\n0 usb 0b4d:113a\n") + bad + "\n", error);
         EXPECT_EQ(error.rfind("line 3: ", 0), 0u) << bad;
     }
