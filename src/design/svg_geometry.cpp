@@ -224,7 +224,8 @@ private:
             drawShape(e, name, ctm, viewport_, pen_);
             noteDashedStroke(dashed_, style, ctm, viewport_, first, pen_.path.points.size());
         } else {
-            if (!style.hidden) note("<" + std::string(name) + ">");
+            // Appended, not added up: GCC 12 warns wrongly on "<" + string at -O3.
+            if (!style.hidden) note(std::string("<").append(name).append(">"));
         }
     }
 
