@@ -289,6 +289,10 @@ public:
         }
         return rest_.read(buffer, size);
     }
+    std::size_t sizeHint() const override {
+        const std::size_t rest = rest_.sizeHint();
+        return rest ? rest + (head_.size() - given_) : 0;
+    }
 
 private:
     std::string head_;
