@@ -3,6 +3,7 @@
 #   cmake --build build/bench --target vantrel-bench vantrel-cut-bench vantrel-cut
 #   build/bench/bin/vantrel-bench                                  (the generator in memory)
 #   build/bench/bin/vantrel-cut-bench build/bench/bin/vantrel-cut  (whole runs against a floor process)
+#   ... [rounds] [folder] --against OTHER/vantrel-cut              (and against another build, paired)
 #   cmake --build build/bench --target vantrel-svg-bench
 #   build/bench/bin/vantrel-svg-bench [megabytes] [rounds]          (SVG reading beside path data)
 #   cmake --build build/bench --target vantrel-send-bench vantrel-usb-sim
