@@ -1,16 +1,27 @@
 // Any bytes as a cutting job: settings from the first bytes, then points of
 // five bytes each (x and y as 16-bit values, a type byte). The job text is
 // written into memory measured beforehand, so the sanitizers see any miscount;
-// a job either fails with an error and no text or is well framed.
+// a job either fails with an error and no text or is well framed. Written in
+// pieces (a flattened job a figure at a time), it is the same text with the
+// same error.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "cutdata/cut_stream.h"
 
 namespace {
+
+struct Joined : vantrel::CutStreamWriter {
+    bool write(char* piece, std::size_t size) override {
+        text.append(piece, size);
+        return true;
+    }
+    std::string text;
+};
 
 float coordinate(std::int16_t raw) {
     // A few raw values stand for the values that must never be cut.
@@ -48,6 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         job.path.types.push_back(data[i + 4]);
     }
     const vantrel::CutStreamResult result = vantrel::buildCutStream(job, dpi, dpi, 12.0f);
+    Joined streamed;
+    vantrel::JobExtent extent;
+    if (vantrel::writeCutStream(job, dpi, dpi, 12.0f, streamed, &extent) != result.error || streamed.text != result.text)
+        std::abort();
+    if (result.ok() && !(extent.reachX >= 0 && extent.reachY >= 0 && std::isfinite(extent.reachX + extent.reachY)))
+        std::abort();
     if (!result.ok()) {
         if (!result.text.empty()) std::abort();
         return 0;
