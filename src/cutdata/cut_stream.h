@@ -78,8 +78,11 @@ struct JobExtent {
 
 // The same text as buildCutStream, handed to `writer` in pieces of at most
 // 64 KiB as it is made, so that a big job is never held whole. Every error is
-// found before the first piece; a writer that refused a piece knows it (the
-// result is then None). `extent`, when given, gets the job's extent.
+// found before the first piece, but for TooLarge in a flattened job in
+// drawing order, which is flattened a figure at a time as it is written: a
+// figure too big for the memory at hand is found where it comes, and the
+// caller drops what it was handed. A writer that refused a piece knows it
+// (the result is then None). `extent`, when given, gets the job's extent.
 CutStreamError writeCutStream(const CutJob& job, double dpiX, double dpiY, float mediaWidth, CutStreamWriter& writer,
                               JobExtent* extent = nullptr);
 
