@@ -46,13 +46,6 @@ CutSettings settingsFrom(const CutToolOptions& options) {
 
 const char* const MarksDoNotFit = "the registration marks of this design do not fit the machine's coordinates";
 
-// As the cut run does: the marks, then the search fixes the job's origin and
-// extents.
-std::optional<RegMarkSearch> markSearchFor(const CutToolOptions& options, const Path& design, int model, float dpiX,
-                                           float dpiY) {
-    return computeRegMarkSearch(regMarksOf(options, design, model), model, options.carrierMat, dpiX, dpiY);
-}
-
 // The marks as the preview draws them: in the job's steps from its origin.
 std::vector<std::vector<ToolPoint>> marksInSteps(const RegMarkLayout& layout, const RegMarkSearch& search, float dpiX,
                                                  float dpiY) {
@@ -222,13 +215,15 @@ bool PreparedCut::printAndCut() const { return settingsFrom(options_).printAndCu
 
 CutToolStatus PreparedCut::searchCommand(int model, std::string& command) {
     CutToolStatus status;
-    search_ = markSearchFor(options_, design_, model, dpiX_, dpiY_);
+    // As the cut run does: the marks, then the search fixes the job's origin and extents.
+    const RegMarkLayout marks = regMarksOf(options_, design_, model);
+    search_ = computeRegMarkSearch(marks, model, options_.carrierMat, dpiX_, dpiY_);
     if (!search_) {
         status.error = MarksDoNotFit;
         return status;
     }
     command = regMarkSearchCommand(*search_, options_.speed);
-    marks_ = marksInSteps(regMarksOf(options_, design_, model), *search_, dpiX_, dpiY_);
+    marks_ = marksInSteps(marks, *search_, dpiX_, dpiY_);
     status.ok = true;
     return status;
 }

@@ -82,10 +82,11 @@ struct CutToolStatus {
 
 // The job (or the search command) for a design read piece by piece from
 // `design`, handed to `output` as it is made, so that neither is held whole.
-// Refused input reaches `output` not at all (a flattened figure too big for
-// the memory at hand is found once the figures before it went out: the
-// caller drops them, as vantrel-cut does its ".partial" file). `designName` names the design
-// in errors, and tells an SVG document by its extension (readDesign). An exception of the source passes through.
+// Refused input reaches `output` not at all (but for a flattened figure too
+// big for the memory at hand, found once the figures before it went out: the
+// caller drops them, as vantrel-cut does its ".partial" file). `designName`
+// names the design in errors, and tells an SVG document by its extension
+// (readDesign). An exception of the source passes through.
 CutToolStatus runCutTool(const CutToolOptions& options, DesignTextSource& design, std::string_view designName,
                          CutStreamWriter& output);
 
