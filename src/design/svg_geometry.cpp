@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "design/svg_dashes.h"
 #include "cutdata/reg_marks.h"
+#include "design/svg_dashes.h"
 #include "design/svg_pen.h"
 #include "design/svg_shapes.h"
 #include "design/svg_style.h"
@@ -147,8 +147,9 @@ private:
         if (haveWidth) viewport_.width = width.inches() * PxPerInch;
         if (haveHeight) viewport_.height = height.inches() * PxPerInch;
         // Every SVG document has a page; a size it does not give is left 0.
+        // Its user units are set by run() from the transform returned here.
         const bool sized = haveWidth && haveHeight;
-        page_ = DesignPage{sized ? width.inches() : 0, sized ? height.inches() : 0, px};
+        page_ = DesignPage{sized ? width.inches() : 0, sized ? height.inches() : 0, {}};
         if (!boxAttr) return px;
         const ViewBox box = parseViewBox(*boxAttr);
         viewport_ = {box.width, box.height};
